@@ -1,0 +1,82 @@
+// belmora-cli info: what the viewer learns about a file at open.
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_common.h"
+
+namespace belmora::cli {
+
+namespace {
+
+// Frames from the first to the last, walked as the viewer's Next button does.
+int CountFrames(StrDocument& doc) {
+  int count = 0;
+  while (doc.CurrentSector <= doc.LastFrameSector && ReadFrame(doc) == 0) {
+    count++;
+    doc.CurrentSector = doc.NextSector;
+  }
+  return count;
+}
+
+const char* CodingText(int coding) {
+  if (IsHalfRate(coding)) return IsStereo(coding) ? "18.9 kHz stereo" : "18.9 kHz mono";
+  return IsStereo(coding) ? "37.8 kHz stereo" : "37.8 kHz mono";
+}
+
+int RunInfo(const std::string& path, bool json) {
+  Session s;
+  if (!OpenForViewing(s, path, true)) return 1;
+  StrDocument& d = s.doc;
+  int frames = CountFrames(d);
+  if (json) {
+    nlohmann::ordered_json j;
+    j["Path"] = d.Path;
+    j["SectorSize"] = d.SectorSize;
+    j["DataOffset"] = d.DataOffset;
+    j["HasRiffHeader"] = d.HasRiffHeader;
+    j["SectorCount"] = d.SectorCount;
+    j["SpeedFactor"] = d.SpeedFactor;
+    j["FramesPerSecond"] = d.FramesPerSecond;
+    j["FirstFrameNumber"] = d.FirstFrameNumber;
+    j["LastFrameSector"] = d.LastFrameSector;
+    j["LastFrameNumber"] = d.LastFrameNumber;
+    j["TrailingSectors"] = d.TrailingSectors;
+    j["PictureWidth"] = d.PictureWidth;
+    j["PictureHeight"] = d.PictureHeight;
+    auto channels = nlohmann::ordered_json::array();
+    for (int i = 0; i < d.AudioChannelCount; i++)
+      channels.push_back({{"Channel", d.AudioChannels[i]}, {"CodingInfo", d.AudioCodings[i]}});
+    j["AudioChannels"] = channels;
+    j["FrameCount"] = frames;
+    std::printf("%s\n", j.dump(2).c_str());
+    return 0;
+  }
+  std::printf("File:               %s\n", d.Path.c_str());
+  std::printf("Sector size:        %d (data offset %d%s)\n", d.SectorSize, d.DataOffset,
+              d.SectorSize == 2352 ? (d.HasRiffHeader ? ", RIFF header" : ", raw sectors") : "");
+  std::printf("Sectors:            %d\n", d.SectorCount);
+  std::printf("Speed:              %dx (%d sectors per second)\n", d.SpeedFactor,
+              kSectorsPerSecond * d.SpeedFactor);
+  std::printf("Frames per second:  %g\n", d.FramesPerSecond);
+  std::printf("First frame number: %d\n", d.FirstFrameNumber);
+  std::printf("Last frame:         sector %d, number %d\n", d.LastFrameSector, d.LastFrameNumber);
+  std::printf("Trailing sectors:   %d\n", d.TrailingSectors);
+  std::printf("Picture:            %d x %d\n", d.PictureWidth, d.PictureHeight);
+  if (d.AudioChannelCount == 0) std::printf("Audio channels:     none\n");
+  for (int i = 0; i < d.AudioChannelCount; i++)
+    std::printf("Audio channel:      %d, %s\n", d.AudioChannels[i], CodingText(d.AudioCodings[i]));
+  std::printf("Frames:             %d\n", frames);
+  return 0;
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app, CommandRunner& run) {
+  auto* cmd = app.add_subcommand("info", "Describe an STR file");
+  auto path = std::make_shared<std::string>();
+  auto json = std::make_shared<bool>(false);
+  cmd->add_option("FILE", *path, "STR file")->required();
+  cmd->add_flag("--json", *json, "Print one JSON object");
+  cmd->callback([&run, path, json] { run = [path, json] { return RunInfo(*path, *json); }; });
+}
+
+}  // namespace belmora::cli

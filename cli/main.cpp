@@ -1,0 +1,13 @@
+// belmora-cli: the STR tool's functions for scripts.
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_common.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Belmora: STR movie files from the command line"};
+  app.require_subcommand(1);
+  belmora::cli::CommandRunner run;
+  belmora::cli::AddInfoCommand(app, run);
+  CLI11_PARSE(app, argc, argv);
+  return run ? run() : 1;
+}

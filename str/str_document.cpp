@@ -1,0 +1,347 @@
+#include "str/str_document.h"
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+
+namespace belmora {
+
+void StrDocument::SetPictureSize(int width, int height) {
+  PictureWidth = width;
+  PictureHeight = height;
+  MacroblockColumns = (width + 15) / 16;
+  MacroblockRows = (height + 15) / 16;
+  PaddedWidth = MacroblockColumns * 16;
+  PaddedHeight = MacroblockRows * 16;
+}
+
+bool RefuseIfReadOnly(StrDocument& doc) {
+  if (!doc.ReadOnly) return false;
+  MessageBoxF(*doc.Messages, "%s", kMsgReadOnly);
+  return true;
+}
+
+bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
+  uint8_t b[4];
+  if (sector < 0 || !doc.File.ReadAt(SubheaderOffset(doc.Layout(), sector), b, 4)) return false;
+  out = Subheader::Parse(b);
+  return true;
+}
+
+bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out) {
+  uint8_t b[kChunkHeaderSize];
+  if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), b, kChunkHeaderSize))
+    return false;
+  out = VideoChunkHeader::Parse(b);
+  return true;
+}
+
+namespace {
+
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  auto full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
+
+// Books an audio sector that a frame read passes, and hands it to the hook.
+int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
+  doc.AudioSubheaderTemplate = sub;
+  doc.AudioInterleave = InterleaveFor(doc.SpeedFactor, sub.CodingInfo);
+  doc.LastAudioSector = sector;
+  if (!doc.Hook || !*doc.Hook) return 0;
+  uint8_t image[kSectorImageSize];
+  sub.Store(image);
+  sub.Store(image + 4);
+  int64_t at = SectorImageOffset(doc.Layout(), sector);
+  if (!doc.File.ReadAt(at + 8, image + 8, kXaDataSize)) return -1;
+  if ((*doc.Hook)(image) == 1) {
+    if (RefuseIfReadOnly(doc)) return -1;
+    if (!doc.File.WriteAt(at, image, kSectorImageSize)) return -1;
+  }
+  return 0;
+}
+
+// The first frame start among sectors 0..39, for files whose first sector
+// says nothing about the picture; false when there is none.
+bool FindPictureSize(StrDocument& doc, int& width, int& height) {
+  for (int32_t s = 0; s < 40; s++) {
+    Subheader sub;
+    if (!ReadSubheader(doc, s, sub)) return false;
+    if (IsSkippedSector(sub)) continue;
+    VideoChunkHeader h;
+    if (!ReadChunkHeader(doc, s, h)) return false;
+    if (h.ChunkNumber == 0 && IsFrameStartHeader(h)) {
+      width = h.Width;
+      height = h.Height;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The speed implied by the distance between the first two audio sectors of
+// one channel within the first 150 sectors; 0 when that says nothing.
+int SpeedFromInterleave(StrDocument& doc) {
+  int32_t first = -1;
+  Subheader firstSub;
+  for (int32_t s = 0; s < 150; s++) {
+    Subheader sub;
+    if (!ReadSubheader(doc, s, sub)) return 0;
+    if (!IsAudioSector(sub)) continue;
+    if (first < 0) {
+      first = s;
+      firstSub = sub;
+    } else if (sub.Channel == firstSub.Channel) {
+      int32_t d = s - first;
+      int32_t single = InterleaveFor(1, firstSub.CodingInfo);
+      if (d == single) return 1;
+      if (d == 2 * single) return 2;
+      return 0;
+    }
+  }
+  return 0;
+}
+
+// The specified speed rule on the first audio sector among sectors 0..31;
+// -1 on a short read.
+int SpeedFromFirstAudio(StrDocument& doc) {
+  for (int32_t i = 0; i < 32; i++) {
+    Subheader sub;
+    if (!ReadSubheader(doc, i, sub)) return -1;
+    if (!IsAudioSector(sub)) continue;
+    int coding = sub.CodingInfo;
+    if (doc.PaddedWidth > 0) {
+      int n = (IsStereo(coding) ? 8 : 16) * (IsHalfRate(coding) ? 2 : 1);
+      return n < i ? 1 : 2;
+    }
+    int n = (IsStereo(coding) ? 4 : 8) * (IsHalfRate(coding) ? 2 : 1);
+    return n < doc.AudioChannelCount ? 2 : 1;
+  }
+  return 2;
+}
+
+int FailOpen(StrDocument& doc) {
+  CloseStrFile(doc);
+  return -1;
+}
+
+}  // namespace
+
+int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  doc.Path = FullPath(path);
+  doc.ReadOnly = readOnly;
+  if (readOnly) {
+    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return -1;
+  } else if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {
+    int err = doc.File.Error();
+    if (err != EACCES && err != EROFS && err != EPERM) return -1;
+    // Read-only file or medium: open for viewing and export only.
+    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return -1;
+    doc.ReadOnly = true;
+  }
+  doc.FrameBuffer.assign(kFrameBufferSize, 0);
+  doc.ValidChunkSectors = 0;
+
+  uint8_t head[2048] = {};
+  int64_t size = doc.File.Size();
+  if (size < 0) return FailOpen(doc);
+  doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)));
+  auto detected = DetectLayout(head);
+  if (!detected) {
+    MessageBoxF(*doc.Messages, "%s", kMsgUnknownFormat);
+    return FailOpen(doc);
+  }
+  doc.SectorSize = detected->Layout.SectorSize;
+  doc.DataOffset = detected->Layout.DataOffset;
+  doc.HasRiffHeader = detected->HasRiffHeader;
+  int width = detected->Width, height = detected->Height;
+  if (detected->FirstSectorSkipped && !FindPictureSize(doc, width, height)) width = height = 0;
+  doc.SetPictureSize(width, height);
+
+  doc.AudioChannelCount = 0;
+  if (doc.HasSubheaders()) {
+    for (int32_t s = 0; s < 32; s++) {
+      Subheader sub;
+      if (!ReadSubheader(doc, s, sub)) return FailOpen(doc);
+      if (!IsAudioSector(sub)) continue;
+      bool known = false;
+      for (int k = 0; k < doc.AudioChannelCount; k++) known |= doc.AudioChannels[k] == sub.Channel;
+      if (known) break;
+      doc.AudioChannels[doc.AudioChannelCount] = sub.Channel;
+      doc.AudioCodings[doc.AudioChannelCount] = sub.CodingInfo;
+      doc.AudioChannelCount++;
+    }
+  }
+
+  doc.SpeedFactor = 2;
+  if (doc.HasSubheaders()) {
+    int speed = SpeedFromInterleave(doc);
+    if (speed == 0) speed = SpeedFromFirstAudio(doc);
+    if (speed < 0) return FailOpen(doc);
+    doc.SpeedFactor = speed;
+  }
+
+  doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
+  if (FindLastFrame(doc) != 0) return FailOpen(doc);
+
+  doc.CurrentSector = 0;
+  int frames = 0;
+  while (frames < 60 && ReadFrame(doc) == 0) {
+    doc.CurrentSector = doc.NextSector;
+    frames++;
+  }
+  double fps = 0;
+  if (doc.CurrentSector > 0)
+    fps = double(frames) * kSectorsPerSecond * doc.SpeedFactor / doc.CurrentSector;
+  doc.FramesPerSecond = std::floor(fps * 2 + 0.5) * 0.5;
+
+  if (FindFrameStart(doc, 0) != 0) return FailOpen(doc);
+  doc.FirstFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
+  return 0;
+}
+
+void CloseStrFile(StrDocument& doc) {
+  doc.File.Close();
+  doc.FrameBuffer.clear();
+  doc.FrameBuffer.shrink_to_fit();
+  doc.ValidChunkSectors = 0;
+}
+
+int FindLastFrame(StrDocument& doc) {
+  for (int32_t n = doc.SectorCount - 1; n >= 0; n--) {
+    if (doc.HasSubheaders()) {
+      Subheader sub;
+      if (!ReadSubheader(doc, n, sub)) return -1;
+      if (IsSkippedSector(sub)) continue;
+    }
+    if (!ReadChunkHeader(doc, n, doc.ChunkHeader)) return -1;
+    if (doc.ChunkHeader.ChunkNumber != 0) continue;
+    doc.CurrentSector = n;
+    if (ReadFrame(doc) == 0) {
+      doc.LastFrameSector = doc.CurrentSector;
+      doc.LastFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
+      doc.TrailingSectors = doc.SectorCount - doc.NextSector;
+      return 0;
+    }
+  }
+  return -1;
+}
+
+namespace {
+// The scan shared by FindFrameStart and FindPreviousFrame: 1 when sector s
+// is a video sector with ChunkNumber 0, 0 when not, -1 on a short read.
+int IsChunkZero(StrDocument& doc, int32_t s) {
+  if (doc.HasSubheaders()) {
+    Subheader sub;
+    if (!ReadSubheader(doc, s, sub)) return -1;
+    if (IsSkippedSector(sub)) return 0;
+  }
+  if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
+  return doc.ChunkHeader.ChunkNumber == 0 ? 1 : 0;
+}
+}  // namespace
+
+int FindFrameStart(StrDocument& doc, int32_t sector) {
+  if (doc.PaddedWidth == 0) {
+    doc.CurrentSector = sector;
+    return 0;
+  }
+  for (int32_t i = 0; i < 40; i++) {
+    int r = IsChunkZero(doc, sector + i);
+    if (r < 0) return -1;
+    if (r == 1) {
+      doc.CurrentSector = sector + i;
+      return 0;
+    }
+  }
+  return -1;
+}
+
+int FindPreviousFrame(StrDocument& doc) {
+  for (int32_t i = 0; i < 150; i++) {
+    int32_t s = doc.CurrentSector - 1 - i;
+    if (s < 0) return -1;
+    int r = IsChunkZero(doc, s);
+    if (r < 0) return -1;
+    if (r == 1) {
+      doc.CurrentSector = s;
+      return 0;
+    }
+  }
+  return -1;
+}
+
+int ReadFrame(StrDocument& doc) {
+  int32_t s = doc.CurrentSector;
+  bool found = false;
+  for (int examined = 0; examined < 150; examined++, s++) {
+    if (s < 0 || s >= doc.SectorCount) return -1;
+    if (doc.HasSubheaders()) {
+      Subheader sub;
+      if (!ReadSubheader(doc, s, sub)) return -1;
+      if (IsSkippedSector(sub)) {
+        if (IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
+        continue;
+      }
+    }
+    if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
+    if (doc.ChunkHeader.ChunkNumber != 0) continue;
+    if (doc.ChunkHeader.ChunkCount > kMaxChunks) {
+      MessageBoxF(*doc.Messages, kMsgFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
+      return -1;
+    }
+    if (IsFrameStartHeader(doc.ChunkHeader)) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return 1;
+
+  doc.CurrentSector = s;
+  doc.ValidChunkSectors = 0;
+  for (int j = 0; j < doc.ChunkHeader.ChunkCount; j++) {
+    if (doc.HasSubheaders()) {
+      Subheader sub;
+      for (;;) {
+        if (!ReadSubheader(doc, s, sub)) return -1;
+        if (!IsSkippedSector(sub)) break;
+        if (IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
+        s++;
+      }
+      doc.VideoSubheaderTemplate = sub;
+    }
+    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s) + kChunkHeaderSize,
+                         doc.FrameBuffer.data() + j * kChunkPayloadSize, kChunkPayloadSize))
+      return -1;
+    doc.ChunkSectors[j] = s;
+    doc.ValidChunkSectors = j + 1;
+    s++;
+  }
+  doc.NextSector = s;
+  doc.LayoutBaseSector = s;
+  doc.GeneratedFrames = 0;
+  return 0;
+}
+
+int WriteFrame(StrDocument& doc) {
+  if (RefuseIfReadOnly(doc)) return -1;
+  int count = doc.ChunkHeader.ChunkCount;
+  if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
+    MessageBoxF(*doc.Messages, kMsgFrameTooLarge, count);
+    return -1;
+  }
+  uint8_t header[kChunkHeaderSize];
+  for (int j = 0; j < count; j++) {
+    doc.ChunkHeader.ChunkNumber = uint16_t(j);
+    doc.ChunkHeader.Store(header);
+    int64_t at = UserDataOffset(doc.Layout(), doc.ChunkSectors[j]);
+    if (!doc.File.WriteAt(at, header, kChunkHeaderSize)) return -1;
+    if (!doc.File.WriteAt(at + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
+                          kChunkPayloadSize))
+      return -1;
+  }
+  return 0;
+}
+
+}  // namespace belmora

@@ -1,0 +1,113 @@
+// The open STR document and the operations that open it, find frames in it,
+// and read and write a frame's chunks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/message_sink.h"
+#include "str/sector.h"
+#include "str/sector_file.h"
+
+namespace belmora {
+
+// The slot through which the conversions see every audio sector ReadFrame
+// passes. The callee gets the 2336-byte sector image (subheader, copy, data),
+// may change it, and returns 1 to have it written back.
+class AudioSectorHook {
+ public:
+  using Function = std::function<int(uint8_t* sectorImage)>;
+  void Install(Function f) { function_ = std::move(f); }
+  void Remove() { function_ = nullptr; }
+  explicit operator bool() const { return bool(function_); }
+  int operator()(uint8_t* image) const { return function_(image); }
+
+ private:
+  Function function_;
+};
+
+// Messages of this subsystem.
+inline constexpr const char* kMsgUnknownFormat = "不明なフォーマットです。";
+inline constexpr const char* kMsgFrameTooLarge = "フレームのサイズが大きすぎます。(%d)";
+inline constexpr const char* kMsgReadOnly =
+    "このファイルは読み取り専用で開かれているため、書き込めません。";
+
+struct StrDocument {
+  // Messages go to `sink`; `hook` is the application's audio sector slot
+  // (may be null where no conversion ever runs).
+  explicit StrDocument(MessageSink& sink, AudioSectorHook* hook = nullptr)
+      : Messages(&sink), Hook(hook) {}
+  StrDocument(const StrDocument&) = delete;
+  StrDocument& operator=(const StrDocument&) = delete;
+
+  std::string Path;
+  SectorFile File;
+  int32_t DataOffset = 0;
+  int32_t SectorCount = 0;
+  int32_t SectorSize = 0;
+  int32_t CurrentSector = 0;
+  int32_t NextSector = 0;
+  int32_t TrailingSectors = 0;
+  int32_t FirstFrameNumber = 0;
+  int32_t LastFrameSector = 0;
+  int32_t LastFrameNumber = 0;
+  int32_t SpeedFactor = 2;
+  double FramesPerSecond = 0;
+  Subheader VideoSubheaderTemplate;
+  Subheader AudioSubheaderTemplate;
+  int32_t AudioInterleave = 0;
+  int32_t PaddedWidth = 0;
+  int32_t PaddedHeight = 0;
+  int32_t MacroblockColumns = 0;
+  int32_t MacroblockRows = 0;
+  int32_t PictureWidth = 0;
+  int32_t PictureHeight = 0;
+  VideoChunkHeader ChunkHeader;
+  std::vector<uint8_t> FrameBuffer;  // empty when no file is open
+  std::array<int32_t, kMaxChunks> ChunkSectors{};
+  std::array<int32_t, 32> AudioChannels{};
+  std::array<int32_t, 32> AudioCodings{};
+  int32_t AudioChannelCount = 0;
+  int32_t LayoutBaseSector = 0;
+  int32_t LastAudioSector = 0;
+  int32_t GeneratedFrames = 0;
+
+  // How many ChunkSectors entries are valid; WriteFrame writes no more.
+  int32_t ValidChunkSectors = 0;
+  // The file could only be opened for reading; nothing may be written.
+  bool ReadOnly = false;
+  // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
+  bool HasRiffHeader = false;
+
+  MessageSink* Messages;
+  AudioSectorHook* Hook;
+
+  bool IsOpen() const { return File.IsOpen(); }
+  SectorLayout Layout() const { return {SectorSize, DataOffset}; }
+  bool HasSubheaders() const { return SectorSize > 2048; }
+  // Sets the picture size and the sizes derived from it.
+  void SetPictureSize(int width, int height);
+};
+
+// Opens for reading and writing, falling back to read-only where the file or
+// medium allows no writing; `readOnly` asks for read-only from the start.
+int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);
+void CloseStrFile(StrDocument& doc);
+int FindLastFrame(StrDocument& doc);
+int FindFrameStart(StrDocument& doc, int32_t sector);
+int FindPreviousFrame(StrDocument& doc);
+int ReadFrame(StrDocument& doc);
+int WriteFrame(StrDocument& doc);
+
+// Reports, once, that a read-only document cannot be written; true when the
+// caller must stop.
+bool RefuseIfReadOnly(StrDocument& doc);
+
+// Sector-level reads used by the scans: false on a short read.
+bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
+bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out);
+
+}  // namespace belmora

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "str/sector.h"
+#include "tests/support/run.h"
+#include "tests/support/str_builder.h"
+
+namespace belmora {
+namespace {
+
+using test::BuildMovie;
+using test::MovieSpec;
+using test::RunCommand;
+
+struct InfoCase {
+  int SectorSize;
+  bool Riff;
+  int Speed;
+};
+void PrintTo(const InfoCase& c, std::ostream* os) {
+  *os << c.SectorSize << (c.Riff ? " RIFF " : " ") << c.Speed << "x";
+}
+
+class CliInfoTest : public ::testing::TestWithParam<InfoCase> {};
+
+TEST_P(CliInfoTest, ReportsBuilderMovie) {
+  const InfoCase& c = GetParam();
+  MovieSpec m;
+  m.SectorSize = c.SectorSize;
+  m.Riff = c.Riff;
+  m.Frames = 40;
+  m.FirstNumber = 5;
+  m.Width = 304;
+  m.Height = 224;
+  m.TrailingFillers = 3;
+  if (c.SectorSize != 2048) {
+    m.AudioCoding = kCoding378Stereo;
+    m.AudioChannel = 1;
+    m.Interleave = c.Speed == 2 ? 8 : 4;
+    m.AudioPhase = c.Speed == 2 ? 7 : 3;
+    m.ChunkPattern = c.Speed == 2 ? std::vector<int>{9, 9, 9, 8} : std::vector<int>{4, 4, 4, 3};
+  } else {
+    m.ChunkPattern = {10};
+  }
+  std::string path = test::TempPath("info.str");
+  BuildMovie(m).Write(path);
+
+  auto r = RunCommand({BELMORA_CLI, "info", path, "--json"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  auto j = nlohmann::json::parse(r.Out);
+  EXPECT_EQ(j["SectorSize"], c.SectorSize);
+  EXPECT_EQ(j["DataOffset"], c.SectorSize == 2048   ? 0
+                             : c.SectorSize == 2336 ? 8
+                             : c.Riff               ? 68
+                                                    : 24);
+  EXPECT_EQ(j["SpeedFactor"], c.SectorSize == 2048 ? 2 : c.Speed);
+  EXPECT_EQ(j["FramesPerSecond"], 15.0);
+  EXPECT_EQ(j["FirstFrameNumber"], 5);
+  EXPECT_EQ(j["LastFrameNumber"], 44);
+  EXPECT_EQ(j["TrailingSectors"], 3);
+  EXPECT_EQ(j["PictureWidth"], 304);
+  EXPECT_EQ(j["PictureHeight"], 224);
+  EXPECT_EQ(j["FrameCount"], 40);
+  if (c.SectorSize == 2048) {
+    EXPECT_TRUE(j["AudioChannels"].empty());
+  } else {
+    ASSERT_EQ(j["AudioChannels"].size(), 1u);
+    EXPECT_EQ(j["AudioChannels"][0]["Channel"], 1);
+    EXPECT_EQ(j["AudioChannels"][0]["CodingInfo"], kCoding378Stereo);
+  }
+
+  auto text = RunCommand({BELMORA_CLI, "info", path});
+  ASSERT_EQ(text.Status, 0);
+  EXPECT_NE(text.Out.find("304 x 224"), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("Frames:             40"), std::string::npos) << text.Out;
+  std::filesystem::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CliInfoTest,
+                         ::testing::Values(InfoCase{2048, false, 2}, InfoCase{2336, false, 1},
+                                           InfoCase{2336, false, 2}, InfoCase{2352, true, 1},
+                                           InfoCase{2352, true, 2}, InfoCase{2352, false, 1}),
+                         [](const auto& info) {
+                           const InfoCase& c = info.param;
+                           return std::to_string(c.SectorSize) + (c.Riff ? "" : "NoRiff") + "x" +
+                                  std::to_string(c.Speed);
+                         });
+
+TEST(CliTest, FailuresGiveMessageAndStatus) {
+  std::string path = test::TempPath("junk.str");
+  test::WriteFileBytes(path, std::vector<uint8_t>(5000, 'q'));
+  auto r = RunCommand({BELMORA_CLI, "info", path});
+  EXPECT_NE(r.Status, 0);
+  EXPECT_NE(r.Err.find("不明なフォーマットです。"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("オープンできません。"), std::string::npos) << r.Err;
+  std::filesystem::remove(path);
+
+  auto missing = RunCommand({BELMORA_CLI, "info", "/no/such/file.str"});
+  EXPECT_NE(missing.Status, 0);
+  EXPECT_NE(missing.Err.find("オープンできません。"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace belmora

@@ -1,0 +1,21 @@
+// Writes a small sample STR: 2352-byte sectors, double speed, 15 frames per
+// second, 37.8 kHz stereo sound.
+#include <cstdio>
+
+#include "tests/support/str_builder.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make-sample-str OUT.str\n");
+    return 2;
+  }
+  belmora::test::MovieSpec m;
+  m.Frames = 30;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = belmora::kCoding378Stereo;
+  m.AudioChannel = 1;
+  m.Interleave = 8;
+  m.AudioPhase = 7;
+  belmora::test::BuildMovie(m).Write(argv[1]);
+  return 0;
+}
