@@ -1,0 +1,41 @@
+// Quantization and the 8x8 transforms, in the scalar and the packed integer
+// arithmetic. Blocks are 64 signed 16-bit values in row-major order.
+#pragma once
+
+#include <cstdint>
+
+namespace belmora {
+
+using Blocks6 = int16_t[6][64];
+
+// Zigzag levels -> natural-order coefficients, all six blocks.
+void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale);
+// Natural-order coefficients -> zigzag levels, all six blocks.
+void Quantize(const Blocks6& coefs, Blocks6& levels, int scale);
+
+// One block. The scalar inverse with `evenColumnsOnly` computes output
+// columns 0, 2, 4, 6 and leaves the others as they were.
+void InverseTransformScalar(int16_t* block, bool evenColumnsOnly = false);
+void ForwardTransformScalar(int16_t* block);
+
+// The packed variant, in portable code and (on x86-64) in SSE2 intrinsics;
+// the two give identical results. The unsuffixed ones pick the fastest.
+void InverseTransformPackedPortable(int16_t* block);
+void ForwardTransformPackedPortable(int16_t* block);
+#if defined(__SSE2__)
+#define BELMORA_HAVE_SSE2 1
+void InverseTransformPackedSse2(int16_t* block);
+void ForwardTransformPackedSse2(int16_t* block);
+#endif
+void InverseTransformPacked(int16_t* block);
+void ForwardTransformPacked(int16_t* block);
+
+// All six blocks of a macroblock (Cr, Cb, Y0..Y3). With the scalar variant
+// and `halfWidth`, the luma blocks compute only their even columns.
+void InverseTransform(Blocks6& blocks, bool packed, bool halfWidth);
+void ForwardTransform(Blocks6& blocks, bool packed);
+
+// Start address of the packed tables, for the start-up alignment check.
+const void* PackedTablesAddress();
+
+}  // namespace belmora

@@ -1,0 +1,57 @@
+#include "tests/support/mdec_builder.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace belmora::test {
+
+std::vector<uint8_t> EncodeLevels(const std::vector<MacroblockLevels>& macroblocks, int version,
+                                  int scale) {
+  MdecCodec codec;
+  codec.Version = version;
+  codec.ResetPredictors();
+  std::vector<uint8_t> out(8 + macroblocks.size() * 2400 + 64, 0);
+  int position = 4;  // words; the header takes the first four
+  int codes = 0;
+  for (size_t i = 0; i < macroblocks.size(); i++) {
+    for (int b = 0; b < 6; b++) std::memcpy(codec.Coefs[b], macroblocks[i][b].data(), 128);
+    position = codec.EncodeMacroblock(out.data(), out.size(), position, codes, i == 0);
+  }
+  if (macroblocks.empty()) codes = 0;
+  position = codec.WriteFrameEnd(out.data(), out.size(), position);
+  out.resize(size_t(position) * 2 + 2);
+  MdecFrameHeader h{uint16_t(((codes + 63) >> 1) & 0xFFE0), kMdecMagic, uint16_t(scale),
+                    uint16_t(version)};
+  h.Store(out.data());
+  return out;
+}
+
+std::vector<MacroblockLevels> RandomLevels(int width, int height, std::mt19937& random,
+                                           int detail) {
+  int columns = (width + 15) / 16, rows = (height + 15) / 16;
+  std::vector<MacroblockLevels> mbs;
+  std::uniform_int_distribution<int> position(1, 63), small(-6, 6), coin(0, 99);
+  double phase = std::uniform_real_distribution<double>(0, 6.28)(random);
+  for (int c = 0; c < columns; c++) {
+    for (int r = 0; r < rows; r++) {
+      MacroblockLevels m{};
+      for (int b = 0; b < 6; b++) {
+        double x = c + (b >= 2 ? ((b - 2) & 1) * 0.5 : 0), y = r + (b >= 4 ? 0.5 : 0);
+        double wave = std::sin(x * 0.4 + phase) * std::cos(y * 0.3 - phase);
+        int dc = b < 2 ? int(wave * 60) : int(wave * 300);
+        m[b][0] = int16_t(dc & ~3);
+        int count = coin(random) % (detail + 1);
+        for (int k = 0; k < count; k++) {
+          int level = small(random);
+          if (coin(random) < 3) level *= 12;  // past the table: escape codes
+          int at = b < 2 ? 1 + position(random) / 3 : position(random);  // chroma: lower band
+          m[b][at] = int16_t(level);
+        }
+      }
+      mbs.push_back(m);
+    }
+  }
+  return mbs;
+}
+
+}  // namespace belmora::test
