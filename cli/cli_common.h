@@ -33,5 +33,6 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 // Each command registers itself on the app and sets `run` for main to call.
 using CommandRunner = std::function<int()>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);
+void AddDecodeCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   belmora::cli::CommandRunner run;
   belmora::cli::AddInfoCommand(app, run);
+  belmora::cli::AddDecodeCommand(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }

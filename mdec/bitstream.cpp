@@ -87,11 +87,15 @@ int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position
     refill();
     // AC codes up to the end of block.
     int k = 1;
+    uint8_t* positions = AcPositions[blk];
+    int count = 0;
     for (;;) {
       int run, level, length;
       if (w >= 0x80000000u && w < 0xC0000000u) {
         consume(2);
         refill();
+        LastScan[blk] = uint8_t(k - 1);
+        AcCount[blk] = uint8_t(count);
         break;
       }
       if (w >= 0xC0000000u) {
@@ -128,6 +132,8 @@ int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position
       k += run;
       if (k > 63) return -1;  // a run past the end of the block
       out[k] = int16_t(level);
+      // Positions only grow, so the list holds each one once.
+      positions[count++] = uint8_t(k);
       k++;
       consume(length);
       refill();

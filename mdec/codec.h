@@ -71,6 +71,13 @@ class MdecCodec {
   std::array<uint32_t, 3> DcPredictors{};  // Cr, Cb, Y; wrapping arithmetic
   alignas(16) Blocks6 Coefs{};  // levels in zigzag order
   alignas(16) Blocks6 Work{};   // natural-order coefficients, then samples
+  // Per block: the highest scan position decoded, and where the AC levels went.
+  std::array<uint8_t, 6> LastScan{};
+  uint8_t AcPositions[6][64]{};
+  std::array<uint8_t, 6> AcCount{};
+  // Decode with the sparse transforms and vector colour conversion; false
+  // selects the plain reference steps (same pictures, bit for bit).
+  bool UseFastPaths = true;
   FrameImage Image;
   int CachedWidth = 0;
   int CachedHeight = 0;
@@ -98,5 +105,6 @@ int ReadAndDecodeFrame(MdecCodec& codec, StrDocument& doc);
 // Colour conversion of the transformed macroblock in codec.Work into the
 // picture at macroblock column c, row r (full or half width).
 void StoreMacroblock(MdecCodec& codec, int column, int row);
+void StoreMacroblockReference(MdecCodec& codec, int column, int row);
 
 }  // namespace belmora

@@ -3,6 +3,10 @@
 #include <cstring>
 
 #include "mdec/codec.h"
+
+#if defined(BELMORA_HAVE_SSE2)
+#include <emmintrin.h>
+#endif
 #include "str/bytes.h"
 #include "str/str_document.h"
 
@@ -74,7 +78,7 @@ inline void PutPixel(uint8_t* p, int luma, const ChromaTerms& t) {
 
 }  // namespace
 
-void StoreMacroblock(MdecCodec& codec, int column, int row) {
+void StoreMacroblockReference(MdecCodec& codec, int column, int row) {
   FrameImage& img = codec.Image;
   const int16_t* cr = codec.Work[0];
   const int16_t* cb = codec.Work[1];
@@ -105,6 +109,121 @@ void StoreMacroblock(MdecCodec& codec, int column, int row) {
   }
 }
 
+#if defined(BELMORA_HAVE_SSE2)
+namespace {
+
+inline __m128i Load8(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+// Truncating division of signed 16-bit lanes by 2^shift.
+template <int shift>
+inline __m128i DivPow2(__m128i x) {
+  __m128i bias = _mm_and_si128(_mm_srai_epi16(x, 15), _mm_set1_epi16((1 << shift) - 1));
+  return _mm_srai_epi16(_mm_add_epi16(x, bias), shift);
+}
+
+// (factor * x) / 32 with truncation, for 16-bit x whose product needs 32 bits.
+inline __m128i Scale32(__m128i x, int16_t factor) {
+  __m128i f = _mm_set1_epi16(factor);
+  __m128i lo = _mm_mullo_epi16(x, f), hi = _mm_mulhi_epi16(x, f);
+  __m128i p0 = _mm_unpacklo_epi16(lo, hi), p1 = _mm_unpackhi_epi16(lo, hi);
+  auto div = [](__m128i p) {
+    __m128i bias = _mm_and_si128(_mm_srai_epi32(p, 31), _mm_set1_epi32(31));
+    return _mm_srai_epi32(_mm_add_epi32(p, bias), 5);
+  };
+  return _mm_packs_epi32(div(p0), div(p1));
+}
+
+// Clamps the first `count` (4 or 8) lanes of blue, green and red to bytes
+// and writes them as `count` 3-byte pixels.
+inline void StorePixels(uint8_t* out, __m128i blue, __m128i green, __m128i red, int count) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i b = _mm_packus_epi16(blue, blue), g = _mm_packus_epi16(green, green);
+  __m128i r = _mm_packus_epi16(red, red);
+  __m128i bg = _mm_unpacklo_epi8(b, g), r0 = _mm_unpacklo_epi8(r, zero);
+  // Pixels as b g r 0; then drop every fourth byte: two pixels per 64 bits
+  // first, then the 64-bit halves side by side.
+  const __m128i low24 = _mm_set1_epi64x(0xFFFFFF);
+  auto squeeze = [&](__m128i p) {
+    __m128i pairs = _mm_or_si128(_mm_and_si128(p, low24), _mm_slli_epi64(_mm_srli_epi64(p, 32), 24));
+    const __m128i low48 = _mm_set_epi64x(0, 0xFFFFFFFFFFFF);
+    return _mm_or_si128(_mm_and_si128(pairs, low48), _mm_srli_si128(_mm_andnot_si128(low48, pairs), 2));
+  };
+  __m128i first = squeeze(_mm_unpacklo_epi16(bg, r0));  // pixels 0..3 in 12 bytes
+  if (count == 4) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), first);
+    uint32_t tail = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(first, 8)));
+    std::memcpy(out + 8, &tail, 4);
+    return;
+  }
+  __m128i second = squeeze(_mm_unpackhi_epi16(bg, r0));  // pixels 4..7
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(first, _mm_slli_si128(second, 12)));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(second, 4));
+}
+
+}  // namespace
+
+void StoreMacroblock(MdecCodec& codec, int column, int row) {
+  FrameImage& img = codec.Image;
+  // Chroma terms for all 64 chroma samples, eight at a time.
+  alignas(16) int16_t termBlue[64], termGreen[64], termRed[64];
+  for (int i = 0; i < 64; i += 8) {
+    __m128i cr = DivPow2<2>(Load8(codec.Work[0] + i)), cb = DivPow2<2>(Load8(codec.Work[1] + i));
+    _mm_store_si128(reinterpret_cast<__m128i*>(termBlue + i), Scale32(cb, 57));
+    // (11 cb + 23 cr) / 32: the sum in 32 bits before the division.
+    __m128i f11 = _mm_set1_epi16(11), f23 = _mm_set1_epi16(23);
+    __m128i a0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cb, f11), _mm_mulhi_epi16(cb, f11));
+    __m128i a1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cb, f11), _mm_mulhi_epi16(cb, f11));
+    __m128i b0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cr, f23), _mm_mulhi_epi16(cr, f23));
+    __m128i b1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cr, f23), _mm_mulhi_epi16(cr, f23));
+    auto div = [](__m128i p) {
+      __m128i bias = _mm_and_si128(_mm_srai_epi32(p, 31), _mm_set1_epi32(31));
+      return _mm_srai_epi32(_mm_add_epi32(p, bias), 5);
+    };
+    _mm_store_si128(reinterpret_cast<__m128i*>(termGreen + i),
+                    _mm_packs_epi32(div(_mm_add_epi32(a0, b0)), div(_mm_add_epi32(a1, b1))));
+    _mm_store_si128(reinterpret_cast<__m128i*>(termRed + i), Scale32(cr, 45));
+  }
+  const bool half = codec.HalfWidthView;
+  const int stride = img.Stride();
+  const int originX = half ? column * 8 : column * 16;
+  const __m128i offset = _mm_set1_epi16(128);
+  for (int q = 0; q < 4; q++) {
+    const int16_t* y = codec.Work[2 + q];
+    const int chromaRow0 = q >= 2 ? 4 : 0;
+    const bool right = q & 1;
+    const int x0 = originX + (right ? (half ? 4 : 8) : 0);
+    const int y0 = row * 16 + (q >= 2 ? 8 : 0);
+    for (int i = 0; i < 8; i++) {
+      const int c = (chromaRow0 + i / 2) * 8;
+      auto spread = [&](const int16_t* t) {
+        __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(t + c));
+        return right ? _mm_unpackhi_epi16(v, v) : _mm_unpacklo_epi16(v, v);
+      };
+      __m128i luma = _mm_add_epi16(DivPow2<2>(Load8(y + i * 8)), offset);
+      __m128i blue = _mm_adds_epi16(luma, spread(termBlue));
+      __m128i green = _mm_subs_epi16(luma, spread(termGreen));
+      __m128i red = _mm_adds_epi16(luma, spread(termRed));
+      uint8_t* line = img.Pixels.data() + size_t(y0 + i) * size_t(stride) + size_t(x0) * 3;
+      if (half) {
+        // Even lanes only: sign-extend them to 32 bits and pack back.
+        auto even = [](__m128i v) {
+          __m128i e = _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+          return _mm_packs_epi32(e, e);
+        };
+        blue = even(blue);
+        green = even(green);
+        red = even(red);
+      }
+      StorePixels(line, blue, green, red, half ? 4 : 8);
+    }
+  }
+}
+#else
+void StoreMacroblock(MdecCodec& codec, int column, int row) {
+  StoreMacroblockReference(codec, column, row);
+}
+#endif
+
 int DecodeFrame(MdecCodec& codec, StrDocument& doc) {
   const uint8_t* buffer = doc.FrameBuffer.data();
   const size_t size = doc.FrameBuffer.size();
@@ -128,9 +247,19 @@ int DecodeFrame(MdecCodec& codec, StrDocument& doc) {
       position = codec.DecodeMacroblock(codes, codeBytes, position, first);
       if (position < 0) return -1;
       first = false;
-      Dequantize(codec.Coefs, codec.Work, header.QuantScale);
-      InverseTransform(codec.Work, codec.PackedTransformsEnabled, codec.HalfWidthView);
-      StoreMacroblock(codec, c, r);
+      if (codec.UseFastPaths) {
+        for (int b = 0; b < 6; b++) {
+          DequantizeBlock(codec.Coefs[b], codec.Work[b], header.QuantScale, codec.AcPositions[b],
+                          codec.AcCount[b]);
+          InverseTransformBlock(codec.Work[b], codec.PackedTransformsEnabled,
+                                codec.HalfWidthView && b >= 2, codec.LastScan[b]);
+        }
+        StoreMacroblock(codec, c, r);
+      } else {
+        Dequantize(codec.Coefs, codec.Work, header.QuantScale);
+        InverseTransform(codec.Work, codec.PackedTransformsEnabled, codec.HalfWidthView);
+        StoreMacroblockReference(codec, c, r);
+      }
     }
   }
   return 0;

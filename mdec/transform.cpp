@@ -17,29 +17,41 @@ inline int16_t Sat16(int32_t v) { return int16_t(std::clamp(v, -32768, 32767)); 
 inline int32_t Wrap32(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
 inline int32_t Hi16(int32_t v) { return v >> 16; }
 
-// The packed tables: 4 x T, laid out as the packed passes read them.
-struct PackedTables {
+// The packed tables of one direction: 4 x T, laid out as the passes read them.
+struct PackedDirection {
   // First pass: one 8-lane vector per (output row, k), the coefficient repeated.
-  alignas(16) int16_t InverseFirst[8][8][8];
-  alignas(16) int16_t ForwardFirst[8][8][8];
-  // Second pass: one 8-coefficient row per output column.
-  alignas(16) int16_t InverseSecond[8][8];
-  alignas(16) int16_t ForwardSecond[8][8];
+  alignas(16) int16_t First[8][8][8];
+  // Second pass: one 8-coefficient row per output column ...
+  alignas(16) int16_t Second[8][8];
+  // ... and the same rows regrouped for four columns at a time: for columns
+  // 4h..4h+3, the coefficient pair p of each column.
+  alignas(16) int16_t Pairs[2][4][8];
 };
+struct PackedTables {
+  PackedDirection Inverse;
+  PackedDirection Forward;
+};
+
+void FillDirection(PackedDirection& d, bool inverse) {
+  const auto& T = TransformMatrix;
+  for (int r = 0; r < 8; r++)
+    for (int k = 0; k < 8; k++) {
+      int16_t v = int16_t(4 * (inverse ? T[k][r] : T[r][k]));
+      for (int lane = 0; lane < 8; lane++) d.First[r][k][lane] = v;
+      d.Second[r][k] = v;
+    }
+  for (int h = 0; h < 2; h++)
+    for (int p = 0; p < 4; p++)
+      for (int i = 0; i < 4; i++) {
+        d.Pairs[h][p][2 * i] = d.Second[4 * h + i][2 * p];
+        d.Pairs[h][p][2 * i + 1] = d.Second[4 * h + i][2 * p + 1];
+      }
+}
 
 PackedTables MakePackedTables() {
   PackedTables t{};
-  const auto& T = TransformMatrix;
-  for (int r = 0; r < 8; r++) {
-    for (int k = 0; k < 8; k++) {
-      for (int lane = 0; lane < 8; lane++) {
-        t.InverseFirst[r][k][lane] = int16_t(4 * T[k][r]);
-        t.ForwardFirst[r][k][lane] = int16_t(4 * T[r][k]);
-      }
-      t.InverseSecond[r][k] = int16_t(4 * T[k][r]);
-      t.ForwardSecond[r][k] = int16_t(4 * T[r][k]);
-    }
-  }
+  FillDirection(t.Inverse, true);
+  FillDirection(t.Forward, false);
   return t;
 }
 
@@ -48,21 +60,23 @@ const PackedTables& Tables() {
   return tables;
 }
 
-void PackedPortable(int16_t* b, const int16_t (&first)[8][8][8], const int16_t (&second)[8][8]) {
+// Input rows at and beyond `inputRows` must be zero: they add nothing to the
+// saturating first pass, which skips them.
+void PackedPortable(int16_t* b, const PackedDirection& d, int inputRows) {
   int16_t in[64];
   for (int i = 0; i < 64; i++) in[i] = Wrap16(int32_t(uint32_t(uint16_t(b[i])) << 4));
   int16_t temp[8][8];
   for (int r = 0; r < 8; r++) {
     for (int c = 0; c < 8; c++) {
       int32_t acc = 0;
-      for (int k = 0; k < 8; k++) acc = Sat16(acc + Hi16(in[k * 8 + c] * first[r][k][0]));
+      for (int k = 0; k < inputRows; k++) acc = Sat16(acc + Hi16(in[k * 8 + c] * d.First[r][k][0]));
       temp[r][c] = int16_t(acc);
     }
   }
   for (int r = 0; r < 8; r++) {
     const int16_t* t = temp[r];
     for (int c = 0; c < 8; c++) {
-      const int16_t* a = second[c];
+      const int16_t* a = d.Second[c];
       int32_t s[4];
       for (int p = 0; p < 4; p++)
         s[p] = Wrap32(int64_t(t[2 * p]) * a[2 * p] + int64_t(t[2 * p + 1]) * a[2 * p + 1]);
@@ -72,41 +86,37 @@ void PackedPortable(int16_t* b, const int16_t (&first)[8][8][8], const int16_t (
 }
 
 #if defined(BELMORA_HAVE_SSE2)
-void PackedSse2(int16_t* b, const int16_t (&first)[8][8][8], const int16_t (&second)[8][8]) {
-  __m128i in[8];
-  for (int k = 0; k < 8; k++)
-    in[k] = _mm_slli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * k)), 4);
-  __m128i temp[8];
-  for (int r = 0; r < 8; r++) {
-    __m128i acc = _mm_setzero_si128();
-    for (int k = 0; k < 8; k++) {
-      __m128i coef = _mm_load_si128(reinterpret_cast<const __m128i*>(first[r][k]));
-      acc = _mm_adds_epi16(acc, _mm_mulhi_epi16(in[k], coef));
-    }
-    temp[r] = acc;
+inline __m128i Load(const int16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+
+void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
+  // First pass with the eight output rows side by side, so that the
+  // saturating sums do not wait on one another.
+  __m128i acc[8];
+#pragma GCC unroll 8
+  for (int r = 0; r < 8; r++) acc[r] = _mm_setzero_si128();
+  for (int k = 0; k < inputRows; k++) {
+    __m128i in = _mm_slli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * k)), 4);
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; r++) acc[r] = _mm_adds_epi16(acc[r], _mm_mulhi_epi16(in, Load(d.First[r][k])));
   }
-  __m128i rows[8];
-  for (int c = 0; c < 8; c++) rows[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(second[c]));
+#pragma GCC unroll 8
   for (int r = 0; r < 8; r++) {
-    // For each column: the four pair sums, their high halves, and the sums
-    // of pairs 0+2 and 1+3 in lanes 0 and 1.
-    __m128i q[8];
-    for (int c = 0; c < 8; c++) {
-      __m128i h = _mm_srai_epi32(_mm_madd_epi16(temp[r], rows[c]), 16);
-      q[c] = _mm_add_epi32(h, _mm_shuffle_epi32(h, _MM_SHUFFLE(1, 0, 3, 2)));
+    // Each coefficient pair of the row, broadcast: pair sums for four
+    // columns per multiply-add.
+    const __m128i x0 = _mm_shuffle_epi32(acc[r], 0x00), x1 = _mm_shuffle_epi32(acc[r], 0x55);
+    const __m128i x2 = _mm_shuffle_epi32(acc[r], 0xAA), x3 = _mm_shuffle_epi32(acc[r], 0xFF);
+    __m128i even[2], odd[2];
+#pragma GCC unroll 2
+    for (int h = 0; h < 2; h++) {
+      __m128i s0 = _mm_srai_epi32(_mm_madd_epi16(x0, Load(d.Pairs[h][0])), 16);
+      __m128i s1 = _mm_srai_epi32(_mm_madd_epi16(x1, Load(d.Pairs[h][1])), 16);
+      __m128i s2 = _mm_srai_epi32(_mm_madd_epi16(x2, Load(d.Pairs[h][2])), 16);
+      __m128i s3 = _mm_srai_epi32(_mm_madd_epi16(x3, Load(d.Pairs[h][3])), 16);
+      even[h] = _mm_add_epi32(s0, s2);
+      odd[h] = _mm_add_epi32(s1, s3);
     }
-    // Gather lanes 0 and 1 of columns c and c+1; saturate to 16 bits.
-    __m128i p01 = _mm_unpacklo_epi64(q[0], q[1]), p23 = _mm_unpacklo_epi64(q[2], q[3]);
-    __m128i p45 = _mm_unpacklo_epi64(q[4], q[5]), p67 = _mm_unpacklo_epi64(q[6], q[7]);
-    __m128i lo = _mm_packs_epi32(p01, p23);  // c0a c0b c1a c1b c2a c2b c3a c3b
-    __m128i hi = _mm_packs_epi32(p45, p67);
-    // Add each a/b pair with 16-bit wrap.
-    __m128i sumLo = _mm_add_epi16(lo, _mm_srli_epi32(lo, 16));
-    __m128i sumHi = _mm_add_epi16(hi, _mm_srli_epi32(hi, 16));
-    // Keep the low 16 bits of every 32-bit lane and pack them.
-    sumLo = _mm_srai_epi32(_mm_slli_epi32(sumLo, 16), 16);
-    sumHi = _mm_srai_epi32(_mm_slli_epi32(sumHi, 16), 16);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * r), _mm_packs_epi32(sumLo, sumHi));
+    __m128i out = _mm_add_epi16(_mm_packs_epi32(even[0], even[1]), _mm_packs_epi32(odd[0], odd[1]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * r), out);
   }
 }
 #endif
@@ -128,6 +138,18 @@ void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale) {
   }
 }
 
+void DequantizeBlock(const int16_t* l, int16_t* c, int scale, const uint8_t* positions,
+                     int count) {
+  std::fill(c, c + 64, int16_t(0));
+  c[0] = l[0];
+  for (int i = 0; i < count; i++) {
+    int k = positions[i], z = ZigzagOrder[k];
+    // The signed 32-bit product, wrapped as the arithmetic prescribes.
+    int32_t product = int32_t(uint32_t(l[k]) * uint32_t(QuantMatrix[z] * scale));
+    c[z] = Wrap16(product / 16);
+  }
+}
+
 void Quantize(const Blocks6& coefs, Blocks6& levels, int scale) {
   for (int blk = 0; blk < 6; blk++) {
     const int16_t* c = coefs[blk];
@@ -140,13 +162,15 @@ void Quantize(const Blocks6& coefs, Blocks6& levels, int scale) {
   }
 }
 
-void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) {
+namespace {
+// Input rows at and beyond `inputRows` must be zero (they add nothing).
+void InverseScalarRows(int16_t* b, bool evenColumnsOnly, int inputRows) {
   const auto& T = TransformMatrix;
   int16_t temp[8][8];
   for (int j = 0; j < 8; j++) {
     for (int n = 0; n < 8; n++) {
       int16_t acc = 0;
-      for (int i = 7; i >= 0; i--) acc = Wrap16(acc + (T[i][j] * b[i * 8 + n]) / 4096);
+      for (int i = inputRows - 1; i >= 0; i--) acc = Wrap16(acc + (T[i][j] * b[i * 8 + n]) / 4096);
       temp[j][n] = acc;
     }
   }
@@ -159,6 +183,21 @@ void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) {
     }
   }
 }
+
+// The last natural row that scan positions 0..k reach, plus one.
+struct ScanRows {
+  uint8_t Rows[64];
+  ScanRows() {
+    int rows = 0;
+    for (int k = 0; k < 64; k++) {
+      rows = std::max(rows, ZigzagOrder[k] / 8 + 1);
+      Rows[k] = uint8_t(rows);
+    }
+  }
+};
+}  // namespace
+
+void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) { InverseScalarRows(b, evenColumnsOnly, 8); }
 
 void ForwardTransformScalar(int16_t* b) {
   const auto& T = TransformMatrix;
@@ -179,25 +218,41 @@ void ForwardTransformScalar(int16_t* b) {
   }
 }
 
-void InverseTransformPackedPortable(int16_t* b) {
-  PackedPortable(b, Tables().InverseFirst, Tables().InverseSecond);
-}
-void ForwardTransformPackedPortable(int16_t* b) {
-  PackedPortable(b, Tables().ForwardFirst, Tables().ForwardSecond);
-}
+void InverseTransformPackedPortable(int16_t* b) { PackedPortable(b, Tables().Inverse, 8); }
+void ForwardTransformPackedPortable(int16_t* b) { PackedPortable(b, Tables().Forward, 8); }
 #if defined(BELMORA_HAVE_SSE2)
-void InverseTransformPackedSse2(int16_t* b) {
-  PackedSse2(b, Tables().InverseFirst, Tables().InverseSecond);
-}
-void ForwardTransformPackedSse2(int16_t* b) {
-  PackedSse2(b, Tables().ForwardFirst, Tables().ForwardSecond);
-}
+void InverseTransformPackedSse2(int16_t* b) { PackedSse2(b, Tables().Inverse, 8); }
+void ForwardTransformPackedSse2(int16_t* b) { PackedSse2(b, Tables().Forward, 8); }
 void InverseTransformPacked(int16_t* b) { InverseTransformPackedSse2(b); }
 void ForwardTransformPacked(int16_t* b) { ForwardTransformPackedSse2(b); }
 #else
 void InverseTransformPacked(int16_t* b) { InverseTransformPackedPortable(b); }
 void ForwardTransformPacked(int16_t* b) { ForwardTransformPackedPortable(b); }
 #endif
+
+void InverseTransformBlock(int16_t* b, bool packed, bool evenColumnsOnly, int last) {
+  if (last == 0) {
+    // A DC-only block is flat; the packed variant's initial shift wraps large levels.
+    int16_t v = packed ? int16_t(Wrap16(int32_t(uint32_t(uint16_t(b[0])) << 4)) >> 4) : b[0];
+    if (!packed && evenColumnsOnly) {
+      for (int i = 0; i < 64; i += 2) b[i] = v;
+    } else {
+      std::fill(b, b + 64, v);
+    }
+    return;
+  }
+  static const ScanRows scanRows;
+  int rows = scanRows.Rows[last];
+  if (!packed) {
+    InverseScalarRows(b, evenColumnsOnly, rows);
+    return;
+  }
+#if defined(BELMORA_HAVE_SSE2)
+  PackedSse2(b, Tables().Inverse, rows);
+#else
+  PackedPortable(b, Tables().Inverse, rows);
+#endif
+}
 
 void InverseTransform(Blocks6& blocks, bool packed, bool halfWidth) {
   for (int blk = 0; blk < 6; blk++) {

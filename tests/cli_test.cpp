@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <nlohmann/json.hpp>
 
 #include "str/sector.h"
+#include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -100,6 +102,41 @@ TEST(CliTest, FailuresGiveMessageAndStatus) {
   auto missing = RunCommand({BELMORA_CLI, "info", "/no/such/file.str"});
   EXPECT_NE(missing.Status, 0);
   EXPECT_NE(missing.Err.find("オープンできません。"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace belmora
+
+namespace belmora {
+namespace {
+
+TEST(CliDecodeTest, DecodesEveryFrameAndWritesBmps) {
+  test::MovieSpec m;
+  m.Frames = 6;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  std::mt19937 random(4);
+  m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(320, 240, random), 2, 2); };
+  std::string path = test::TempPath("dec.str"), out = test::TempPath("frames");
+  test::BuildMovie(m).Write(path);
+
+  auto r = RunCommand({BELMORA_CLI, "decode", path, "--out", out});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out, "6 frames decoded, 0 failed\n");
+  auto first = test::ReadFileBytes(out + "/000000.bmp");
+  EXPECT_EQ(first.size(), 230454u);
+  EXPECT_TRUE(std::filesystem::exists(out + "/000005.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/000006.bmp"));
+
+  auto half = RunCommand({BELMORA_CLI, "decode", path, "--half", "--scalar", "--from", "20",
+                          "--to", "40", "--out", out + "/half"});
+  ASSERT_EQ(half.Status, 0) << half.Err;
+  EXPECT_EQ(half.Out, "3 frames decoded, 0 failed\n");  // frames at sectors 20, 30 and 40
+  EXPECT_EQ(test::ReadFileBytes(out + "/half/000000.bmp").size(), 54u + 160 * 240 * 3);
+
+  EXPECT_NE(RunCommand({BELMORA_CLI, "decode", "/no/such.str"}).Status, 0);
+  std::filesystem::remove_all(out);
+  std::filesystem::remove(path);
 }
 
 }  // namespace

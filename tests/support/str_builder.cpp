@@ -98,6 +98,7 @@ void StrBuilder::Write(const std::string& path) const {
 StrBuilder BuildMovie(const MovieSpec& m) {
   StrBuilder b(m.SectorSize, m.Riff);
   int frame = 0, chunk = 0;
+  std::vector<uint8_t> bits;
   for (int i = 0; frame < m.Frames; i++) {
     if (m.AudioCoding >= 0 && i % m.Interleave == m.AudioPhase % m.Interleave &&
         i >= m.AudioPhase) {
@@ -109,6 +110,12 @@ StrBuilder BuildMovie(const MovieSpec& m) {
     f.Chunks = m.ChunkPattern[size_t(frame) % m.ChunkPattern.size()];
     f.Width = m.Width;
     f.Height = m.Height;
+    if (m.Bitstream && chunk == 0) {
+      bits = m.Bitstream(frame);
+      if (bits.size() > size_t(f.Chunks) * kChunkPayloadSize)
+        throw std::length_error("frame bitstream larger than its chunks");
+    }
+    if (m.Bitstream) f.Bitstream = bits;
     b.AddChunk(f, chunk);
     if (++chunk == f.Chunks) {
       chunk = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -69,6 +70,8 @@ struct MovieSpec {
   int Interleave = 8;  // one audio sector every Interleave sectors
   int AudioPhase = 7;  // index of the first audio sector
   int TrailingFillers = 0;
+  // Bitstream of frame i (0-based); unset: a minimal header.
+  std::function<std::vector<uint8_t>(int)> Bitstream;
 };
 
 StrBuilder BuildMovie(const MovieSpec& spec);

@@ -1,7 +1,9 @@
 // Writes a small sample STR: 2352-byte sectors, double speed, 15 frames per
-// second, 37.8 kHz stereo sound.
+// second, 37.8 kHz stereo sound sectors, 320 x 240 pictures.
 #include <cstdio>
+#include <random>
 
+#include "tests/support/mdec_builder.h"
 #include "tests/support/str_builder.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +18,11 @@ int main(int argc, char** argv) {
   m.AudioChannel = 1;
   m.Interleave = 8;
   m.AudioPhase = 7;
+  std::mt19937 random(1);
+  m.Bitstream = [&](int frame) {
+    return belmora::test::EncodeLevels(belmora::test::RandomLevels(320, 240, random), 2 + frame % 2,
+                                       2);
+  };
   belmora::test::BuildMovie(m).Write(argv[1]);
   return 0;
 }

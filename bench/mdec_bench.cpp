@@ -1,0 +1,88 @@
+// MDEC decoding: whole frames, the VLC decode alone, and each transform.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+
+#include "mdec/codec.h"
+#include "str/str_document.h"
+#include "tests/support/mdec_builder.h"
+
+namespace {
+
+using namespace belmora;
+
+// A 320 x 240 frame: detail 6 is a typical picture, 24 a very detailed one.
+std::vector<uint8_t> Frame(int detail, int version) {
+  std::mt19937 random(5);
+  return test::EncodeLevels(test::RandomLevels(320, 240, random, detail), version, 2);
+}
+
+void BM_DecodeFrame(benchmark::State& state) {
+  CollectingSink sink;
+  StrDocument doc(sink);
+  MdecCodec codec;
+  InitCodec(codec, sink);
+  codec.PackedTransformsEnabled = state.range(1) != 0;
+  auto bits = Frame(int(state.range(0)), 2);
+  doc.FrameBuffer.assign(41984, 0);
+  std::memcpy(doc.FrameBuffer.data(), bits.data(), std::min(bits.size(), doc.FrameBuffer.size()));
+  doc.ChunkHeader.Width = 320;
+  doc.ChunkHeader.Height = 240;
+  for (auto _ : state) {
+    if (DecodeFrame(codec, doc) != 0) state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(codec.Image.Pixels.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(std::to_string(bits.size()) + " bytes");
+}
+BENCHMARK(BM_DecodeFrame)
+    ->ArgNames({"detail", "packed"})
+    ->Args({6, 1})
+    ->Args({24, 1})
+    ->Args({6, 0})
+    ->Args({24, 0});
+
+void BM_VlcDecodeFrame(benchmark::State& state) {
+  MdecCodec codec;
+  CollectingSink sink;
+  InitCodec(codec, sink);
+  int version = int(state.range(0));
+  auto bits = Frame(12, version);
+  bits.resize(bits.size() + 16, 0);
+  for (auto _ : state) {
+    codec.Version = version;
+    codec.ResetPredictors();
+    int pos = 0;
+    for (int mb = 0; mb < 300; mb++) pos = codec.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, mb == 0);
+    benchmark::DoNotOptimize(pos);
+  }
+  state.SetItemsProcessed(state.iterations() * 300);
+}
+BENCHMARK(BM_VlcDecodeFrame)->ArgName("version")->Arg(2)->Arg(3);
+
+template <void (*Transform)(int16_t*)>
+void BM_Transform(benchmark::State& state) {
+  std::mt19937 random(3);
+  alignas(16) int16_t blocks[64][64];
+  for (auto& b : blocks)
+    for (auto& v : b) v = int16_t(int(random() % 512) - 256);
+  for (auto _ : state) {
+    for (auto& b : blocks) Transform(b);
+    benchmark::DoNotOptimize(blocks);
+  }
+  state.SetItemsProcessed(state.iterations() * 64);
+}
+void InverseScalar(int16_t* b) { InverseTransformScalar(b, false); }
+void InverseScalarHalf(int16_t* b) { InverseTransformScalar(b, true); }
+BENCHMARK(BM_Transform<InverseScalar>)->Name("InverseScalar");
+BENCHMARK(BM_Transform<InverseScalarHalf>)->Name("InverseScalarHalf");
+BENCHMARK(BM_Transform<InverseTransformPackedPortable>)->Name("InversePackedPortable");
+BENCHMARK(BM_Transform<ForwardTransformScalar>)->Name("ForwardScalar");
+BENCHMARK(BM_Transform<ForwardTransformPackedPortable>)->Name("ForwardPackedPortable");
+#if defined(BELMORA_HAVE_SSE2)
+BENCHMARK(BM_Transform<InverseTransformPackedSse2>)->Name("InversePackedSse2");
+BENCHMARK(BM_Transform<ForwardTransformPackedSse2>)->Name("ForwardPackedSse2");
+#endif
+
+}  // namespace

@@ -1,0 +1,42 @@
+#include "convert/frame_bmp.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "str/bytes.h"
+
+namespace belmora {
+
+std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
+  const int w = halfWidth ? image.Width / 2 : image.Width;
+  const int h = image.Height;
+  const size_t pixels = size_t(w) * size_t(h) * 3;
+  std::vector<uint8_t> out(54 + pixels, 0);
+  out[0] = 'B';
+  out[1] = 'M';
+  PutU32(&out[2], uint32_t(54 + pixels));
+  PutU32(&out[10], 54);
+  // The picture's own info header, turned bottom-up for the file.
+  std::memcpy(&out[14], image.Header.data(), 40);
+  PutU32(&out[18], uint32_t(w));
+  PutU32(&out[22], uint32_t(h));
+  PutU32(&out[34], uint32_t(pixels));
+  uint8_t* dst = out.data() + 54;
+  for (int y = h - 1; y >= 0; y--, dst += size_t(w) * 3)
+    std::memcpy(dst, image.Pixels.data() + size_t(y) * image.Stride(), size_t(w) * 3);
+  return out;
+}
+
+int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& sink) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    MessageBoxF(sink, "%s", kMsgCannotCreateFile);
+    return -1;
+  }
+  auto bytes = FrameBmpBytes(codec.Image, codec.HalfWidthView);
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok &= std::fclose(f) == 0;
+  return ok ? 0 : -1;
+}
+
+}  // namespace belmora
