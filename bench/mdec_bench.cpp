@@ -54,7 +54,8 @@ void BM_VlcDecodeFrame(benchmark::State& state) {
     codec.Version = version;
     codec.ResetPredictors();
     int pos = 0;
-    for (int mb = 0; mb < 300; mb++) pos = codec.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, mb == 0);
+    for (int mb = 0; mb < 300; mb++)
+      pos = codec.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, mb == 0);
     benchmark::DoNotOptimize(pos);
   }
   state.SetItemsProcessed(state.iterations() * 300);
@@ -73,8 +74,12 @@ void BM_Transform(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 64);
 }
-void InverseScalar(int16_t* b) { InverseTransformScalar(b, false); }
-void InverseScalarHalf(int16_t* b) { InverseTransformScalar(b, true); }
+void InverseScalar(int16_t* b) {
+  InverseTransformScalar(b, false);
+}
+void InverseScalarHalf(int16_t* b) {
+  InverseTransformScalar(b, true);
+}
 BENCHMARK(BM_Transform<InverseScalar>)->Name("InverseScalar");
 BENCHMARK(BM_Transform<InverseScalarHalf>)->Name("InverseScalarHalf");
 BENCHMARK(BM_Transform<InverseTransformPackedPortable>)->Name("InversePackedPortable");

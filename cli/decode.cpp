@@ -1,6 +1,10 @@
 // belmora-cli decode: decodes frames in file order, as the viewer's Next
 // button walks them, optionally saving each as a BMP.
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "cli/cli_common.h"
 #include "convert/frame_bmp.h"
@@ -17,45 +21,104 @@ struct DecodeOptions {
   bool scalar = false;
   int from = -1;
   int to = -1;
+  int threads = int(std::max(1u, std::thread::hardware_concurrency()));
+};
+
+// One frame read from the file, waiting to be decoded.
+struct FrameJob {
+  std::vector<uint8_t> Buffer;
+  VideoChunkHeader Header;
+  int Index = 0;
+  bool Decoded = false;
+};
+
+// A decoder of its own per thread: frames are independent, and every
+// successfully decoded frame overwrites the whole part of the picture that
+// is saved, so pictures do not depend on which thread decoded what.
+class FrameWorker {
+ public:
+  FrameWorker(const DecodeOptions& o, MessageSink& sink) : doc_(sink), outDir_(o.outDir) {
+    InitCodec(codec_, sink);
+    codec_.HalfWidthView = o.half;
+    if (o.scalar) codec_.PackedTransformsEnabled = false;
+  }
+  // False when a BMP could not be written.
+  bool Decode(FrameJob& job, MessageSink& sink) {
+    doc_.FrameBuffer.swap(job.Buffer);
+    doc_.ChunkHeader = job.Header;
+    job.Decoded = DecodeFrame(codec_, doc_) == 0;
+    doc_.FrameBuffer.swap(job.Buffer);
+    if (!job.Decoded || outDir_.empty()) return true;
+    char name[32];
+    std::snprintf(name, sizeof name, "%06d.bmp", job.Index);
+    return SaveFrameBmp(codec_, (std::filesystem::path(outDir_) / name).string(), sink) == 0;
+  }
+
+ private:
+  StrDocument doc_;
+  MdecCodec codec_;
+  std::string outDir_;
 };
 
 int RunDecode(const DecodeOptions& o) {
   Session s;
   if (!OpenForViewing(s, o.path, true)) return 1;
   StrDocument& doc = s.doc;
-  MdecCodec codec;
-  InitCodec(codec, s.sink);
-  codec.HalfWidthView = o.half;
-  if (o.scalar) codec.PackedTransformsEnabled = false;
   if (!o.outDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(o.outDir, ec);
   }
+  const int threads = std::max(1, o.threads);
+  std::vector<std::unique_ptr<FrameWorker>> workers;
+  for (int t = 0; t < threads; t++) workers.push_back(std::make_unique<FrameWorker>(o, s.sink));
+
   if (o.from >= 0) doc.CurrentSector = o.from;
   const int32_t last = o.to >= 0 ? o.to : doc.LastFrameSector;
   int decoded = 0, failed = 0, index = 0;
-  while (doc.CurrentSector <= last) {
-    int r = ReadAndDecodeFrame(codec, doc);
-    if (r == -1) break;  // end of file or a read error
-    if (r == 1) {        // nothing in this window: look further on
-      doc.CurrentSector += 150;
-      continue;
-    }
-    if (doc.CurrentSector > last) break;
-    if (r == 0) {
-      decoded++;
-      if (!o.outDir.empty()) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%06d.bmp", index);
-        if (SaveFrameBmp(codec, (std::filesystem::path(o.outDir) / name).string(), s.sink) != 0)
-          return 1;
+  bool more = true, writeFailed = false;
+  std::vector<FrameJob> batch(threads == 1 ? 1 : 32 * size_t(threads));
+  while (more && !writeFailed) {
+    // Read a batch of frames in file order, as the viewer's Next button walks them.
+    size_t filled = 0;
+    while (filled < batch.size()) {
+      if (doc.CurrentSector > last) {
+        more = false;
+        break;
       }
-    } else {
-      failed++;
+      int r = ReadFrame(doc);
+      if (r == -1) {  // end of file or a read error
+        more = false;
+        break;
+      }
+      if (r == 1) {  // nothing in this window: look further on
+        doc.CurrentSector += 150;
+        continue;
+      }
+      if (doc.CurrentSector > last) {
+        more = false;
+        break;
+      }
+      FrameJob& job = batch[filled++];
+      job.Buffer = doc.FrameBuffer;
+      job.Header = doc.ChunkHeader;
+      job.Index = index++;
+      doc.CurrentSector = doc.NextSector;
     }
-    index++;
-    doc.CurrentSector = doc.NextSector;
+    // Decode it, each thread taking the next frame not yet taken.
+    std::atomic<size_t> next{0};
+    std::atomic<bool> bad{false};
+    auto work = [&](FrameWorker& w) {
+      for (size_t i; (i = next++) < filled;)
+        if (!w.Decode(batch[i], s.sink)) bad = true;
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads && filled > 1; t++) pool.emplace_back(work, std::ref(*workers[t]));
+    work(*workers[0]);
+    for (auto& t : pool) t.join();
+    writeFailed = bad;
+    for (size_t i = 0; i < filled; i++) (batch[i].Decoded ? decoded : failed)++;
   }
+  if (writeFailed) return 1;
   std::printf("%d frames decoded, %d failed\n", decoded, failed);
   return 0;
 }
@@ -71,6 +134,8 @@ void AddDecodeCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_flag("--scalar", o->scalar, "Use the scalar transforms");
   cmd->add_option("--from", o->from, "Start at the frame at or after this sector");
   cmd->add_option("--to", o->to, "Stop after the frame starting at or before this sector");
+  cmd->add_option("--threads", o->threads, "Decoding threads (default: one per core)")
+      ->check(CLI::Range(1, 64));
   cmd->callback([&run, o] { run = [o] { return RunDecode(*o); }; });
 }
 

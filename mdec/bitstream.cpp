@@ -38,6 +38,19 @@ inline void StoreWord(uint8_t* buffer, size_t size, int position, uint32_t word)
 }  // namespace
 
 int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first) {
+  return DecodeMacroblockImpl<false>(buffer, size, position, first, nullptr);
+}
+
+int MdecCodec::DecodeMacroblockDequantized(const uint8_t* buffer, size_t size, int position,
+                                           bool first, const uint32_t* scaledMatrix) {
+  return DecodeMacroblockImpl<true>(buffer, size, position, first, scaledMatrix);
+}
+
+// One body for both decoders: kDequantize stores natural-order dequantized
+// coefficients in Work instead of zigzag levels in Coefs.
+template <bool kDequantize>
+int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int position, bool first,
+                                    const uint32_t* scaledMatrix) {
   uint32_t w = window_;
   int n = windowBits_;
   int pos = position;
@@ -57,10 +70,13 @@ int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position
     w <<= k;
     n -= k;
   };
-  std::memset(Coefs, 0, sizeof Coefs);
+  if constexpr (kDequantize)
+    std::memset(Work, 0, sizeof Work);
+  else
+    std::memset(Coefs, 0, sizeof Coefs);
   const bool v3 = Version >= 3;
   for (int blk = 0; blk < 6; blk++) {
-    int16_t* out = Coefs[blk];
+    int16_t* out = kDequantize ? Work[blk] : Coefs[blk];
     // DC.
     if (!v3) {
       out[0] = int16_t(int32_t(w) >> 22);
@@ -85,57 +101,45 @@ int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position
       out[0] = int16_t(uint16_t(predictor));
     }
     refill();
-    // AC codes up to the end of block.
+    // AC codes up to the end of block. The first table, indexed by the top
+    // nine bits, also holds end of block and the two 3-bit codes.
     int k = 1;
-    uint8_t* positions = AcPositions[blk];
-    int count = 0;
     for (;;) {
-      int run, level, length;
-      if (w >= 0x80000000u && w < 0xC0000000u) {
+      AcDecodeEntry e = FirstLookup[w >> 23];
+      int level;
+      if (e.Length == 0) {                // six or more leading zeros
+        if (w >= 0x04000000u) return -1;  // (tables not built)
+        if (w >= 0x00800000u)
+          e = DecodeTables.ByTop14[w >> 18];
+        else if (w >= 0x00100000u)
+          e = DecodeTables.ByTop17[w >> 15];
+        if (e.Length == 0) return -1;
+        level = e.Level;
+      } else if (e.Run == kEndOfBlockRun) {
         consume(2);
         refill();
         LastScan[blk] = uint8_t(k - 1);
-        AcCount[blk] = uint8_t(count);
         break;
-      }
-      if (w >= 0xC0000000u) {
-        run = 0;
-        level = w < 0xE0000000u ? 1 : -1;
-        length = 3;
-      } else if (w >= 0x04000000u) {
-        const AcDecodeEntry& e = DecodeTables.ByTop9[w >> 23];
-        if (e.Run < 0) {
-          run = int((w >> 20) & 0x3F);
-          consume(12);
-          refill();
-          level = int32_t(w) >> 22;
-          length = 10;
-        } else {
-          run = e.Run;
-          level = e.Level;
-          length = e.Length;
-        }
-      } else if (w >= 0x00800000u) {
-        const AcDecodeEntry& e = DecodeTables.ByTop14[w >> 18];
-        run = e.Run;
-        level = e.Level;
-        length = e.Length;
-      } else if (w >= 0x00100000u) {
-        const AcDecodeEntry& e = DecodeTables.ByTop17[w >> 15];
-        run = e.Run;
-        level = e.Level;
-        length = e.Length;
+      } else if (e.Run < 0) {  // escape: 6-bit run, 10-bit level
+        e.Run = int8_t((w >> 20) & 0x3F);
+        consume(12);
+        refill();
+        level = int32_t(w) >> 22;
+        e.Length = 10;
       } else {
-        return -1;
+        level = e.Level;
       }
-      if (length == 0) return -1;
-      k += run;
+      k += e.Run;
       if (k > 63) return -1;  // a run past the end of the block
-      out[k] = int16_t(level);
-      // Positions only grow, so the list holds each one once.
-      positions[count++] = uint8_t(k);
+      if constexpr (kDequantize) {
+        int z = ZigzagOrder[k];
+        // The signed 32-bit product, wrapped as the arithmetic prescribes.
+        out[z] = int16_t(uint16_t(uint32_t(int32_t(uint32_t(level) * scaledMatrix[z]) / 16)));
+      } else {
+        out[k] = int16_t(level);
+      }
       k++;
-      consume(length);
+      consume(e.Length);
       refill();
     }
   }

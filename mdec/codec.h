@@ -54,6 +54,10 @@ class MdecCodec {
   // Decodes six blocks of levels into Coefs; returns the next unread word,
   // or -1 on an invalid code.
   int DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first);
+  // The same, but writes the dequantized coefficients in natural order into
+  // Work; scaledMatrix[z] = QuantMatrix[z] x scale.
+  int DecodeMacroblockDequantized(const uint8_t* buffer, size_t size, int position, bool first,
+                                  const uint32_t* scaledMatrix);
   // Writes the six blocks of Coefs; returns the position of the word being filled.
   int EncodeMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first);
   int WriteFrameEnd(uint8_t* buffer, size_t size, int position);
@@ -69,12 +73,13 @@ class MdecCodec {
   bool HalfWidthView = false;
   int Version = 2;
   std::array<uint32_t, 3> DcPredictors{};  // Cr, Cb, Y; wrapping arithmetic
-  alignas(16) Blocks6 Coefs{};  // levels in zigzag order
-  alignas(16) Blocks6 Work{};   // natural-order coefficients, then samples
-  // Per block: the highest scan position decoded, and where the AC levels went.
+  alignas(16) Blocks6 Coefs{};             // levels in zigzag order
+  alignas(16) Blocks6 Work{};              // natural-order coefficients, then samples
+  // Per block: the highest scan position decoded.
   std::array<uint8_t, 6> LastScan{};
-  uint8_t AcPositions[6][64]{};
-  std::array<uint8_t, 6> AcCount{};
+  // The first AC lookup widened to 512 entries: end of block and the two
+  // 3-bit codes included (built by Init from DecodeTables).
+  std::array<AcDecodeEntry, 512> FirstLookup{};
   // Decode with the sparse transforms and vector colour conversion; false
   // selects the plain reference steps (same pictures, bit for bit).
   bool UseFastPaths = true;
@@ -88,6 +93,10 @@ class MdecCodec {
   void UseFrameSize(int width, int height);
 
  private:
+  template <bool kDequantize>
+  int DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int position, bool first,
+                           const uint32_t* scaledMatrix);
+
   // Reader window and writer accumulator.
   uint32_t window_ = 0;
   int windowBits_ = 0;

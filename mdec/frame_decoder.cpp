@@ -52,14 +52,19 @@ void MdecCodec::Init(MessageSink& sink) {
     sink.Show(kMsgTableBug, "error");
     std::exit(1);
   }
+  FirstLookup = WidenFirstTable(DecodeTables);
   Image.LayOut(Columns * 16, Rows * 16);
 }
 
-void InitCodec(MdecCodec& codec, MessageSink& sink) { codec.Init(sink); }
+void InitCodec(MdecCodec& codec, MessageSink& sink) {
+  codec.Init(sink);
+}
 
 namespace {
 
-inline uint8_t Clamp255(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+inline uint8_t Clamp255(int v) {
+  return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 // Chroma terms of one chroma sample, shared by the pixels it serves.
 struct ChromaTerms {
@@ -112,7 +117,9 @@ void StoreMacroblockReference(MdecCodec& codec, int column, int row) {
 #if defined(BELMORA_HAVE_SSE2)
 namespace {
 
-inline __m128i Load8(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load8(const int16_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 
 // Truncating division of signed 16-bit lanes by 2^shift.
 template <int shift>
@@ -121,16 +128,18 @@ inline __m128i DivPow2(__m128i x) {
   return _mm_srai_epi16(_mm_add_epi16(x, bias), shift);
 }
 
+// Truncating division of signed 32-bit lanes by 32.
+inline __m128i Div32By32(__m128i p) {
+  __m128i bias = _mm_and_si128(_mm_srai_epi32(p, 31), _mm_set1_epi32(31));
+  return _mm_srai_epi32(_mm_add_epi32(p, bias), 5);
+}
+
 // (factor * x) / 32 with truncation, for 16-bit x whose product needs 32 bits.
 inline __m128i Scale32(__m128i x, int16_t factor) {
   __m128i f = _mm_set1_epi16(factor);
   __m128i lo = _mm_mullo_epi16(x, f), hi = _mm_mulhi_epi16(x, f);
-  __m128i p0 = _mm_unpacklo_epi16(lo, hi), p1 = _mm_unpackhi_epi16(lo, hi);
-  auto div = [](__m128i p) {
-    __m128i bias = _mm_and_si128(_mm_srai_epi32(p, 31), _mm_set1_epi32(31));
-    return _mm_srai_epi32(_mm_add_epi32(p, bias), 5);
-  };
-  return _mm_packs_epi32(div(p0), div(p1));
+  return _mm_packs_epi32(Div32By32(_mm_unpacklo_epi16(lo, hi)),
+                         Div32By32(_mm_unpackhi_epi16(lo, hi)));
 }
 
 // Clamps the first `count` (4 or 8) lanes of blue, green and red to bytes
@@ -144,9 +153,11 @@ inline void StorePixels(uint8_t* out, __m128i blue, __m128i green, __m128i red, 
   // first, then the 64-bit halves side by side.
   const __m128i low24 = _mm_set1_epi64x(0xFFFFFF);
   auto squeeze = [&](__m128i p) {
-    __m128i pairs = _mm_or_si128(_mm_and_si128(p, low24), _mm_slli_epi64(_mm_srli_epi64(p, 32), 24));
+    __m128i pairs =
+        _mm_or_si128(_mm_and_si128(p, low24), _mm_slli_epi64(_mm_srli_epi64(p, 32), 24));
     const __m128i low48 = _mm_set_epi64x(0, 0xFFFFFFFFFFFF);
-    return _mm_or_si128(_mm_and_si128(pairs, low48), _mm_srli_si128(_mm_andnot_si128(low48, pairs), 2));
+    return _mm_or_si128(_mm_and_si128(pairs, low48),
+                        _mm_srli_si128(_mm_andnot_si128(low48, pairs), 2));
   };
   __m128i first = squeeze(_mm_unpacklo_epi16(bg, r0));  // pixels 0..3 in 12 bytes
   if (count == 4) {
@@ -156,7 +167,8 @@ inline void StorePixels(uint8_t* out, __m128i blue, __m128i green, __m128i red, 
     return;
   }
   __m128i second = squeeze(_mm_unpackhi_epi16(bg, r0));  // pixels 4..7
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(first, _mm_slli_si128(second, 12)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                   _mm_or_si128(first, _mm_slli_si128(second, 12)));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(second, 4));
 }
 
@@ -164,24 +176,41 @@ inline void StorePixels(uint8_t* out, __m128i blue, __m128i green, __m128i red, 
 
 void StoreMacroblock(MdecCodec& codec, int column, int row) {
   FrameImage& img = codec.Image;
-  // Chroma terms for all 64 chroma samples, eight at a time.
+  // Chroma terms for all 64 chroma samples, eight at a time. When every
+  // quartered sample is within +-574 the products fit 16 bits exactly.
   alignas(16) int16_t termBlue[64], termGreen[64], termRed[64];
-  for (int i = 0; i < 64; i += 8) {
-    __m128i cr = DivPow2<2>(Load8(codec.Work[0] + i)), cb = DivPow2<2>(Load8(codec.Work[1] + i));
-    _mm_store_si128(reinterpret_cast<__m128i*>(termBlue + i), Scale32(cb, 57));
-    // (11 cb + 23 cr) / 32: the sum in 32 bits before the division.
-    __m128i f11 = _mm_set1_epi16(11), f23 = _mm_set1_epi16(23);
-    __m128i a0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cb, f11), _mm_mulhi_epi16(cb, f11));
-    __m128i a1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cb, f11), _mm_mulhi_epi16(cb, f11));
-    __m128i b0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cr, f23), _mm_mulhi_epi16(cr, f23));
-    __m128i b1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cr, f23), _mm_mulhi_epi16(cr, f23));
-    auto div = [](__m128i p) {
-      __m128i bias = _mm_and_si128(_mm_srai_epi32(p, 31), _mm_set1_epi32(31));
-      return _mm_srai_epi32(_mm_add_epi32(p, bias), 5);
-    };
-    _mm_store_si128(reinterpret_cast<__m128i*>(termGreen + i),
-                    _mm_packs_epi32(div(_mm_add_epi32(a0, b0)), div(_mm_add_epi32(a1, b1))));
-    _mm_store_si128(reinterpret_cast<__m128i*>(termRed + i), Scale32(cr, 45));
+  __m128i cr[8], cb[8];
+  __m128i high = _mm_setzero_si128(), low = _mm_setzero_si128();
+  for (int i = 0; i < 8; i++) {
+    cr[i] = DivPow2<2>(Load8(codec.Work[0] + 8 * i));
+    cb[i] = DivPow2<2>(Load8(codec.Work[1] + 8 * i));
+    high = _mm_max_epi16(high, _mm_max_epi16(cr[i], cb[i]));
+    low = _mm_min_epi16(low, _mm_min_epi16(cr[i], cb[i]));
+  }
+  const bool small =
+      _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi16(high, _mm_set1_epi16(574)),
+                                     _mm_cmplt_epi16(low, _mm_set1_epi16(-574)))) == 0;
+  for (int i = 0; i < 8; i++) {
+    __m128i blue, green, red;
+    if (small) {
+      blue = DivPow2<5>(_mm_mullo_epi16(cb[i], _mm_set1_epi16(57)));
+      green = DivPow2<5>(_mm_add_epi16(_mm_mullo_epi16(cb[i], _mm_set1_epi16(11)),
+                                       _mm_mullo_epi16(cr[i], _mm_set1_epi16(23))));
+      red = DivPow2<5>(_mm_mullo_epi16(cr[i], _mm_set1_epi16(45)));
+    } else {
+      blue = Scale32(cb[i], 57);
+      red = Scale32(cr[i], 45);
+      // (11 cb + 23 cr) / 32: the sum in 32 bits before the division.
+      __m128i f11 = _mm_set1_epi16(11), f23 = _mm_set1_epi16(23);
+      __m128i a0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cb[i], f11), _mm_mulhi_epi16(cb[i], f11));
+      __m128i a1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cb[i], f11), _mm_mulhi_epi16(cb[i], f11));
+      __m128i b0 = _mm_unpacklo_epi16(_mm_mullo_epi16(cr[i], f23), _mm_mulhi_epi16(cr[i], f23));
+      __m128i b1 = _mm_unpackhi_epi16(_mm_mullo_epi16(cr[i], f23), _mm_mulhi_epi16(cr[i], f23));
+      green = _mm_packs_epi32(Div32By32(_mm_add_epi32(a0, b0)), Div32By32(_mm_add_epi32(a1, b1)));
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(termBlue + 8 * i), blue);
+    _mm_store_si128(reinterpret_cast<__m128i*>(termGreen + 8 * i), green);
+    _mm_store_si128(reinterpret_cast<__m128i*>(termRed + 8 * i), red);
   }
   const bool half = codec.HalfWidthView;
   const int stride = img.Stride();
@@ -240,22 +269,25 @@ int DecodeFrame(MdecCodec& codec, StrDocument& doc) {
 
   const uint8_t* codes = buffer + at + 8;
   const size_t codeBytes = size - size_t(at) - 8;
+  uint32_t scaledMatrix[64];
+  for (int z = 0; z < 64; z++) scaledMatrix[z] = uint32_t(QuantMatrix[z]) * header.QuantScale;
   int position = 0;
   bool first = true;
   for (int c = 0; c < codec.Columns; c++) {
     for (int r = 0; r < codec.Rows; r++) {
-      position = codec.DecodeMacroblock(codes, codeBytes, position, first);
-      if (position < 0) return -1;
-      first = false;
       if (codec.UseFastPaths) {
-        for (int b = 0; b < 6; b++) {
-          DequantizeBlock(codec.Coefs[b], codec.Work[b], header.QuantScale, codec.AcPositions[b],
-                          codec.AcCount[b]);
+        position =
+            codec.DecodeMacroblockDequantized(codes, codeBytes, position, first, scaledMatrix);
+        if (position < 0) return -1;
+        first = false;
+        for (int b = 0; b < 6; b++)
           InverseTransformBlock(codec.Work[b], codec.PackedTransformsEnabled,
                                 codec.HalfWidthView && b >= 2, codec.LastScan[b]);
-        }
         StoreMacroblock(codec, c, r);
       } else {
+        position = codec.DecodeMacroblock(codes, codeBytes, position, first);
+        if (position < 0) return -1;
+        first = false;
         Dequantize(codec.Coefs, codec.Work, header.QuantScale);
         InverseTransform(codec.Work, codec.PackedTransformsEnabled, codec.HalfWidthView);
         StoreMacroblockReference(codec, c, r);

@@ -8,12 +8,12 @@
 namespace belmora {
 
 struct DcSizeRow {
-  uint32_t Code;         // left-aligned in 32 bits
-  uint32_t PrefixMask;   // covers the prefix
+  uint32_t Code;        // left-aligned in 32 bits
+  uint32_t PrefixMask;  // covers the prefix
   int32_t PrefixLength;
   int32_t Size;
-  int32_t ValueMask;     // (2^size - 1) * 4
-  int32_t SignTest;      // 2^(size-1) * 4, 0 for size 0
+  int32_t ValueMask;       // (2^size - 1) * 4
+  int32_t SignTest;        // 2^(size-1) * 4, 0 for size 0
   int32_t NegativeAdjust;  // -(2^size - 1) * 4
 };
 
@@ -50,8 +50,14 @@ struct AcDecodeTables {
 // Builds the tables; false when a filled index finds no row (a table bug).
 bool BuildAcDecodeTables(AcDecodeTables& out);
 
-extern const std::array<uint8_t, 64> ZigzagOrder;   // natural index of each scan position
-extern const std::array<int32_t, 64> QuantMatrix;   // natural order; entry 0 unused
+// The first table widened to all 512 nine-bit indices: end of block (run
+// kEndOfBlockRun), run 0 level +1 and -1, and the ByTop9 entries; indices
+// 0..7 stay empty (the longer tables decide).
+inline constexpr int8_t kEndOfBlockRun = 64;
+std::array<AcDecodeEntry, 512> WidenFirstTable(const AcDecodeTables& tables);
+
+extern const std::array<uint8_t, 64> ZigzagOrder;  // natural index of each scan position
+extern const std::array<int32_t, 64> QuantMatrix;  // natural order; entry 0 unused
 extern const std::array<std::array<int16_t, 8>, 8> TransformMatrix;  // T[k][n]
 
 }  // namespace belmora

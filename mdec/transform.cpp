@@ -12,10 +12,18 @@ namespace belmora {
 
 namespace {
 
-inline int16_t Wrap16(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
-inline int16_t Sat16(int32_t v) { return int16_t(std::clamp(v, -32768, 32767)); }
-inline int32_t Wrap32(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
-inline int32_t Hi16(int32_t v) { return v >> 16; }
+inline int16_t Wrap16(int32_t v) {
+  return int16_t(uint16_t(uint32_t(v)));
+}
+inline int16_t Sat16(int32_t v) {
+  return int16_t(std::clamp(v, -32768, 32767));
+}
+inline int32_t Wrap32(int64_t v) {
+  return int32_t(uint32_t(uint64_t(v)));
+}
+inline int32_t Hi16(int32_t v) {
+  return v >> 16;
+}
 
 // The packed tables of one direction: 4 x T, laid out as the passes read them.
 struct PackedDirection {
@@ -86,7 +94,9 @@ void PackedPortable(int16_t* b, const PackedDirection& d, int inputRows) {
 }
 
 #if defined(BELMORA_HAVE_SSE2)
-inline __m128i Load(const int16_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const int16_t* p) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
 
 void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
   // First pass with the eight output rows side by side, so that the
@@ -97,7 +107,8 @@ void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
   for (int k = 0; k < inputRows; k++) {
     __m128i in = _mm_slli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * k)), 4);
 #pragma GCC unroll 8
-    for (int r = 0; r < 8; r++) acc[r] = _mm_adds_epi16(acc[r], _mm_mulhi_epi16(in, Load(d.First[r][k])));
+    for (int r = 0; r < 8; r++)
+      acc[r] = _mm_adds_epi16(acc[r], _mm_mulhi_epi16(in, Load(d.First[r][k])));
   }
 #pragma GCC unroll 8
   for (int r = 0; r < 8; r++) {
@@ -123,7 +134,9 @@ void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
 
 }  // namespace
 
-const void* PackedTablesAddress() { return &Tables(); }
+const void* PackedTablesAddress() {
+  return &Tables();
+}
 
 void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale) {
   for (int blk = 0; blk < 6; blk++) {
@@ -135,18 +148,6 @@ void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale) {
       int32_t product = Wrap32(int64_t(l[k]) * QuantMatrix[z] * scale);
       c[z] = Wrap16(product / 16);
     }
-  }
-}
-
-void DequantizeBlock(const int16_t* l, int16_t* c, int scale, const uint8_t* positions,
-                     int count) {
-  std::fill(c, c + 64, int16_t(0));
-  c[0] = l[0];
-  for (int i = 0; i < count; i++) {
-    int k = positions[i], z = ZigzagOrder[k];
-    // The signed 32-bit product, wrapped as the arithmetic prescribes.
-    int32_t product = int32_t(uint32_t(l[k]) * uint32_t(QuantMatrix[z] * scale));
-    c[z] = Wrap16(product / 16);
   }
 }
 
@@ -197,7 +198,9 @@ struct ScanRows {
 };
 }  // namespace
 
-void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) { InverseScalarRows(b, evenColumnsOnly, 8); }
+void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) {
+  InverseScalarRows(b, evenColumnsOnly, 8);
+}
 
 void ForwardTransformScalar(int16_t* b) {
   const auto& T = TransformMatrix;
@@ -218,16 +221,32 @@ void ForwardTransformScalar(int16_t* b) {
   }
 }
 
-void InverseTransformPackedPortable(int16_t* b) { PackedPortable(b, Tables().Inverse, 8); }
-void ForwardTransformPackedPortable(int16_t* b) { PackedPortable(b, Tables().Forward, 8); }
+void InverseTransformPackedPortable(int16_t* b) {
+  PackedPortable(b, Tables().Inverse, 8);
+}
+void ForwardTransformPackedPortable(int16_t* b) {
+  PackedPortable(b, Tables().Forward, 8);
+}
 #if defined(BELMORA_HAVE_SSE2)
-void InverseTransformPackedSse2(int16_t* b) { PackedSse2(b, Tables().Inverse, 8); }
-void ForwardTransformPackedSse2(int16_t* b) { PackedSse2(b, Tables().Forward, 8); }
-void InverseTransformPacked(int16_t* b) { InverseTransformPackedSse2(b); }
-void ForwardTransformPacked(int16_t* b) { ForwardTransformPackedSse2(b); }
+void InverseTransformPackedSse2(int16_t* b) {
+  PackedSse2(b, Tables().Inverse, 8);
+}
+void ForwardTransformPackedSse2(int16_t* b) {
+  PackedSse2(b, Tables().Forward, 8);
+}
+void InverseTransformPacked(int16_t* b) {
+  InverseTransformPackedSse2(b);
+}
+void ForwardTransformPacked(int16_t* b) {
+  ForwardTransformPackedSse2(b);
+}
 #else
-void InverseTransformPacked(int16_t* b) { InverseTransformPackedPortable(b); }
-void ForwardTransformPacked(int16_t* b) { ForwardTransformPackedPortable(b); }
+void InverseTransformPacked(int16_t* b) {
+  InverseTransformPackedPortable(b);
+}
+void ForwardTransformPacked(int16_t* b) {
+  ForwardTransformPackedPortable(b);
+}
 #endif
 
 void InverseTransformBlock(int16_t* b, bool packed, bool evenColumnsOnly, int last) {

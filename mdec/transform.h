@@ -35,11 +35,9 @@ void ForwardTransformPacked(int16_t* block);
 void InverseTransform(Blocks6& blocks, bool packed, bool halfWidth);
 void ForwardTransform(Blocks6& blocks, bool packed);
 
-// The decoder's fast path, with the results of Dequantize and
-// InverseTransform for one block: only the AC levels at the `count` scan
-// positions listed are non-zero, none past scan position `last`.
-void DequantizeBlock(const int16_t* levels, int16_t* coefs, int scale, const uint8_t* positions,
-                     int count);
+// The decoder's fast path, with the results of InverseTransform for one
+// block whose levels past scan position `last` were zero: only the input
+// rows that can be non-zero are worked.
 void InverseTransformBlock(int16_t* block, bool packed, bool evenColumnsOnly, int last);
 
 // Start address of the packed tables, for the start-up alignment check.

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "str/sector.h"
 #include "tests/support/mdec_builder.h"
@@ -128,11 +128,22 @@ TEST(CliDecodeTest, DecodesEveryFrameAndWritesBmps) {
   EXPECT_TRUE(std::filesystem::exists(out + "/000005.bmp"));
   EXPECT_FALSE(std::filesystem::exists(out + "/000006.bmp"));
 
-  auto half = RunCommand({BELMORA_CLI, "decode", path, "--half", "--scalar", "--from", "20",
-                          "--to", "40", "--out", out + "/half"});
+  auto half = RunCommand({BELMORA_CLI, "decode", path, "--half", "--scalar", "--from", "20", "--to",
+                          "40", "--out", out + "/half"});
   ASSERT_EQ(half.Status, 0) << half.Err;
   EXPECT_EQ(half.Out, "3 frames decoded, 0 failed\n");  // frames at sectors 20, 30 and 40
   EXPECT_EQ(test::ReadFileBytes(out + "/half/000000.bmp").size(), 54u + 160 * 240 * 3);
+
+  // Several threads give the same pictures as one.
+  auto one = RunCommand({BELMORA_CLI, "decode", path, "--threads", "1", "--out", out + "/one"});
+  auto three = RunCommand({BELMORA_CLI, "decode", path, "--threads", "3", "--out", out + "/three"});
+  ASSERT_EQ(one.Status, 0);
+  ASSERT_EQ(three.Out, one.Out);
+  for (int i = 0; i < 6; i++) {
+    char name[16];
+    std::snprintf(name, sizeof name, "/%06d.bmp", i);
+    EXPECT_EQ(test::ReadFileBytes(out + "/one" + name), test::ReadFileBytes(out + "/three" + name));
+  }
 
   EXPECT_NE(RunCommand({BELMORA_CLI, "decode", "/no/such.str"}).Status, 0);
   std::filesystem::remove_all(out);

@@ -84,17 +84,17 @@ TEST_F(FrameDecoderTest, MacroblocksRunColumnByColumn) {
 TEST_F(FrameDecoderTest, ColourConversionFollowsTheIntegerFormulas) {
   // Cr and Cb DC levels give flat chroma; luma DC -600 darkens to Y' = -22.
   std::vector<MacroblockLevels> mbs(1);
-  mbs[0][0][0] = 200;   // Cr' = 50
-  mbs[0][1][0] = -120;  // Cb' = -30
+  mbs[0][0][0] = 200;                              // Cr' = 50
+  mbs[0][1][0] = -120;                             // Cb' = -30
   for (int b = 2; b < 6; b++) mbs[0][b][0] = 100;  // Y' = 153
-  mbs[0][5][0] = -600;  // beyond version 2's 10-bit DC
+  mbs[0][5][0] = -600;                             // beyond version 2's 10-bit DC
   Load(EncodeLevels(mbs, 3, 1), 16, 16);
   ASSERT_EQ(DecodeFrame(codec, doc), 0);
   const uint8_t* p = Pixel(0, 0);
-  EXPECT_EQ(p[0], 153 + (57 * -30) / 32);                // 153 - 53
-  EXPECT_EQ(p[1], 153 - (11 * -30 + 23 * 50) / 32);      // 153 - 25
-  EXPECT_EQ(p[2], 153 + (45 * 50) / 32);                 // 153 + 70
-  const uint8_t* dark = Pixel(15, 15);                   // Y3
+  EXPECT_EQ(p[0], 153 + (57 * -30) / 32);            // 153 - 53
+  EXPECT_EQ(p[1], 153 - (11 * -30 + 23 * 50) / 32);  // 153 - 25
+  EXPECT_EQ(p[2], 153 + (45 * 50) / 32);             // 153 + 70
+  const uint8_t* dark = Pixel(15, 15);               // Y3
   EXPECT_EQ(dark[0], 0);
   EXPECT_EQ(dark[1], 0);
   EXPECT_EQ(dark[2], 48);  // -22 + 70
@@ -197,7 +197,8 @@ namespace {
 TEST_F(FrameDecoderTest, FastPathMatchesReference) {
   std::mt19937 random(21);
   for (int round = 0; round < 24; round++) {
-    int width = 16 + int(random() % 20) * 16 - int(random() % 16), height = 16 + int(random() % 8) * 16;
+    int width = 16 + int(random() % 20) * 16 - int(random() % 16),
+        height = 16 + int(random() % 8) * 16;
     auto levels = test::RandomLevels(width, height, random, int(random() % 30));
     // Some extreme levels: wraps in dequantization, saturation in the transforms.
     for (auto& mb : levels)

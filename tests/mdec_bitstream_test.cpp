@@ -107,13 +107,14 @@ TEST(MdecBitstreamTest, EscapeForPairsOutsideTheTable) {
 
 MdecCodec ReadyCodec() {
   MdecCodec c;
-  EXPECT_TRUE(BuildAcDecodeTables(c.DecodeTables));
+  CollectingSink sink;
+  InitCodec(c, sink);
   return c;
 }
 
 // Decodes all macroblocks of a bitstream made by EncodeLevels.
-std::vector<MacroblockLevels> DecodeAll(MdecCodec& c, const std::vector<uint8_t>& bits, size_t count,
-                                        int version, bool* ok = nullptr) {
+std::vector<MacroblockLevels> DecodeAll(MdecCodec& c, const std::vector<uint8_t>& bits,
+                                        size_t count, int version, bool* ok = nullptr) {
   c.Version = version;
   c.ResetPredictors();
   std::vector<MacroblockLevels> out;
@@ -221,9 +222,14 @@ TEST(MdecBitstreamTest, HostileBytesNeverReadOutsideTheBuffer) {
     std::vector<uint8_t> bytes(random() % 40);
     for (auto& b : bytes) b = uint8_t(random());
     c.Version = round % 2 ? 3 : 2;
+    uint32_t scaled[64];
+    for (int z = 0; z < 64; z++) scaled[z] = uint32_t(QuantMatrix[z]) * 65535;
     int pos = 0;
     for (int mb = 0; mb < 4 && pos >= 0; mb++)
       pos = c.DecodeMacroblock(bytes.data(), bytes.size(), pos, mb == 0);
+    pos = 0;
+    for (int mb = 0; mb < 4 && pos >= 0; mb++)
+      pos = c.DecodeMacroblockDequantized(bytes.data(), bytes.size(), pos, mb == 0, scaled);
   }
 }
 

@@ -15,7 +15,8 @@ TEST(TransformTablesTest, MatrixFollowsItsFormula) {
   for (int k = 0; k < 8; k++)
     for (int n = 0; n < 8; n++) {
       double a = k == 0 ? 1 : std::sqrt(2.0);
-      EXPECT_EQ(TransformMatrix[k][n], std::lround(4096 * a * std::cos((2 * n + 1) * k * M_PI / 16)));
+      EXPECT_EQ(TransformMatrix[k][n],
+                std::lround(4096 * a * std::cos((2 * n + 1) * k * M_PI / 16)));
     }
   std::set<int> seen(ZigzagOrder.begin(), ZigzagOrder.end());
   EXPECT_EQ(seen.size(), 64u);
@@ -33,7 +34,9 @@ Block Transformed(Block b, void (*f)(int16_t*)) {
   f(b.data());
   return b;
 }
-void InverseScalarFull(int16_t* b) { InverseTransformScalar(b, false); }
+void InverseScalarFull(int16_t* b) {
+  InverseTransformScalar(b, false);
+}
 
 TEST(TransformTest, DcOnlyBlockIsFlat) {
   for (int level : {0, 1, -1, 100, -100, 2047, -2047, 1000}) {
@@ -100,14 +103,16 @@ TEST(TransformTest, PackedSse2MatchesPortable) {
     Block b{};
     int kind = round % 4;
     for (auto& v : b) {
-      if (kind == 0) v = int16_t(int(random() % 4096) - 2048);   // in range
-      if (kind == 1) v = int16_t(random());                      // anything: wraps
+      if (kind == 0) v = int16_t(int(random() % 4096) - 2048);  // in range
+      if (kind == 1) v = int16_t(random());                     // anything: wraps
       if (kind == 2) v = int16_t(random() % 3 == 0 ? (random() % 2 ? 2047 : -2048) : 0);
       if (kind == 3) v = int16_t(random() % 8 == 0 ? int(random() % 1024) - 512 : 0);
     }
-    ASSERT_EQ(Transformed(b, InverseTransformPackedSse2), Transformed(b, InverseTransformPackedPortable))
+    ASSERT_EQ(Transformed(b, InverseTransformPackedSse2),
+              Transformed(b, InverseTransformPackedPortable))
         << round;
-    ASSERT_EQ(Transformed(b, ForwardTransformPackedSse2), Transformed(b, ForwardTransformPackedPortable))
+    ASSERT_EQ(Transformed(b, ForwardTransformPackedSse2),
+              Transformed(b, ForwardTransformPackedPortable))
         << round;
   }
 }
@@ -133,11 +138,11 @@ TEST(QuantizeTest, TruncatesTowardZero) {
 
 TEST(QuantizeTest, DequantizeScalesAndWraps) {
   Blocks6 levels{}, coefs{};
-  levels[0][2] = -1;   // natural 8, matrix 16
-  levels[0][1] = -1;   // natural 1, matrix 16
-  levels[1][3] = -1;   // natural 16, matrix 19
-  levels[2][0] = 321;  // DC copied
-  levels[3][63] = 500; // 500 * 83 * 20 / 16 = 51875 -> wraps
+  levels[0][2] = -1;    // natural 8, matrix 16
+  levels[0][1] = -1;    // natural 1, matrix 16
+  levels[1][3] = -1;    // natural 16, matrix 19
+  levels[2][0] = 321;   // DC copied
+  levels[3][63] = 500;  // 500 * 83 * 20 / 16 = 51875 -> wraps
   Dequantize(levels, coefs, 1);
   EXPECT_EQ(coefs[0][8], -1);
   EXPECT_EQ(coefs[0][1], -1);

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
