@@ -34,5 +34,6 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 using CommandRunner = std::function<int()>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);
 void AddDecodeCommand(CLI::App& app, CommandRunner& run);
+void AddExportWavCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

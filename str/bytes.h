@@ -1,7 +1,9 @@
 // Little-endian field access on byte buffers.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace belmora {
 
