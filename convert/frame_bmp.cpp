@@ -40,3 +40,16 @@ int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& s
 }
 
 }  // namespace belmora
+
+namespace belmora {
+
+int ImportFrameBmp(MdecCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+                   const std::string& path, const ImagePosition& position, EncodeResult* result) {
+  TBmpIo picture;
+  if (picture.ReadBmp(path, *doc.Messages) != 0) return -1;
+  picture.XOffset = position.ImageOffsetX;
+  picture.YOffset = position.ImageOffsetY;
+  return EncodeAndStoreFrame(codec, doc, picture, numbering, result);
+}
+
+}  // namespace belmora

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mdec/codec.h"
+#include "mdec/frame_encoder.h"
 #include "platform/message_sink.h"
 
 namespace belmora {
@@ -17,5 +18,21 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth);
 
 // Writes FrameBmpBytes to `path`; reports a file that cannot be created.
 int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& sink);
+
+// Where imported pictures are placed: the main window's image offsets, the
+// position dialog's values negated (frame pixel (x, y) takes picture pixel
+// (x + ImageOffsetX, y + ImageOffsetY)).
+struct ImagePosition {
+  int32_t ImageOffsetX = 0;
+  int32_t ImageOffsetY = 0;
+  static ImagePosition FromDialog(int de, int ate) { return {-de, -ate}; }
+};
+
+// Encodes the BMP at `path` into the current frame in place and decodes the
+// result into the picture. -1 when the BMP cannot be read (reported by the
+// reader), else the encoder's result.
+int ImportFrameBmp(MdecCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+                   const std::string& path, const ImagePosition& position,
+                   EncodeResult* result = nullptr);
 
 }  // namespace belmora

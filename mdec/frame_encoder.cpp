@@ -158,6 +158,9 @@ int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
   int bestLength = 0, bestScale = 0;
   if (result) result->Trials.clear();
   for (int base = 0; base <= 65535 && bestLength == 0; base += 16) {
+    // At the largest scale every AC level is 0: the smallest encoding any
+    // scale can give. When even that does not fit, no round will.
+    if (base == 16 && Trial(codec, analysis, 65535, work.data(), capacity) == 0) break;
     int lo = base;
     for (int step = 16; step > 0; step /= 2) {
       const int q = lo + step / 2;
