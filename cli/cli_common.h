@@ -35,5 +35,6 @@ using CommandRunner = std::function<int()>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);
 void AddDecodeCommand(CLI::App& app, CommandRunner& run);
 void AddExportWavCommand(CLI::App& app, CommandRunner& run);
+void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddInfoCommand(app, run);
   belmora::cli::AddDecodeCommand(app, run);
   belmora::cli::AddExportWavCommand(app, run);
+  belmora::cli::AddFrameBmpCommands(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }

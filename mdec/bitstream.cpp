@@ -171,16 +171,35 @@ struct AcRowLookup {
     }
   }
 };
+
+const AcRowLookup kAcRowLookup;
+
 }  // namespace
 
 int MdecCodec::FindAcRow(int run, int level) {
-  static const AcRowLookup lookup;
   if (run < 0 || run > 31 || level < -40 || level > 40) return -1;
-  return lookup.Row[run][level + 40];
+  return kAcRowLookup.Row[run][level + 40];
 }
 
 int MdecCodec::EncodeMacroblock(uint8_t* buffer, size_t size, int position, int& codes,
                                 bool first) {
+  SparseBlock blocks[6];
+  for (int blk = 0; blk < 6; blk++) {
+    const int16_t* in = Coefs[blk];
+    SparseBlock& b = blocks[blk];
+    b.Dc = in[0];
+    b.Count = 0;
+    for (int k = 1; k < 64; k++) {
+      if (in[k] == 0) continue;
+      b.Position[b.Count] = uint8_t(k);
+      b.Level[b.Count++] = in[k];
+    }
+  }
+  return EncodeSparseMacroblock(buffer, size, position, codes, first, blocks);
+}
+
+int MdecCodec::EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position, int& codes,
+                                      bool first, const SparseBlock* blocks) {
   if (first) {
     accumulator_ = 0;
     pendingBits_ = 0;
@@ -201,12 +220,12 @@ int MdecCodec::EncodeMacroblock(uint8_t* buffer, size_t size, int position, int&
   const auto& rows = AcCodeTable();
   const bool v3 = Version >= 3;
   for (int blk = 0; blk < 6; blk++) {
-    const int16_t* in = Coefs[blk];
+    const SparseBlock& b = blocks[blk];
     if (!v3) {
-      put(uint32_t(in[0]) << 22, 10);
+      put(uint32_t(b.Dc) << 22, 10);
     } else {
       uint32_t& predictor = DcPredictors[blk < 2 ? blk : 2];
-      int32_t d = int32_t(in[0]) - int32_t(predictor);
+      int32_t d = int32_t(b.Dc) - int32_t(predictor);
       int32_t D = (d + 2) & ~3;
       predictor += uint32_t(D);
       const auto& table = blk < 2 ? DcSizeTableChroma : DcSizeTableLuma;
@@ -224,26 +243,20 @@ int MdecCodec::EncodeMacroblock(uint8_t* buffer, size_t size, int position, int&
         put(uint32_t(field) << (32 - row->Size), row->Size);
       }
     }
-    codes++;
-    int run = 0;
-    for (int k = 1; k < 64; k++) {
-      int level = in[k];
-      if (level == 0) {
-        run++;
-        continue;
-      }
-      int r = FindAcRow(run, level);
+    int previous = 0;
+    for (int i = 0; i < b.Count; i++) {
+      const int run = b.Position[i] - previous - 1, level = b.Level[i];
+      previous = b.Position[i];
+      const int r = FindAcRow(run, level);
       if (r >= 0) {
         put(rows[r].Code, rows[r].Length);
       } else {
         put((uint32_t(1) << 26) | uint32_t(run) << 20, 12);
         put((uint32_t(level) & 0x3FF) << 22, 10);
       }
-      codes++;
-      run = 0;
     }
     put(rows[0].Code, 2);
-    codes++;
+    codes += 2 + b.Count;  // DC, the AC codes, end of block
   }
   StoreWord(buffer, size, pos, a >> 16);
   accumulator_ = a;

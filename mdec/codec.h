@@ -44,6 +44,15 @@ struct FrameImage {
   int Stride() const { return Width * 3; }
 };
 
+// One block's quantized levels, non-zero AC levels only (scan position,
+// level), positions rising.
+struct SparseBlock {
+  int16_t Dc = 0;
+  uint8_t Count = 0;
+  uint8_t Position[63];
+  int16_t Level[63];
+};
+
 class MdecCodec {
  public:
   // Codec start-up: packed-variant choice (with the table alignment check),
@@ -60,6 +69,9 @@ class MdecCodec {
                                   const uint32_t* scaledMatrix);
   // Writes the six blocks of Coefs; returns the position of the word being filled.
   int EncodeMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first);
+  // The same from the sparse form of the six blocks.
+  int EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first,
+                             const SparseBlock* blocks);
   int WriteFrameEnd(uint8_t* buffer, size_t size, int position);
   // Reference encoder step: the linear table search for (run, level).
   static int FindAcRowLinear(int run, int level);
@@ -91,6 +103,14 @@ class MdecCodec {
 
   // Lays out the picture for a frame size when it differs from the cached one.
   void UseFrameSize(int width, int height);
+
+  // The encoder's working storage, kept from frame to frame.
+  struct EncoderScratch {
+    std::vector<uint8_t> Pixels;         // the padded frame area, BGR
+    std::vector<int16_t> Coefficients;   // macroblocks x 384, transformed / 4
+    std::vector<SparseBlock> Quotients;  // macroblocks x 6: DC level, AC after the matrix
+    std::vector<uint8_t> Trial;          // the trial buffer being written
+  } Scratch;
 
  private:
   template <bool kDequantize>

@@ -10,22 +10,6 @@ namespace belmora {
 
 namespace {
 
-// The transformed picture: for every macroblock (column-major) its six
-// blocks divided by 4, natural order; and for the fast trials the parts of
-// Quantize that do not depend on the scale.
-struct Analysis {
-  std::vector<int16_t> Coefficients;  // macroblocks x 384
-  // Per macroblock and block: the DC level, and the AC values after the
-  // matrix division (zigzag position, value), non-zero ones only.
-  struct Block {
-    int16_t Dc = 0;
-    uint8_t Count = 0;
-    uint8_t Position[63];
-    int16_t Value[63];
-  };
-  std::vector<Block> Blocks;  // macroblocks x 6
-};
-
 const Divider& MatrixDivider(int z) {
   static const auto dividers = [] {
     std::array<Divider, 64> d;
@@ -35,12 +19,17 @@ const Divider& MatrixDivider(int z) {
   return dividers[z];
 }
 
-void Analyse(MdecCodec& codec, const TBmpIo& picture, Analysis& a) {
+// Colour conversion and forward transform of every macroblock (column-major)
+// into the scratch: the transformed blocks divided by 4, and the parts of
+// the quantization that do not depend on the scale.
+void Analyse(MdecCodec& codec, const TBmpIo& picture) {
+  auto& scratch = codec.Scratch;
   const int columns = codec.Columns, rows = codec.Rows;
   const int width = columns * 16, height = rows * 16;
-  std::vector<uint8_t> bgr(size_t(width) * size_t(height) * 3);
+  scratch.Pixels.resize(size_t(width) * size_t(height) * 3);
+  uint8_t* bgr = scratch.Pixels.data();
   if (codec.UseFastPaths) {
-    ReadFramePixels(picture, width, height, bgr.data());
+    ReadFramePixels(picture, width, height, bgr);
   } else {
     for (int y = 0; y < height; y++)
       for (int x = 0; x < width; x++) {
@@ -49,10 +38,10 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture, Analysis& a) {
         std::memcpy(&bgr[(size_t(y) * width + x) * 3], px, 3);
       }
   }
-  a.Coefficients.resize(size_t(columns) * rows * 384);
-  a.Blocks.resize(size_t(columns) * rows * 6);
-  int16_t* store = a.Coefficients.data();
-  Analysis::Block* blocks = a.Blocks.data();
+  scratch.Coefficients.resize(size_t(columns) * rows * 384);
+  scratch.Quotients.resize(size_t(columns) * rows * 6);
+  int16_t* store = scratch.Coefficients.data();
+  SparseBlock* blocks = scratch.Quotients.data();
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++, store += 384, blocks += 6) {
       Blocks6& w = codec.Work;
@@ -61,15 +50,16 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture, Analysis& a) {
         const int x0 = 16 * c + (q & 1) * 8, y0 = 16 * r + (q >> 1) * 8;
         for (int i = 0; i < 8; i++) {
           const uint8_t* p = &bgr[(size_t(y0 + i) * width + x0) * 3];
+          int16_t* cbRow = w[1] + (i / 2 + (q >= 2 ? 4 : 0)) * 8 + ((q & 1) ? 4 : 0);
+          int16_t* crRow = w[0] + (cbRow - w[1]);
           for (int j = 0; j < 8; j++, p += 3) {
             const int blue = p[0], green = p[1], red = p[2];
             const int luma = (77 * red + 150 * green + 29 * blue) / 256;
             const int cb = (-43 * red - 85 * green + 128 * blue) / 256;
             const int cr = (128 * red - 107 * green - 21 * blue) / 256;
             w[2 + q][i * 8 + j] = int16_t(4 * luma - 512);
-            const int at = (i / 2 + (q >= 2 ? 4 : 0)) * 8 + j / 2 + ((q & 1) ? 4 : 0);
-            w[1][at] = int16_t(w[1][at] + cb);
-            w[0][at] = int16_t(w[0][at] + cr);
+            cbRow[j / 2] = int16_t(cbRow[j / 2] + cb);
+            crRow[j / 2] = int16_t(crRow[j / 2] + cr);
           }
         }
       }
@@ -77,16 +67,19 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture, Analysis& a) {
       for (int b = 0; b < 6; b++) {
         int16_t* out = store + 64 * b;
         for (int i = 0; i < 64; i++) out[i] = int16_t(w[b][i] / 4);
-        Analysis::Block& blk = blocks[b];
+        SparseBlock& blk = blocks[b];
         blk.Dc = int16_t(out[0] / 16);
-        blk.Count = 0;
+        // Kept without branches: every value is written, the count moves
+        // on only past non-zero ones.
+        int count = 0;
         for (int k = 1; k < 64; k++) {
           const int z = ZigzagOrder[k];
-          int16_t g = int16_t(MatrixDivider(z).Divide(out[z]));
-          if (g == 0) continue;
-          blk.Position[blk.Count] = uint8_t(k);
-          blk.Value[blk.Count++] = g;
+          const int16_t g = int16_t(MatrixDivider(z).Divide(out[z]));
+          blk.Position[count] = uint8_t(k);
+          blk.Level[count] = g;
+          count += g != 0;
         }
+        blk.Count = uint8_t(count);
       }
     }
   }
@@ -94,26 +87,36 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture, Analysis& a) {
 
 // One trial at scale q into `buffer`; its length in bytes when it fits in
 // `capacity`, else 0.
-int Trial(MdecCodec& codec, const Analysis& a, int q, uint8_t* buffer, int capacity) {
+int Trial(MdecCodec& codec, int q, uint8_t* buffer, int capacity) {
+  const auto& scratch = codec.Scratch;
   codec.ResetPredictors();
-  const size_t macroblocks = a.Blocks.size() / 6;
+  const size_t macroblocks = scratch.Quotients.size() / 6;
   const Divider scale{uint32_t(q)};
   int position = 4;  // words: the header comes first
   int codes = 0;
+  SparseBlock levels[6];
   for (size_t m = 0; m < macroblocks; m++) {
     if (codec.UseFastPaths) {
-      std::memset(codec.Coefs, 0, sizeof codec.Coefs);
       for (int b = 0; b < 6; b++) {
-        const Analysis::Block& blk = a.Blocks[m * 6 + b];
-        codec.Coefs[b][0] = blk.Dc;
-        for (int i = 0; i < blk.Count; i++)
-          codec.Coefs[b][blk.Position[i]] = int16_t(scale.Divide(blk.Value[i]));
+        const SparseBlock& in = scratch.Quotients[m * 6 + b];
+        SparseBlock& out = levels[b];
+        out.Dc = in.Dc;
+        int count = 0;
+        for (int i = 0; i < in.Count; i++) {
+          const int16_t level = int16_t(scale.Divide(in.Level[i]));
+          out.Position[count] = in.Position[i];
+          out.Level[count] = level;
+          count += level != 0;
+        }
+        out.Count = uint8_t(count);
       }
+      position =
+          codec.EncodeSparseMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, levels);
     } else {
-      std::memcpy(codec.Work, &a.Coefficients[m * 384], sizeof codec.Work);
+      std::memcpy(codec.Work, &scratch.Coefficients[m * 384], sizeof codec.Work);
       Quantize(codec.Work, codec.Coefs, q);
+      position = codec.EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0);
     }
-    position = codec.EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0);
     if (position * 2 + 2 >= capacity) return 0;
   }
   if (macroblocks == 0) codes = 0;
@@ -141,13 +144,14 @@ int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
   if (doc.PictureWidth != header.Width || doc.PictureHeight != header.Height)
     doc.SetPictureSize(header.Width, header.Height);
 
-  Analysis analysis;
-  std::vector<uint8_t> best, work;
+  // The best trial so far, and the one being written (kept by the codec).
+  std::vector<uint8_t> best;
+  std::vector<uint8_t>& work = codec.Scratch.Trial;
   try {
-    best.assign(kTrialBufferSize, 0);
-    work.assign(kTrialBufferSize, 0);
+    best.resize(kTrialBufferSize);
+    work.resize(kTrialBufferSize);
     codec.Version = GetU16(&header.MdecHeader[6]);
-    Analyse(codec, picture, analysis);
+    Analyse(codec, picture);
   } catch (const std::bad_alloc&) {
     MessageBoxF(*doc.Messages, "%s", kMsgEncoderNoMemory);
     return -1;
@@ -160,13 +164,13 @@ int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
   for (int base = 0; base <= 65535 && bestLength == 0; base += 16) {
     // At the largest scale every AC level is 0: the smallest encoding any
     // scale can give. When even that does not fit, no round will.
-    if (base == 16 && Trial(codec, analysis, 65535, work.data(), capacity) == 0) break;
+    if (base == 16 && Trial(codec, 65535, work.data(), capacity) == 0) break;
     int lo = base;
     for (int step = 16; step > 0; step /= 2) {
       const int q = lo + step / 2;
       if (q == 0 || q > 65535) continue;
       if (result) result->Trials.push_back(q);
-      const int length = Trial(codec, analysis, q, work.data(), capacity);
+      const int length = Trial(codec, q, work.data(), capacity);
       if (length == 0) {
         lo = q;
         continue;
@@ -183,6 +187,8 @@ int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
 
   std::fill(best.begin() + bestLength, best.begin() + capacity, uint8_t(0));
   doc.FrameBuffer.swap(best);
+  if (best.size() == kTrialBufferSize)
+    work.swap(best);  // the old frame buffer: next time's trial buffer
   header.FrameDataSize = uint32_t((bestLength + 3) & ~3);
   std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
   if (numbering.Renumber) {

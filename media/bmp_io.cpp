@@ -1,9 +1,9 @@
 #include "media/bmp_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
-#include <bit>
 #include <new>
 
 #include "str/bytes.h"
@@ -109,13 +109,15 @@ int TBmpIo::ReadBmp(const std::string& path, MessageSink& sink) {
     uint8_t entries[256 * 4];
     if (std::fseek(f, tableAt, SEEK_SET) != 0 || !ReadExactly(f, entries, Header.ColorsUsed * 4))
       return fail(kMsgBmpReadError);
-    for (uint32_t i = 0; i < Header.ColorsUsed; i++) std::memcpy(Palette[i].data(), entries + 4 * i, 4);
+    for (uint32_t i = 0; i < Header.ColorsUsed; i++)
+      std::memcpy(Palette[i].data(), entries + 4 * i, 4);
   }
   if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(kMsgBmpReadError);
   // Every row the picture has must be in the file, whatever the header's
   // image size says.
   const int64_t needed = int64_t(Stride()) * Rows();
-  if (Header.Width <= 0 || needed <= 0 || needed > (int64_t(1) << 31)) return fail(kMsgBmpReadError);
+  if (Header.Width <= 0 || needed <= 0 || needed > (int64_t(1) << 31))
+    return fail(kMsgBmpReadError);
   if (Header.ImageSize == 0) Header.ImageSize = uint32_t(needed);
   const size_t size = size_t(std::max<int64_t>(needed, Header.ImageSize));
   try {
@@ -132,7 +134,8 @@ int TBmpIo::CopyDibHeader(const uint8_t* dib) {
   Header = BitmapInfoHeader::Parse(dib);
   Masks = {};
   if (Header.BitCount <= 8) {
-    if (Header.ColorsUsed == 0 || Header.ColorsUsed > 256) Header.ColorsUsed = std::min(256u, 1u << Header.BitCount);
+    if (Header.ColorsUsed == 0 || Header.ColorsUsed > 256)
+      Header.ColorsUsed = std::min(256u, 1u << Header.BitCount);
     for (uint32_t i = 0; i < Header.ColorsUsed; i++)
       std::memcpy(Palette[i].data(), dib + 40 + 4 * i, 4);
   } else if (Header.Compression == kBiBitfields) {
@@ -234,8 +237,8 @@ void ReadFramePixels(const TBmpIo& bmp, int width, int height, uint8_t* bgr) {
     uint8_t* out = bgr + size_t(y) * size_t(width) * 3;
     const int64_t py = int64_t(y) + bmp.YOffset;
     const int64_t rowIndex = bmp.TopDown() ? py : rows - 1 - py;
-    const bool rowInside = py >= 0 && py < rows &&
-                           size_t((rowIndex + 1) * stride) <= bmp.Pixels.size();
+    const bool rowInside =
+        py >= 0 && py < rows && size_t((rowIndex + 1) * stride) <= bmp.Pixels.size();
     if (!direct || !rowInside) {
       for (int x = 0; x < width; x++) {
         uint8_t px[4] = {0, 0, 0, 0};

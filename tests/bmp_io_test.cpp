@@ -51,7 +51,8 @@ TEST_F(BmpIoTest, EveryBitDepth) {
     for (int y = 0; y < 5; y++)
       for (int x = 0; x < 21; x++) {
         int i = (x + 3 * y) % colours;
-        ASSERT_EQ(At(x, y), (std::array<uint8_t, 3>{uint8_t(i * 3), uint8_t(i * 5), uint8_t(i * 7)}))
+        ASSERT_EQ(At(x, y),
+                  (std::array<uint8_t, 3>{uint8_t(i * 3), uint8_t(i * 5), uint8_t(i * 7)}))
             << bits << " at " << x << "," << y;
       }
   }
@@ -73,7 +74,7 @@ TEST_F(BmpIoTest, BitFieldsUseTheirMasks) {
   BmpSpec s;
   s.BitCount = 16;
   s.Compression = 3;
-  s.Masks = {0xF800, 0x07E0, 0x001F};  // 5-6-5
+  s.Masks = {0xF800, 0x07E0, 0x001F};                         // 5-6-5
   s.Pixel = [](int, int) { return 0xF800u | (0x3Fu << 5); };  // full red and green
   ASSERT_EQ(Load(s), 0);
   EXPECT_EQ(At(3, 3), (std::array<uint8_t, 3>{0, 252, 248}));
@@ -131,7 +132,8 @@ TEST_F(BmpIoTest, FramePixelsMatchGetPixel) {
           for (int x = 0; x < 48; x++) {
             uint8_t px[4] = {0, 0, 0, 0};
             bmp.GetPixel(x, y, px);
-            ASSERT_EQ(0, std::memcmp(px, &fast[(size_t(y) * 48 + x) * 3], 3)) << bits << " " << x << "," << y;
+            ASSERT_EQ(0, std::memcmp(px, &fast[(size_t(y) * 48 + x) * 3], 3))
+                << bits << " " << x << "," << y;
           }
       }
     }

@@ -139,7 +139,8 @@ TEST_F(FrameEncoderTest, RoundTripQuality) {
   auto bgr = test::NaturalPicture(320, 240, 3);
   // Smooth it: the sky and the disc only.
   for (int y = 180; y < 240; y++)
-    for (int x = 0; x < 320; x++) std::memcpy(&bgr[(size_t(y) * 320 + x) * 3], &bgr[(size_t(179) * 320 + x) * 3], 3);
+    for (int x = 0; x < 320; x++)
+      std::memcpy(&bgr[(size_t(y) * 320 + x) * 3], &bgr[(size_t(179) * 320 + x) * 3], 3);
   TBmpIo picture = Holder(bgr, 320, 240);
   ASSERT_EQ(EncodeAndStoreFrame(codec, doc, picture, numbering, &result), 0);
   double psnr = test::LumaPsnr(codec.Image.Pixels.data(), 320 * 3, bgr.data(), 320 * 3, 320, 240);
@@ -150,7 +151,8 @@ TEST_F(FrameEncoderTest, RoundTripQuality) {
 TEST_F(FrameEncoderTest, FastPathMatchesReference) {
   std::mt19937 random(1);
   for (int round = 0; round < 8; round++) {
-    int width = 48 + int(random() % 6) * 16 - int(random() % 15), height = 32 + int(random() % 4) * 16;
+    int width = 48 + int(random() % 6) * 16 - int(random() % 15),
+        height = 32 + int(random() % 4) * 16;
     Open(width, height, 1 + round % 3, 2 + round % 2, 40);
     auto bgr = test::NaturalPicture(width, height, round);
     TBmpIo picture = Holder(bgr, width, height);
@@ -163,7 +165,8 @@ TEST_F(FrameEncoderTest, FastPathMatchesReference) {
       doc.CurrentSector = 0;
       ASSERT_EQ(ReadFrame(doc), 0);
       ASSERT_EQ(EncodeFrame(codec, doc, picture, numbering, &result), 0);
-      outputs.push_back(std::vector<uint8_t>(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + 2016));
+      outputs.push_back(
+          std::vector<uint8_t>(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + 2016));
     }
     ASSERT_EQ(outputs[0], outputs[1]) << round;
     CloseStrFile(doc);
@@ -212,7 +215,8 @@ TEST_F(FrameEncoderTest, ImportRewritesOnlyTheFramesUserData) {
   std::vector<int32_t> sectors(doc.ChunkSectors.begin(), doc.ChunkSectors.begin() + 3);
   std::string bmp = test::TempPath("in.bmp");
   test::WriteBgrBmp(bmp, test::NaturalPicture(80, 60, 4), 80, 60);
-  ASSERT_EQ(ImportFrameBmp(codec, doc, numbering, bmp, ImagePosition::FromDialog(10, 20), &result), 0);
+  ASSERT_EQ(ImportFrameBmp(codec, doc, numbering, bmp, ImagePosition::FromDialog(10, 20), &result),
+            0);
   auto after = test::ReadFileBytes(path);
   ASSERT_EQ(after.size(), before.size());
   std::vector<bool> data(after.size(), false);
@@ -230,6 +234,24 @@ TEST_F(FrameEncoderTest, ImportRewritesOnlyTheFramesUserData) {
   // De 10, Até 20: the picture's corner at frame pixel (10, 20).
   EXPECT_LT(codec.Image.Pixels[(size_t(15) * 64 + 5) * 3 + 1], 20);
   std::filesystem::remove(bmp);
+}
+
+}  // namespace
+}  // namespace belmora
+
+#include "mdec/divider.h"
+
+namespace belmora {
+namespace {
+
+TEST(DividerTest, ExactTruncatingDivision) {
+  std::vector<uint32_t> divisors = {1, 2, 3, 7, 16, 19, 22, 83, 100, 255, 256, 1000, 4097, 65535};
+  for (int d : QuantMatrix) divisors.push_back(uint32_t(d));
+  for (uint32_t d : divisors) {
+    Divider div(d);
+    for (int32_t x = -65535; x <= 65535; x++)
+      ASSERT_EQ(div.Divide(x), x / int32_t(d)) << x << "/" << d;
+  }
 }
 
 }  // namespace

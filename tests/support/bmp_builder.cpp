@@ -59,13 +59,16 @@ std::vector<uint8_t> BmpBytes(const BmpSpec& s) {
   if (masks) {
     for (int i = 0; i < 3; i++) PutU32(&out[54 + 4 * i], s.Masks[size_t(i)]);
   } else {
-    for (size_t i = 0; i < s.Palette.size(); i++) std::memcpy(&out[54 + 4 * i], s.Palette[i].data(), 4);
+    for (size_t i = 0; i < s.Palette.size(); i++)
+      std::memcpy(&out[54 + 4 * i], s.Palette[i].data(), 4);
   }
   out.insert(out.end(), pixels.begin(), pixels.end());
   return out;
 }
 
-void WriteBmp(const std::string& path, const BmpSpec& spec) { WriteFileBytes(path, BmpBytes(spec)); }
+void WriteBmp(const std::string& path, const BmpSpec& spec) {
+  WriteFileBytes(path, BmpBytes(spec));
+}
 
 void WriteBgrBmp(const std::string& path, const std::vector<uint8_t>& bgr, int width, int height) {
   BmpSpec s;

@@ -15,11 +15,11 @@ struct BmpSpec {
   int BitCount = 24;
   bool TopDown = false;
   uint32_t Compression = 0;
-  std::array<uint32_t, 3> Masks{};  // red, green, blue for compression 3
-  int ColorsUsedField = -1;         // -1: the palette's size
-  int64_t ImageSizeField = -1;      // -1: stride x height
+  std::array<uint32_t, 3> Masks{};              // red, green, blue for compression 3
+  int ColorsUsedField = -1;                     // -1: the palette's size
+  int64_t ImageSizeField = -1;                  // -1: stride x height
   std::vector<std::array<uint8_t, 4>> Palette;  // blue, green, red, 0
-  size_t CutPixelBytes = 0;                      // bytes missing at the end
+  size_t CutPixelBytes = 0;                     // bytes missing at the end
   // Raw pixel value at (x, y), y from the top: palette index, 16-bit word,
   // or 0xRRGGBB for 24 and 32 bits.
   std::function<uint32_t(int x, int y)> Pixel = [](int, int) { return 0u; };
