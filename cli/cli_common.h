@@ -36,5 +36,6 @@ void AddInfoCommand(CLI::App& app, CommandRunner& run);
 void AddDecodeCommand(CLI::App& app, CommandRunner& run);
 void AddExportWavCommand(CLI::App& app, CommandRunner& run);
 void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
+void AddFormatsCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddDecodeCommand(app, run);
   belmora::cli::AddExportWavCommand(app, run);
   belmora::cli::AddFrameBmpCommands(app, run);
+  belmora::cli::AddFormatsCommand(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }

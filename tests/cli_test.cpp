@@ -152,3 +152,19 @@ TEST(CliDecodeTest, DecodesEveryFrameAndWritesBmps) {
 
 }  // namespace
 }  // namespace belmora
+
+namespace belmora {
+namespace {
+
+TEST(CliFormatsTest, ListsBothCatalogues) {
+  auto r = RunCommand({BELMORA_CLI, "formats"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("DIB "), std::string::npos);
+  EXPECT_NE(r.Out.find("MJPG"), std::string::npos);
+  EXPECT_NE(r.Out.find("0x0001  PCM"), std::string::npos);
+  EXPECT_NE(r.Out.find("44100 Hz, 16 Bit.; Estéreo"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("22050 Hz, 8 Bit.; ﾓﾉﾗﾙ"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace belmora

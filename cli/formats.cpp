@@ -1,0 +1,29 @@
+// belmora-cli formats: the video compressors and wave formats this build can write.
+#include "cli/cli_common.h"
+#include "platform/media_formats.h"
+
+namespace belmora::cli {
+
+namespace {
+
+int RunFormats() {
+  std::printf("Video compressors (--vcodec):\n");
+  for (const auto& v : VideoCompressors())
+    std::printf("  %s  %s\n", FourCCText(v.fccHandler).c_str(), v.Description.c_str());
+  std::printf("Audio formats (--atag):\n");
+  for (const auto& tag : AudioFormatTags()) {
+    std::printf("  0x%04X  %s\n", tag.Tag, tag.Name.c_str());
+    for (const auto& f : tag.Formats)
+      std::printf("          %s (%u bytes/s)\n", DescribeWaveFormat(f).c_str(), f.nAvgBytesPerSec);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddFormatsCommand(CLI::App& app, CommandRunner& run) {
+  auto* cmd = app.add_subcommand("formats", "List the video compressors and audio formats");
+  cmd->callback([&run] { run = [] { return RunFormats(); }; });
+}
+
+}  // namespace belmora::cli
