@@ -37,5 +37,6 @@ void AddDecodeCommand(CLI::App& app, CommandRunner& run);
 void AddExportWavCommand(CLI::App& app, CommandRunner& run);
 void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
 void AddFormatsCommand(CLI::App& app, CommandRunner& run);
+void AddExportAviCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

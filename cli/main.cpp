@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddExportWavCommand(app, run);
   belmora::cli::AddFrameBmpCommands(app, run);
   belmora::cli::AddFormatsCommand(app, run);
+  belmora::cli::AddExportAviCommand(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }

@@ -184,13 +184,13 @@ MediaError MediaWriter::Open(const std::string& path, int width, int height, uin
             : PcmFormatInfo{int(audio->nSamplesPerSec), audio->nChannels, audio->wBitsPerSample};
     m.audioRate = int(audio->nSamplesPerSec);
     m.audioStream = avformat_new_stream(m.out, nullptr);
-    if (!m.audioStream || m.audioRate <= 0 || audio->nChannels < 1) return MediaError::kFormat;
+    if (!m.audioStream || m.audioRate <= 0 || audio->nChannels < 1) return MediaError::kAudio;
     m.audioStream->time_base = AVRational{1, m.audioRate};
     AVCodecParameters* par = m.audioStream->codecpar;
     if (audio->wFormatTag == kWaveFormatPcm) {
       if (m.pcm.Rate != m.audioRate || m.pcm.Channels != audio->nChannels ||
           m.pcm.Bits != audio->wBitsPerSample || (m.pcm.Bits != 8 && m.pcm.Bits != 16))
-        return MediaError::kFormat;
+        return MediaError::kAudio;
       par->codec_type = AVMEDIA_TYPE_AUDIO;
       par->codec_id = m.pcm.Bits == 8 ? AV_CODEC_ID_PCM_U8 : AV_CODEC_ID_PCM_S16LE;
       par->sample_rate = m.audioRate;
@@ -202,7 +202,7 @@ MediaError MediaWriter::Open(const std::string& path, int width, int height, uin
       const AVCodec* codec = nullptr;
       for (const auto& tag : AudioFormatTags())
         if (tag.Tag == audio->wFormatTag) codec = avcodec_find_encoder_by_name(tag.Encoder.c_str());
-      if (!codec) return MediaError::kDecoder;
+      if (!codec) return MediaError::kAudio;
       m.audioCodec.reset(avcodec_alloc_context3(codec));
       AVCodecContext* c = m.audioCodec.get();
       c->sample_rate = m.audioRate;
@@ -215,7 +215,7 @@ MediaError MediaWriter::Open(const std::string& path, int width, int height, uin
       if (codec->id == AV_CODEC_ID_ADPCM_MS || codec->id == AV_CODEC_ID_ADPCM_IMA_WAV)
         c->block_align = audio->nBlockAlign;
       if (m.out->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-      if (avcodec_open2(c, codec, nullptr) < 0) return MediaError::kDecoder;
+      if (avcodec_open2(c, codec, nullptr) < 0) return MediaError::kAudio;
       avcodec_parameters_from_context(par, c);
       AVChannelLayout in{};
       av_channel_layout_default(&in, m.pcm.Channels);
@@ -224,9 +224,9 @@ MediaError MediaWriter::Open(const std::string& path, int width, int height, uin
                                   m.pcm.Rate, 0, nullptr);
       m.swr.reset(swr);
       av_channel_layout_uninit(&in);
-      if (r < 0 || swr_init(m.swr.get()) < 0) return MediaError::kFormat;
+      if (r < 0 || swr_init(m.swr.get()) < 0) return MediaError::kAudio;
       m.fifo = av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, 4096);
-      if (!m.fifo) return MediaError::kMemory;
+      if (!m.fifo) return MediaError::kAudio;
     }
   }
 

@@ -21,7 +21,8 @@ class MediaWriter {
   // Creates `path` (replacing it) with a video stream of width x height at
   // rate / scale frames per second, compressed as `video` says; with
   // `audio`, an audio stream of that wave format fed with PCM of `pcm`
-  // (the same format when `audio` is PCM).
+  // (the same format when `audio` is PCM). kDecoder: no such video
+  // compressor; kAudio: the audio stream or its encoder could not be set up.
   MediaError Open(const std::string& path, int width, int height, uint32_t rate, uint32_t scale,
                   const CompressOptions& video, const WaveFormat* audio = nullptr,
                   const PcmFormatInfo* pcm = nullptr);

@@ -168,3 +168,45 @@ TEST(CliFormatsTest, ListsBothCatalogues) {
 
 }  // namespace
 }  // namespace belmora
+
+namespace belmora {
+namespace {
+
+TEST(CliExportAviTest, DefaultsAndOptions) {
+  test::MovieSpec m;
+  m.Frames = 40;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  std::mt19937 random(2);
+  m.Bitstream = [&](int) {
+    return test::EncodeLevels(test::RandomLevels(320, 240, random, 2), 2, 4);
+  };
+  std::string path = test::TempPath("exp.str"), avi = test::TempPath("exp.avi");
+  test::BuildMovie(m).Write(path);
+
+  auto r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("40 frames written at 15 fps, 320 x 240"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Err.find("100%"), std::string::npos);  // the progress line
+
+  r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--rate", "5", "--size", "160x120",
+                  "--half", "--no-audio", "--vcodec", "MJPG", "--quality", "8000", "--from", "100",
+                  "--to", "200"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("at 5 fps, 160 x 120; 0 audio sectors"), std::string::npos) << r.Out;
+
+  r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--atag", "Microsoft ADPCM",
+                  "--arate", "22050", "--achannels", "1", "--speed", "1"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("at 15 fps"), std::string::npos) << r.Out;  // the rate estimated at open
+
+  EXPECT_NE(RunCommand({BELMORA_CLI, "export-avi", path, "-o", path}).Status,
+            0);  // never over the movie
+  EXPECT_NE(RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--vcodec", "XXXX"}).Status, 0);
+  std::filesystem::remove(avi);
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace belmora

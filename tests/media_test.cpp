@@ -163,6 +163,12 @@ TEST_F(MediaTest, FfprobeAgreesWithWhatWeWrote) {
     EXPECT_EQ(a["sample_rate"], "44100");
     EXPECT_EQ(a["channels"], 2);
     EXPECT_EQ(a["codec_name"], "pcm_s16le");
+    if (std::string(fcc) != "DIB ") continue;
+    // Uncompressed rows are stored bottom-up: FFmpeg sees the picture upright.
+    auto raw = test::RunCommand({"ffmpeg", "-v", "error", "-y", "-i", path, "-frames:v", "1", "-f",
+                                 "rawvideo", "-pix_fmt", "bgr24", dir + "/first.raw"});
+    ASSERT_EQ(raw.Status, 0) << raw.Err;
+    EXPECT_EQ(test::ReadFileBytes(dir + "/first.raw"), test::NaturalPicture(kW, kH, 0));
   }
 }
 

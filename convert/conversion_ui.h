@@ -1,0 +1,35 @@
+// How a conversion talks to whoever started it: messages, questions,
+// progress, the frame being worked on, and cancelling. The application
+// implements it with its windows, the command line with options and a
+// progress line.
+#pragma once
+
+#include <string>
+
+#include "mdec/codec.h"
+#include "platform/message_sink.h"
+
+namespace belmora {
+
+enum class AskButtons { kYesNo, kOkCancel };
+
+class ConversionUi : public MessageSink {
+ public:
+  // A question; the answer as the toolkit numbers buttons (kBoxYes, kBoxNo,
+  // kBoxOk, kBoxCancel).
+  virtual int Ask(const std::string& text, const std::string& caption, AskButtons buttons) = 0;
+  // The progress dialog: shown, its bar from 0 to 100, closed. While it is
+  // shown the main window is disabled.
+  virtual void BeginProgress() = 0;
+  virtual void SetProgress(int percent) = 0;
+  virtual void EndProgress() = 0;
+  // The main window's label and time bar (in units of 75 sectors).
+  virtual void SetLabel(const std::string& text) = 0;
+  virtual void SetBarPosition(int position) = 0;
+  virtual void ShowFrame(const FrameImage& image, bool halfWidth) = 0;
+  // Lets waiting window messages run; then whether Cancelar was pressed.
+  virtual void PumpMessages() = 0;
+  virtual bool CancelRequested() = 0;
+};
+
+}  // namespace belmora

@@ -1,0 +1,202 @@
+#include "convert/str_to_avi.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace belmora {
+
+int AviAudioState::WriteAudioSector(uint8_t* image) {
+  if (image[1] != Channel) return 0;
+  int32_t n = 0;
+  Decoded.resize(XaMaxOutputBytes(*Decoder));
+  XaDecodeSector(*Decoder, image, Decoded.data(), n);
+  if (!UseConverter) {
+    Writer->WriteAudio(Decoded.data(), size_t(n));  // the result is not examined
+    SamplesWritten += n / BlockSize;
+    return 0;
+  }
+  if (Fill + size_t(n) > PcmBuffer.size()) PcmBuffer.resize(Fill + size_t(n));
+  std::memcpy(PcmBuffer.data() + Fill, Decoded.data(), size_t(n));
+  Fill += size_t(n);
+  const size_t chunks = Fill / SourceChunk;
+  if (chunks == 0) return 0;
+  const size_t used = chunks * SourceChunk;
+  if (!Writer->WriteAudio(PcmBuffer.data(), used)) return 0;  // waits for the next sector
+  std::memmove(PcmBuffer.data(), PcmBuffer.data() + used, Fill - used);
+  Fill -= used;
+  return 0;
+}
+
+void AviAudioState::Finish() {
+  if (UseConverter && Fill > 0) Writer->WriteAudio(PcmBuffer.data(), Fill);
+  Fill = 0;
+}
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+}
+
+// A set-up failure: a plain box with an empty caption.
+void SetupFailure(ConversionUi& ui, const char* text) {
+  ui.Show(text, "");
+}
+
+}  // namespace
+
+StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& codec,
+                               XaDecoderState& decoder, ConversionUi& ui) {
+  StrToAviResult result;
+  // Refused before anything is touched: writing over the open movie, and
+  // rates that cannot time the frames.
+  if (SameFile(form.OutputPath, doc.Path)) {
+    MessageBoxF(ui, "%s", kMsgSameFile);
+    return result;
+  }
+  const uint32_t scale = VideoScaleFor(form.VideoRate);
+  if (scale == 0) {
+    MessageBoxF(ui, kMsgBadFrameRate, form.VideoRate);
+    return result;
+  }
+
+  ui.BeginProgress();
+  ui.SetProgress(0);
+  AudioSectorHook local;
+  AudioSectorHook* previousHook = doc.Hook;
+  if (!doc.Hook) doc.Hook = &local;
+  AudioSectorHook& hook = *doc.Hook;
+  hook.Remove();
+  auto finishRun = [&] {
+    ui.EndProgress();
+    hook.Remove();
+    doc.Hook = previousHook;
+  };
+
+  // The AVI frames: 24-bit rows bottom-up, the picture's left edge kept.
+  const int width = form.VideoWidth, height = form.VideoHeight;
+  const size_t stride = size_t(24 * width + 31) / 8 & ~size_t(3);
+  std::vector<uint8_t> frame;
+  try {
+    frame.assign(stride * size_t(std::max(height, 0)), 0);
+  } catch (const std::bad_alloc&) {
+    SetupFailure(ui, "malloc error");
+    finishRun();
+    return result;
+  }
+
+  std::error_code ec;
+  std::filesystem::remove(form.OutputPath, ec);
+  MediaWriter writer;
+  const bool audio = form.AEnableChecked;
+  PcmFormatInfo pcm{form.PcmRate, form.PcmChannels, form.PcmBits};
+  MediaError opened =
+      writer.Open(form.OutputPath, width, height, 150000, scale, form.CompressOptions,
+                  audio ? &form.AudioFormat : nullptr, audio ? &pcm : nullptr);
+  switch (opened) {
+    case MediaError::kNone:
+      break;
+    case MediaError::kDecoder:
+      SetupFailure(ui, "ビデオ圧縮ストリームの作成に失敗しました");
+      break;
+    case MediaError::kAudio:
+      SetupFailure(ui, form.AudioFormat.wFormatTag == kWaveFormatPcm
+                           ? "オーディオストリームの作成に失敗しました"
+                           : "オーディオ圧縮CODECがオープンできません");
+      break;
+    case MediaError::kFormat:
+      SetupFailure(ui, "ビデオストリームの作成に失敗しました");
+      break;
+    default:
+      SetupFailure(ui, "AVIファイルの作成に失敗しました");
+      break;
+  }
+  if (opened != MediaError::kNone) {
+    writer.Close();
+    finishRun();
+    return result;
+  }
+
+  AviAudioState state;
+  if (audio) {
+    state.Writer = &writer;
+    state.Decoder = &decoder;
+    state.Channel = doc.AudioChannels[0];
+    state.BlockSize = std::max<int>(1, form.AudioFormat.nBlockAlign);
+    state.UseConverter = form.AudioFormat.wFormatTag != kWaveFormatPcm;
+    const size_t bytesPerSecond =
+        size_t(form.PcmRate) * size_t(form.PcmChannels) * size_t(form.PcmBits) / 8;
+    state.SourceChunk = std::max<size_t>(bytesPerSecond, 1);
+    state.PcmBuffer.assign(2 * state.SourceChunk + 256, 0);
+    XaSetOutputFormat(decoder, form.PcmRate, form.PcmChannels, form.PcmBits);
+    hook.Install([&state, &result](uint8_t* image) {
+      if (image[1] == state.Channel) result.AudioSectors++;
+      return state.WriteAudioSector(image);
+    });
+  }
+
+  // The frame loop: AVI frame k shows the first STR frame whose time is not
+  // earlier than k / rate.
+  const int32_t first = form.FirstSector, last = form.LastSector;
+  int frameIndex = 0;
+  doc.NextSector = doc.CurrentSector = first;
+  ReadFrame(doc);
+  DecodeFrame(codec, doc);
+  double strTime = 0;
+  bool readFailed = false;
+  while (doc.NextSector <= last && !readFailed) {
+    ui.SetBarPosition(doc.CurrentSector / 75);
+    const double aviTime = frameIndex / form.VideoRate;
+    while (aviTime > strTime) {
+      doc.CurrentSector = doc.NextSector;
+      if (ReadFrame(doc) != 0) {
+        MessageBoxF(ui, "%s", "STRの読み取りエラー");
+        // The same position would fail again for every later frame: the
+        // AVI ends here, with this frame the last.
+        readFailed = true;
+        break;
+      }
+      strTime = (doc.CurrentSector - first) * (1.0 / 75) / doc.SpeedFactor;
+    }
+    DecodeFrame(codec, doc);
+    ui.ShowFrame(codec.Image, codec.HalfWidthView);
+
+    std::fill(frame.begin(), frame.end(), uint8_t(0));
+    const int rows = std::min(codec.Image.Height, height);
+    const size_t rowBytes = std::min(size_t(codec.Image.Width) * 3, size_t(width) * 3);
+    const size_t sourceStride = (size_t(codec.Image.Stride()) + 3) & ~size_t(3);
+    for (int i = 0; i < rows; i++)
+      std::memcpy(&frame[size_t(rows - 1 - i) * stride],
+                  &codec.Image.Pixels[size_t(i) * sourceStride], rowBytes);
+    if (!writer.WriteVideo(frame.data())) {
+      SetupFailure(ui, "ビデオストリームの書き込みに失敗しました");
+      break;
+    }
+    frameIndex++;
+    ui.SetProgress(last > first ? int(int64_t(doc.CurrentSector - first) * 100 / (last - first))
+                                : 100);
+    char label[96];
+    std::snprintf(label, sizeof label, "Setor Nº. : %06d   Nº do quadro : %06u", doc.CurrentSector,
+                  doc.ChunkHeader.FrameNumber);
+    ui.SetLabel(label);
+    ui.PumpMessages();
+    if (ui.CancelRequested()) {
+      result.Cancelled = true;
+      break;
+    }
+  }
+  ui.SetProgress(100);
+
+  if (audio) state.Finish();
+  hook.Remove();
+  writer.Close();
+  finishRun();
+  result.Completed = true;
+  result.FramesWritten = frameIndex;
+  return result;
+}
+
+}  // namespace belmora

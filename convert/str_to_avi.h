@@ -1,0 +1,52 @@
+// Writing the selection of the open STR to an AVI file: decoded frames
+// re-timed to the chosen rate, and the sound of the selected channel.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "convert/conversion_ui.h"
+#include "convert/str_to_avi_dialog.h"
+#include "mdec/codec.h"
+#include "platform/media_writer.h"
+#include "str/str_document.h"
+#include "xa/xa_codec.h"
+
+namespace belmora {
+
+inline constexpr const char* kMsgSameFile =
+    "出力先が開いているSTRファイルと同じです。別のファイル名を指定してください。";
+inline constexpr const char* kMsgBadFrameRate = "フレームレートが正しくありません。(%g)";
+
+// The audio side of one export: decodes the selected channel's sectors and
+// hands the PCM to the writer, per sector, or in one-second chunks when the
+// stream's format is not PCM (the writer encodes those).
+struct AviAudioState {
+  MediaWriter* Writer = nullptr;
+  XaDecoderState* Decoder = nullptr;
+  int Channel = 0;
+  int64_t SamplesWritten = 0;  // blocks of BlockSize bytes
+  int BlockSize = 1;
+  bool UseConverter = false;
+  size_t SourceChunk = 0;
+  std::vector<uint8_t> PcmBuffer;
+  size_t Fill = 0;
+  std::vector<uint8_t> Decoded;  // one sector's output
+
+  int WriteAudioSector(uint8_t* image);
+  // The rest of the waiting PCM, at the end.
+  void Finish();
+};
+
+// What a run did, for callers that report it.
+struct StrToAviResult {
+  bool Completed = false;  // false: a set-up failure or refused settings
+  bool Cancelled = false;
+  int FramesWritten = 0;
+  int AudioSectors = 0;
+};
+
+StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& codec,
+                               XaDecoderState& decoder, ConversionUi& ui);
+
+}  // namespace belmora
