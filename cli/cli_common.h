@@ -38,5 +38,6 @@ void AddExportWavCommand(CLI::App& app, CommandRunner& run);
 void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
 void AddFormatsCommand(CLI::App& app, CommandRunner& run);
 void AddExportAviCommand(CLI::App& app, CommandRunner& run);
+void AddImportAviCommands(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddFrameBmpCommands(app, run);
   belmora::cli::AddFormatsCommand(app, run);
   belmora::cli::AddExportAviCommand(app, run);
+  belmora::cli::AddImportAviCommands(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }

@@ -11,6 +11,10 @@
 
 namespace belmora {
 
+struct StrDocument;
+struct TForm4;
+struct AviToStrSettings;
+
 enum class AskButtons { kYesNo, kOkCancel };
 
 class ConversionUi : public MessageSink {
@@ -30,6 +34,12 @@ class ConversionUi : public MessageSink {
   // Lets waiting window messages run; then whether Cancelar was pressed.
   virtual void PumpMessages() = 0;
   virtual bool CancelRequested() = 0;
+
+  // The modal dialogs of the AVI-to-STR conversion: shown (FormShow), edited
+  // by the user, closed with OK (true) or Cancel. As given here they are
+  // accepted with their defaults.
+  virtual bool ShowNewStrDialog(TForm4& dialog, StrDocument& doc);
+  virtual bool ShowSettingsDialog(AviToStrSettings& settings, const StrDocument& doc);
 };
 
 }  // namespace belmora

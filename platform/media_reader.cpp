@@ -240,17 +240,21 @@ MediaError MediaReader::Open(const std::string& path) {
     m.imageSize = size_t(m.stride) * size_t(info.Height);
     info.RawHeaderAndPalette.assign(40 + (bits == 8 ? 1024 : 0), 0);
     uint8_t* h = info.RawHeaderAndPalette.data();
+    // FFmpeg's AVI reader marks bottom-up DIBs (a positive height) by ending
+    // the format data with "BottomUp"; without it the rows run top-down.
+    int extra = par->extradata_size;
+    const bool bottomUp = extra >= 9 && std::memcmp(par->extradata + extra - 9, "BottomUp", 9) == 0;
+    if (bottomUp) extra -= 9;
     PutU32(h, 40);
     PutU32(h + 4, uint32_t(info.Width));
-    PutU32(h + 8, uint32_t(info.Height));
+    PutU32(h + 8, uint32_t(bottomUp ? info.Height : -info.Height));
     PutU16(h + 12, 1);
     PutU16(h + 14, uint32_t(bits));
     PutU32(h + 20, uint32_t(m.imageSize));
     if (bits == 8) {
       // The palette stands at the end of the stream's format data.
-      int bytes = std::min(par->extradata_size, 1024) & ~3;
-      if (bytes > 0)
-        std::memcpy(h + 40, par->extradata + par->extradata_size - bytes, size_t(bytes));
+      int bytes = std::min(extra, 1024) & ~3;
+      if (bytes > 0) std::memcpy(h + 40, par->extradata + extra - bytes, size_t(bytes));
       PutU32(h + 32, uint32_t(bytes > 0 ? bytes / 4 : 256));
     }
   } else {
@@ -330,7 +334,7 @@ int64_t MediaReader::ReadPcm(uint8_t* out, size_t size) {
   while (m.fifo.size() - m.fifoStart < size && !m.audioEnd)
     if (!m.DecodeMoreAudio()) return -1;
   size_t n = std::min(size, m.fifo.size() - m.fifoStart);
-  std::memcpy(out, m.fifo.data() + m.fifoStart, n);
+  if (n > 0) std::memcpy(out, m.fifo.data() + m.fifoStart, n);
   m.fifoStart += n;
   if (m.fifoStart > (1u << 20)) {  // drop what was read
     m.fifo.erase(m.fifo.begin(), m.fifo.begin() + long(m.fifoStart));

@@ -23,8 +23,8 @@ struct VideoStreamInfo {
   uint32_t Scale = 1;
   int64_t Length = 0;  // frames
   // Uncompressed DIB frames (AVI "DIB " of 8, 16, 24 or 32 bits) are given
-  // as stored, with their 40-byte header and palette; all others are decoded
-  // to 24-bit bottom-up rows.
+  // as stored, with their 40-byte header (a negative height for top-down
+  // rows) and palette; all others are decoded to 24-bit bottom-up rows.
   bool Raw = false;
   std::vector<uint8_t> RawHeaderAndPalette;
 };

@@ -210,3 +210,61 @@ TEST(CliExportAviTest, DefaultsAndOptions) {
 
 }  // namespace
 }  // namespace belmora
+
+#include "platform/media_writer.h"
+
+namespace belmora {
+namespace {
+
+TEST(CliImportAviTest, NewThenReplaceInPlace) {
+  std::string dir = test::TempPath("cliavi");
+  std::filesystem::create_directories(dir);
+  std::string avi = dir + "/in.avi", str = dir + "/new.str";
+  {
+    MediaWriter w;
+    WaveFormat f = WaveFormat::Pcm(22050, 1, 16);
+    PcmFormatInfo in{22050, 1, 16};
+    ASSERT_EQ(w.Open(avi, 160, 112, 15, 1, CompressOptions{}, &f, &in), MediaError::kNone);
+    std::vector<uint8_t> rows(160 * 112 * 3);
+    for (int i = 0; i < 20; i++) {
+      std::fill(rows.begin(), rows.end(), uint8_t(10 * i));
+      w.WriteVideo(rows.data());
+    }
+    std::vector<uint8_t> pcm(22050 * 2, 0);
+    w.WriteAudio(pcm.data(), pcm.size());
+    ASSERT_TRUE(w.Close());
+  }
+  auto r = RunCommand({BELMORA_CLI, "new", str, avi, "--sector", "2352", "--speed", "1",
+                       "--trailing", "5", "--tail-frames", "0", "--mdec", "3"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  auto info = RunCommand({BELMORA_CLI, "info", str, "--json"});
+  ASSERT_EQ(info.Status, 0) << info.Err;
+  auto j = nlohmann::json::parse(info.Out);
+  EXPECT_EQ(j["SectorSize"], 2352);
+  EXPECT_EQ(j["SpeedFactor"], 1);
+  EXPECT_EQ(j["PictureWidth"], 160);
+  EXPECT_EQ(j["TrailingSectors"], 5);
+  EXPECT_EQ(j["AudioChannels"][0]["CodingInfo"], kCoding189Mono);  // 22.05 kHz mono sound
+  EXPECT_GE(j["FrameCount"], 20);
+
+  auto before = test::ReadFileBytes(str);
+  auto in = RunCommand({BELMORA_CLI, "import-avi", str, avi, "--from", "0", "--to", "20", "--audio",
+                        "keep", "--renumber", "5,1,7"});
+  ASSERT_EQ(in.Status, 0) << in.Err;
+  auto after = test::ReadFileBytes(str);
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_NE(after, before);
+
+  EXPECT_NE(RunCommand({BELMORA_CLI, "import-avi", str, dir + "/missing.avi"}).Status, 0);
+  EXPECT_NE(RunCommand({BELMORA_CLI, "import-avi", str, avi, "--rebuild", "--fps", "0"}).Status, 0);
+  EXPECT_EQ(test::ReadFileBytes(str), after);  // refused runs change nothing
+  auto missing = RunCommand({BELMORA_CLI, "new", dir + "/x.str", dir + "/missing.avi"});
+  EXPECT_NE(missing.Status, 0);
+  EXPECT_NE(missing.Err.find("AVIファイルがオープンできません。"), std::string::npos)
+      << missing.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/x.str"));  // the new file is removed again
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace belmora

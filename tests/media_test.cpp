@@ -337,6 +337,20 @@ TEST_F(MediaTest, OtherContainersAndLayouts) {
     colourful |= px[0] != px[1] || px[1] != px[2];
   }
   EXPECT_TRUE(colourful);
+  // FFmpeg stores raw RGB rows top-down (a negative height): read upright.
+  for (const char* format : {"bgr24", "pal8"}) {
+    std::string file = make(std::string("td-") + format + ".avi",
+                            {"-f", "lavfi", "-i", "testsrc=size=32x24:rate=10", "-frames:v", "1",
+                             "-c:v", "rawvideo", "-pix_fmt", format});
+    auto r = test::RunCommand({"ffmpeg", "-v", "error", "-y", "-i", file, "-f", "rawvideo",
+                               "-pix_fmt", "bgr24", dir + "/td.raw"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    ASSERT_EQ(avi.Open(file), 0) << avi.LastError;
+    ASSERT_NE(avi.NextFrame(), nullptr);
+    std::vector<uint8_t> ours(32 * 24 * 3);
+    ReadFramePixels(avi.Image, 32, 24, ours.data());
+    EXPECT_EQ(ours, test::ReadFileBytes(dir + "/td.raw")) << format;
+  }
   // Two video streams: the later one is used.
   std::string two =
       make("two.avi", {"-f", "lavfi", "-i", "color=red:size=32x24:rate=5", "-f", "lavfi", "-i",

@@ -1,0 +1,73 @@
+#include "str/new_str.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace belmora {
+
+int CreateStrFile(StrDocument& doc, const std::string& path) {
+  CloseStrFile(doc);
+  std::error_code ec;
+  auto full = std::filesystem::absolute(path, ec);
+  doc.Path = ec ? path : full.lexically_normal().string();
+  if (!doc.File.Open(doc.Path, SectorFile::Mode::kCreate)) return -1;
+  doc.FrameBuffer.assign(kFrameBufferSize, 0);
+  doc.ReadOnly = false;
+  doc.HasRiffHeader = false;
+  doc.SetPictureSize(0, 0);
+  doc.AudioChannelCount = 0;
+  doc.SpeedFactor = 2;
+  doc.SectorCount = 0;
+  doc.DataOffset = 8;
+  doc.SectorSize = 2336;
+  doc.CurrentSector = 0;
+  doc.LastFrameSector = 0;
+  doc.FirstFrameNumber = 1;
+  doc.LastFrameNumber = 10000;
+  doc.FramesPerSecond = 0;
+  doc.ValidChunkSectors = 0;
+  return 0;
+}
+
+void TForm4::FormShow() {
+  ComboBox1 = "2x";
+  ComboBox2 = "2336";
+  Edit1 = "60";
+  Edit2 = "01";
+  Edit3 = "01";
+  Edit4 = "80";
+  Edit5 = "0";
+}
+
+namespace {
+// "%x" reading: the hexadecimal digits at the start (after an optional 0x).
+unsigned Hex(const std::string& s) {
+  unsigned v = 0;
+  return std::sscanf(s.c_str(), "%x", &v) == 1 ? v : 0;
+}
+}  // namespace
+
+int TForm4::OKButtonClick(StrDocument& doc) {
+  doc.ChunkHeader.Status = uint16_t((Hex(Edit2) * 256) | Hex(Edit1));
+  doc.ChunkHeader.Type = uint16_t((Hex(Edit4) * 256) | Hex(Edit3));
+  doc.SpeedFactor = ComboBox1 == "1x" ? 1 : 2;
+  int trailing = 0;
+  doc.TrailingSectors = std::sscanf(Edit5.c_str(), "%d", &trailing) == 1 ? trailing : 0;
+  if (ComboBox2 == "2048") {
+    doc.DataOffset = 0;
+    doc.SectorSize = 2048;
+  } else if (ComboBox2 == "2352(RIFF)") {
+    doc.DataOffset = 68;
+    doc.SectorSize = 2352;
+    doc.HasRiffHeader = true;
+    auto header = MakeCdxaHeader();
+    if (!doc.File.WriteAt(0, header.data(), header.size())) return -1;
+  } else {
+    doc.DataOffset = 8;
+    doc.SectorSize = 2336;
+  }
+  return 0;
+}
+
+}  // namespace belmora

@@ -1,0 +1,480 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "convert/avi_to_str.h"
+#include "convert/str_to_avi.h"
+#include "media/avi_reader.h"
+#include "platform/media_writer.h"
+#include "str/bytes.h"
+#include "str/new_str.h"
+#include "tests/support/audio.h"
+#include "tests/support/image_compare.h"
+#include "tests/support/mdec_builder.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/run.h"
+#include "tests/support/str_builder.h"
+
+namespace belmora {
+namespace {
+
+constexpr int kW = 320, kH = 240;
+
+// AVI frame i is flat grey at level 20 + 10 (i mod 20), readable after coding.
+std::vector<uint8_t> GreyRows(int i) {
+  return std::vector<uint8_t>(size_t(kW) * kH * 3, uint8_t(20 + 10 * (i % 20)));
+}
+int FrameOfGrey(int level) {
+  return (level - 20 + 5) / 10;
+}
+
+class AviToStrTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directories(dir); }
+  void TearDown() override {
+    CloseStrFile(doc);
+    std::filesystem::remove_all(dir);
+  }
+  // An AVI of `frames` grey frames at `fps`, with 44.1 kHz stereo speech-like sound when asked.
+  std::string MakeAvi(int frames, int fps, bool sound, bool natural = false) {
+    std::string path = dir + "/in.avi";
+    MediaWriter w;
+    WaveFormat f = WaveFormat::Pcm(44100, 2, 16);
+    PcmFormatInfo in{44100, 2, 16};
+    EXPECT_EQ(w.Open(path, kW, kH, uint32_t(fps), 1, CompressOptions{}, sound ? &f : nullptr,
+                     sound ? &in : nullptr),
+              MediaError::kNone);
+    left = test::MakeSignal(test::Signal::kSine1k, 44100 * frames / fps, 44100, 9000);
+    right = test::MakeSignal(test::Signal::kSpeechLike, 44100 * frames / fps, 44100, 9000);
+    for (int i = 0; i < frames; i++) {
+      if (natural) {
+        auto top = test::NaturalPicture(kW, kH, i);
+        std::vector<uint8_t> rows(top.size());
+        for (int y = 0; y < kH; y++)
+          std::memcpy(&rows[size_t(kH - 1 - y) * kW * 3], &top[size_t(y) * kW * 3], kW * 3);
+        pictures.push_back(top);
+        w.WriteVideo(rows.data());
+      } else {
+        w.WriteVideo(GreyRows(i).data());
+      }
+    }
+    if (sound) {
+      std::vector<uint8_t> pcm(left.size() * 4);
+      for (size_t i = 0; i < left.size(); i++) {
+        PutU16(&pcm[4 * i], uint16_t(left[i]));
+        PutU16(&pcm[4 * i + 2], uint16_t(right[i]));
+      }
+      w.WriteAudio(pcm.data(), pcm.size());
+    }
+    EXPECT_TRUE(w.Close());
+    return path;
+  }
+  AviToStrContext Context() {
+    return AviToStrContext{doc, codec, encoder, numbering,      settings,
+                           ui,  start, end,     ImagePosition{}};
+  }
+  // The green level at (x, y) of the frame at or after `sector`, decoded.
+  int LevelAt(int32_t sector, int x = 100, int y = 100) {
+    doc.CurrentSector = sector;
+    EXPECT_EQ(ReadAndDecodeFrame(codec, doc), 0);
+    return codec.Image.Pixels[(size_t(y) * codec.Image.Width + x) * 3 + 1];
+  }
+
+  std::string dir = test::TempPath("a2s");
+  std::string str = dir + "/movie.str";
+  test::RecordingUi ui;
+  AudioSectorHook hook;
+  StrDocument doc{ui, &hook};
+  MdecCodec codec;
+  XaEncoderState encoder;
+  FrameNumbering numbering;
+  AviToStrSettings settings;
+  int32_t start = 0, end = 0;
+  std::vector<int16_t> left, right;
+  std::vector<std::vector<uint8_t>> pictures;
+};
+
+TEST_F(AviToStrTest, NewFileLayout) {
+  std::string avi = MakeAvi(30, 15, true);
+  auto c = Context();
+  ASSERT_EQ(CreateStrFromAvi(c, str, avi), 0) << (ui.messages.empty() ? "" : ui.messages[0]);
+  // 2336 sectors at double speed by default, 37.8 kHz stereo from 44.1 kHz sound.
+  EXPECT_EQ(doc.SectorSize, 2336);
+  EXPECT_EQ(doc.AudioCodings[0], kCoding378Stereo);
+  auto bytes = test::ReadFileBytes(str);
+  // Audio every 8th sector from sector 7; frames of 9, 9, 9, 8 video sectors.
+  std::vector<int> videoPerFrame;
+  int count = 0;
+  for (int s = 0; s < 40; s++) {
+    Subheader sub = Subheader::Parse(&bytes[size_t(s) * 2336 + 4]);
+    EXPECT_EQ(IsAudioSector(sub), s % 8 == 7) << s;
+    if (!IsAudioSector(sub)) count++;
+    if (s % 10 == 9) {
+      videoPerFrame.push_back(count);
+      count = 0;
+    }
+  }
+  EXPECT_EQ(videoPerFrame, (std::vector<int>{9, 9, 9, 8}));
+  // 30 AVI frames and 15 tail frames: T = 300 + 150 sectors, frames at 0, 10, ..., 450.
+  CloseStrFile(doc);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  int frames = 0;
+  doc.CurrentSector = 0;
+  while (ReadFrame(doc) == 0) {
+    frames++;
+    doc.CurrentSector = doc.NextSector;
+  }
+  EXPECT_EQ(frames, 46);
+  EXPECT_EQ(doc.LastFrameNumber, 10015);  // tail frames numbered from Nº Quadro 10000
+  InitCodec(codec, ui);
+  EXPECT_LT(LevelAt(doc.LastFrameSector), 5);  // black after the AVI's end
+  EXPECT_EQ(FrameOfGrey(LevelAt(100)), 10);
+}
+
+TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
+  // STR frames 10 sectors apart at double speed, AVI at 15 fps (d = 66 ms):
+  // frames take the AVI frames 0, 0, 2, 3, 4, ...
+  std::string avi = MakeAvi(12, 15, false);
+  test::MovieSpec m;
+  m.SectorSize = 2336;
+  m.Riff = false;
+  m.Frames = 12;
+  m.ChunkPattern = {10};
+  m.Bitstream = [](int) { return test::MinimalBitstream(); };
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 0;
+  end = 50;  // before the last frame: no length question
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  EXPECT_TRUE(ui.questions.empty());
+  std::vector<int> chosen;
+  for (int s = 0; s <= 50; s += 10) chosen.push_back(FrameOfGrey(LevelAt(s)));
+  EXPECT_EQ(chosen, (std::vector<int>{0, 0, 2, 3, 4, 5}));
+}
+
+TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
+  std::string avi = MakeAvi(40, 15, true);
+  test::MovieSpec m;
+  m.Frames = 30;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  std::mt19937 random(3);
+  m.Bitstream = [&](int) {
+    return test::EncodeLevels(test::RandomLevels(kW, kH, random, 2), 2, 4);
+  };
+  test::BuildMovie(m).Write(str);
+  auto before = test::ReadFileBytes(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 50;
+  end = 150;
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  CloseStrFile(doc);
+  auto after = test::ReadFileBytes(str);
+  ASSERT_EQ(after.size(), before.size());
+  // Frames start at 0, 10, 20, ...: the selection is sectors 50 to 159.
+  for (size_t i = 0; i < after.size(); i++) {
+    int64_t sector = (int64_t(i) - 44) / 2352;
+    if (sector >= 50 && sector < 160) continue;
+    ASSERT_EQ(after[i], before[i]) << "byte " << i << " of sector " << sector;
+  }
+  EXPECT_NE(after, before);
+}
+
+TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
+  std::string avi = MakeAvi(20, 15, true);
+  test::MovieSpec m;
+  m.SectorSize = 2336;
+  m.Riff = false;
+  m.Frames = 20;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  test::BuildMovie(m).Write(str);
+  auto before = test::ReadFileBytes(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 0;
+  end = 100;
+  struct KeepSound : test::RecordingUi {
+    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
+      s.FormShow(d);
+      s.AudioFormSel = 1;  // "元の音声のまま"
+      return s.Button1Click(d, *this);
+    }
+  } keep;
+  AviToStrContext c{doc, codec, encoder, numbering, settings, keep, start, end, ImagePosition{}};
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  EXPECT_TRUE(settings.NoAudio);
+  CloseStrFile(doc);
+  auto after = test::ReadFileBytes(str);
+  for (int s = 0; s < int(after.size() / 2336); s++) {
+    if (!IsAudioSector(Subheader::Parse(&before[size_t(s) * 2336 + 4]))) continue;
+    ASSERT_TRUE(std::equal(&before[size_t(s) * 2336], &before[size_t(s) * 2336 + 2336],
+                           &after[size_t(s) * 2336]))
+        << s;
+  }
+}
+
+TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
+  std::string avi = MakeAvi(10, 15, false);
+  test::MovieSpec m;
+  m.Frames = 30;
+  m.ChunkPattern = {10};
+  m.TrailingFillers = 3;
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 0;
+  end = doc.LastFrameSector;
+  ui.answerYes = true;
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_EQ(ui.questions[0], kMsgShorten);
+  // 10 frames of 15 fps plus 15 tail frames at double speed: T = 100 + 150 = 250.
+  CloseStrFile(doc);
+  auto bytes = test::ReadFileBytes(str);
+  const size_t e = 44 + size_t(doc.SectorCount) * 2352;
+  EXPECT_EQ(bytes.size(), e);
+  EXPECT_EQ(GetU32(&bytes[4]), e - 8);
+  EXPECT_EQ(GetU32(&bytes[40]), e - 44);
+  EXPECT_EQ(doc.TrailingSectors, 3);
+  EXPECT_LT(bytes.size(), 44u + 303 * 2352);
+}
+
+TEST_F(AviToStrTest, CancelWhileLengthening) {
+  std::string avi = MakeAvi(60, 15, false);
+  test::MovieSpec m;
+  m.SectorSize = 2336;
+  m.Riff = false;
+  m.Frames = 10;
+  m.ChunkPattern = {10};
+  m.TrailingFillers = 2;
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 0;
+  end = doc.LastFrameSector;
+  ui.answerYes = true;
+  ui.cancelAfter = 15;
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  EXPECT_EQ(ui.questions[0], kMsgLengthen);
+  // 15 frames converted: the file ends after frame 15's sectors and two fillers.
+  EXPECT_EQ(doc.SectorCount, 150 + 2);
+  EXPECT_EQ(int64_t(std::filesystem::file_size(str)), int64_t(152) * 2336);
+}
+
+TEST_F(AviToStrTest, NumberingWraps) {
+  std::string avi = MakeAvi(10, 15, false);
+  test::MovieSpec m;
+  m.SectorSize = 2048;
+  m.Riff = false;
+  m.Frames = 20;
+  m.ChunkPattern = {10};
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  start = 0;
+  end = 60;
+  struct Renumber : test::RecordingUi {
+    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
+      s.FormShow(d);
+      s.FrameOrgChk = false;
+      s.FrameOrgChkClick();
+      s.StartNoEdit = "5";
+      s.MinNoEdit = "1";
+      s.MaxNoEdit = "7";
+      return s.Button1Click(d, *this);
+    }
+  } renumber;
+  AviToStrContext c{doc,      codec, encoder, numbering,      settings,
+                    renumber, start, end,     ImagePosition{}};
+  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  std::vector<uint32_t> numbers;
+  for (int s = 0; s <= 60; s += 10) {
+    doc.CurrentSector = s;
+    ReadFrame(doc);
+    numbers.push_back(doc.ChunkHeader.FrameNumber);
+  }
+  EXPECT_EQ(numbers, (std::vector<uint32_t>{5, 6, 7, 1, 2, 3, 4}));
+}
+
+TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
+  std::string avi = MakeAvi(10, 15, false);
+  test::MovieSpec m;
+  m.Frames = 12;
+  m.ChunkPattern = {10};
+  test::BuildMovie(m).Write(str);
+  auto before = test::ReadFileBytes(str);
+  struct Rate : test::RecordingUi {
+    std::string fps;
+    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
+      s.FormShow(d);
+      s.SectorChk = true;
+      s.SectorChkClick(d);
+      s.FPSEdit = fps;
+      return s.Button1Click(d, *this);
+    }
+  } rate;
+  for (const char* fps : {"0", "-15", "abc", "2"}) {  // 2 fps: 75 sectors a frame
+    rate.fps = fps;
+    ASSERT_EQ(OpenStrFile(doc, str), 0);
+    start = 0;
+    end = doc.LastFrameSector;
+    AviToStrContext c{doc, codec, encoder, numbering, settings, rate, start, end, ImagePosition{}};
+    EXPECT_EQ(ConvertAviToStr(c, avi, false), -1) << fps;
+    CloseStrFile(doc);
+    EXPECT_EQ(test::ReadFileBytes(str), before) << fps;
+  }
+  // A read-only document is refused before anything else.
+  ASSERT_EQ(OpenStrFile(doc, str, true), 0);
+  auto c = Context();
+  EXPECT_EQ(ConvertAviToStr(c, avi, false), -1);
+  EXPECT_EQ(ui.messages.back(), kMsgReadOnly);
+}
+
+TEST_F(AviToStrTest, SettingsDialogDefaults) {
+  test::MovieSpec m;
+  m.Frames = 50;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  doc.CurrentSector = 0;
+  ReadFrame(doc);
+  settings.AviFrameRate = 29.97;
+  settings.StrFrameRate = 15;
+  settings.AviHasAudio = false;
+  settings.FormShow(doc);
+  EXPECT_EQ(settings.MaxNoEdit, "6");  // numbers 1 to 50
+  EXPECT_EQ(settings.Label11, "方法");
+  EXPECT_EQ(settings.AudioFormItems,
+            (std::vector<std::string>{"圧縮して上書き", "元の音声のまま"}));
+  EXPECT_EQ(settings.AudioFormSel, 1);  // the AVI has no sound
+  EXPECT_EQ(settings.FPSEdit, "15");
+  EXPECT_FALSE(settings.FPSEditEnabled);
+  settings.AudioFormSel = 0;
+  EXPECT_FALSE(settings.Button1Click(doc, ui));  // the warning, declined
+  EXPECT_EQ(ui.questions.back(), kMsgNoAviSound);
+  settings.SectorChk = true;
+  settings.SectorChkClick(doc);
+  EXPECT_EQ(settings.Label11, "Tipo");
+  EXPECT_EQ(settings.AudioFormSel, 3);  // "37.8kHz Stereo", as the file has
+  EXPECT_EQ(settings.AudioFormItems[4], "Sem som ");
+  EXPECT_EQ(settings.FPSEdit, "29.97");
+  EXPECT_FALSE(settings.FrameOrgChk);
+  EXPECT_TRUE(settings.NumberEditsEnabled);
+  settings.FPSEdit = "fast";
+  settings.AudioFormSel = 4;
+  EXPECT_TRUE(settings.Button1Click(doc, ui));
+  EXPECT_EQ(settings.FrameRate, 0);
+  EXPECT_TRUE(settings.NoAudio);
+  // A new file.
+  settings.IsNewFile = true;
+  doc.FirstFrameNumber = 1;
+  doc.LastFrameNumber = 10000;
+  settings.FormShow(doc);
+  EXPECT_TRUE(settings.SectorChk);
+  EXPECT_FALSE(settings.SectorChkEnabled);
+  EXPECT_EQ(settings.MaxNoEdit, "9900");
+  EXPECT_EQ(settings.EndNoEdit, "10000");
+}
+
+TEST_F(AviToStrTest, NewStrDialog) {
+  ASSERT_EQ(CreateStrFile(doc, str), 0);
+  TForm4 form;
+  form.FormShow();
+  form.ComboBox2 = "2352(RIFF)";
+  form.Edit1 = "0x60";
+  form.Edit2 = "1FF";  // spills into the high byte
+  form.Edit3 = "01h";
+  form.Edit4 = "";
+  form.Edit5 = "150";
+  ASSERT_EQ(form.OKButtonClick(doc), 0);
+  EXPECT_EQ(doc.ChunkHeader.Status, uint16_t((0x1FF * 256) | 0x60));
+  EXPECT_EQ(doc.ChunkHeader.Type, 0x0001);
+  EXPECT_EQ(doc.TrailingSectors, 150);
+  EXPECT_EQ(doc.SpeedFactor, 2);
+  EXPECT_EQ(std::filesystem::file_size(str), 44u);  // the header, at once
+  form.FormShow();
+  EXPECT_EQ(form.ComboBox1, "2x");
+  EXPECT_EQ(form.ComboBox2, "2336");
+  EXPECT_EQ(form.Edit1 + form.Edit2 + form.Edit3 + form.Edit4 + form.Edit5, "600101800");
+}
+
+TEST_F(AviToStrTest, RoundTripAndFfmpeg) {
+  std::string avi = MakeAvi(30, 15, true, true);
+  auto c = Context();
+  struct Stereo : test::RecordingUi {
+    bool ShowNewStrDialog(TForm4& d, StrDocument& doc) override {
+      d.FormShow();
+      d.ComboBox2 = "2352(RIFF)";
+      return d.OKButtonClick(doc) == 0;
+    }
+  } stereo;
+  AviToStrContext cc{doc, codec, encoder, numbering, settings, stereo, start, end, ImagePosition{}};
+  ASSERT_EQ(CreateStrFromAvi(cc, str, avi), 0);
+  (void)c;
+  CloseStrFile(doc);
+  // Back to AVI and compare.
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  InitCodec(codec, ui);
+  doc.CurrentSector = 0;
+  ReadFrame(doc);
+  TConvAviForm form;
+  form.FirstSector = 0;
+  form.LastSector = 290;
+  form.OutputPath = dir + "/back.avi";
+  form.FormShow(doc, false);
+  form.FormClose();
+  XaDecoderState decoder;
+  ASSERT_TRUE(ConvertStrToAvi(form, doc, codec, decoder, ui).Completed);
+  TAviIo back;
+  ASSERT_EQ(back.Open(form.OutputPath), 0);
+  double total = 0;
+  for (int i = 0; i < 30; i++) {
+    TBmpIo* img = back.NextFrame();
+    ASSERT_NE(img, nullptr);
+    std::vector<uint8_t> top(size_t(kW) * kH * 3);
+    for (int y = 0; y < kH; y++)
+      std::memcpy(&top[size_t(y) * kW * 3], &img->Pixels[size_t(kH - 1 - y) * kW * 3], kW * 3);
+    total += test::LumaPsnr(top.data(), kW * 3, pictures[size_t(i)].data(), kW * 3, kW, kH);
+  }
+  std::printf("new STR round trip: mean luma PSNR %.1f dB\n", total / 30);
+  EXPECT_GT(total / 30, 30.0);
+  std::vector<uint8_t> sound(44100 * 4);
+  ASSERT_GT(back.ReadAudio(sound.data(), int(sound.size())), 44100 * 3);
+  // The sound comes back at the same rate (37.8 kHz in between), about half
+  // a sector late; compare the left channel by SNR after lining it up.
+  double best = -100;
+  for (int lag = 0; lag < 4000; lag += 1) {
+    std::vector<double> want, got;
+    for (int i = 5000; i < 30000; i++) {
+      want.push_back(left[size_t(i)] / 2.0);
+      got.push_back(int16_t(GetU16(&sound[size_t(i + lag) * 4])));
+    }
+    best = std::max(best, test::SnrDb(want, got));
+  }
+  std::printf("new STR round trip: sound SNR %.1f dB\n", best);
+  EXPECT_GT(best, 15.0);
+
+  if (!test::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  auto r = test::RunCommand({"ffmpeg", "-v", "error", "-i", str, "-f", "null", "-"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  auto probe = test::RunCommand({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                                 "stream=codec_name,nb_read_frames", "-of", "csv=p=0", str});
+  EXPECT_NE(probe.Out.find("mdec,46"), std::string::npos) << probe.Out;
+  EXPECT_NE(probe.Out.find("adpcm_xa"), std::string::npos) << probe.Out;
+}
+
+}  // namespace
+}  // namespace belmora
