@@ -30,6 +30,9 @@ struct Session {
 // prints the viewer's message and returns false on failure.
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 
+// "WxH" into the width and height edits of a dialog (left alone when empty).
+void SplitSize(const std::string& size, std::string& width, std::string& height);
+
 // Each command registers itself on the app and sets `run` for main to call.
 using CommandRunner = std::function<int()>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);

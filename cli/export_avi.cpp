@@ -53,11 +53,7 @@ int RunExportAvi(const ExportAviOptions& o) {
   form.OutputPath = o.out;
   form.FormShow(doc, o.half);
   if (!o.rate.empty()) form.VRateEdit = o.rate;
-  if (!o.size.empty()) {
-    auto x = o.size.find_first_of("xX");
-    form.VWidthEdit = o.size.substr(0, x);
-    form.VHeightEdit = x == std::string::npos ? "" : o.size.substr(x + 1);
-  }
+  SplitSize(o.size, form.VWidthEdit, form.VHeightEdit);
   if (o.noAudio) form.AEnableChecked = false;
   CliConversionUi ui;
   if (o.vcodec.size() != 4 ||

@@ -45,11 +45,7 @@ class OptionsUi : public CliConversionUi {
       s.SectorChkClick(doc);
     }
     if (!o_.fps.empty()) s.FPSEdit = o_.fps;
-    if (!o_.size.empty()) {
-      auto x = o_.size.find_first_of("xX");
-      s.SizeWEdit = o_.size.substr(0, x);
-      s.SizeHEdit = x == std::string::npos ? "" : o_.size.substr(x + 1);
-    }
+    SplitSize(o_.size, s.SizeWEdit, s.SizeHEdit);
     if (o_.mdec) s.VerSel = o_.mdec == 2 ? 0 : 1;
     if (!o_.audio.empty()) {
       static const char* kLaidOut[] = {"18.9-mono", "18.9-stereo", "37.8-mono", "37.8-stereo",

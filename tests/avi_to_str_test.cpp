@@ -71,6 +71,12 @@ class AviToStrTest : public ::testing::Test {
     EXPECT_TRUE(w.Close());
     return path;
   }
+  // Writes the movie to `str` and opens it.
+  void OpenMovie(const test::MovieSpec& m) {
+    test::BuildMovie(m).Write(str);
+    ASSERT_EQ(OpenStrFile(doc, str), 0);
+    InitCodec(codec, ui);
+  }
   AviToStrContext Context() {
     return AviToStrContext{doc, codec, encoder, numbering,      settings,
                            ui,  start, end,     ImagePosition{}};
@@ -143,9 +149,7 @@ TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
   m.Frames = 12;
   m.ChunkPattern = {10};
   m.Bitstream = [](int) { return test::MinimalBitstream(); };
-  test::BuildMovie(m).Write(str);
-  ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
+  ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
   start = 0;
   end = 50;  // before the last frame: no length question
   auto c = Context();
@@ -228,9 +232,7 @@ TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
   m.Frames = 30;
   m.ChunkPattern = {10};
   m.TrailingFillers = 3;
-  test::BuildMovie(m).Write(str);
-  ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
+  ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
   start = 0;
   end = doc.LastFrameSector;
   ui.answerYes = true;
@@ -257,9 +259,7 @@ TEST_F(AviToStrTest, CancelWhileLengthening) {
   m.Frames = 10;
   m.ChunkPattern = {10};
   m.TrailingFillers = 2;
-  test::BuildMovie(m).Write(str);
-  ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
+  ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
   start = 0;
   end = doc.LastFrameSector;
   ui.answerYes = true;
@@ -279,9 +279,7 @@ TEST_F(AviToStrTest, NumberingWraps) {
   m.Riff = false;
   m.Frames = 20;
   m.ChunkPattern = {10};
-  test::BuildMovie(m).Write(str);
-  ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
+  ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
   start = 0;
   end = 60;
   struct Renumber : test::RecordingUi {
