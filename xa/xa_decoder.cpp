@@ -66,6 +66,50 @@ inline int64_t DivTrunc(int64_t x, int32_t d, double inverse) {
   return q;
 }
 
+// The output layer for one input channel count and output format: linear
+// interpolation at the output rate, continuing the position and fraction.
+template <int kChannels, bool kMonoOut, bool kEightBit>
+uint8_t* Resample(XaDecoderState& st, const int16_t* e, int32_t inputRate, uint8_t* p) {
+  const int32_t frames = kXaSamplesPerSector / kChannels;
+  const int32_t rate = st.OutputRate;
+  const double inverse = 1.0 / rate;
+  int32_t position = st.Position, fraction = st.Fraction;
+  while (position < frames) {
+    const int32_t at = position * kChannels;
+    int32_t a = e[at], b = kChannels == 2 ? e[at + 1] : a;
+    if (fraction > 0) {
+      const int32_t next = at + kChannels;
+      a = int32_t(a + DivTrunc(int64_t(e[next] - a) * fraction, rate, inverse));
+      b = kChannels == 2 ? int32_t(b + DivTrunc(int64_t(e[next + 1] - b) * fraction, rate, inverse))
+                         : a;
+    }
+    if constexpr (kMonoOut) {
+      const int32_t m = (a + b) / 2;
+      if constexpr (kEightBit) {
+        *p++ = uint8_t(m / 256 + 128);
+      } else {
+        PutU16(p, uint32_t(m));
+        p += 2;
+      }
+    } else if constexpr (kEightBit) {
+      *p++ = uint8_t(a / 256 + 128);
+      *p++ = uint8_t(b / 256 + 128);
+    } else {
+      PutU32(p, uint32_t(uint16_t(a)) | uint32_t(uint16_t(b)) << 16);
+      p += 4;
+    }
+    // fraction += input rate; position += fraction / rate; fraction %= rate.
+    fraction += inputRate;
+    while (fraction >= rate) {
+      fraction -= rate;
+      position++;
+    }
+  }
+  st.Position = position - frames;
+  st.Fraction = fraction;
+  return p;
+}
+
 }  // namespace
 
 void XaDecodeMono(XaDecoderState& st, const uint8_t* groups, int16_t* samples) {
@@ -119,53 +163,28 @@ void XaDecodeSector(XaDecoderState& st, const uint8_t* image, uint8_t* out, int3
   st.Carried[0] = e[2 + 4030];
   st.Carried[1] = e[2 + 4031];
 
-  const int32_t frames = kXaSamplesPerSector / channels;
   const int32_t rate = st.OutputRate;
   if (rate <= 0) {  // would never advance: nothing is produced
     bytesWritten = 0;
     return;
   }
-  const double inverse = 1.0 / rate;
   const bool monoOut = st.OutputChannels == 1, eightBit = st.OutputBits == 8;
   uint8_t* p = out;
-  int32_t position = st.Position, fraction = st.Fraction;
-  while (position < frames) {
-    int32_t at = position * channels;
-    int32_t a = e[at], b;
-    if (fraction > 0) {
-      int32_t next = at + channels;
-      a = int32_t(a + DivTrunc(int64_t(e[next] - a) * fraction, rate, inverse));
-      b = channels == 2 ? int32_t(e[at + 1] + DivTrunc(int64_t(e[next + 1] - e[at + 1]) * fraction,
-                                                       rate, inverse))
-                        : a;
-    } else {
-      b = channels == 2 ? e[at + 1] : a;
-    }
-    if (monoOut) {
-      int32_t m = (a + b) / 2;
-      if (eightBit) {
-        *p++ = uint8_t(m / 256 + 128);
-      } else {
-        PutU16(p, uint32_t(m));
-        p += 2;
-      }
-    } else if (eightBit) {
-      *p++ = uint8_t(a / 256 + 128);
-      *p++ = uint8_t(b / 256 + 128);
-    } else {
-      PutU16(p, uint32_t(a));
-      PutU16(p + 2, uint32_t(b));
-      p += 4;
-    }
-    // fraction += input rate; position += fraction / rate; fraction %= rate.
-    fraction += inputRate;
-    while (fraction >= rate) {
-      fraction -= rate;
-      position++;
-    }
+  if (channels == 2) {
+    if (monoOut)
+      p = eightBit ? Resample<2, true, true>(st, e, inputRate, p)
+                   : Resample<2, true, false>(st, e, inputRate, p);
+    else
+      p = eightBit ? Resample<2, false, true>(st, e, inputRate, p)
+                   : Resample<2, false, false>(st, e, inputRate, p);
+  } else {
+    if (monoOut)
+      p = eightBit ? Resample<1, true, true>(st, e, inputRate, p)
+                   : Resample<1, true, false>(st, e, inputRate, p);
+    else
+      p = eightBit ? Resample<1, false, true>(st, e, inputRate, p)
+                   : Resample<1, false, false>(st, e, inputRate, p);
   }
-  st.Position = position - frames;
-  st.Fraction = fraction;
   bytesWritten = int32_t(p - out);
 }
 
