@@ -5,11 +5,8 @@ namespace belmora {
 AudioTrackResult DecodeAudioTrack(StrDocument& doc, XaDecoderState& decoder, int channel) {
   AudioTrackResult result;
   std::vector<uint8_t> out(XaMaxOutputBytes(decoder));
-  AudioSectorHook local;
-  AudioSectorHook* hook = doc.Hook ? doc.Hook : &local;
-  AudioSectorHook* previous = doc.Hook;
-  doc.Hook = hook;
-  hook->Install([&](uint8_t* image) {
+  ScopedAudioHook hook(doc);
+  hook.Install([&](uint8_t* image) {
     if (image[1] != channel) return 0;
     int32_t n = 0;
     XaDecodeSector(decoder, image, out.data(), n);
@@ -24,8 +21,6 @@ AudioTrackResult DecodeAudioTrack(StrDocument& doc, XaDecoderState& decoder, int
       if (ReadFrame(doc) != 0) break;
     }
   }
-  hook->Remove();
-  doc.Hook = previous;
   return result;
 }
 

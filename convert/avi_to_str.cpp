@@ -248,10 +248,8 @@ int AviToStrRun::Run(const std::string& aviPath, bool newFile) {
   black_.AllocPixels(c_.Ui);
   picture_ = avi_.NextFrame(&t_);
   if (!picture_) picture_ = &black_;
-  AudioSectorHook local;
-  AudioSectorHook* previousHook = doc.Hook;
-  if (!doc.Hook) doc.Hook = &local;
-  doc.Hook->Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
+  ScopedAudioHook hook(doc);
+  hook.Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
   doc.NextSector = c_.SelectionStart;
 
   while (doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
@@ -295,8 +293,7 @@ int AviToStrRun::Run(const std::string& aviPath, bool newFile) {
     FinishStrResize(doc.NextSector);
     if (doc.IsOpen()) c_.SelectionEnd = doc.LastFrameSector;
   }
-  doc.Hook->Remove();
-  doc.Hook = previousHook;
+  hook.Remove();
   avi_.Close();
   c_.Ui.EndProgress();
   return 0;

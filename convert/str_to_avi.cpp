@@ -65,15 +65,10 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
 
   ui.BeginProgress();
   ui.SetProgress(0);
-  AudioSectorHook local;
-  AudioSectorHook* previousHook = doc.Hook;
-  if (!doc.Hook) doc.Hook = &local;
-  AudioSectorHook& hook = *doc.Hook;
-  hook.Remove();
+  ScopedAudioHook hook(doc);
   auto finishRun = [&] {
     ui.EndProgress();
     hook.Remove();
-    doc.Hook = previousHook;
   };
 
   // The AVI frames: 24-bit rows bottom-up, the picture's left edge kept.

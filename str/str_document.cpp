@@ -15,6 +15,23 @@ void StrDocument::SetPictureSize(int width, int height) {
   PaddedHeight = MacroblockRows * 16;
 }
 
+ScopedAudioHook::ScopedAudioHook(StrDocument& doc) : doc_(doc), previous_(doc.Hook) {
+  if (!doc_.Hook) doc_.Hook = &local_;
+  doc_.Hook->Remove();
+}
+
+ScopedAudioHook::~ScopedAudioHook() {
+  doc_.Hook->Remove();
+  doc_.Hook = previous_;
+}
+
+void ScopedAudioHook::Install(AudioSectorHook::Function f) {
+  doc_.Hook->Install(std::move(f));
+}
+void ScopedAudioHook::Remove() {
+  doc_.Hook->Remove();
+}
+
 bool RefuseIfReadOnly(StrDocument& doc) {
   if (!doc.ReadOnly) return false;
   MessageBoxF(*doc.Messages, "%s", kMsgReadOnly);

@@ -17,6 +17,8 @@ namespace belmora {
 // The slot through which the conversions see every audio sector ReadFrame
 // passes. The callee gets the 2336-byte sector image (subheader, copy, data),
 // may change it, and returns 1 to have it written back.
+struct StrDocument;
+
 class AudioSectorHook {
  public:
   using Function = std::function<int(uint8_t* sectorImage)>;
@@ -27,6 +29,24 @@ class AudioSectorHook {
 
  private:
   Function function_;
+};
+
+// The document's audio hook slot for the length of one operation: the
+// document's own slot, or one of this object's when the document has none.
+// Emptied at the start and again, with the slot restored, at the end.
+class ScopedAudioHook {
+ public:
+  explicit ScopedAudioHook(StrDocument& doc);
+  ~ScopedAudioHook();
+  ScopedAudioHook(const ScopedAudioHook&) = delete;
+  ScopedAudioHook& operator=(const ScopedAudioHook&) = delete;
+  void Install(AudioSectorHook::Function f);
+  void Remove();
+
+ private:
+  StrDocument& doc_;
+  AudioSectorHook* previous_;
+  AudioSectorHook local_;
 };
 
 // Messages of this subsystem.
