@@ -278,15 +278,7 @@ int AviToStrRun::Run(const std::string& aviPath, bool newFile) {
     picture_->YOffset = c_.Position.ImageOffsetY;
     EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering);
     c_.Ui.ShowFrame(c_.Codec.Image, c_.Codec.HalfWidthView);
-    const int32_t span = c_.SelectionEnd - c_.SelectionStart;
-    c_.Ui.SetProgress(span > 0 ? int(int64_t(doc.CurrentSector - c_.SelectionStart) * 100 / span)
-                               : 100);
-    char label[96];
-    std::snprintf(label, sizeof label, "Setor Nº. : %06d   Nº do quadro : %06u", doc.CurrentSector,
-                  doc.ChunkHeader.FrameNumber);
-    c_.Ui.SetLabel(label);
-    c_.Ui.PumpMessages();
-    if (c_.Ui.CancelRequested()) break;
+    if (c_.Ui.AfterFrame(doc, c_.SelectionStart, c_.SelectionEnd)) break;
   }
 
   if (resizeMode_ != 0 && doc.IsOpen()) {

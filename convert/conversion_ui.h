@@ -4,6 +4,7 @@
 // progress line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "mdec/codec.h"
@@ -34,6 +35,11 @@ class ConversionUi : public MessageSink {
   // Lets waiting window messages run; then whether Cancelar was pressed.
   virtual void PumpMessages() = 0;
   virtual bool CancelRequested() = 0;
+
+  // The end of one frame of a conversion over sectors first..last: the
+  // progress bar, the main window's label for the frame just done, waiting
+  // messages; true when Cancelar was pressed.
+  bool AfterFrame(const StrDocument& doc, int32_t first, int32_t last);
 
   // The modal dialogs of the AVI-to-STR conversion: shown (FormShow), edited
   // by the user, closed with OK (true) or Cancel. As given here they are

@@ -171,14 +171,7 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
       break;
     }
     frameIndex++;
-    ui.SetProgress(last > first ? int(int64_t(doc.CurrentSector - first) * 100 / (last - first))
-                                : 100);
-    char label[96];
-    std::snprintf(label, sizeof label, "Setor Nº. : %06d   Nº do quadro : %06u", doc.CurrentSector,
-                  doc.ChunkHeader.FrameNumber);
-    ui.SetLabel(label);
-    ui.PumpMessages();
-    if (ui.CancelRequested()) {
+    if (ui.AfterFrame(doc, first, last)) {
       result.Cancelled = true;
       break;
     }
