@@ -42,16 +42,15 @@ class AviToStrRun {
 };
 
 bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
-  const SectorLayout layout = doc_.Layout();
-  if (doc_.SectorSize == 2048)
-    return doc_.File.WriteAt(UserDataOffset(layout, n), image + 8, kUserDataSize);
+  const int64_t at = SectorStartOffset(doc_.Layout(), n);
+  if (doc_.SectorSize == 2048) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
   if (doc_.SectorSize == 2352) {
     uint8_t raw[2352];
     std::memcpy(raw, kSyncHeader.data(), 16);
     std::memcpy(raw + 16, image, kSectorImageSize);
-    return doc_.File.WriteAt(UserDataOffset(layout, n) - 24, raw, sizeof raw);
+    return doc_.File.WriteAt(at, raw, sizeof raw);
   }
-  return doc_.File.WriteAt(SectorImageOffset(layout, n), image, kSectorImageSize);
+  return doc_.File.WriteAt(at, image, kSectorImageSize);
 }
 
 int AviToStrRun::LayOutNewFrame() {
@@ -107,9 +106,7 @@ int AviToStrRun::FinishStrResize(int32_t next) {
   for (int32_t i = 0; i < doc_.TrailingSectors; i++)
     if (!WriteNewSector(next + i, filler)) return -1;
   const int64_t sectors = int64_t(next) + doc_.TrailingSectors;
-  const int64_t end = doc_.SectorSize == 2048   ? sectors * 2048 + doc_.DataOffset
-                      : doc_.SectorSize == 2336 ? sectors * 2336 + doc_.DataOffset - 8
-                                                : sectors * 2352 + doc_.DataOffset - 24;
+  const int64_t end = SectorStartOffset(doc_.Layout(), sectors);
   if (resizeMode_ == -1) {
     doc_.File.Close();
     std::error_code ec;

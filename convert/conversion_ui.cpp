@@ -1,10 +1,10 @@
 #include "convert/conversion_ui.h"
 
+#include <cstdio>
+
 #include "convert/avi_to_str_dialog.h"
 #include "str/new_str.h"
 #include "str/str_document.h"
-
-#include <cstdio>
 
 namespace belmora {
 

@@ -44,6 +44,13 @@ inline int64_t SectorImageOffset(const SectorLayout& l, int64_t n) {
   return UserDataOffset(l, n) - 8;
 }
 
+// File offset where sector n as stored begins: its sync header (2352), its
+// subheader (2336), its user data (2048).
+inline int64_t SectorStartOffset(const SectorLayout& l, int64_t n) {
+  const int before = l.SectorSize == 2352 ? 24 : l.SectorSize == 2336 ? 8 : 0;
+  return UserDataOffset(l, n) - before;
+}
+
 // The 44-byte RIFF "CDXA" header of 2352-byte files, both sizes as given.
 std::array<uint8_t, kCdxaHeaderSize> MakeCdxaHeader(uint32_t riffSize = 0, uint32_t dataSize = 0);
 
