@@ -17,7 +17,7 @@ TForm1::TForm1() {
 int TForm1::OpenDocument(const QString& path) {
   CloseStrFile(doc_);
   if (OpenStrFile(doc_, path.toStdString()) != 0) {
-    MessageBoxF(sink_, "%s", "オープンできません。");
+    MessageBoxF(sink_, "%s", kMsgCannotOpenStr);
     return -1;
   }
   if (doc_.PaddedWidth <= 0) {

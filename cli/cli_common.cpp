@@ -4,7 +4,7 @@ namespace belmora::cli {
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
   if (OpenStrFile(s.doc, path, readOnly) != 0) {
-    MessageBoxF(s.sink, "%s", "オープンできません。");
+    MessageBoxF(s.sink, "%s", kMsgCannotOpenStr);
     return false;
   }
   return true;

@@ -38,7 +38,7 @@ int RunExportWav(const WavOptions& o) {
   XaSetOutputFormat(decoder, rate, channels, o.bits);
   auto track = DecodeAudioTrack(doc, decoder, doc.AudioChannels[entry]);
   if (!WriteWavFile(o.out, rate, channels, o.bits, track.Pcm)) {
-    MessageBoxF(s.sink, "%s", "ファイルがオープンできません。");
+    MessageBoxF(s.sink, "%s", kMsgCannotOpenFile);
     return 1;
   }
   std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits\n", track.Sectors, rate,

@@ -109,7 +109,7 @@ int Run(const AviOptions& o, bool newFile) {
     r = CreateStrFromAvi(c, o.path, o.avi);
   } else {
     if (OpenStrFile(doc, o.path) != 0) {
-      MessageBoxF(ui, "%s", "オープンできません。");
+      MessageBoxF(ui, "%s", kMsgCannotOpenStr);
       return 1;
     }
     InitCodec(codec, ui);

@@ -30,7 +30,7 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
 int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& sink) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
-    MessageBoxF(sink, "%s", kMsgCannotCreateFile);
+    MessageBoxF(sink, "%s", kMsgCannotOpenFile);
     return -1;
   }
   auto bytes = FrameBmpBytes(codec.Image, codec.HalfWidthView);

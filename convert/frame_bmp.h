@@ -10,8 +10,6 @@
 
 namespace belmora {
 
-inline constexpr const char* kMsgCannotCreateFile = "ファイルがオープンできません。";
-
 // The BMP bytes of the picture as shown: padded size, half the width with
 // `halfWidth`, 24 bits, bottom row first.
 std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth);

@@ -19,6 +19,8 @@ class MessageSink {
 
 // The caption every ordinary message box carries.
 inline constexpr const char* kMessageCaption = "メッセージ";
+// A file that cannot be created or opened (new STR, BMP and WAV outputs).
+inline constexpr const char* kMsgCannotOpenFile = "ファイルがオープンできません。";
 
 // Formats printf-style into at most 1024 bytes (longer texts are cut) and
 // shows the result through `sink` with the ordinary caption.

@@ -2,15 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 namespace belmora {
 
 int CreateStrFile(StrDocument& doc, const std::string& path) {
   CloseStrFile(doc);
-  std::error_code ec;
-  auto full = std::filesystem::absolute(path, ec);
-  doc.Path = ec ? path : full.lexically_normal().string();
+  doc.Path = FullPath(path);
   if (!doc.File.Open(doc.Path, SectorFile::Mode::kCreate)) return -1;
   doc.FrameBuffer.assign(kFrameBufferSize, 0);
   doc.ReadOnly = false;

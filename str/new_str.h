@@ -7,8 +7,6 @@
 
 namespace belmora {
 
-inline constexpr const char* kMsgCannotOpenFile = "ファイルがオープンできません。";
-
 // Creates (or truncates) `path` and resets the document for a new file.
 int CreateStrFile(StrDocument& doc, const std::string& path);
 

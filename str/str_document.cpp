@@ -32,6 +32,12 @@ void ScopedAudioHook::Remove() {
   doc_.Hook->Remove();
 }
 
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  auto full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
+
 bool RefuseIfReadOnly(StrDocument& doc) {
   if (!doc.ReadOnly) return false;
   MessageBoxF(*doc.Messages, "%s", kMsgReadOnly);
@@ -54,12 +60,6 @@ bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out) {
 }
 
 namespace {
-
-std::string FullPath(const std::string& path) {
-  std::error_code ec;
-  auto full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.lexically_normal().string();
-}
 
 // Books an audio sector that a frame read passes, and hands it to the hook.
 int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {

@@ -50,6 +50,8 @@ class ScopedAudioHook {
 };
 
 // Messages of this subsystem.
+// The viewer's report of a file that does not open as an STR.
+inline constexpr const char* kMsgCannotOpenStr = "オープンできません。";
 inline constexpr const char* kMsgUnknownFormat = "不明なフォーマットです。";
 inline constexpr const char* kMsgFrameTooLarge = "フレームのサイズが大きすぎます。(%d)";
 inline constexpr const char* kMsgReadOnly =
@@ -125,6 +127,9 @@ int WriteFrame(StrDocument& doc);
 // Reports, once, that a read-only document cannot be written; true when the
 // caller must stop.
 bool RefuseIfReadOnly(StrDocument& doc);
+
+// `path` as a full path (as given when it cannot be expanded).
+std::string FullPath(const std::string& path);
 
 // Sector-level reads used by the scans: false on a short read.
 bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
