@@ -53,7 +53,7 @@ struct MediaWriter::Impl {
   AVAudioFifo* fifo = nullptr;
   PcmFormatInfo pcm;
   int audioRate = 0;
-  int64_t samplesIn = 0, samplesOut = 0;
+  int64_t samplesOut = 0;
   ff::PacketPtr packet{av_packet_alloc()};
 
   ~Impl() {
@@ -106,13 +106,6 @@ MediaWriter::MediaWriter() : impl_(std::make_unique<Impl>()) {
   ff::QuietLogs();
 }
 MediaWriter::~MediaWriter() = default;
-int64_t MediaWriter::FramesWritten() const {
-  return impl_->frames;
-}
-int64_t MediaWriter::AudioSamplesIn() const {
-  return impl_->samplesIn;
-}
-
 MediaError MediaWriter::Open(const std::string& path, int width, int height, uint32_t rate,
                              uint32_t scale, const CompressOptions& video, const WaveFormat* audio,
                              const PcmFormatInfo* pcm) {
@@ -269,7 +262,6 @@ bool MediaWriter::WriteAudio(const uint8_t* data, size_t bytes) {
   if (!m.headerWritten || !m.audioStream) return false;
   const int samples = int(bytes / size_t(m.pcm.BlockAlign()));
   if (samples == 0) return true;
-  m.samplesIn += samples;
   if (!m.audioCodec) {
     if (av_new_packet(m.packet.get(), int(bytes)) < 0) return false;
     std::memcpy(m.packet->data, data, bytes);
@@ -303,10 +295,7 @@ bool MediaWriter::Close() {
   if (m.videoCodec) ok &= m.Encode(m.videoCodec.get(), nullptr, m.videoStream);
   ok &= av_write_trailer(m.out) >= 0;
   ok &= avio_closep(&m.out->pb) >= 0;
-  const int64_t frames = m.frames, samples = m.samplesIn;
   impl_ = std::make_unique<Impl>();
-  impl_->frames = frames;
-  impl_->samplesIn = samples;
   return ok;
 }
 

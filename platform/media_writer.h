@@ -33,9 +33,6 @@ class MediaWriter {
   // Flushes the encoders and finishes the file; false when that failed.
   bool Close();
 
-  int64_t FramesWritten() const;
-  int64_t AudioSamplesIn() const;
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -89,43 +89,4 @@ std::vector<uint8_t> NaturalPicture(int width, int height, int seed) {
   return bgr;
 }
 
-std::vector<MacroblockLevels> LevelsFromPicture(const std::vector<uint8_t>& bgr, int width,
-                                                int height, int scale) {
-  int columns = (width + 15) / 16, rows = (height + 15) / 16;
-  std::vector<MacroblockLevels> out;
-  alignas(16) Blocks6 samples, levels;
-  for (int c = 0; c < columns; c++) {
-    for (int r = 0; r < rows; r++) {
-      std::memset(samples, 0, sizeof samples);
-      for (int q = 0; q < 4; q++) {
-        for (int i = 0; i < 8; i++) {
-          for (int j = 0; j < 8; j++) {
-            int x = 16 * c + (q & 1) * 8 + j, y = 16 * r + (q >> 1) * 8 + i;
-            int bl = 0, gr = 0, rd = 0;
-            if (x < width && y < height) {
-              const uint8_t* p = &bgr[(size_t(y) * width + x) * 3];
-              bl = p[0], gr = p[1], rd = p[2];
-            }
-            int luma = (77 * rd + 150 * gr + 29 * bl) / 256;
-            int cb = (-43 * rd - 85 * gr + 128 * bl) / 256;
-            int cr = (128 * rd - 107 * gr - 21 * bl) / 256;
-            samples[2 + q][i * 8 + j] = int16_t(4 * luma - 512);
-            int at = (i / 2 + (q >= 2 ? 4 : 0)) * 8 + j / 2 + ((q & 1) ? 4 : 0);
-            samples[1][at] = int16_t(samples[1][at] + cb);
-            samples[0][at] = int16_t(samples[0][at] + cr);
-          }
-        }
-      }
-      ForwardTransform(samples, true);
-      for (auto& block : samples)
-        for (auto& v : block) v = int16_t(v / 4);
-      Quantize(samples, levels, scale);
-      MacroblockLevels m;
-      for (int b = 0; b < 6; b++) std::memcpy(m[b].data(), levels[b], 128);
-      out.push_back(m);
-    }
-  }
-  return out;
-}
-
 }  // namespace belmora::test

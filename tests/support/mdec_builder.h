@@ -24,18 +24,8 @@ std::vector<uint8_t> EncodeLevels(const std::vector<MacroblockLevels>& macrobloc
 std::vector<MacroblockLevels> RandomLevels(int width, int height, std::mt19937& random,
                                            int detail = 8);
 
-}  // namespace belmora::test
-
-namespace belmora::test {
-
 // A natural-looking 24-bit BGR picture (top row first): soft gradients,
 // shapes with hard edges, some texture and fine stripes. `seed` varies it.
 std::vector<uint8_t> NaturalPicture(int width, int height, int seed);
-
-// Levels of a picture as an MDEC encoder would produce them at `scale`:
-// colour conversion, forward transform and quantization, column-major
-// macroblocks. Pixels outside the picture are black.
-std::vector<MacroblockLevels> LevelsFromPicture(const std::vector<uint8_t>& bgr, int width,
-                                                int height, int scale);
 
 }  // namespace belmora::test
