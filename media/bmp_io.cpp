@@ -91,8 +91,8 @@ int TBmpIo::ReadBmp(const std::string& path, MessageSink& sink) {
   if (!ReadExactly(f, info, 40)) return fail(kMsgBmpReadError);
   Header = BitmapInfoHeader::Parse(info);
   Masks = {};
-  if (Header.Compression == kBiRle8 || Header.Compression == kBiRle4 ||
-      (Header.Compression != kBiRgb && Header.Compression != kBiBitfields))
+  // Run-length and other compressed rows would be misread: refused.
+  if (Header.Compression != kBiRgb && Header.Compression != kBiBitfields)
     return fail(kMsgBmpCompressed);
 
   if (Header.ColorsUsed > 256) Header.ColorsUsed = 256;

@@ -28,7 +28,7 @@ struct BitmapInfoHeader {
   void Store(uint8_t* p) const;
 };
 
-inline constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
+inline constexpr uint32_t kBiRgb = 0, kBiBitfields = 3;
 
 inline constexpr const char* kMsgBmpCannotOpen = "%sがオープンできません";
 inline constexpr const char* kMsgBmpReadError = "読み取りエラー";

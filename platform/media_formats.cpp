@@ -83,18 +83,15 @@ std::vector<WaveFormat> FormatsOf(uint16_t tag) {
           out.push_back(WaveFormat::Pcm(rate, channels, 8));
           out.push_back(WaveFormat::Pcm(rate, channels, 16));
           break;
-        case 2: {
-          uint16_t block = uint16_t(256 * channels * std::max(1, rate / 11025));
-          int samples = (block - 7 * channels) * 8 / (4 * channels) + 2;
-          out.push_back(
-              Coded(2, rate, channels, 4, block, uint32_t(int64_t(rate) * block / samples)));
-          break;
-        }
+        case 2:
         case 0x11: {
+          // 4-bit ADPCM blocks: Microsoft's keep 7 header bytes and 2 samples
+          // per channel, IMA's 4 bytes and 1 sample.
+          const bool ms = tag == 2;
           uint16_t block = uint16_t(256 * channels * std::max(1, rate / 11025));
-          int samples = (block - 4 * channels) * 8 / (4 * channels) + 1;
+          int samples = (block - (ms ? 7 : 4) * channels) * 8 / (4 * channels) + (ms ? 2 : 1);
           out.push_back(
-              Coded(0x11, rate, channels, 4, block, uint32_t(int64_t(rate) * block / samples)));
+              Coded(tag, rate, channels, 4, block, uint32_t(int64_t(rate) * block / samples)));
           break;
         }
         case 6:
