@@ -52,15 +52,17 @@ void CliConversionUi::BeginProgress() {
 void CliConversionUi::SetProgress(int percent) {
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
-  std::fprintf(stderr, "\r%3d%%  %s", percent, label_.c_str());
+  PrintLine();
+}
+
+void CliConversionUi::PrintLine() {
+  std::fprintf(stderr, "\r%3d%%  %s", lastPercent_, label_.c_str());
   std::fflush(stderr);
 }
 
 void CliConversionUi::SetLabel(const std::string& text) {
   label_ = text;
-  if (lastPercent_ < 0) return;
-  std::fprintf(stderr, "\r%3d%%  %s", lastPercent_, label_.c_str());
-  std::fflush(stderr);
+  if (lastPercent_ >= 0) PrintLine();
 }
 
 void CliConversionUi::EndProgress() {

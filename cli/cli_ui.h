@@ -27,6 +27,8 @@ class CliConversionUi : public ConversionUi {
   bool AnswerYes = false;
 
  private:
+  void PrintLine();  // the progress line, rewritten in place
+
   std::string label_;
   int lastPercent_ = -1;
   int signalFd_ = -1;

@@ -35,9 +35,14 @@ void AddFrameChoice(CLI::App* cmd, FrameChoice& choice) {
   frame->excludes(sector);
 }
 
-// One of --frame and --sector must be given.
-bool HasChoice(const FrameChoice& c) {
-  return c.frame >= 0 || c.sector >= 0;
+// Opens the file and reads the chosen frame: 0, 2 when neither --frame nor
+// --sector was given, 1 on any other failure (reported).
+int OpenChosenFrame(Session& s, const std::string& path, bool readOnly, const FrameChoice& c) {
+  if (c.frame < 0 && c.sector < 0) {
+    std::fprintf(stderr, "--frame or --sector is required\n");
+    return 2;
+  }
+  return OpenForViewing(s, path, readOnly) && ReadChosenFrame(s, c) ? 0 : 1;
 }
 
 struct ExportOptions {
@@ -48,11 +53,7 @@ struct ExportOptions {
 
 int RunExport(const ExportOptions& o) {
   Session s;
-  if (!HasChoice(o.choice)) {
-    std::fprintf(stderr, "--frame or --sector is required\n");
-    return 2;
-  }
-  if (!OpenForViewing(s, o.path, true) || !ReadChosenFrame(s, o.choice)) return 1;
+  if (int r = OpenChosenFrame(s, o.path, true, o.choice)) return r;
   MdecCodec codec;
   InitCodec(codec, s.sink);
   codec.HalfWidthView = o.half;
@@ -75,11 +76,7 @@ struct ImportOptions {
 
 int RunImport(const ImportOptions& o) {
   Session s;
-  if (!HasChoice(o.choice)) {
-    std::fprintf(stderr, "--frame or --sector is required\n");
-    return 2;
-  }
-  if (!OpenForViewing(s, o.path, false) || !ReadChosenFrame(s, o.choice)) return 1;
+  if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
   MdecCodec codec;
   InitCodec(codec, s.sink);
   FrameNumbering numbering;
