@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "media/avi_reader.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/new_str.h"
 
 namespace belmora {

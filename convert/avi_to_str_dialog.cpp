@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "mdec/codec.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

@@ -7,7 +7,7 @@
 #if defined(BELMORA_HAVE_SSE2)
 #include <emmintrin.h>
 #endif
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/str_document.h"
 
 namespace belmora {

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "mdec/divider.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/ffmpeg_common.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 
 namespace belmora {
 

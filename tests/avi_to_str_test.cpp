@@ -8,7 +8,7 @@
 #include "convert/str_to_avi.h"
 #include "media/avi_reader.h"
 #include "platform/media_writer.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/new_str.h"
 #include "tests/support/audio.h"
 #include "tests/support/image_compare.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"

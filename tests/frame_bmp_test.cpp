@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "convert/frame_bmp.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "mdec/codec.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/str_document.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/str_builder.h"

@@ -6,7 +6,7 @@
 
 #include "convert/frame_bmp.h"
 #include "mdec/frame_encoder.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"

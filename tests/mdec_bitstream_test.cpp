@@ -5,7 +5,7 @@
 #include <set>
 
 #include "mdec/codec.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/mdec_builder.h"
 
 namespace belmora {

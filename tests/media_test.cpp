@@ -10,7 +10,7 @@
 #include "media/avi_reader.h"
 #include "media/wav_writer.h"
 #include "platform/media_writer.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/audio.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"

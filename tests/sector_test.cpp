@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/sector.h"
 #include "tests/support/str_builder.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/str_document.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"

@@ -5,7 +5,7 @@
 
 #include "convert/str_to_avi.h"
 #include "media/avi_reader.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/run.h"

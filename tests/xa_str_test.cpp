@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "convert/audio_track.h"
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/str_document.h"
 #include "tests/support/audio.h"
 #include "tests/support/run.h"

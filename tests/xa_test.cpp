@@ -3,7 +3,7 @@
 #include <cstring>
 #include <random>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/sector.h"
 #include "tests/support/audio.h"
 #include "xa/xa_codec.h"

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "xa/xa_codec.h"
 
 namespace belmora {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/run.h"
 
 namespace belmora::test {

@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "tests/support/run.h"
 
 namespace belmora::test {
