@@ -4,9 +4,17 @@
 
 namespace belmora::app {
 
-int BoxSink::Show(const std::string& text, const std::string& caption) {
+void BoxHost::ShowMessage(const std::string& text, const std::string& caption, MessageKind) {
   QMessageBox::information(owner_, QString::fromStdString(caption), QString::fromStdString(text));
-  return kBoxOk;
+}
+
+Answer BoxHost::Ask(const std::string& text, const std::string& caption, Buttons buttons) {
+  const bool yesNo = buttons == Buttons::kYesNo;
+  auto pressed = QMessageBox::question(
+      owner_, QString::fromStdString(caption), QString::fromStdString(text),
+      yesNo ? (QMessageBox::Yes | QMessageBox::No) : (QMessageBox::Ok | QMessageBox::Cancel));
+  if (yesNo) return pressed == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
+  return pressed == QMessageBox::Ok ? Answer::kOk : Answer::kCancel;
 }
 
 TForm1::TForm1() {
@@ -17,11 +25,11 @@ TForm1::TForm1() {
 int TForm1::OpenDocument(const QString& path) {
   CloseStrFile(doc_);
   if (OpenStrFile(doc_, path.toStdString()) != 0) {
-    MessageBoxF(sink_, "%s", kMsgCannotOpenStr);
+    Show(sink_, msg::kCannotOpenStr);
     return -1;
   }
   if (doc_.PaddedWidth <= 0) {
-    MessageBoxF(sink_, "%s", "画像データが存在しません。");
+    Show(sink_, msg::kNoPicture);
     CloseStrFile(doc_);
     return -1;
   }

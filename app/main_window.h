@@ -7,11 +7,13 @@
 
 namespace belmora::app {
 
-// Shows the program's messages in a box owned by the main window.
-class BoxSink : public MessageSink {
+// Shows the program's messages in boxes owned by the main window.
+class BoxHost : public Host {
  public:
-  explicit BoxSink(QWidget* owner) : owner_(owner) {}
-  int Show(const std::string& text, const std::string& caption) override;
+  explicit BoxHost(QWidget* owner) : owner_(owner) {}
+  void ShowMessage(const std::string& text, const std::string& caption,
+                   MessageKind kind) override;
+  Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) override;
 
  private:
   QWidget* owner_;
@@ -25,7 +27,7 @@ class TForm1 : public QMainWindow {
   StrDocument& Document() { return doc_; }
 
  private:
-  BoxSink sink_{this};
+  BoxHost sink_{this};
   AudioSectorHook hook_;
   StrDocument doc_{sink_, &hook_};
 };

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "mdec/frame_encoder.h"
+#include "convert/frame_codec.h"
 #include "tests/support/mdec_builder.h"
 
 namespace {
@@ -12,7 +12,7 @@ using namespace belmora;
 
 void BM_EncodeFrame(benchmark::State& state) {
   const int version = int(state.range(0));
-  CollectingSink sink;
+  CollectingHost sink;
   StrDocument doc(sink);
   doc.FrameBuffer.assign(kFrameBufferSize, 0);
   doc.ChunkHeader.Width = 320;
@@ -20,8 +20,7 @@ void BM_EncodeFrame(benchmark::State& state) {
   doc.ChunkHeader.ChunkCount = 10;
   doc.ValidChunkSectors = 10;
   doc.ChunkHeader.MdecHeader[6] = uint8_t(version);
-  MdecCodec codec;
-  InitCodec(codec, sink);
+  FrameCodec codec;
   FrameNumbering numbering;
   auto bgr = test::NaturalPicture(320, 240, 7);
   TBmpIo picture;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <random>
 
-#include "mdec/codec.h"
+#include "convert/frame_codec.h"
 #include "str/str_document.h"
 #include "tests/support/mdec_builder.h"
 
@@ -19,18 +19,17 @@ std::vector<uint8_t> Frame(int detail, int version) {
 }
 
 void BM_DecodeFrame(benchmark::State& state) {
-  CollectingSink sink;
+  CollectingHost sink;
   StrDocument doc(sink);
-  MdecCodec codec;
-  InitCodec(codec, sink);
-  codec.PackedTransformsEnabled = state.range(1) != 0;
+  FrameCodec codec;
+  codec.Codec.Init({(state.range(1) != 0) ? TransformVariant::kPacked : TransformVariant::kScalar});
   auto bits = Frame(int(state.range(0)), 2);
   doc.FrameBuffer.assign(41984, 0);
   std::memcpy(doc.FrameBuffer.data(), bits.data(), std::min(bits.size(), doc.FrameBuffer.size()));
   doc.ChunkHeader.Width = 320;
   doc.ChunkHeader.Height = 240;
   for (auto _ : state) {
-    if (DecodeFrame(codec, doc) != 0) state.SkipWithError("decode failed");
+    if (DecodeCurrentFrame(codec, doc) != 0) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(codec.Image.Pixels.data());
   }
   state.SetItemsProcessed(state.iterations());
@@ -45,17 +44,16 @@ BENCHMARK(BM_DecodeFrame)
 
 void BM_VlcDecodeFrame(benchmark::State& state) {
   MdecCodec codec;
-  CollectingSink sink;
-  InitCodec(codec, sink);
   int version = int(state.range(0));
   auto bits = Frame(12, version);
   bits.resize(bits.size() + 16, 0);
+  alignas(16) Blocks6 levels;
   for (auto _ : state) {
-    codec.Version = version;
+    codec.SetVersion(version);
     codec.ResetPredictors();
     int pos = 0;
     for (int mb = 0; mb < 300; mb++)
-      pos = codec.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, mb == 0);
+      pos = codec.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, mb == 0, levels);
     benchmark::DoNotOptimize(pos);
   }
   state.SetItemsProcessed(state.iterations() * 300);

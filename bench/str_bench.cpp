@@ -15,7 +15,7 @@ void BM_ReadFrameWalk(benchmark::State& state) {
   m.AudioCoding = belmora::kCoding378Stereo;
   std::string path = belmora::test::TempPath("bench.str");
   belmora::test::BuildMovie(m).Write(path);
-  belmora::CollectingSink sink;
+  belmora::CollectingHost sink;
   belmora::StrDocument doc(sink);
   if (belmora::OpenStrFile(doc, path, true) != 0) state.SkipWithError("open failed");
   int frames = 0;

@@ -49,7 +49,7 @@ void BM_XaEncodeSector(benchmark::State& state) {
   XaEncoderState enc;
   std::vector<uint8_t> image(kSectorImageSize, 0);
   // A source that loops over the signal, so that every sector has sound.
-  struct Loop : XaSampleSource {
+  struct Loop : SamplePairSource {
     const std::vector<int16_t>* s;
     size_t at = 0;
     int NextSample(int16_t& l, int16_t& r) override {

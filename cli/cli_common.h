@@ -3,38 +3,38 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
-#include "platform/message_sink.h"
+#include "base/messages.h"
+#include "cli/cli_host.h"
 #include "str/str_document.h"
 
 namespace belmora::cli {
 
-// Prints the program's messages on stderr.
-class StderrSink : public MessageSink {
- public:
-  int Show(const std::string& text, const std::string&) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return kBoxOk;
-  }
+// Options every command takes.
+struct GlobalOptions {
+  bool Quiet = false;  // no progress line
 };
 
 // The objects a command works on; one set per run, as in the application.
 struct Session {
-  StderrSink sink;
+  explicit Session(const GlobalOptions& g) : host(g.Quiet) {}
+  CliHost host;
   AudioSectorHook hook;
-  StrDocument doc{sink, &hook};
+  StrDocument doc{host, &hook};
 };
 
 // Opens `path` as the viewer does (read-only for commands that only look);
 // prints the viewer's message and returns false on failure.
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 
-// "WxH" into the width and height edits of a dialog (left alone when empty).
-void SplitSize(const std::string& size, std::string& width, std::string& height);
+// "WxH"; nullopt when the text is not two numbers around an x.
+std::optional<std::pair<int, int>> ParseSize(const std::string& size);
 
 // Each command registers itself on the app and sets `run` for main to call.
-using CommandRunner = std::function<int()>;
+using CommandRunner = std::function<int(const GlobalOptions&)>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);
 void AddDecodeCommand(CLI::App& app, CommandRunner& run);
 void AddExportWavCommand(CLI::App& app, CommandRunner& run);

@@ -8,7 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "convert/frame_bmp.h"
-#include "mdec/codec.h"
+#include "convert/frame_codec.h"
 
 namespace belmora::cli {
 
@@ -37,31 +37,27 @@ struct FrameJob {
 // is saved, so pictures do not depend on which thread decoded what.
 class FrameWorker {
  public:
-  FrameWorker(const DecodeOptions& o, MessageSink& sink) : doc_(sink), outDir_(o.outDir) {
-    InitCodec(codec_, sink);
+  explicit FrameWorker(const DecodeOptions& o) : outDir_(o.outDir) {
     codec_.HalfWidthView = o.half;
-    if (o.scalar) codec_.PackedTransformsEnabled = false;
+    if (o.scalar) codec_.Codec.Init({TransformVariant::kScalar});
   }
   // False when a BMP could not be written.
-  bool Decode(FrameJob& job, MessageSink& sink) {
-    doc_.FrameBuffer.swap(job.Buffer);
-    doc_.ChunkHeader = job.Header;
-    job.Decoded = DecodeFrame(codec_, doc_) == 0;
-    doc_.FrameBuffer.swap(job.Buffer);
+  bool Decode(FrameJob& job, Host& host) {
+    job.Decoded = codec_.Codec.DecodeFrame(job.Buffer, job.Header.Width, job.Header.Height,
+                                           codec_.HalfWidthView, codec_.Image) == 0;
     if (!job.Decoded || outDir_.empty()) return true;
     char name[32];
     std::snprintf(name, sizeof name, "%06d.bmp", job.Index);
-    return SaveFrameBmp(codec_, (std::filesystem::path(outDir_) / name).string(), sink) == 0;
+    return SaveFrameBmp(codec_, (std::filesystem::path(outDir_) / name).string(), host) == 0;
   }
 
  private:
-  StrDocument doc_;
-  MdecCodec codec_;
+  FrameCodec codec_;
   std::string outDir_;
 };
 
-int RunDecode(const DecodeOptions& o) {
-  Session s;
+int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
+  Session s(g);
   if (!OpenForViewing(s, o.path, true)) return 1;
   StrDocument& doc = s.doc;
   if (!o.outDir.empty()) {
@@ -70,7 +66,7 @@ int RunDecode(const DecodeOptions& o) {
   }
   const int threads = std::max(1, o.threads);
   std::vector<std::unique_ptr<FrameWorker>> workers;
-  for (int t = 0; t < threads; t++) workers.push_back(std::make_unique<FrameWorker>(o, s.sink));
+  for (int t = 0; t < threads; t++) workers.push_back(std::make_unique<FrameWorker>(o));
 
   if (o.from >= 0) doc.CurrentSector = o.from;
   const int32_t last = o.to >= 0 ? o.to : doc.LastFrameSector;
@@ -109,7 +105,7 @@ int RunDecode(const DecodeOptions& o) {
     std::atomic<bool> bad{false};
     auto work = [&](FrameWorker& w) {
       for (size_t i; (i = next++) < filled;)
-        if (!w.Decode(batch[i], s.sink)) bad = true;
+        if (!w.Decode(batch[i], s.host)) bad = true;
     };
     std::vector<std::thread> pool;
     for (int t = 1; t < threads && filled > 1; t++) pool.emplace_back(work, std::ref(*workers[t]));
@@ -136,7 +132,7 @@ void AddDecodeCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--to", o->to, "Stop after the frame starting at or before this sector");
   cmd->add_option("--threads", o->threads, "Decoding threads (default: one per core)")
       ->check(CLI::Range(1, 64));
-  cmd->callback([&run, o] { run = [o] { return RunDecode(*o); }; });
+  cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunDecode(g, *o); }; });
 }
 
 }  // namespace belmora::cli

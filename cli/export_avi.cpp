@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "cli/cli_common.h"
-#include "cli/cli_ui.h"
 #include "convert/str_to_avi.h"
 
 namespace belmora::cli {
@@ -36,47 +35,54 @@ std::optional<AudioFormatTag> FindTag(const std::string& text) {
   return std::nullopt;
 }
 
-int RunExportAvi(const ExportAviOptions& o) {
-  Session s;
+int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
+  Session s(g);
   if (!OpenForViewing(s, o.path, true)) return 1;
   StrDocument& doc = s.doc;
   if (o.speed) doc.SpeedFactor = o.speed;
-  MdecCodec codec;
-  InitCodec(codec, s.sink);
+  FrameCodec codec;
   codec.HalfWidthView = o.half;
   doc.CurrentSector = 0;
-  ReadFrame(doc);  // the current frame's header gives the default size
+  (void)ReadFrame(doc);  // the current frame's header gives the default size
 
-  TConvAviForm form;
-  form.FirstSector = o.from >= 0 ? o.from : 0;
-  form.LastSector = o.to >= 0 ? o.to : doc.LastFrameSector;
-  form.OutputPath = o.out;
-  form.FormShow(doc, o.half);
-  if (!o.rate.empty()) form.VRateEdit = o.rate;
-  SplitSize(o.size, form.VWidthEdit, form.VHeightEdit);
-  if (o.noAudio) form.AEnableChecked = false;
-  CliConversionUi ui;
-  if (o.vcodec.size() != 4 ||
-      !FindVideoCompressor(FourCC({o.vcodec[0], o.vcodec[1], o.vcodec[2], o.vcodec[3], 0}))) {
-    MessageBoxF(ui, "ビデオ圧縮CODECが見つかりません: %s", o.vcodec.c_str());
+  StrToAviOptions options = DefaultStrToAviOptions(doc, o.half);
+  options.OutputPath = o.out;
+  if (o.from >= 0) options.FirstSector = o.from;
+  if (o.to >= 0) options.LastSector = o.to;
+  if (!o.rate.empty()) {
+    const double rate = std::strtod(o.rate.c_str(), nullptr);
+    if (rate != 0) options.VideoRate = rate;
+  }
+  if (!o.size.empty()) {
+    // Sizes the dialog would not take fall back to the frame's, as there.
+    auto size = ParseSize(o.size);
+    if (size && size->first > 0 && size->first <= 640) options.VideoWidth = size->first;
+    if (size && size->second > 0 && size->second <= 480) options.VideoHeight = size->second;
+  }
+  if (o.noAudio) options.Audio = false;
+  const uint32_t handler = o.vcodec.size() == 4
+                               ? FourCC({o.vcodec[0], o.vcodec[1], o.vcodec[2], o.vcodec[3], 0})
+                               : 0;
+  if (!handler || !FindVideoCompressor(handler)) {
+    Show(s.host, msg::kNoVideoCodec, o.vcodec.c_str());
     return 2;
   }
-  CompressOptions chosen = form.CompressOptions;
-  chosen.fccHandler = FourCC({o.vcodec[0], o.vcodec[1], o.vcodec[2], o.vcodec[3], 0});
+  CompressOptions chosen = options.Compress;
+  chosen.fccHandler = handler;
   if (o.quality >= 0) chosen.dwQuality = uint32_t(std::min(o.quality, 10000));
   if (o.keyint >= 0) chosen.dwKeyFrameEvery = uint32_t(o.keyint);
   if (o.kbps >= 0) chosen.dwBytesPerSecond = uint32_t(o.kbps) * 1000 / 8;
-  form.CompressorChosen(chosen, FindVideoCompressor(chosen.fccHandler)->Description);
+  options.Compress = ChosenCompressOptions(chosen);
 
   if (!o.atag.empty() || o.arate || o.achannels || o.abits) {
     auto tag = FindTag(o.atag.empty() ? "PCM" : o.atag);
     if (!tag) {
-      MessageBoxF(ui, "音声形式が見つかりません: %s", o.atag.c_str());
+      Show(s.host, msg::kNoAudioFormat, o.atag.c_str());
       return 2;
     }
     const WaveFormat* pick = nullptr;
-    const int rate = o.arate ? o.arate : form.PcmRate,
-              channels = o.achannels ? o.achannels : form.PcmChannels;
+    const int rate = o.arate ? o.arate : options.PcmRate,
+              channels = o.achannels ? o.achannels : options.PcmChannels;
     for (const auto& f : tag->Formats) {
       if (int(f.nSamplesPerSec) != rate || f.nChannels != channels) continue;
       if (tag->Tag == kWaveFormatPcm && f.wBitsPerSample != (o.abits ? o.abits : 16)) continue;
@@ -87,19 +93,23 @@ int RunExportAvi(const ExportAviOptions& o) {
       custom = WaveFormat::Pcm(rate, channels, o.abits ? o.abits : 16);
       pick = &custom;
     }
-    if (!pick) {
-      MessageBoxF(ui, "その音声形式は %d Hz, %d チャンネルで使えません。", rate, channels);
+    auto pcm = pick ? DecodeFormatFor(*pick) : std::nullopt;
+    if (!pcm) {
+      Show(s.host, msg::kAudioFormatUnfit, rate, channels);
       return 2;
     }
-    form.AudioFormatChosen(kChooseOk, *pick, ui);
+    options.AudioFormat = *pick;
+    options.PcmRate = int32_t(pcm->nSamplesPerSec);
+    options.PcmChannels = pcm->nChannels;
+    options.PcmBits = pcm->wBitsPerSample == 8 ? 8 : 16;
   }
-  form.FormClose();
 
+  s.host.CatchInterrupt();
   XaDecoderState decoder;
-  auto result = ConvertStrToAvi(form, doc, codec, decoder, ui);
+  auto result = ConvertStrToAvi(options, doc, codec, decoder, s.host);
   if (!result.Completed) return 1;
   std::printf("%d frames written at %g fps, %d x %d%s; %d audio sectors\n", result.FramesWritten,
-              form.VideoRate, form.VideoWidth, form.VideoHeight,
+              options.VideoRate, options.VideoWidth, options.VideoHeight,
               result.Cancelled ? " (cancelled)" : "", result.AudioSectors);
   return 0;
 }
@@ -128,7 +138,7 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--achannels", o->achannels, "Audio channels")->check(CLI::IsMember({1, 2}));
   cmd->add_option("--abits", o->abits, "PCM bits")->check(CLI::IsMember({8, 16}));
   cmd->add_option("--speed", o->speed, "Override the detected speed")->check(CLI::IsMember({1, 2}));
-  cmd->callback([&run, o] { run = [o] { return RunExportAvi(*o); }; });
+  cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportAvi(g, *o); }; });
 }
 
 }  // namespace belmora::cli

@@ -12,12 +12,12 @@ struct WavOptions {
   int channel = -1, rate = 0, channels = 0, bits = 16;
 };
 
-int RunExportWav(const WavOptions& o) {
-  Session s;
+int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
+  Session s(g);
   if (!OpenForViewing(s, o.path, true)) return 1;
   StrDocument& doc = s.doc;
   if (doc.AudioChannelCount == 0) {
-    MessageBoxF(s.sink, "%s", "音声データが存在しません。");
+    Show(s.host, msg::kNoAudio);
     return 1;
   }
   // The channel asked for, or the first one found; its coding gives the defaults.
@@ -27,7 +27,7 @@ int RunExportWav(const WavOptions& o) {
     for (int i = 0; i < doc.AudioChannelCount; i++)
       if (doc.AudioChannels[i] == o.channel) entry = i;
     if (entry < 0) {
-      MessageBoxF(s.sink, "音声チャンネル %d が存在しません。", o.channel);
+      Show(s.host, msg::kNoSuchChannel, o.channel);
       return 1;
     }
   }
@@ -38,7 +38,7 @@ int RunExportWav(const WavOptions& o) {
   XaSetOutputFormat(decoder, rate, channels, o.bits);
   auto track = DecodeAudioTrack(doc, decoder, doc.AudioChannels[entry]);
   if (!WriteWavFile(o.out, rate, channels, o.bits, track.Pcm)) {
-    MessageBoxF(s.sink, "%s", kMsgCannotOpenFile);
+    Show(s.host, msg::kCannotOpenFile);
     return 1;
   }
   std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits\n", track.Sectors, rate,
@@ -60,7 +60,7 @@ void AddExportWavCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--channels", o->channels, "1 or 2 (default: as the sound)")
       ->check(CLI::IsMember({1, 2}));
   cmd->add_option("--bits", o->bits, "8 or 16")->check(CLI::IsMember({8, 16}));
-  cmd->callback([&run, o] { run = [o] { return RunExportWav(*o); }; });
+  cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportWav(g, *o); }; });
 }
 
 }  // namespace belmora::cli

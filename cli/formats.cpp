@@ -23,7 +23,7 @@ int RunFormats() {
 
 void AddFormatsCommand(CLI::App& app, CommandRunner& run) {
   auto* cmd = app.add_subcommand("formats", "List the video compressors and audio formats");
-  cmd->callback([&run] { run = [] { return RunFormats(); }; });
+  cmd->callback([&run] { run = [](const GlobalOptions&) { return RunFormats(); }; });
 }
 
 }  // namespace belmora::cli

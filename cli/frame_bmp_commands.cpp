@@ -1,7 +1,6 @@
 // belmora-cli export-bmp and import-bmp: one frame to and from a BMP file.
 #include "cli/cli_common.h"
 #include "convert/frame_bmp.h"
-#include "mdec/frame_encoder.h"
 
 namespace belmora::cli {
 
@@ -22,7 +21,7 @@ bool ReadChosenFrame(Session& s, const FrameChoice& choice) {
     doc.CurrentSector = doc.NextSector;
     ok = ReadFrame(doc) == 0;
   }
-  if (!ok) MessageBoxF(s.sink, "%s", "フレームが見つかりません。");
+  if (!ok) Show(s.host, msg::kFrameNotFound);
   return ok;
 }
 
@@ -51,20 +50,18 @@ struct ExportOptions {
   bool half = false;
 };
 
-int RunExport(const ExportOptions& o) {
-  Session s;
+int RunExport(const GlobalOptions& g, const ExportOptions& o) {
+  Session s(g);
   if (int r = OpenChosenFrame(s, o.path, true, o.choice)) return r;
-  MdecCodec codec;
-  InitCodec(codec, s.sink);
+  FrameCodec codec;
   codec.HalfWidthView = o.half;
-  if (DecodeFrame(codec, s.doc) != 0) {
-    MessageBoxF(s.sink, "%s", "フレームのデコードに失敗しました。");
+  if (DecodeCurrentFrame(codec, s.doc) != 0) {
+    Show(s.host, msg::kDecodeFailed);
     return 1;
   }
-  if (SaveFrameBmp(codec, o.out, s.sink) != 0) return 1;
+  if (SaveFrameBmp(codec, o.out, s.host) != 0) return 1;
   std::printf("frame %u at sector %d saved: %d x %d\n", s.doc.ChunkHeader.FrameNumber,
-              s.doc.CurrentSector, o.half ? codec.Image.Width / 2 : codec.Image.Width,
-              codec.Image.Height);
+              s.doc.CurrentSector, codec.View().Width, codec.View().Height);
   return 0;
 }
 
@@ -74,11 +71,10 @@ struct ImportOptions {
   std::vector<int> position;
 };
 
-int RunImport(const ImportOptions& o) {
-  Session s;
+int RunImport(const GlobalOptions& g, const ImportOptions& o) {
+  Session s(g);
   if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
-  MdecCodec codec;
-  InitCodec(codec, s.sink);
+  FrameCodec codec;
   FrameNumbering numbering;
   ImagePosition where;
   if (o.position.size() == 2) where = ImagePosition::FromDialog(o.position[0], o.position[1]);
@@ -98,7 +94,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
   ex->add_option("-o,--output", eo->out, "BMP file to write")->required();
   ex->add_flag("--half", eo->half, "Half-width picture");
   AddFrameChoice(ex, eo->choice);
-  ex->callback([&run, eo] { run = [eo] { return RunExport(*eo); }; });
+  ex->callback([&run, eo] { run = [eo](const GlobalOptions& g) { return RunExport(g, *eo); }; });
 
   auto* im = app.add_subcommand("import-bmp", "Encode a BMP file into one frame, in place");
   auto io = std::make_shared<ImportOptions>();
@@ -108,7 +104,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
       ->delimiter(',')
       ->expected(2);
   AddFrameChoice(im, io->choice);
-  im->callback([&run, io] { run = [io] { return RunImport(*io); }; });
+  im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }
 
 }  // namespace belmora::cli

@@ -1,9 +1,10 @@
 // belmora-cli import-avi and new: an AVI's pictures and sound into an STR,
 // in place or laid out anew, and new STR files made from an AVI.
+#include <climits>
+#include <cstdlib>
 #include <sstream>
 
 #include "cli/cli_common.h"
-#include "cli/cli_ui.h"
 #include "convert/avi_to_str.h"
 #include "str/new_str.h"
 
@@ -19,109 +20,125 @@ struct AviOptions {
   std::vector<int> renumber, position;
 };
 
-// Applies the options to the dialogs, which the user would otherwise edit.
-class OptionsUi : public CliConversionUi {
+unsigned HexByte(const std::string& text) {
+  return unsigned(std::strtoul(text.c_str(), nullptr, 16));
+}
+
+// The choices of the conversion, straight from the options.
+class OptionsChooser : public AviToStrChooser {
  public:
-  OptionsUi(const AviOptions& o, bool newFile) : o_(o), newFile_(newFile) {
-    AnswerYes = o.resize == "yes";
-  }
-  bool ShowNewStrDialog(TForm4& d, StrDocument& doc) override {
-    d.FormShow();
-    d.ComboBox1 = o_.speed == 1 ? "1x" : "2x";
-    d.ComboBox2 = o_.sector == 2048 ? "2048" : o_.sector == 2352 ? "2352(RIFF)" : "2336";
+  OptionsChooser(const AviOptions& o, Host& host, bool newFile)
+      : o_(o), host_(host), newFile_(newFile) {}
+
+  bool ChooseNewStr(NewStrOptions& n) override {
+    n.SpeedFactor = o_.speed == 1 ? 1 : 2;
+    n.Layout = o_.sector == 2048 ? kLayout2048 : o_.sector == 2352 ? kLayout2352 : kLayout2336;
     if (!o_.header.empty()) {
+      // Two hexadecimal bytes of Status, then two of Type, low byte first.
       std::stringstream in(o_.header);
-      std::string* edits[4] = {&d.Edit1, &d.Edit2, &d.Edit3, &d.Edit4};
-      for (std::string* e : edits)
-        if (!std::getline(in, *e, ',')) break;
+      unsigned bytes[4] = {0, 0, 0, 0};
+      std::string part;
+      for (int k = 0; k < 4 && std::getline(in, part, ','); k++) bytes[k] = HexByte(part);
+      n.Status = uint16_t(bytes[1] * 256 | bytes[0]);
+      n.Type = uint16_t(bytes[3] * 256 | bytes[2]);
     }
-    d.Edit5 = std::to_string(o_.trailing);
-    return d.OKButtonClick(doc) == 0;
+    n.TrailingSectors = o_.trailing;
+    return true;
   }
-  bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& doc) override {
-    s.FormShow(doc);
-    if (o_.rebuild && !newFile_) {
-      s.SectorChk = true;
-      s.SectorChkClick(doc);
-    }
-    if (!o_.fps.empty()) s.FPSEdit = o_.fps;
-    SplitSize(o_.size, s.SizeWEdit, s.SizeHEdit);
-    if (o_.mdec) s.VerSel = o_.mdec == 2 ? 0 : 1;
-    if (!o_.audio.empty()) {
-      static const char* kLaidOut[] = {"18.9-mono", "18.9-stereo", "37.8-mono", "37.8-stereo",
-                                       "none"};
-      int pick = -1;
-      if (s.SectorChk) {
-        for (int i = 0; i < 5; i++)
-          if (o_.audio == kLaidOut[i]) pick = i;
-        if (s.AudioFormItems.size() == 1) pick = pick == 4 ? 0 : -1;  // 2048 sectors: no sound only
-      } else if (s.AudioFormItems.size() == 2) {
-        pick = o_.audio == "reencode" ? 0 : (o_.audio == "keep" || o_.audio == "none") ? 1 : -1;
-      } else {
-        pick = o_.audio == "none" || o_.audio == "keep" ? -1 : -2;
-      }
-      if (pick < -1 || (pick == -1 && s.AudioFormItems.size() > 1)) {
-        Show("--audio " + o_.audio + " does not fit this conversion", "");
+
+  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                      AviToStrOptions& s) override {
+    s = DefaultAviToStrOptions(doc, in, o_.rebuild);
+    if (!o_.fps.empty()) s.FrameRate = std::strtod(o_.fps.c_str(), nullptr);
+    if (!o_.size.empty()) {
+      auto size = ParseSize(o_.size);
+      if (!size) {
+        Show(host_, msg::kBadSize, o_.size.c_str());
         return false;
       }
-      s.AudioFormSel = pick;
+      s.FrameWidth = size->first;
+      s.FrameHeight = size->second;
     }
-    if (o_.channel >= 0) s.AudioChEdit = std::to_string(o_.channel);
+    if (o_.mdec) s.MdecVersion = o_.mdec;
+    if (!o_.audio.empty() && !TakeAudio(doc, s)) return false;
+    if (!s.NoAudio && !in.AviHasAudio) Show(host_, msg::kNoAviSound);  // silence it is
+    if (o_.channel >= 0) s.AudioChannel = o_.channel;
     if (o_.renumber.size() == 3) {
-      s.FrameOrgChk = false;
-      s.FrameOrgChkClick();
-      s.StartNoEdit = std::to_string(o_.renumber[0]);
-      s.MinNoEdit = std::to_string(o_.renumber[1]);
-      s.MaxNoEdit = std::to_string(o_.renumber[2]);
+      s.KeepFrameNumbers = false;
+      s.StartNumber = o_.renumber[0];
+      s.MinNumber = o_.renumber[1];
+      s.MaxNumber = o_.renumber[2];
     }
-    if (o_.tailNumber != INT32_MIN) s.EndNoEdit = std::to_string(o_.tailNumber);
-    if (o_.tailFrames >= 0) s.EndNumEdit = std::to_string(o_.tailFrames);
-    return s.Button1Click(doc, *this);
+    if (o_.tailNumber != INT32_MIN) s.TailNumber = o_.tailNumber;
+    if (o_.tailFrames >= 0) s.TailFrames = o_.tailFrames;
+    return true;
   }
-  // The no-sound warning is accepted: silence is what the options asked for.
-  int Ask(const std::string& text, const std::string& caption, AskButtons buttons) override {
-    if (buttons == AskButtons::kOkCancel) {
-      std::fprintf(stderr, "%s: %s -> ok\n", caption.c_str(), text.c_str());
-      return kBoxOk;
-    }
-    return CliConversionUi::Ask(text, caption, buttons);
-  }
+
+  std::optional<bool> ResizeAnswer() override { return o_.resize == "yes"; }
 
  private:
+  // --audio: a format of laid-out sectors, or what happens to the sound in place.
+  bool TakeAudio(const StrDocument& doc, AviToStrOptions& s) {
+    static const std::pair<const char*, LaidOutAudio> kLaidOut[] = {
+        {"18.9-mono", LaidOutAudio::k189Mono},     {"18.9-stereo", LaidOutAudio::k189Stereo},
+        {"37.8-mono", LaidOutAudio::k378Mono},     {"37.8-stereo", LaidOutAudio::k378Stereo},
+        {"none", LaidOutAudio::kNone}};
+    bool fits = false;
+    if (s.RebuildSectors) {
+      for (const auto& [name, format] : kLaidOut) {
+        if (o_.audio != name) continue;
+        // Sectors of 2048 bytes carry no sound.
+        fits = doc.HasSubheaders() || format == LaidOutAudio::kNone;
+        s.NoAudio = !doc.HasSubheaders() || format == LaidOutAudio::kNone;
+        if (!s.NoAudio) {
+          s.Stereo = int(format) & 1;
+          s.HighRate = int(format) & 2;
+        }
+      }
+    } else if (o_.audio == "keep" || o_.audio == "none") {
+      fits = true;
+      s.NoAudio = true;
+    } else if (o_.audio == "reencode" && doc.AudioChannelCount != 0) {
+      fits = true;
+      s.NoAudio = false;
+      s.Stereo = IsStereo(doc.AudioCodings[0]);
+      s.HighRate = !IsHalfRate(doc.AudioCodings[0]);
+    }
+    if (!fits) Show(host_, msg::kAudioUnfit, o_.audio.c_str());
+    return fits;
+  }
+
   const AviOptions& o_;
-  bool newFile_;
+  Host& host_;
+  const bool newFile_;
 };
 
-int Run(const AviOptions& o, bool newFile) {
-  OptionsUi ui(o, newFile);
-  AudioSectorHook hook;
-  StrDocument doc(ui, &hook);
-  MdecCodec codec;
+int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
+  Session s(g);
+  StrDocument& doc = s.doc;
+  FrameCodec codec;
   XaEncoderState encoder;
   FrameNumbering numbering;
-  AviToStrSettings settings;
   int32_t start = 0, end = 0;
   ImagePosition position;
   if (o.position.size() == 2) position = ImagePosition::FromDialog(o.position[0], o.position[1]);
-  AviToStrContext c{doc, codec, encoder, numbering, settings, ui, start, end, position};
+  AviToStrContext c{doc, codec, encoder, numbering, s.host, start, end, position};
+  OptionsChooser chooser(o, s.host, newFile);
+  s.host.CatchInterrupt();
   int r;
   if (newFile) {
-    r = CreateStrFromAvi(c, o.path, o.avi);
+    r = CreateStrFromAvi(c, o.path, o.avi, chooser);
   } else {
-    if (OpenStrFile(doc, o.path) != 0) {
-      MessageBoxF(ui, "%s", kMsgCannotOpenStr);
-      return 1;
-    }
-    InitCodec(codec, ui);
+    if (!OpenForViewing(s, o.path, false)) return 1;
     start = o.from >= 0 ? o.from : 0;
     end = o.to >= 0 ? o.to : doc.LastFrameSector;
-    r = ConvertAviToStr(c, o.avi, false);
+    r = ConvertAviToStr(c, o.avi, chooser);
   }
   if (r != 0) return 1;
   if (!doc.IsOpen()) return 1;
   std::printf("%d sectors, last frame at sector %d (number %d), %s\n", doc.SectorCount,
               doc.LastFrameSector, doc.LastFrameNumber,
-              ui.CancelRequested() ? "cancelled" : "done");
+              s.host.CancelRequested() ? "cancelled" : "done");
   return 0;
 }
 
@@ -159,7 +176,7 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("--resize", io->resize, "Answer to lengthening or shortening the STR")
       ->check(CLI::IsMember({"yes", "no"}));
   AddSettingsOptions(im, *io);
-  im->callback([&run, io] { run = [io] { return Run(*io, false); }; });
+  im->callback([&run, io] { run = [io](const GlobalOptions& g) { return Run(g, *io, false); }; });
 
   auto* nw = app.add_subcommand("new", "Make a new STR file from a video");
   auto no = std::make_shared<AviOptions>();
@@ -173,7 +190,7 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run) {
       ->delimiter(',')
       ->expected(3);
   AddSettingsOptions(nw, *no);
-  nw->callback([&run, no] { run = [no] { return Run(*no, true); }; });
+  nw->callback([&run, no] { run = [no](const GlobalOptions& g) { return Run(g, *no, true); }; });
 }
 
 }  // namespace belmora::cli

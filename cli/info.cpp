@@ -22,8 +22,8 @@ const char* CodingText(int coding) {
   return IsStereo(coding) ? "37.8 kHz stereo" : "37.8 kHz mono";
 }
 
-int RunInfo(const std::string& path, bool json) {
-  Session s;
+int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
+  Session s(g);
   if (!OpenForViewing(s, path, true)) return 1;
   StrDocument& d = s.doc;
   int frames = CountFrames(d);
@@ -76,7 +76,7 @@ void AddInfoCommand(CLI::App& app, CommandRunner& run) {
   auto json = std::make_shared<bool>(false);
   cmd->add_option("FILE", *path, "STR file")->required();
   cmd->add_flag("--json", *json, "Print one JSON object");
-  cmd->callback([&run, path, json] { run = [path, json] { return RunInfo(*path, *json); }; });
+  cmd->callback([&run, path, json] { run = [path, json](const GlobalOptions& g) { return RunInfo(g, *path, *json); }; });
 }
 
 }  // namespace belmora::cli

@@ -6,6 +6,9 @@
 int main(int argc, char** argv) {
   CLI::App app{"Belmora: STR movie files from the command line"};
   app.require_subcommand(1);
+  app.fallthrough();
+  belmora::cli::GlobalOptions global;
+  app.add_flag("-q,--quiet", global.Quiet, "No progress line (messages still go to stderr)");
   belmora::cli::CommandRunner run;
   belmora::cli::AddInfoCommand(app, run);
   belmora::cli::AddDecodeCommand(app, run);
@@ -15,5 +18,5 @@ int main(int argc, char** argv) {
   belmora::cli::AddExportAviCommand(app, run);
   belmora::cli::AddImportAviCommands(app, run);
   CLI11_PARSE(app, argc, argv);
-  return run ? run() : 1;
+  return run ? run(global) : 1;
 }

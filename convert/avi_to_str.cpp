@@ -5,73 +5,106 @@
 #include <cstring>
 #include <filesystem>
 
-#include "media/avi_reader.h"
 #include "base/bytes.h"
-#include "str/new_str.h"
+#include "base/messages.h"
+#include "convert/progress.h"
 
 namespace belmora {
 
+AviToStrInputs VideoInput::Inputs(const StrDocument& doc, bool newFile) const {
+  return {newFile, Avi.FrameRate, doc.FramesPerSecond, Avi.HasAudio};
+}
+
+std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host) {
+  auto in = std::make_unique<VideoInput>();
+  if (in->Avi.Open(path) != 0) {
+    MessageBoxF(host, "%s", in->Avi.LastError.c_str());
+    return nullptr;
+  }
+  in->Wav.Attach(in->Avi);
+  return in;
+}
+
 namespace {
 
-// One run of the conversion.
+// Whether the conversion changes the STR's length.
+enum class ResizeMode { kKeep, kLengthen, kShorten };
+
+// How laying out a new frame went.
+enum class LayoutResult { kLaidOut, kNoVideoSector, kShortWrite, kTooManySectors };
+
+// One run of the conversion, step by step.
 class AviToStrRun {
  public:
-  AviToStrRun(AviToStrContext& c) : c_(c), doc_(c.Doc), s_(c.Settings) {}
-  int Run(const std::string& aviPath, bool newFile);
+  AviToStrRun(AviToStrContext& c, VideoInput& in, bool newFile)
+      : c_(c), doc_(c.Doc), in_(in), newFile_(newFile) {}
+
+  // The document made ready for the settings; false when cancelled.
+  bool Prepare(AviToStrChooser& chooser);
+  // Settings that cannot work are refused before anything is written.
+  bool Accept(const AviToStrOptions& options);
+  void TakeSettings();
+  void DecideLength(AviToStrChooser& chooser);
+  void RunFrames();
+  void Finish();
 
  private:
   // Writes a sector image (subheader twice, 2328 data bytes) as sector n.
   bool WriteNewSector(int32_t n, const uint8_t* image);
-  int LayOutNewFrame();  // 0, 1 (no video sector), -1 (short write), 2 (over 20 video sectors)
+  LayoutResult LayOutNewFrame();
   int ReencodeAudioSector(uint8_t* image);
   int FinishStrResize(int32_t next);
   void ChoosePicture();
   bool NextAviFrame();
+  bool IsLaidOutAudio(int32_t n) const;
 
   AviToStrContext& c_;
   StrDocument& doc_;
-  AviToStrSettings& s_;
-  TAviIo avi_;
-  TWavIo wav_;
+  VideoInput& in_;
+  const bool newFile_;
+  AviToStrOptions s_;
   TBmpIo black_;
   TBmpIo* picture_ = nullptr;
-  int resizeMode_ = 0;
+  ResizeMode resize_ = ResizeMode::kKeep;
   int32_t rewriteLimit_ = -1;
   bool aviExhausted_ = false;
   int t_ = 0;
+  std::optional<ScopedAudioHook> hook_;
 };
 
 bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
   const int64_t at = SectorStartOffset(doc_.Layout(), n);
-  if (doc_.SectorSize == 2048) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
-  if (doc_.SectorSize == 2352) {
+  if (!doc_.HasSubheaders()) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
+  if (doc_.SectorSize == kLayout2352.SectorSize) {
     uint8_t raw[2352];
-    std::memcpy(raw, kSyncHeader.data(), 16);
-    std::memcpy(raw + 16, image, kSectorImageSize);
+    std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
+    std::memcpy(raw + kSyncHeader.size(), image, kSectorImageSize);
     return doc_.File.WriteAt(at, raw, sizeof raw);
   }
   return doc_.File.WriteAt(at, image, kSectorImageSize);
 }
 
-int AviToStrRun::LayOutNewFrame() {
+// Which sectors of a laid-out frame carry sound.
+bool AviToStrRun::IsLaidOutAudio(int32_t n) const {
+  return !s_.NoAudio && doc_.AudioInterleave > 0 && doc_.HasSubheaders() &&
+         (int64_t(n) - doc_.LastAudioSector) % doc_.AudioInterleave == 0;
+}
+
+LayoutResult AviToStrRun::LayOutNewFrame() {
   doc_.GeneratedFrames += 1;
   const int32_t end =
       int32_t(doc_.LayoutBaseSector +
-              double(int64_t(doc_.GeneratedFrames) * doc_.SpeedFactor * 75) / doc_.FramesPerSecond);
+              double(int64_t(doc_.GeneratedFrames) * doc_.SpeedFactor * kSectorsPerSecond) /
+                  doc_.FramesPerSecond);
   doc_.NextSector = end;
-  // Which sectors are audio, decided before anything is written.
-  auto isAudio = [&](int32_t n) {
-    return !s_.NoAudio && doc_.AudioInterleave > 0 && doc_.SectorSize > 2048 &&
-           (int64_t(n) - doc_.LastAudioSector) % doc_.AudioInterleave == 0;
-  };
   int video = 0;
-  for (int32_t n = doc_.CurrentSector; n < end; n++) video += !isAudio(n);
-  if (video > kMaxChunks) return 2;
+  for (int32_t n = doc_.CurrentSector; n < end; n++) video += !IsLaidOutAudio(n);
+  if (video > kMaxChunks) return LayoutResult::kTooManySectors;
   doc_.ValidChunkSectors = 0;
   uint8_t image[kSectorImageSize];
   for (int32_t n = doc_.CurrentSector; n < end; n++) {
     std::memset(image, 0, sizeof image);
-    if (isAudio(n)) {
+    if (IsLaidOutAudio(n)) {
       doc_.AudioSubheaderTemplate.Channel = uint8_t(doc_.AudioChannels[0]);
       doc_.AudioSubheaderTemplate.Store(image);
       doc_.AudioSubheaderTemplate.Store(image + 4);
@@ -81,17 +114,16 @@ int AviToStrRun::LayOutNewFrame() {
       doc_.VideoSubheaderTemplate.Store(image + 4);
       doc_.ChunkSectors[size_t(doc_.ValidChunkSectors++)] = n;
     }
-    if (!WriteNewSector(n, image)) return -1;
+    if (!WriteNewSector(n, image)) return LayoutResult::kShortWrite;
   }
   doc_.ChunkHeader.ChunkCount = uint16_t(video);
-  return video == 0 ? 1 : 0;
+  return video == 0 ? LayoutResult::kNoVideoSector : LayoutResult::kLaidOut;
 }
 
 int AviToStrRun::ReencodeAudioSector(uint8_t* image) {
   if (s_.NoAudio) return 0;
   if (s_.RebuildSectors) {
-    Subheader sub =
-        AudioSubheader(doc_.AudioChannels[0] & 0xFF, (s_.HighRate ? 0 : 4) | (s_.Stereo ? 1 : 0));
+    Subheader sub = AudioSubheader(doc_.AudioChannels[0] & 0xFF, CodingFor(s_.HighRate, s_.Stereo));
     sub.Store(image);
     sub.Store(image + 4);
   }
@@ -107,36 +139,36 @@ int AviToStrRun::FinishStrResize(int32_t next) {
     if (!WriteNewSector(next + i, filler)) return -1;
   const int64_t sectors = int64_t(next) + doc_.TrailingSectors;
   const int64_t end = SectorStartOffset(doc_.Layout(), sectors);
-  if (resizeMode_ == -1) {
+  if (resize_ == ResizeMode::kShorten) {
     doc_.File.Close();
     std::error_code ec;
     std::filesystem::resize_file(doc_.Path, uint64_t(end), ec);
     const bool reopened = doc_.File.Open(doc_.Path, SectorFile::Mode::kReadWrite);
     if (!reopened) {
       // Nothing is left half open: the document is closed.
-      MessageBoxF(c_.Ui, "%s", kMsgReopenFailed);
+      Show(c_.Ui, msg::kReopenFailed);
       CloseStrFile(doc_);
       return -1;
     }
     if (ec) {
-      MessageBoxF(c_.Ui, "%s", kMsgResizeError);
+      Show(c_.Ui, msg::kResizeError);
       return -1;
     }
   }
   doc_.SectorCount = int32_t(sectors);
-  if (doc_.DataOffset == 68 && doc_.SectorSize == 2352) {
+  if (doc_.HasRiffHeader) {
     uint8_t size[4];
     PutU32(size, uint32_t(end - 8));
-    doc_.File.WriteAt(4, size, 4);
-    PutU32(size, uint32_t(end - 44));
-    doc_.File.WriteAt(40, size, 4);
+    (void)doc_.File.WriteAt(4, size, 4);
+    PutU32(size, uint32_t(end - kCdxaHeaderSize));
+    (void)doc_.File.WriteAt(40, size, 4);
   }
-  FindLastFrame(doc_);
+  (void)FindLastFrame(doc_);
   return 0;
 }
 
 bool AviToStrRun::NextAviFrame() {
-  if (TBmpIo* img = avi_.NextFrame(&t_)) {
+  if (TBmpIo* img = in_.Avi.NextFrame(&t_)) {
     picture_ = img;
     return true;
   }
@@ -149,10 +181,12 @@ bool AviToStrRun::NextAviFrame() {
   return false;
 }
 
+// The video frame whose time matches the STR frame's: catch up by skipping
+// video frames, step to the next one, or show the same one again.
 void AviToStrRun::ChoosePicture() {
-  const int ts =
-      int((int64_t(doc_.CurrentSector - c_.SelectionStart) * 1000 / 75) / doc_.SpeedFactor);
-  const int d = avi_.FrameDurationMs;
+  const int ts = int((int64_t(doc_.CurrentSector - c_.SelectionStart) * 1000 / kSectorsPerSecond) /
+                     doc_.SpeedFactor);
+  const int d = in_.Avi.FrameDurationMs;
   if (ts > t_ + d) {
     while (ts > t_ + d && NextAviFrame()) {
     }
@@ -161,110 +195,112 @@ void AviToStrRun::ChoosePicture() {
   }
 }
 
-int AviToStrRun::Run(const std::string& aviPath, bool newFile) {
+bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
   StrDocument& doc = doc_;
-  if (!newFile && RefuseIfReadOnly(doc)) return -1;
-  if (avi_.Open(aviPath) != 0) {
-    MessageBoxF(c_.Ui, "%s", avi_.LastError.c_str());
-    return -1;
+  if (!newFile_) {
+    (void)FindFrameStart(doc, c_.SelectionStart);  // its header gives the settings' defaults
+    return true;
   }
-  wav_.Attach(avi_);
-  if (newFile) {
-    doc.ChunkHeader = VideoChunkHeader{};
-    TForm4 form;
-    if (!c_.Ui.ShowNewStrDialog(form, doc)) return -1;
-    doc.ChunkHeader.FrameNumber = 1;
-    doc.ChunkHeader.Width = uint16_t(avi_.Image.Header.Width);
-    doc.ChunkHeader.Height = uint16_t(avi_.Image.Rows());
-    if (avi_.HasAudio) {
-      doc.AudioChannelCount = 1;
-      doc.AudioChannels[0] = 1;
-      doc.AudioCodings[0] = (avi_.PcmFormat.nChannels == 2 ? 1 : 0) |
-                            (avi_.PcmFormat.nSamplesPerSec <= 37800 ? 4 : 0);
-    }
-  } else {
-    FindFrameStart(doc, c_.SelectionStart);
+  doc.ChunkHeader = VideoChunkHeader{};
+  NewStrOptions layout;
+  if (!chooser.ChooseNewStr(layout) || ApplyNewStrOptions(doc, layout) != 0) return false;
+  doc.ChunkHeader.FrameNumber = 1;
+  doc.ChunkHeader.Width = uint16_t(in_.Avi.Image.Header.Width);
+  doc.ChunkHeader.Height = uint16_t(in_.Avi.Image.Rows());
+  if (in_.Avi.HasAudio) {
+    doc.AudioChannelCount = 1;
+    doc.AudioChannels[0] = 1;
+    // 37.8 kHz only from sound above 37800 Hz.
+    doc.AudioCodings[0] =
+        CodingFor(in_.Avi.PcmFormat.nSamplesPerSec > 37800, in_.Avi.PcmFormat.nChannels == 2);
   }
-  s_.IsNewFile = newFile;
-  s_.AviFrameRate = avi_.FrameRate;
-  s_.StrFrameRate = doc.FramesPerSecond;
-  s_.AviHasAudio = avi_.HasAudio;
-  if (!c_.Ui.ShowSettingsDialog(s_, doc)) return -1;
+  return true;
+}
 
-  // Settings that cannot work are refused before anything is written.
-  const bool layout = newFile || s_.RebuildSectors || c_.SelectionEnd >= doc.LastFrameSector;
-  if (!(s_.FrameRate > 0) || !std::isfinite(s_.FrameRate)) {
-    MessageBoxF(c_.Ui, "フレームレートが正しくありません。(%g)", s_.FrameRate);
-    return -1;
+bool AviToStrRun::Accept(const AviToStrOptions& options) {
+  const StrDocument& doc = doc_;
+  if (!(options.FrameRate > 0) || !std::isfinite(options.FrameRate)) {
+    Show(c_.Ui, msg::kBadFrameRate, options.FrameRate);
+    return false;
   }
+  const bool layout = newFile_ || options.RebuildSectors || c_.SelectionEnd >= doc.LastFrameSector;
   const int interleave =
-      InterleaveFor(doc.SpeedFactor, (s_.HighRate ? 0 : 4) | (s_.Stereo ? 1 : 0));
-  const double perFrame = 75.0 * doc.SpeedFactor / s_.FrameRate;
-  const bool audioSectors = !s_.NoAudio && doc.SectorSize > 2048;
+      InterleaveFor(doc.SpeedFactor, CodingFor(options.HighRate, options.Stereo));
+  const double perFrame = double(kSectorsPerSecond) * doc.SpeedFactor / options.FrameRate;
+  const bool audioSectors = !options.NoAudio && doc.HasSubheaders();
   if (layout &&
       std::ceil(perFrame) - (audioSectors ? std::floor(perFrame / interleave) : 0) > kMaxChunks) {
-    MessageBoxF(c_.Ui, kMsgTooManySectors, s_.FrameRate);
-    return -1;
+    Show(c_.Ui, msg::kTooManySectors, options.FrameRate);
+    return false;
   }
+  s_ = options;
+  return true;
+}
 
-  // Take the settings over.
+void AviToStrRun::TakeSettings() {
+  StrDocument& doc = doc_;
   doc.AudioChannels[0] = s_.AudioChannel;
   doc.FramesPerSecond = s_.FrameRate;
   c_.Numbering = {!s_.KeepFrameNumbers, s_.StartNumber, s_.MinNumber, s_.MaxNumber};
-  XaEncodeSetup(c_.Encoder, wav_, s_.HighRate ? 37800 : 18900, s_.Stereo ? 2 : 1);
+  XaEncodeSetup(c_.Encoder, in_.Wav, s_.HighRate ? 37800 : 18900, s_.Stereo ? 2 : 1);
   doc.VideoSubheaderTemplate = kVideoSubheader;
-  doc.AudioSubheaderTemplate =
-      AudioSubheader(s_.AudioChannel & 0xFF, (s_.HighRate ? 0 : 4) | (s_.Stereo ? 1 : 0));
-  doc.AudioInterleave = interleave;
+  doc.AudioSubheaderTemplate = AudioSubheader(s_.AudioChannel & 0xFF, CodingFor(s_.HighRate, s_.Stereo));
+  doc.AudioInterleave = InterleaveFor(doc.SpeedFactor, CodingFor(s_.HighRate, s_.Stereo));
   doc.LayoutBaseSector = c_.SelectionStart;
   doc.LastAudioSector = c_.SelectionStart - 1;
   doc.GeneratedFrames = 0;
   rewriteLimit_ = s_.RebuildSectors ? -1 : c_.SelectionEnd;
+}
 
-  // The length decision.
-  if (c_.SelectionEnd >= doc.LastFrameSector) {
-    const int32_t target = int32_t(c_.SelectionStart +
-                                   int32_t(int64_t(avi_.LengthMs()) * doc.SpeedFactor * 75 / 1000) +
-                                   (s_.TailFrames / s_.FrameRate) * 75 * doc.SpeedFactor);
-    if (newFile)
-      resizeMode_ = 1;
-    else if (target > doc.LastFrameSector)
-      resizeMode_ = c_.Ui.Ask(kMsgLengthen, kMessageCaption, AskButtons::kYesNo) == kBoxYes ? 1 : 0;
-    else
-      resizeMode_ = c_.Ui.Ask(kMsgShorten, kMessageCaption, AskButtons::kYesNo) == kBoxYes ? -1 : 0;
-    if (resizeMode_ != 0) {
-      c_.SelectionEnd = target;
-      doc.LastFrameSector = target;
-      doc.SectorCount = target + doc.TrailingSectors;
-    }
+void AviToStrRun::DecideLength(AviToStrChooser& chooser) {
+  StrDocument& doc = doc_;
+  if (c_.SelectionEnd < doc.LastFrameSector) return;
+  const int32_t target =
+      int32_t(c_.SelectionStart +
+              int32_t(int64_t(in_.Avi.LengthMs()) * doc.SpeedFactor * kSectorsPerSecond / 1000) +
+              (s_.TailFrames / s_.FrameRate) * kSectorsPerSecond * doc.SpeedFactor);
+  const bool longer = target > doc.LastFrameSector;
+  bool yes = true;
+  if (!newFile_) {
+    auto answer = chooser.ResizeAnswer();
+    yes = answer ? *answer
+                 : AskQuestion(c_.Ui, longer ? msg::kLengthen : msg::kShorten, Buttons::kYesNo) ==
+                       Answer::kYes;
   }
+  if (!yes) return;
+  resize_ = newFile_ || longer ? ResizeMode::kLengthen : ResizeMode::kShorten;
+  c_.SelectionEnd = target;
+  doc.LastFrameSector = target;
+  doc.SectorCount = target + doc.TrailingSectors;
+}
 
+void AviToStrRun::RunFrames() {
+  StrDocument& doc = doc_;
   c_.Ui.BeginProgress();
   black_.Header.Width = black_.Header.Height = 1;
   black_.Header.BitCount = 24;
-  black_.AllocPixels(c_.Ui);
-  picture_ = avi_.NextFrame(&t_);
+  (void)black_.AllocPixels(c_.Ui);
+  picture_ = in_.Avi.NextFrame(&t_);
   if (!picture_) picture_ = &black_;
-  ScopedAudioHook hook(doc);
-  hook.Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
+  hook_.emplace(doc);
+  hook_->Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
   doc.NextSector = c_.SelectionStart;
 
   while (doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
     doc.CurrentSector = doc.NextSector;
-    c_.Ui.SetBarPosition(doc.CurrentSector / 75);
     if (doc.CurrentSector > rewriteLimit_) {
       c_.Numbering.Renumber = true;
-      int r = LayOutNewFrame();
-      if (r == 2) {
-        MessageBoxF(c_.Ui, kMsgTooManySectors, s_.FrameRate);
+      const LayoutResult r = LayOutNewFrame();
+      if (r == LayoutResult::kTooManySectors) {
+        Show(c_.Ui, msg::kTooManySectors, s_.FrameRate);
         break;
       }
-      if (r != 0) {
-        MessageBoxF(c_.Ui, "%s", kMsgFrameLayoutError);
+      if (r != LayoutResult::kLaidOut) {
+        Show(c_.Ui, msg::kFrameLayoutError);
         break;
       }
     } else if (ReadFrame(doc) != 0) {
-      MessageBoxF(c_.Ui, "%s", kMsgSourceReadError);
+      Show(c_.Ui, msg::kSourceReadError);
       break;
     }
     ChoosePicture();
@@ -273,36 +309,54 @@ int AviToStrRun::Run(const std::string& aviPath, bool newFile) {
     PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
     picture_->XOffset = c_.Position.ImageOffsetX;
     picture_->YOffset = c_.Position.ImageOffsetY;
-    EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering);
-    c_.Ui.ShowFrame(c_.Codec.Image, c_.Codec.HalfWidthView);
-    if (c_.Ui.AfterFrame(doc, c_.SelectionStart, c_.SelectionEnd)) break;
+    (void)EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering);
+    c_.Ui.PreviewFrame(c_.Codec.View());
+    if (FrameDone(c_.Ui, doc, c_.SelectionStart, c_.SelectionEnd)) break;
   }
+}
 
-  if (resizeMode_ != 0 && doc.IsOpen()) {
-    FinishStrResize(doc.NextSector);
-    if (doc.IsOpen()) c_.SelectionEnd = doc.LastFrameSector;
+void AviToStrRun::Finish() {
+  if (resize_ != ResizeMode::kKeep && doc_.IsOpen()) {
+    (void)FinishStrResize(doc_.NextSector);
+    if (doc_.IsOpen()) c_.SelectionEnd = doc_.LastFrameSector;
   }
-  hook.Remove();
-  avi_.Close();
+  hook_.reset();
+  in_.Avi.Close();
   c_.Ui.EndProgress();
+}
+
+// Prepare, choose, run.
+int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
+            AviToStrChooser& chooser) {
+  if (!newFile && RefuseIfReadOnly(c.Doc)) return -1;
+  auto in = OpenVideoInput(aviPath, c.Ui);
+  if (!in) return -1;
+  AviToStrRun run(c, *in, newFile);
+  if (!run.Prepare(chooser)) return -1;
+  AviToStrOptions options;
+  if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
+  if (!run.Accept(options)) return -1;
+  run.TakeSettings();
+  run.DecideLength(chooser);
+  run.RunFrames();
+  run.Finish();
   return 0;
 }
 
 }  // namespace
 
-int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath, bool newFile) {
-  AviToStrRun run(c);
-  return run.Run(aviPath, newFile);
+int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath, AviToStrChooser& chooser) {
+  return Convert(c, aviPath, false, chooser);
 }
 
-int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::string& aviPath) {
+int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::string& aviPath,
+                     AviToStrChooser& chooser) {
   if (CreateStrFile(c.Doc, strPath) != 0) {
-    MessageBoxF(c.Ui, "%s", kMsgCannotOpenFile);
+    Show(c.Ui, msg::kCannotOpenFile);
     return -1;
   }
   c.SelectionStart = c.SelectionEnd = 0;
-  InitCodec(c.Codec, c.Ui);
-  if (ConvertAviToStr(c, aviPath, true) == 0) return 0;
+  if (Convert(c, aviPath, true, chooser) == 0) return 0;
   CloseStrFile(c.Doc);
   std::error_code ec;
   std::filesystem::remove(strPath, ec);

@@ -1,51 +1,78 @@
-// Putting an AVI's pictures and sound into the STR: in place in the frames
-// of the selection, or laid out anew; the STR grows or shrinks to the AVI's
-// length; and new STR files made from an AVI.
+// Putting a video's pictures and sound into the STR: in place in the frames
+// of the selection, or laid out anew; the STR grows or shrinks to the
+// video's length; and new STR files made from a video.
+//
+// A conversion is prepared (the video opened, the document set up), its
+// settings chosen (defaults from the document and the video, then a dialog
+// or the command line's options), and then run.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "base/host.h"
 #include "convert/avi_to_str_dialog.h"
-#include "convert/conversion_ui.h"
 #include "convert/frame_bmp.h"
-#include "mdec/frame_encoder.h"
+#include "convert/frame_codec.h"
+#include "media/avi_reader.h"
+#include "str/new_str.h"
 #include "str/str_document.h"
 #include "xa/xa_codec.h"
 
 namespace belmora {
 
-inline constexpr const char* kMsgSourceReadError = "元データの読み取りエラー";
-inline constexpr const char* kMsgFrameLayoutError = "フレームの領域が計算不能";
-inline constexpr const char* kMsgResizeError = "ファイルサイズの変更でエラーが発生しました。";
-inline constexpr const char* kMsgLengthen =
-    "AVIファイルの方が長いですが、\nSTRファイルも長くしますか？";
-inline constexpr const char* kMsgShorten =
-    "AVIファイルの方が短いですが、\nSTRファイルも短くしますか？";
-inline constexpr const char* kMsgTooManySectors =
-    "このフレームレートでは1フレームが20セクタを超えます。フレームレートを上げてください。(%g)";
-inline constexpr const char* kMsgReopenFailed = "STRファイルを開き直せませんでした。";
+// The video a conversion reads: its pictures with their times, and its
+// sound resampled for the XA encoder.
+struct VideoInput {
+  TAviIo Avi;
+  TWavIo Wav;
+  AviToStrInputs Inputs(const StrDocument& doc, bool newFile) const;
+};
+// Opens the video at `path`; its failure is shown. Null on failure.
+std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host);
 
 // What the conversion works on: the application's records and the main
 // window's selection and image position.
 struct AviToStrContext {
   StrDocument& Doc;
-  MdecCodec& Codec;
+  FrameCodec& Codec;
   XaEncoderState& Encoder;
   FrameNumbering& Numbering;
-  AviToStrSettings& Settings;
-  ConversionUi& Ui;
+  Host& Ui;
   int32_t& SelectionStart;
   int32_t& SelectionEnd;
   ImagePosition Position;
 };
 
-// 0 when the frame loop ran (also when it stopped on an error or cancel),
-// -1 when the AVI failed to open, a dialog was cancelled or the settings
-// were refused (then the STR is unchanged).
-int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath, bool newFile);
+// Where the choices of a conversion come from: the dialogs of the
+// application, or the options of the command line. Each returns false when
+// the user cancelled.
+class AviToStrChooser {
+ public:
+  virtual ~AviToStrChooser() = default;
+  // The layout of a new file.
+  virtual bool ChooseNewStr(NewStrOptions& options) = 0;
+  // The settings, for the document (whose current chunk header is the
+  // frame at the selection's start) and what the dialog is told.
+  virtual bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& inputs,
+                              AviToStrOptions& options) = 0;
+  // The answer to lengthening (or shortening) the STR to the video's
+  // length; nullopt asks the user.
+  virtual std::optional<bool> ResizeAnswer() { return std::nullopt; }
+};
 
-// "Criar novo STR": creates `strPath` and fills it from the AVI; a failure
-// before the frame loop removes the new file again. 0 or -1.
-int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::string& aviPath);
+// "Converter AVI para STR": the video into the selection of the open STR.
+// 0 when the frame loop ran (also when it stopped on an error or cancel),
+// -1 when the video failed to open, a choice was cancelled or the settings
+// were refused (then the STR is unchanged).
+[[nodiscard]] int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath,
+                                  AviToStrChooser& chooser);
+
+// "Criar novo STR" after its save dialog: creates `strPath` and fills it
+// from the video; a failure before the frame loop removes the new file
+// again. 0 or -1.
+[[nodiscard]] int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath,
+                                   const std::string& aviPath, AviToStrChooser& chooser);
 
 }  // namespace belmora

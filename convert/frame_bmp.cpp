@@ -1,9 +1,11 @@
 #include "convert/frame_bmp.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/messages.h"
 
 namespace belmora {
 
@@ -27,15 +29,20 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
   return out;
 }
 
-int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& sink) {
+int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
-    MessageBoxF(sink, "%s", kMsgCannotOpenFile);
+    Show(host, msg::kCannotOpenFile);
     return -1;
   }
   auto bytes = FrameBmpBytes(codec.Image, codec.HalfWidthView);
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok &= std::fclose(f) == 0;
+  int error = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) Show(host, msg::kWriteError, path.c_str(), std::strerror(error));
   return ok ? 0 : -1;
 }
 
@@ -43,10 +50,10 @@ int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& s
 
 namespace belmora {
 
-int ImportFrameBmp(MdecCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
                    const std::string& path, const ImagePosition& position, EncodeResult* result) {
   TBmpIo picture;
-  if (picture.ReadBmp(path, *doc.Messages) != 0) return -1;
+  if (picture.ReadBmp(path, *doc.Ui) != 0) return -1;
   picture.XOffset = position.ImageOffsetX;
   picture.YOffset = position.ImageOffsetY;
   return EncodeAndStoreFrame(codec, doc, picture, numbering, result);

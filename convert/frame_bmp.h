@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "mdec/codec.h"
-#include "mdec/frame_encoder.h"
-#include "platform/message_sink.h"
+#include "base/host.h"
+#include "convert/frame_codec.h"
 
 namespace belmora {
 
@@ -14,8 +13,9 @@ namespace belmora {
 // `halfWidth`, 24 bits, bottom row first.
 std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth);
 
-// Writes FrameBmpBytes to `path`; reports a file that cannot be created.
-int SaveFrameBmp(const MdecCodec& codec, const std::string& path, MessageSink& sink);
+// Writes FrameBmpBytes of the picture as shown to `path`; reports a file
+// that cannot be created.
+[[nodiscard]] int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host);
 
 // Where imported pictures are placed: the main window's image offsets, the
 // position dialog's values negated (frame pixel (x, y) takes picture pixel
@@ -29,7 +29,7 @@ struct ImagePosition {
 // Encodes the BMP at `path` into the current frame in place and decodes the
 // result into the picture. -1 when the BMP cannot be read (reported by the
 // reader), else the encoder's result.
-int ImportFrameBmp(MdecCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+[[nodiscard]] int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
                    const std::string& path, const ImagePosition& position,
                    EncodeResult* result = nullptr);
 

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/messages.h"
+#include "convert/progress.h"
+
 namespace belmora {
 
 int AviAudioState::WriteAudioSector(uint8_t* image) {
@@ -41,30 +44,24 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
 }
 
-// A set-up failure: a plain box with an empty caption.
-void SetupFailure(ConversionUi& ui, const char* text) {
-  ui.Show(text, "");
-}
-
 }  // namespace
 
-StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& codec,
-                               XaDecoderState& decoder, ConversionUi& ui) {
+StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
+                               XaDecoderState& decoder, Host& ui) {
   StrToAviResult result;
   // Refused before anything is touched: writing over the open movie, and
   // rates that cannot time the frames.
   if (SameFile(form.OutputPath, doc.Path)) {
-    MessageBoxF(ui, "%s", kMsgSameFile);
+    Show(ui, msg::kSameFile);
     return result;
   }
   const uint32_t scale = VideoScaleFor(form.VideoRate);
   if (scale == 0) {
-    MessageBoxF(ui, kMsgBadFrameRate, form.VideoRate);
+    Show(ui, msg::kBadFrameRate, form.VideoRate);
     return result;
   }
 
   ui.BeginProgress();
-  ui.SetProgress(0);
   ScopedAudioHook hook(doc);
   auto finishRun = [&] {
     ui.EndProgress();
@@ -78,7 +75,7 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
   try {
     frame.assign(stride * size_t(std::max(height, 0)), 0);
   } catch (const std::bad_alloc&) {
-    SetupFailure(ui, "malloc error");
+    Show(ui, msg::kMallocError);
     finishRun();
     return result;
   }
@@ -86,27 +83,26 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
   std::error_code ec;
   std::filesystem::remove(form.OutputPath, ec);
   MediaWriter writer;
-  const bool audio = form.AEnableChecked;
+  const bool audio = form.Audio;
   PcmFormatInfo pcm{form.PcmRate, form.PcmChannels, form.PcmBits};
   MediaError opened =
-      writer.Open(form.OutputPath, width, height, 150000, scale, form.CompressOptions,
+      writer.Open(form.OutputPath, width, height, 150000, scale, form.Compress,
                   audio ? &form.AudioFormat : nullptr, audio ? &pcm : nullptr);
   switch (opened) {
     case MediaError::kNone:
       break;
     case MediaError::kDecoder:
-      SetupFailure(ui, "ビデオ圧縮ストリームの作成に失敗しました");
+      Show(ui, msg::kVideoCompressorFailed);
       break;
     case MediaError::kAudio:
-      SetupFailure(ui, form.AudioFormat.wFormatTag == kWaveFormatPcm
-                           ? "オーディオストリームの作成に失敗しました"
-                           : "オーディオ圧縮CODECがオープンできません");
+      Show(ui, form.AudioFormat.wFormatTag == kWaveFormatPcm ? msg::kAudioStreamFailed
+                                                             : msg::kAudioCodecFailed);
       break;
     case MediaError::kFormat:
-      SetupFailure(ui, "ビデオストリームの作成に失敗しました");
+      Show(ui, msg::kVideoStreamFailed);
       break;
     default:
-      SetupFailure(ui, "AVIファイルの作成に失敗しました");
+      Show(ui, msg::kAviCreateFailed);
       break;
   }
   if (opened != MediaError::kNone) {
@@ -138,26 +134,26 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
   const int32_t first = form.FirstSector, last = form.LastSector;
   int frameIndex = 0;
   doc.NextSector = doc.CurrentSector = first;
-  ReadFrame(doc);
-  DecodeFrame(codec, doc);
+  (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
+  (void)DecodeCurrentFrame(codec, doc);
   double strTime = 0;
   bool readFailed = false;
   while (doc.NextSector <= last && !readFailed) {
-    ui.SetBarPosition(doc.CurrentSector / 75);
     const double aviTime = frameIndex / form.VideoRate;
     while (aviTime > strTime) {
       doc.CurrentSector = doc.NextSector;
       if (ReadFrame(doc) != 0) {
-        MessageBoxF(ui, "%s", "STRの読み取りエラー");
+        Show(ui, msg::kStrReadError);
         // The same position would fail again for every later frame: the
         // AVI ends here, with this frame the last.
         readFailed = true;
         break;
       }
-      strTime = (doc.CurrentSector - first) * (1.0 / 75) / doc.SpeedFactor;
+      strTime = (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) / doc.SpeedFactor;
     }
-    DecodeFrame(codec, doc);
-    ui.ShowFrame(codec.Image, codec.HalfWidthView);
+    // A frame that does not decode is written as the picture then holds it.
+    (void)DecodeCurrentFrame(codec, doc);
+    ui.PreviewFrame(codec.View());
 
     std::fill(frame.begin(), frame.end(), uint8_t(0));
     const int rows = std::min(codec.Image.Height, height);
@@ -167,16 +163,16 @@ StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& 
       std::memcpy(&frame[size_t(rows - 1 - i) * stride],
                   &codec.Image.Pixels[size_t(i) * sourceStride], rowBytes);
     if (!writer.WriteVideo(frame.data())) {
-      SetupFailure(ui, "ビデオストリームの書き込みに失敗しました");
+      Show(ui, msg::kVideoWriteFailed);
       break;
     }
     frameIndex++;
-    if (ui.AfterFrame(doc, first, last)) {
+    if (FrameDone(ui, doc, first, last)) {
       result.Cancelled = true;
       break;
     }
   }
-  ui.SetProgress(100);
+  ui.Progress({100, doc.CurrentSector, doc.ChunkHeader.FrameNumber});
 
   if (audio) state.Finish();
   hook.Remove();

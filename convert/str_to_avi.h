@@ -5,18 +5,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/conversion_ui.h"
+#include "base/host.h"
+#include "convert/frame_codec.h"
 #include "convert/str_to_avi_dialog.h"
-#include "mdec/codec.h"
 #include "platform/media_writer.h"
 #include "str/str_document.h"
 #include "xa/xa_codec.h"
 
 namespace belmora {
-
-inline constexpr const char* kMsgSameFile =
-    "出力先が開いているSTRファイルと同じです。別のファイル名を指定してください。";
-inline constexpr const char* kMsgBadFrameRate = "フレームレートが正しくありません。(%g)";
 
 // The audio side of one export: decodes the selected channel's sectors and
 // hands the PCM to the writer, per sector, or in one-second chunks when the
@@ -46,7 +42,8 @@ struct StrToAviResult {
   int AudioSectors = 0;
 };
 
-StrToAviResult ConvertStrToAvi(TConvAviForm& form, StrDocument& doc, MdecCodec& codec,
-                               XaDecoderState& decoder, ConversionUi& ui);
+// Writes the range of `options` to its AVI file; failures are reported.
+StrToAviResult ConvertStrToAvi(const StrToAviOptions& options, StrDocument& doc, FrameCodec& codec,
+                               XaDecoderState& decoder, Host& host);
 
 }  // namespace belmora

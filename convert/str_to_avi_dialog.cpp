@@ -4,24 +4,77 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/messages.h"
+
 namespace belmora {
+
+namespace {
+
+// The frame rate as the rate edit shows it.
+std::string RateText(double rate) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.15g", rate);
+  return text;
+}
+
+// The selected channel's sound as the decoder gives it by default.
+WaveFormat DefaultPcm(const StrDocument& doc) {
+  const int coding = doc.AudioChannelCount > 0 ? doc.AudioCodings[0] : 0;
+  return WaveFormat::Pcm(IsHalfRate(coding) ? 22050 : 44100, IsStereo(coding) ? 2 : 1, 16);
+}
+
+int DefaultWidthOf(const StrDocument& doc, bool halfWidthView) {
+  return halfWidthView ? doc.ChunkHeader.Width / 2 : doc.ChunkHeader.Width;
+}
+
+}  // namespace
+
+StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthView) {
+  StrToAviOptions o;
+  o.VideoRate = std::strtod(RateText(doc.FramesPerSecond).c_str(), nullptr);
+  if (o.VideoRate == 0) o.VideoRate = doc.FramesPerSecond;
+  o.VideoWidth = DefaultWidthOf(doc, halfWidthView);
+  o.VideoHeight = doc.ChunkHeader.Height;
+  o.Audio = doc.AudioChannelCount > 0;
+  o.AudioFormat = DefaultPcm(doc);
+  o.PcmRate = int32_t(o.AudioFormat.nSamplesPerSec);
+  o.PcmChannels = o.AudioFormat.nChannels;
+  o.PcmBits = o.AudioFormat.wBitsPerSample;
+  o.FirstSector = 0;
+  o.LastSector = doc.LastFrameSector;
+  return o;
+}
+
+CompressOptions ChosenCompressOptions(const CompressOptions& chosen) {
+  CompressOptions o = chosen;
+  o.dwFlags = kCompressValid;
+  if (chosen.dwKeyFrameEvery != 0) o.dwFlags |= kCompressKeyFrames;
+  if (chosen.dwBytesPerSecond >> 10 != 0) o.dwFlags |= kCompressDataRate;
+  o.dwBytesPerSecond = (chosen.dwBytesPerSecond >> 10) << 10;
+  return o;
+}
+
+std::optional<WaveFormat> DecodeFormatFor(const WaveFormat& audio) {
+  if (audio.wFormatTag != kWaveFormatPcm) return SuggestPcmFormat(audio);
+  WaveFormat pcm = audio;
+  pcm.cbSize = 0;
+  pcm.Extra.clear();
+  return pcm;
+}
 
 void TConvAviForm::FormShow(const StrDocument& doc, bool halfWidthView) {
   NameEdit = OutputPath;
-  DefaultWidth = halfWidthView ? doc.ChunkHeader.Width / 2 : doc.ChunkHeader.Width;
+  DefaultWidth = DefaultWidthOf(doc, halfWidthView);
   DefaultHeight = doc.ChunkHeader.Height;
   documentRate_ = doc.FramesPerSecond;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", doc.FramesPerSecond);
-  VRateEdit = text;
+  VRateEdit = RateText(doc.FramesPerSecond);
   VWidthEdit = std::to_string(DefaultWidth);
   VHeightEdit = std::to_string(DefaultHeight);
-  const int coding = doc.AudioChannelCount > 0 ? doc.AudioCodings[0] : 0;
-  PcmRate = IsHalfRate(coding) ? 22050 : 44100;
-  PcmChannels = IsStereo(coding) ? 2 : 1;
-  PcmBits = 16;
-  AudioFormat = WaveFormat::Pcm(PcmRate, PcmChannels, PcmBits);
+  AudioFormat = DefaultPcm(doc);
   DecodeFormat = AudioFormat;
+  PcmRate = int32_t(AudioFormat.nSamplesPerSec);
+  PcmChannels = AudioFormat.nChannels;
+  PcmBits = AudioFormat.wBitsPerSample;
   AcmSelCaption = "PCM";
   AFormEdit = DescribeWaveFormat(AudioFormat);
   AEnableChecked = AEnableEnabled = doc.AudioChannelCount > 0;
@@ -43,38 +96,49 @@ void TConvAviForm::FormClose() {
 
 void TConvAviForm::CompressorChosen(const belmora::CompressOptions& chosen,
                                     const std::string& description) {
-  CompressOptions = chosen;
-  CompressOptions.dwFlags = kCompressValid;
-  if (chosen.dwKeyFrameEvery != 0) CompressOptions.dwFlags |= kCompressKeyFrames;
-  if (chosen.dwBytesPerSecond >> 10 != 0) CompressOptions.dwFlags |= kCompressDataRate;
-  CompressOptions.dwBytesPerSecond = (chosen.dwBytesPerSecond >> 10) << 10;
+  CompressOptions = ChosenCompressOptions(chosen);
   if (!description.empty()) CompSelCaption = description;
 }
 
-void TConvAviForm::AudioFormatChosen(int result, const WaveFormat& chosen, MessageSink& sink) {
-  if (result == kChooseCancelled) return;
-  if (result == kChooseNoDriver) {
-    MessageBoxF(sink, "%s", kMsgNoDriver);
-    return;
-  }
-  if (result != kChooseOk) {
-    MessageBoxF(sink, "%s", kMsgChooserError);
-    return;
+void TConvAviForm::AudioFormatChosen(ChooserResult result, const WaveFormat& chosen, Host& host) {
+  switch (result) {
+    case ChooserResult::kCancelled:
+      return;
+    case ChooserResult::kNoDriver:
+      Show(host, msg::kNoDriver);
+      return;
+    case ChooserResult::kError:
+      Show(host, msg::kChooserError);
+      return;
+    case ChooserResult::kChosen:
+      break;
   }
   AudioFormat = chosen;
-  if (AudioFormat.wFormatTag == kWaveFormatPcm) {
-    DecodeFormat = AudioFormat;
-    DecodeFormat.cbSize = 0;
-    DecodeFormat.Extra.clear();
+  if (auto pcm = DecodeFormatFor(AudioFormat)) {
+    DecodeFormat = *pcm;
   } else {
     DecodeFormat.wFormatTag = kWaveFormatPcm;
-    if (auto pcm = SuggestPcmFormat(AudioFormat))
-      DecodeFormat = *pcm;
-    else
-      sink.Show(kMsgSuggestError, "");
+    Show(host, msg::kSuggestError);
   }
   AcmSelCaption = WaveTagName(AudioFormat.wFormatTag);
   AFormEdit = DescribeWaveFormat(AudioFormat);
+}
+
+StrToAviOptions TConvAviForm::Options() const {
+  StrToAviOptions o;
+  o.OutputPath = OutputPath;
+  o.VideoRate = VideoRate;
+  o.Compress = CompressOptions;
+  o.VideoWidth = VideoWidth;
+  o.VideoHeight = VideoHeight;
+  o.Audio = AEnableChecked;
+  o.AudioFormat = AudioFormat;
+  o.PcmRate = PcmRate;
+  o.PcmChannels = PcmChannels;
+  o.PcmBits = PcmBits;
+  o.FirstSector = FirstSector;
+  o.LastSector = LastSector;
+  return o;
 }
 
 uint32_t VideoScaleFor(double videoRate) {

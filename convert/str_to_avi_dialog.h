@@ -1,20 +1,45 @@
-// The logic of the "Converter STR para AVI" dialog: what it offers when it
-// opens, what it makes of the edits when it closes, and what the compressor
-// and audio-format choices do. The window itself only shows these fields.
+// What an STR-to-AVI conversion is asked to do, the defaults the open
+// document gives, and the logic of the "Converter STR para AVI" dialog that
+// offers them. The window itself only shows these fields.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "base/host.h"
 #include "platform/media_formats.h"
-#include "platform/message_sink.h"
 #include "str/str_document.h"
 
 namespace belmora {
 
-inline constexpr const char* kMsgNoDriver = "利用可能なドライバが存在しません";
-inline constexpr const char* kMsgChooserError = "エラーが発生しました";
-inline constexpr const char* kMsgSuggestError = "acmFormatSuggest error";
+struct StrToAviOptions {
+  std::string OutputPath;
+  double VideoRate = 0;  // AVI frames per second
+  belmora::CompressOptions Compress;
+  int32_t VideoWidth = 0, VideoHeight = 0;
+  bool Audio = false;  // write the selected channel's sound
+  WaveFormat AudioFormat;
+  // What the XA decoder delivers: the PCM that is written, or converted to AudioFormat.
+  int32_t PcmRate = 44100, PcmChannels = 2, PcmBits = 16;
+  int32_t FirstSector = 0, LastSector = 0;  // first sectors of the range's first and last frame
+};
+
+// What the dialog offers for the open document and the current frame (its
+// chunk header gives the size), used unchanged: the frame's size (half the
+// width with the half-width view), the file's frame rate, and the selected
+// channel's sound as 16-bit PCM at 44.1 or 22.05 kHz.
+StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthView);
+
+// The compression options as a chooser confirms them: the flags follow the
+// key-frame interval and the data rate, kept in whole KiB per second.
+CompressOptions ChosenCompressOptions(const CompressOptions& chosen);
+// The PCM format the decoder gives for `audio`: itself when it is PCM, else
+// the one that converts to it (nullopt when there is none).
+std::optional<WaveFormat> DecodeFormatFor(const WaveFormat& audio);
+
+// How the audio-format chooser ended.
+enum class ChooserResult { kChosen, kNoDriver, kCancelled, kError };
 
 struct TConvAviForm {
   // Settings, in the dialog's field order.
@@ -44,9 +69,10 @@ struct TConvAviForm {
   void FormClose();
   // The compressor chooser confirmed `chosen` (with the compressor's description).
   void CompressorChosen(const belmora::CompressOptions& chosen, const std::string& description);
-  // The audio-format chooser ended with `result` (0, 6, 515 or another);
-  // on 0 `chosen` is the format picked.
-  void AudioFormatChosen(int result, const WaveFormat& chosen, MessageSink& sink);
+  // The audio-format chooser ended; with kChosen, `chosen` is the format picked.
+  void AudioFormatChosen(ChooserResult result, const WaveFormat& chosen, Host& host);
+  // The settings as the dialog closed with them (after FormClose).
+  StrToAviOptions Options() const;
 
  private:
   double documentRate_ = 0;

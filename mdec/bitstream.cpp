@@ -37,20 +37,17 @@ inline void StoreWord(uint8_t* buffer, size_t size, int position, uint32_t word)
 
 }  // namespace
 
-int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first) {
-  return DecodeMacroblockImpl<false>(buffer, size, position, first, nullptr);
-}
-
-int MdecCodec::DecodeMacroblockDequantized(const uint8_t* buffer, size_t size, int position,
-                                           bool first, const uint32_t* scaledMatrix) {
-  return DecodeMacroblockImpl<true>(buffer, size, position, first, scaledMatrix);
+int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first,
+                                Blocks6& levels) {
+  return DecodeMacroblockImpl<false>(buffer, size, position, first, nullptr, levels);
 }
 
 // One body for both decoders: kDequantize stores natural-order dequantized
-// coefficients in Work instead of zigzag levels in Coefs.
+// coefficients (scaledMatrix[z] = QuantMatrix[z] x scale) instead of zigzag
+// levels.
 template <bool kDequantize>
 int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int position, bool first,
-                                    const uint32_t* scaledMatrix) {
+                                    const uint32_t* scaledMatrix, Blocks6& blocks) {
   uint32_t w = window_;
   int n = windowBits_;
   int pos = position;
@@ -70,13 +67,12 @@ int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int posi
     w <<= k;
     n -= k;
   };
-  if constexpr (kDequantize)
-    std::memset(Work, 0, sizeof Work);
-  else
-    std::memset(Coefs, 0, sizeof Coefs);
-  const bool v3 = Version >= 3;
+  std::memset(blocks, 0, sizeof(Blocks6));
+  const bool v3 = version_ >= 3;
+  const auto& firstLookup = WideFirstLookup();
+  const auto& tables = AcDecodeTablesBuilt();
   for (int blk = 0; blk < 6; blk++) {
-    int16_t* out = kDequantize ? Work[blk] : Coefs[blk];
+    int16_t* out = blocks[blk];
     // DC.
     if (!v3) {
       out[0] = int16_t(int32_t(w) >> 22);
@@ -96,7 +92,7 @@ int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int posi
       int32_t value = int32_t(w >> (30 - row->Size)) & row->ValueMask;
       if ((value & row->SignTest) == 0) value += row->NegativeAdjust;
       consume(row->Size);
-      uint32_t& predictor = DcPredictors[blk < 2 ? blk : 2];
+      uint32_t& predictor = predictors_[blk < 2 ? blk : 2];
       predictor += uint32_t(value);
       out[0] = int16_t(uint16_t(predictor));
     }
@@ -105,20 +101,19 @@ int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int posi
     // nine bits, also holds end of block and the two 3-bit codes.
     int k = 1;
     for (;;) {
-      AcDecodeEntry e = FirstLookup[w >> 23];
+      AcDecodeEntry e = firstLookup[w >> 23];
       int level;
       if (e.Length == 0) {                // six or more leading zeros
-        if (w >= 0x04000000u) return -1;  // (tables not built)
         if (w >= 0x00800000u)
-          e = DecodeTables.ByTop14[w >> 18];
+          e = tables.ByTop14[w >> 18];
         else if (w >= 0x00100000u)
-          e = DecodeTables.ByTop17[w >> 15];
+          e = tables.ByTop17[w >> 15];
         if (e.Length == 0) return -1;
         level = e.Level;
       } else if (e.Run == kEndOfBlockRun) {
         consume(2);
         refill();
-        LastScan[blk] = uint8_t(k - 1);
+        lastScan_[blk] = uint8_t(k - 1);
         break;
       } else if (e.Run < 0) {  // escape: 6-bit run, 10-bit level
         e.Run = int8_t((w >> 20) & 0x3F);
@@ -182,10 +177,10 @@ int MdecCodec::FindAcRow(int run, int level) {
 }
 
 int MdecCodec::EncodeMacroblock(uint8_t* buffer, size_t size, int position, int& codes,
-                                bool first) {
+                                bool first, const Blocks6& levels) {
   SparseBlock blocks[6];
   for (int blk = 0; blk < 6; blk++) {
-    const int16_t* in = Coefs[blk];
+    const int16_t* in = levels[blk];
     SparseBlock& b = blocks[blk];
     b.Dc = in[0];
     b.Count = 0;
@@ -218,13 +213,13 @@ int MdecCodec::EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position
     }
   };
   const auto& rows = AcCodeTable();
-  const bool v3 = Version >= 3;
+  const bool v3 = version_ >= 3;
   for (int blk = 0; blk < 6; blk++) {
     const SparseBlock& b = blocks[blk];
     if (!v3) {
       put(uint32_t(b.Dc) << 22, 10);
     } else {
-      uint32_t& predictor = DcPredictors[blk < 2 ? blk : 2];
+      uint32_t& predictor = predictors_[blk < 2 ? blk : 2];
       int32_t d = int32_t(b.Dc) - int32_t(predictor);
       int32_t D = (d + 2) & ~3;
       predictor += uint32_t(D);
@@ -268,7 +263,7 @@ int MdecCodec::WriteFrameEnd(uint8_t* buffer, size_t size, int position) {
   uint32_t a = accumulator_;
   int n = pendingBits_;
   int pos = position;
-  a |= (Version >= 3 ? 0xFFC00000u : 0x7FC00000u) >> n;
+  a |= (version_ >= 3 ? 0xFFC00000u : 0x7FC00000u) >> n;
   n += 12;
   if (n >= 16) {
     StoreWord(buffer, size, pos++, a >> 16);
@@ -281,4 +276,9 @@ int MdecCodec::WriteFrameEnd(uint8_t* buffer, size_t size, int position) {
   return pos;
 }
 
+}  // namespace belmora
+
+namespace belmora {
+template int MdecCodec::DecodeMacroblockImpl<true>(const uint8_t*, size_t, int, bool,
+                                                   const uint32_t*, Blocks6&);
 }  // namespace belmora

@@ -8,7 +8,6 @@
 #include <emmintrin.h>
 #endif
 #include "base/bytes.h"
-#include "str/str_document.h"
 
 namespace belmora {
 
@@ -29,35 +28,9 @@ void FrameImage::LayOut(int paddedWidth, int paddedHeight) {
   Pixels.assign(size_t(paddedWidth) * size_t(paddedHeight) * 3, 0);
 }
 
-void MdecCodec::UseFrameSize(int width, int height) {
-  if (width == CachedWidth && height == CachedHeight) return;
-  CachedWidth = width;
-  CachedHeight = height;
-  Columns = (width + 15) / 16;
-  Rows = (height + 15) / 16;
-  Image.LayOut(Columns * 16, Rows * 16);
-}
-
-void MdecCodec::Init(MessageSink& sink) {
-  auto address = reinterpret_cast<uintptr_t>(PackedTablesAddress());
-  int misalignment = int(address % 16);
-  PackedTransformsEnabled = true;  // every build has a packed implementation
-  if (misalignment != 0) {
-    char text[64];
-    std::snprintf(text, sizeof text, "offset err:%d", (20 - misalignment) / 4);
-    sink.Show(text, "Debug");
-    PackedTransformsEnabled = false;
-  }
-  if (!BuildAcDecodeTables(DecodeTables)) {
-    sink.Show(kMsgTableBug, "error");
-    std::exit(1);
-  }
-  FirstLookup = WidenFirstTable(DecodeTables);
-  Image.LayOut(Columns * 16, Rows * 16);
-}
-
-void InitCodec(MdecCodec& codec, MessageSink& sink) {
-  codec.Init(sink);
+void MdecCodec::Init(const Settings& settings) {
+  settings_ = settings;
+  transforms_ = SelectTransforms(settings.Transforms);
 }
 
 namespace {
@@ -83,16 +56,15 @@ inline void PutPixel(uint8_t* p, int luma, const ChromaTerms& t) {
 
 }  // namespace
 
-void StoreMacroblockReference(MdecCodec& codec, int column, int row) {
-  FrameImage& img = codec.Image;
-  const int16_t* cr = codec.Work[0];
-  const int16_t* cb = codec.Work[1];
+void MdecCodec::StoreMacroblockReference(FrameImage& img, int column, int row,
+                                         bool half) const {
+  const int16_t* cr = work_[0];
+  const int16_t* cb = work_[1];
   const int stride = img.Stride();
-  const bool half = codec.HalfWidthView;
   const int originX = half ? column * 8 : column * 16;
   const int originY = row * 16;
   for (int q = 0; q < 4; q++) {
-    const int16_t* y = codec.Work[2 + q];
+    const int16_t* y = work_[2 + q];
     const int chromaRow0 = q >= 2 ? 4 : 0;
     const int chromaCol0 = (q & 1) ? 4 : 0;
     const int x0 = originX + ((q & 1) ? (half ? 4 : 8) : 0);
@@ -174,16 +146,15 @@ inline void StorePixels(uint8_t* out, __m128i blue, __m128i green, __m128i red, 
 
 }  // namespace
 
-void StoreMacroblock(MdecCodec& codec, int column, int row) {
-  FrameImage& img = codec.Image;
+void MdecCodec::StoreMacroblock(FrameImage& img, int column, int row, bool half) const {
   // Chroma terms for all 64 chroma samples, eight at a time. When every
   // quartered sample is within +-574 the products fit 16 bits exactly.
   alignas(16) int16_t termBlue[64], termGreen[64], termRed[64];
   __m128i cr[8], cb[8];
   __m128i high = _mm_setzero_si128(), low = _mm_setzero_si128();
   for (int i = 0; i < 8; i++) {
-    cr[i] = DivPow2<2>(Load8(codec.Work[0] + 8 * i));
-    cb[i] = DivPow2<2>(Load8(codec.Work[1] + 8 * i));
+    cr[i] = DivPow2<2>(Load8(work_[0] + 8 * i));
+    cb[i] = DivPow2<2>(Load8(work_[1] + 8 * i));
     high = _mm_max_epi16(high, _mm_max_epi16(cr[i], cb[i]));
     low = _mm_min_epi16(low, _mm_min_epi16(cr[i], cb[i]));
   }
@@ -212,12 +183,11 @@ void StoreMacroblock(MdecCodec& codec, int column, int row) {
     _mm_store_si128(reinterpret_cast<__m128i*>(termGreen + 8 * i), green);
     _mm_store_si128(reinterpret_cast<__m128i*>(termRed + 8 * i), red);
   }
-  const bool half = codec.HalfWidthView;
   const int stride = img.Stride();
   const int originX = half ? column * 8 : column * 16;
   const __m128i offset = _mm_set1_epi16(128);
   for (int q = 0; q < 4; q++) {
-    const int16_t* y = codec.Work[2 + q];
+    const int16_t* y = work_[2 + q];
     const int chromaRow0 = q >= 2 ? 4 : 0;
     const bool right = q & 1;
     const int x0 = originX + (right ? (half ? 4 : 8) : 0);
@@ -248,24 +218,23 @@ void StoreMacroblock(MdecCodec& codec, int column, int row) {
   }
 }
 #else
-void StoreMacroblock(MdecCodec& codec, int column, int row) {
-  StoreMacroblockReference(codec, column, row);
+void MdecCodec::StoreMacroblock(FrameImage& img, int column, int row, bool half) const {
+  StoreMacroblockReference(img, column, row, half);
 }
 #endif
 
-int DecodeFrame(MdecCodec& codec, StrDocument& doc) {
-  const uint8_t* buffer = doc.FrameBuffer.data();
-  const size_t size = doc.FrameBuffer.size();
+int MdecCodec::DecodeFrame(std::span<const uint8_t> frame, int width, int height, bool halfWidth,
+                           FrameImage& image) {
+  const uint8_t* buffer = frame.data();
+  const size_t size = frame.size();
   int at = LocateFrameHeader(buffer, size);
   if (at < 0) return -1;
   MdecFrameHeader header = MdecFrameHeader::Parse(buffer + at);
-  codec.Version = header.Version;
-  codec.ResetPredictors();
-
-  int width = doc.ChunkHeader.Width, height = doc.ChunkHeader.Height;
+  version_ = header.Version;
+  ResetPredictors();
   if (width > kMaxFrameDimension || height > kMaxFrameDimension) return -1;
-  codec.UseFrameSize(width, height);
-  if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
+  const int columns = (width + 15) / 16, rows = (height + 15) / 16;
+  if (image.Width != columns * 16 || image.Height != rows * 16) image.LayOut(columns * 16, rows * 16);
 
   const uint8_t* codes = buffer + at + 8;
   const size_t codeBytes = size - size_t(at) - 8;
@@ -273,34 +242,26 @@ int DecodeFrame(MdecCodec& codec, StrDocument& doc) {
   for (int z = 0; z < 64; z++) scaledMatrix[z] = uint32_t(QuantMatrix[z]) * header.QuantScale;
   int position = 0;
   bool first = true;
-  for (int c = 0; c < codec.Columns; c++) {
-    for (int r = 0; r < codec.Rows; r++) {
-      if (codec.UseFastPaths) {
-        position =
-            codec.DecodeMacroblockDequantized(codes, codeBytes, position, first, scaledMatrix);
+  for (int c = 0; c < columns; c++) {
+    for (int r = 0; r < rows; r++) {
+      if (settings_.FastPaths) {
+        position = DecodeMacroblockImpl<true>(codes, codeBytes, position, first, scaledMatrix, work_);
         if (position < 0) return -1;
         first = false;
         for (int b = 0; b < 6; b++)
-          InverseTransformBlock(codec.Work[b], codec.PackedTransformsEnabled,
-                                codec.HalfWidthView && b >= 2, codec.LastScan[b]);
-        StoreMacroblock(codec, c, r);
+          transforms_.InverseBlock(work_[b], halfWidth && b >= 2, lastScan_[b]);
+        StoreMacroblock(image, c, r, halfWidth);
       } else {
-        position = codec.DecodeMacroblock(codes, codeBytes, position, first);
+        position = DecodeMacroblock(codes, codeBytes, position, first, coefs_);
         if (position < 0) return -1;
         first = false;
-        Dequantize(codec.Coefs, codec.Work, header.QuantScale);
-        InverseTransform(codec.Work, codec.PackedTransformsEnabled, codec.HalfWidthView);
-        StoreMacroblockReference(codec, c, r);
+        Dequantize(coefs_, work_, header.QuantScale);
+        transforms_.Inverse(work_, halfWidth);
+        StoreMacroblockReference(image, c, r, halfWidth);
       }
     }
   }
   return 0;
-}
-
-int ReadAndDecodeFrame(MdecCodec& codec, StrDocument& doc) {
-  int r = ReadFrame(doc);
-  if (r != 0) return r;
-  return DecodeFrame(codec, doc) != 0 ? -2 : 0;
 }
 
 }  // namespace belmora

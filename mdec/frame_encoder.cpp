@@ -1,10 +1,12 @@
-#include "mdec/frame_encoder.h"
-
+// The frame encoder: colour conversion and forward transform once per
+// frame, then trial encodings at rising quantizer scales until one fits.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "mdec/divider.h"
 #include "base/bytes.h"
+#include "mdec/codec.h"
+#include "mdec/divider.h"
 
 namespace belmora {
 
@@ -19,37 +21,27 @@ const Divider& MatrixDivider(int z) {
   return dividers[z];
 }
 
+}  // namespace
+
 // Colour conversion and forward transform of every macroblock (column-major)
 // into the scratch: the transformed blocks divided by 4, and the parts of
 // the quantization that do not depend on the scale.
-void Analyse(MdecCodec& codec, const TBmpIo& picture) {
-  auto& scratch = codec.Scratch;
-  const int columns = codec.Columns, rows = codec.Rows;
-  const int width = columns * 16, height = rows * 16;
-  scratch.Pixels.resize(size_t(width) * size_t(height) * 3);
-  uint8_t* bgr = scratch.Pixels.data();
-  if (codec.UseFastPaths) {
-    ReadFramePixels(picture, width, height, bgr);
-  } else {
-    for (int y = 0; y < height; y++)
-      for (int x = 0; x < width; x++) {
-        uint8_t px[4] = {0, 0, 0, 0};
-        picture.GetPixel(x, y, px);
-        std::memcpy(&bgr[(size_t(y) * width + x) * 3], px, 3);
-      }
-  }
+void MdecCodec::Analyse(const FrameView& picture, int columns, int rows) {
+  auto& scratch = scratch_;
+  const uint8_t* bgr = picture.Pixels;
+  const size_t stride = size_t(picture.Stride);
   scratch.Coefficients.resize(size_t(columns) * rows * 384);
   scratch.Quotients.resize(size_t(columns) * rows * 6);
   int16_t* store = scratch.Coefficients.data();
   SparseBlock* blocks = scratch.Quotients.data();
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++, store += 384, blocks += 6) {
-      Blocks6& w = codec.Work;
+      Blocks6& w = work_;
       std::memset(w[0], 0, 256);  // Cr and Cb
       for (int q = 0; q < 4; q++) {
         const int x0 = 16 * c + (q & 1) * 8, y0 = 16 * r + (q >> 1) * 8;
         for (int i = 0; i < 8; i++) {
-          const uint8_t* p = &bgr[(size_t(y0 + i) * width + x0) * 3];
+          const uint8_t* p = &bgr[size_t(y0 + i) * stride + size_t(x0) * 3];
           int16_t* cbRow = w[1] + (i / 2 + (q >= 2 ? 4 : 0)) * 8 + ((q & 1) ? 4 : 0);
           int16_t* crRow = w[0] + (cbRow - w[1]);
           for (int j = 0; j < 8; j++, p += 3) {
@@ -63,7 +55,7 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture) {
           }
         }
       }
-      ForwardTransform(w, codec.PackedTransformsEnabled);
+      transforms_.Forward(w);
       for (int b = 0; b < 6; b++) {
         int16_t* out = store + 64 * b;
         for (int i = 0; i < 64; i++) out[i] = int16_t(w[b][i] / 4);
@@ -87,16 +79,16 @@ void Analyse(MdecCodec& codec, const TBmpIo& picture) {
 
 // One trial at scale q into `buffer`; its length in bytes when it fits in
 // `capacity`, else 0.
-int Trial(MdecCodec& codec, int q, uint8_t* buffer, int capacity) {
-  const auto& scratch = codec.Scratch;
-  codec.ResetPredictors();
+int MdecCodec::Trial(int q, uint8_t* buffer, int capacity) {
+  const auto& scratch = scratch_;
+  ResetPredictors();
   const size_t macroblocks = scratch.Quotients.size() / 6;
   const Divider scale{uint32_t(q)};
   int position = 4;  // words: the header comes first
   int codes = 0;
   SparseBlock levels[6];
   for (size_t m = 0; m < macroblocks; m++) {
-    if (codec.UseFastPaths) {
+    if (settings_.FastPaths) {
       for (int b = 0; b < 6; b++) {
         const SparseBlock& in = scratch.Quotients[m * 6 + b];
         SparseBlock& out = levels[b];
@@ -110,67 +102,58 @@ int Trial(MdecCodec& codec, int q, uint8_t* buffer, int capacity) {
         }
         out.Count = uint8_t(count);
       }
-      position =
-          codec.EncodeSparseMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, levels);
+      position = EncodeSparseMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, levels);
     } else {
-      std::memcpy(codec.Work, &scratch.Coefficients[m * 384], sizeof codec.Work);
-      Quantize(codec.Work, codec.Coefs, q);
-      position = codec.EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0);
+      std::memcpy(work_, &scratch.Coefficients[m * 384], sizeof work_);
+      Quantize(work_, coefs_, q);
+      position = EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, coefs_);
     }
     if (position * 2 + 2 >= capacity) return 0;
   }
   if (macroblocks == 0) codes = 0;
-  position = codec.WriteFrameEnd(buffer, kTrialBufferSize, position);
+  position = WriteFrameEnd(buffer, kTrialBufferSize, position);
   const int length = position * 2 + 2;
   if (length >= capacity) return 0;
   MdecFrameHeader h{uint16_t(((codes + 63) >> 1) & 0xFFE0), kMdecMagic, uint16_t(q),
-                    uint16_t(codec.Version)};
+                    uint16_t(version_)};
   h.Store(buffer);
   return length;
 }
 
-}  // namespace
+EncodeStatus MdecCodec::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
+                                    EncodedFrame& out) {
+  if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
+      request.Height > kMaxFrameDimension || request.Capacity <= 0)
+    return EncodeStatus::kBadSize;
+  const int columns = (request.Width + 15) / 16, rows = (request.Height + 15) / 16;
+  if (picture.Width < columns * 16 || picture.Height < rows * 16) return EncodeStatus::kBadSize;
 
-int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
-                FrameNumbering& numbering, EncodeResult* result) {
-  VideoChunkHeader& header = doc.ChunkHeader;
-  if (header.Width > kMaxFrameDimension || header.Height > kMaxFrameDimension ||
-      header.ChunkCount == 0 || header.ChunkCount > doc.ValidChunkSectors) {
-    MessageBoxF(*doc.Messages, kMsgFrameTooLarge, int(header.ChunkCount));
-    return -1;
-  }
-  codec.UseFrameSize(header.Width, header.Height);
-  codec.Image.SetHeader(codec.Columns * 16, codec.Rows * 16);
-  if (doc.PictureWidth != header.Width || doc.PictureHeight != header.Height)
-    doc.SetPictureSize(header.Width, header.Height);
-
-  // The best trial so far, and the one being written (kept by the codec).
-  std::vector<uint8_t> best;
-  std::vector<uint8_t>& work = codec.Scratch.Trial;
+  // The best trial so far, and the one being written (kept from frame to frame).
+  std::vector<uint8_t>& best = out.Bytes;
+  std::vector<uint8_t>& work = scratch_.Trial;
   try {
     best.resize(kTrialBufferSize);
     work.resize(kTrialBufferSize);
-    codec.Version = GetU16(&header.MdecHeader[6]);
-    Analyse(codec, picture);
+    version_ = request.Version;
+    Analyse(picture, columns, rows);
   } catch (const std::bad_alloc&) {
-    MessageBoxF(*doc.Messages, "%s", kMsgEncoderNoMemory);
-    return -1;
+    return EncodeStatus::kNoMemory;
   }
 
   // Rounds of 16 scales, each a halving search: lo + 8, + 4, + 2, + 1, + 0.
-  const int capacity = header.ChunkCount * kChunkPayloadSize;
+  const int capacity = request.Capacity;
   int bestLength = 0, bestScale = 0;
-  if (result) result->Trials.clear();
+  out.Trials.clear();
   for (int base = 0; base <= 65535 && bestLength == 0; base += 16) {
     // At the largest scale every AC level is 0: the smallest encoding any
     // scale can give. When even that does not fit, no round will.
-    if (base == 16 && Trial(codec, 65535, work.data(), capacity) == 0) break;
+    if (base == 16 && Trial(65535, work.data(), capacity) == 0) break;
     int lo = base;
     for (int step = 16; step > 0; step /= 2) {
       const int q = lo + step / 2;
       if (q == 0 || q > 65535) continue;
-      if (result) result->Trials.push_back(q);
-      const int length = Trial(codec, q, work.data(), capacity);
+      out.Trials.push_back(q);
+      const int length = Trial(q, work.data(), capacity);
       if (length == 0) {
         lo = q;
         continue;
@@ -180,38 +163,10 @@ int EncodeFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
       bestScale = q;
     }
   }
-  if (bestLength == 0) {
-    MessageBoxF(*doc.Messages, "%s", kMsgNoScaleFits);
-    return -1;
-  }
-
-  std::fill(best.begin() + bestLength, best.begin() + capacity, uint8_t(0));
-  doc.FrameBuffer.swap(best);
-  if (best.size() == kTrialBufferSize)
-    work.swap(best);  // the old frame buffer: next time's trial buffer
-  header.FrameDataSize = uint32_t((bestLength + 3) & ~3);
-  std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
-  if (numbering.Renumber) {
-    header.FrameNumber = uint32_t(numbering.NextNumber);
-    numbering.NextNumber = int32_t(uint32_t(numbering.NextNumber) + 1);
-  } else {
-    numbering.NextNumber = int32_t(header.FrameNumber + 1);
-  }
-  if (numbering.NextNumber > numbering.NumberLimit) numbering.NextNumber = numbering.WrapNumber;
-  if (result) {
-    result->Scale = bestScale;
-    result->Bytes = bestLength;
-  }
-  return 0;
-}
-
-int EncodeAndStoreFrame(MdecCodec& codec, StrDocument& doc, const TBmpIo& picture,
-                        FrameNumbering& numbering, EncodeResult* result) {
-  if (RefuseIfReadOnly(doc)) return -1;
-  if (EncodeFrame(codec, doc, picture, numbering, result) != 0) return -1;
-  const int written = WriteFrame(doc);
-  if (DecodeFrame(codec, doc) != 0) return -1;
-  return written;
+  if (bestLength == 0) return EncodeStatus::kNoScaleFits;
+  out.Length = bestLength;
+  out.Scale = bestScale;
+  return EncodeStatus::kOk;
 }
 
 }  // namespace belmora

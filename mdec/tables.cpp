@@ -1,8 +1,7 @@
 #include "mdec/tables.h"
 
-#include <algorithm>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace belmora {
 
@@ -164,13 +163,18 @@ constexpr Pair kPairs[] = {
 };
 static_assert(std::size(kPairs) == 111);
 
-std::array<AcCodeRow, kAcRows> MakeAcCodeTable() {
-  std::vector<Pair> pairs(std::begin(kPairs), std::end(kPairs));
-  std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
+constexpr std::array<AcCodeRow, kAcRows> MakeAcCodeTable() {
+  // By code length, then run, then level (an insertion sort: stable, and
+  // usable at compile time).
+  std::array<Pair, std::size(kPairs)> pairs{};
+  for (size_t i = 0; i < pairs.size(); i++) pairs[i] = kPairs[i];
+  auto before = [](const Pair& a, const Pair& b) {
     if (a.Bits.size() != b.Bits.size()) return a.Bits.size() < b.Bits.size();
     if (a.Run != b.Run) return a.Run < b.Run;
     return a.Level < b.Level;
-  });
+  };
+  for (size_t i = 1; i < pairs.size(); i++)
+    for (size_t j = i; j > 0 && before(pairs[j], pairs[j - 1]); j--) std::swap(pairs[j], pairs[j - 1]);
   std::array<AcCodeRow, kAcRows> rows{};
   int n = 0;
   rows[n++] = {LeftAligned("10"), MaskOf(2), 2, 0, 0};  // end of block
@@ -186,9 +190,11 @@ std::array<AcCodeRow, kAcRows> MakeAcCodeTable() {
 
 // Fills `table` from rows [first, last] for indices [from, 255], each index
 // standing for its `bits` top bits.
-bool FillDecodeTable(std::array<AcDecodeEntry, 256>& table, int bits, int from, int first,
-                     int last) {
-  const auto& rows = AcCodeTable();
+constexpr std::array<AcCodeRow, kAcRows> kAcCodeTable = MakeAcCodeTable();
+
+constexpr bool FillDecodeTable(std::array<AcDecodeEntry, 256>& table, int bits, int from,
+                               int first, int last) {
+  const auto& rows = kAcCodeTable;
   for (int index = from; index < 256; index++) {
     uint32_t w = uint32_t(index) << (32 - bits);
     bool found = false;
@@ -204,19 +210,36 @@ bool FillDecodeTable(std::array<AcDecodeEntry, 256>& table, int bits, int from, 
 
 }  // namespace
 
+namespace {
+
+// The decoding tables, built and checked at compile time: every filled index
+// must find its row.
+struct BuiltTables {
+  AcDecodeTables Tables{};
+  bool Complete = false;
+};
+constexpr BuiltTables BuildAcDecodeTables() {
+  BuiltTables b;
+  b.Complete = FillDecodeTable(b.Tables.ByTop9, 9, 8, 3, 47) &&
+               FillDecodeTable(b.Tables.ByTop14, 14, 32, 48, 127) &&
+               FillDecodeTable(b.Tables.ByTop17, 17, 32, 128, 223);
+  return b;
+}
+constexpr BuiltTables kBuilt = BuildAcDecodeTables();
+static_assert(kBuilt.Complete, "an AC code table index matches no row");
+
+}  // namespace
+
 const std::array<AcCodeRow, kAcRows>& AcCodeTable() {
-  static const std::array<AcCodeRow, kAcRows> table = MakeAcCodeTable();
-  return table;
+  return kAcCodeTable;
 }
 
-bool BuildAcDecodeTables(AcDecodeTables& out) {
-  out = AcDecodeTables{};
-  return FillDecodeTable(out.ByTop9, 9, 8, 3, 47) &&
-         FillDecodeTable(out.ByTop14, 14, 32, 48, 127) &&
-         FillDecodeTable(out.ByTop17, 17, 32, 128, 223);
+const AcDecodeTables& AcDecodeTablesBuilt() {
+  return kBuilt.Tables;
 }
 
-std::array<AcDecodeEntry, 512> WidenFirstTable(const AcDecodeTables& tables) {
+namespace {
+constexpr std::array<AcDecodeEntry, 512> WidenFirstTable(const AcDecodeTables& tables) {
   std::array<AcDecodeEntry, 512> wide{};
   for (int i = 0; i < 256; i++) wide[i] = tables.ByTop9[i];
   for (int i = 256; i < 384; i++) wide[i] = {2, kEndOfBlockRun, 0};
@@ -224,30 +247,11 @@ std::array<AcDecodeEntry, 512> WidenFirstTable(const AcDecodeTables& tables) {
   for (int i = 448; i < 512; i++) wide[i] = {3, 0, -1};
   return wide;
 }
+constexpr std::array<AcDecodeEntry, 512> kFirstLookup = WidenFirstTable(kBuilt.Tables);
+}  // namespace
 
-const std::array<uint8_t, 64> ZigzagOrder = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-const std::array<int32_t, 64> QuantMatrix = {2,  16, 19, 22, 26, 27, 29, 34,  //
-                                             16, 16, 22, 24, 27, 29, 34, 37,  //
-                                             19, 22, 26, 27, 29, 34, 34, 38,  //
-                                             22, 22, 26, 27, 29, 34, 37, 40,  //
-                                             22, 26, 27, 29, 32, 35, 40, 48,  //
-                                             26, 27, 29, 32, 35, 40, 48, 58,  //
-                                             26, 27, 29, 34, 38, 46, 56, 69,  //
-                                             27, 29, 35, 38, 46, 56, 69, 83};
-
-const std::array<std::array<int16_t, 8>, 8> TransformMatrix = {{
-    {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096},
-    {5681, 4816, 3218, 1130, -1130, -3218, -4816, -5681},
-    {5352, 2217, -2217, -5352, -5352, -2217, 2217, 5352},
-    {4816, -1130, -5681, -3218, 3218, 5681, 1130, -4816},
-    {4096, -4096, -4096, 4096, 4096, -4096, -4096, 4096},
-    {3218, -5681, 1130, 4816, -4816, -1130, 5681, -3218},
-    {2217, -5352, 5352, -2217, -2217, 5352, -5352, 2217},
-    {1130, -3218, 4816, -5681, 5681, -4816, 3218, -1130},
-}};
+const std::array<AcDecodeEntry, 512>& WideFirstLookup() {
+  return kFirstLookup;
+}
 
 }  // namespace belmora

@@ -1,6 +1,7 @@
 #include "mdec/transform.h"
 
 #include <algorithm>
+#include <array>
 
 #include "mdec/tables.h"
 
@@ -63,8 +64,11 @@ PackedTables MakePackedTables() {
   return t;
 }
 
+// The vector loads need the tables on 16-byte boundaries.
+static_assert(alignof(PackedDirection) >= 16);
+
 const PackedTables& Tables() {
-  alignas(16) static const PackedTables tables = MakePackedTables();
+  static const PackedTables tables = MakePackedTables();
   return tables;
 }
 
@@ -134,10 +138,6 @@ void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
 
 }  // namespace
 
-const void* PackedTablesAddress() {
-  return &Tables();
-}
-
 void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale) {
   for (int blk = 0; blk < 6; blk++) {
     const int16_t* l = levels[blk];
@@ -185,17 +185,6 @@ void InverseScalarRows(int16_t* b, bool evenColumnsOnly, int inputRows) {
   }
 }
 
-// The last natural row that scan positions 0..k reach, plus one.
-struct ScanRows {
-  uint8_t Rows[64];
-  ScanRows() {
-    int rows = 0;
-    for (int k = 0; k < 64; k++) {
-      rows = std::max(rows, ZigzagOrder[k] / 8 + 1);
-      Rows[k] = uint8_t(rows);
-    }
-  }
-};
 }  // namespace
 
 void InverseTransformScalar(int16_t* b, bool evenColumnsOnly) {
@@ -249,46 +238,65 @@ void ForwardTransformPacked(int16_t* b) {
 }
 #endif
 
-void InverseTransformBlock(int16_t* b, bool packed, bool evenColumnsOnly, int last) {
-  if (last == 0) {
-    // A DC-only block is flat; the packed variant's initial shift wraps large levels.
-    int16_t v = packed ? int16_t(Wrap16(int32_t(uint32_t(uint16_t(b[0])) << 4)) >> 4) : b[0];
-    if (!packed && evenColumnsOnly) {
+namespace {
+
+// The last natural row that scan positions 0..k reach, plus one.
+constexpr std::array<uint8_t, 64> MakeScanRows() {
+  std::array<uint8_t, 64> rows{};
+  int reached = 0;
+  for (int k = 0; k < 64; k++) {
+    reached = std::max(reached, ZigzagOrder[k] / 8 + 1);
+    rows[k] = uint8_t(reached);
+  }
+  return rows;
+}
+constexpr std::array<uint8_t, 64> kScanRows = MakeScanRows();
+
+void InverseBlockScalar(int16_t* b, bool evenColumnsOnly, int last) {
+  if (last == 0) {  // DC only: a flat block
+    const int16_t v = b[0];
+    if (evenColumnsOnly) {
       for (int i = 0; i < 64; i += 2) b[i] = v;
     } else {
       std::fill(b, b + 64, v);
     }
     return;
   }
-  static const ScanRows scanRows;
-  int rows = scanRows.Rows[last];
-  if (!packed) {
-    InverseScalarRows(b, evenColumnsOnly, rows);
+  InverseScalarRows(b, evenColumnsOnly, kScanRows[last]);
+}
+
+void InverseBlockPacked(int16_t* b, bool, int last) {
+  if (last == 0) {
+    // A DC-only block is flat; the packed variant's initial shift wraps large levels.
+    std::fill(b, b + 64, int16_t(Wrap16(int32_t(uint32_t(uint16_t(b[0])) << 4)) >> 4));
     return;
   }
 #if defined(BELMORA_HAVE_SSE2)
-  PackedSse2(b, Tables().Inverse, rows);
+  PackedSse2(b, Tables().Inverse, kScanRows[last]);
 #else
-  PackedPortable(b, Tables().Inverse, rows);
+  PackedPortable(b, Tables().Inverse, kScanRows[last]);
 #endif
 }
 
-void InverseTransform(Blocks6& blocks, bool packed, bool halfWidth) {
-  for (int blk = 0; blk < 6; blk++) {
-    if (packed)
-      InverseTransformPacked(blocks[blk]);
-    else
-      InverseTransformScalar(blocks[blk], halfWidth && blk >= 2);
-  }
+void InverseScalar6(Blocks6& blocks, bool halfWidth) {
+  for (int blk = 0; blk < 6; blk++) InverseTransformScalar(blocks[blk], halfWidth && blk >= 2);
+}
+void InversePacked6(Blocks6& blocks, bool) {
+  for (auto& block : blocks) InverseTransformPacked(block);
+}
+void ForwardScalar6(Blocks6& blocks) {
+  for (auto& block : blocks) ForwardTransformScalar(block);
+}
+void ForwardPacked6(Blocks6& blocks) {
+  for (auto& block : blocks) ForwardTransformPacked(block);
 }
 
-void ForwardTransform(Blocks6& blocks, bool packed) {
-  for (int blk = 0; blk < 6; blk++) {
-    if (packed)
-      ForwardTransformPacked(blocks[blk]);
-    else
-      ForwardTransformScalar(blocks[blk]);
-  }
+}  // namespace
+
+TransformSet SelectTransforms(TransformVariant variant) {
+  if (variant == TransformVariant::kScalar)
+    return {&InverseBlockScalar, &InverseScalar6, &ForwardScalar6};
+  return {&InverseBlockPacked, &InversePacked6, &ForwardPacked6};
 }
 
 }  // namespace belmora

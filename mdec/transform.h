@@ -30,17 +30,19 @@ void ForwardTransformPackedSse2(int16_t* block);
 void InverseTransformPacked(int16_t* block);
 void ForwardTransformPacked(int16_t* block);
 
-// All six blocks of a macroblock (Cr, Cb, Y0..Y3). With the scalar variant
-// and `halfWidth`, the luma blocks compute only their even columns.
-void InverseTransform(Blocks6& blocks, bool packed, bool halfWidth);
-void ForwardTransform(Blocks6& blocks, bool packed);
-
-// The decoder's fast path, with the results of InverseTransform for one
-// block whose levels past scan position `last` were zero: only the input
-// rows that can be non-zero are worked.
-void InverseTransformBlock(int16_t* block, bool packed, bool evenColumnsOnly, int last);
-
-// Start address of the packed tables, for the start-up alignment check.
-const void* PackedTablesAddress();
+// One variant of the transforms, chosen once when a codec starts:
+// `InverseBlock` is the decoder's fast step for one block whose levels past
+// scan position `last` are zero (only the rows that can be non-zero are
+// worked; the scalar variant with `evenColumnsOnly` computes output columns
+// 0, 2, 4, 6 only); `Inverse` and `Forward` work all six blocks of a
+// macroblock (Cr, Cb, Y0..Y3), the scalar inverse with `halfWidth` computing
+// only the even columns of the luma blocks.
+enum class TransformVariant { kPacked, kScalar };
+struct TransformSet {
+  void (*InverseBlock)(int16_t* block, bool evenColumnsOnly, int last);
+  void (*Inverse)(Blocks6& blocks, bool halfWidth);
+  void (*Forward)(Blocks6& blocks);
+};
+TransformSet SelectTransforms(TransformVariant variant);
 
 }  // namespace belmora

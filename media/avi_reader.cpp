@@ -13,22 +13,22 @@ int TAviIo::Open(const std::string& path) {
     case MediaError::kNone:
       break;
     case MediaError::kCannotOpen:
-      LastError = kAviCannotOpen;
+      LastError = msg::kAviCannotOpen;
       return -1;
     case MediaError::kNoVideo:
-      LastError = kAviNoVideo;
+      LastError = msg::kAviNoVideo;
       return -1;
     case MediaError::kDecoder:
-      LastError = "AVIStreamGetFrameOpen error";
+      LastError = msg::kAviFrameOpen;
       return -1;
     case MediaError::kMemory:
-      LastError = "メモリの確保に失敗しました。";
+      LastError = msg::kAviNoMemory;
       return -1;
     case MediaError::kAudio:
-      LastError = "acmStreamOpen error";
+      LastError = msg::kAcmStreamOpen;
       return -1;
     default:
-      LastError = "AVIStreamReadFormat error";
+      LastError = msg::kAviReadFormat;
       return -1;
   }
   const VideoStreamInfo& v = reader_.Video();
@@ -77,7 +77,7 @@ int TAviIo::LengthMs() const {
 TBmpIo* TAviIo::NextFrame(int* timeMs) {
   if (timeMs) *timeMs = TimeOfIndex(position_);
   if (!HasVideo || !reader_.ReadFrame(position_, Image.Pixels)) {
-    LastError = reader_.Video().Raw ? "AVIStreamRead error" : "AVIStreamGetFrame error";
+    LastError = reader_.Video().Raw ? msg::kAviRead : msg::kAviGetFrame;
     return nullptr;
   }
   position_++;
@@ -88,7 +88,7 @@ int TAviIo::ReadAudio(uint8_t* out, int length) {
   if (!HasAudio || length <= 0) return 0;
   int64_t n = reader_.ReadPcm(out, size_t(length));
   if (n < 0) {
-    LastError = "acmStreamConvert error";
+    LastError = msg::kAcmConvert;
     return -1;
   }
   if (n < length) std::memset(out + n, 0, size_t(length - n));

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "media/bmp_io.h"
 #include "platform/media_formats.h"
 #include "platform/media_reader.h"
-#include "xa/xa_codec.h"
+#include "base/sample_source.h"
 
 namespace belmora {
 
@@ -43,11 +44,7 @@ class TAviIo {
   int64_t position_ = 0;
 };
 
-// Texts of TAviIo::LastError.
-inline constexpr const char* kAviCannotOpen = "AVIファイルがオープンできません。";
-inline constexpr const char* kAviNoVideo = "VIDEOが含まれていません。";
-
-class TWavIo : public XaSampleSource {
+class TWavIo : public SamplePairSource {
  public:
   void Attach(TAviIo& source);
   int NextSample(int16_t& left, int16_t& right) override;

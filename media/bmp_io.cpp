@@ -69,31 +69,31 @@ long PaletteOffset(uint32_t headerSize) {
 
 }  // namespace
 
-int TBmpIo::ReadBmp(const std::string& path, MessageSink& sink) {
+int TBmpIo::ReadBmp(const std::string& path, Host& host) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    MessageBoxF(sink, kMsgBmpCannotOpen, path.c_str());
+    Show(host, msg::kBmpCannotOpen, path.c_str());
     return -1;
   }
-  auto fail = [&](const char* message) {
-    if (message) MessageBoxF(sink, "%s", message);
+  auto fail = [&](const Message& message) {
+    Show(host, message);
     std::fclose(f);
     return -1;
   };
   uint8_t fileHeader[14];
-  if (!ReadExactly(f, fileHeader, 14)) return fail(kMsgBmpReadError);
+  if (!ReadExactly(f, fileHeader, 14)) return fail(msg::kBmpReadError);
   if (fileHeader[0] != 'B' || fileHeader[1] != 'M') {
-    MessageBoxF(sink, "%s", kMsgNotBmp);
-    return fail(kMsgBmpReadError);
+    Show(host, msg::kNotBmp);
+    return fail(msg::kBmpReadError);
   }
   const uint32_t pixelOffset = GetU32(fileHeader + 10);
   uint8_t info[40];
-  if (!ReadExactly(f, info, 40)) return fail(kMsgBmpReadError);
+  if (!ReadExactly(f, info, 40)) return fail(msg::kBmpReadError);
   Header = BitmapInfoHeader::Parse(info);
   Masks = {};
   // Run-length and other compressed rows would be misread: refused.
   if (Header.Compression != kBiRgb && Header.Compression != kBiBitfields)
-    return fail(kMsgBmpCompressed);
+    return fail(msg::kBmpCompressed);
 
   if (Header.ColorsUsed > 256) Header.ColorsUsed = 256;
   if (Header.ColorsUsed == 0 && Header.BitCount <= 8) Header.ColorsUsed = 1u << Header.BitCount;
@@ -103,29 +103,29 @@ int TBmpIo::ReadBmp(const std::string& path, MessageSink& sink) {
     // short header and inside a longer one alike.
     uint8_t masks[12];
     if (std::fseek(f, 54, SEEK_SET) != 0 || !ReadExactly(f, masks, 12))
-      return fail(kMsgBmpReadError);
+      return fail(msg::kBmpReadError);
     Masks = {GetU32(masks), GetU32(masks + 4), GetU32(masks + 8)};
   } else if (Header.BitCount <= 8 && Header.ColorsUsed > 0) {
     uint8_t entries[256 * 4];
     if (std::fseek(f, tableAt, SEEK_SET) != 0 || !ReadExactly(f, entries, Header.ColorsUsed * 4))
-      return fail(kMsgBmpReadError);
+      return fail(msg::kBmpReadError);
     for (uint32_t i = 0; i < Header.ColorsUsed; i++)
       std::memcpy(Palette[i].data(), entries + 4 * i, 4);
   }
-  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(kMsgBmpReadError);
+  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(msg::kBmpReadError);
   // Every row the picture has must be in the file, whatever the header's
   // image size says.
   const int64_t needed = int64_t(Stride()) * Rows();
   if (Header.Width <= 0 || needed <= 0 || needed > (int64_t(1) << 31))
-    return fail(kMsgBmpReadError);
+    return fail(msg::kBmpReadError);
   if (Header.ImageSize == 0) Header.ImageSize = uint32_t(needed);
   const size_t size = size_t(std::max<int64_t>(needed, Header.ImageSize));
   try {
     Pixels.assign(size, 0);
   } catch (const std::bad_alloc&) {
-    return fail(kMsgBmpNoMemory);
+    return fail(msg::kBmpNoMemory);
   }
-  if (!ReadExactly(f, Pixels.data(), size_t(needed))) return fail(kMsgBmpReadError);
+  if (!ReadExactly(f, Pixels.data(), size_t(needed))) return fail(msg::kBmpReadError);
   std::fclose(f);
   return 0;
 }
@@ -145,7 +145,7 @@ int TBmpIo::CopyDibHeader(const uint8_t* dib) {
   return 0;
 }
 
-int TBmpIo::AllocPixels(MessageSink& sink) {
+int TBmpIo::AllocPixels(Host& host) {
   Header.Size = 40;
   Header.Planes = 1;
   Header.Compression = 0;
@@ -153,7 +153,7 @@ int TBmpIo::AllocPixels(MessageSink& sink) {
   try {
     Pixels.assign(Header.ImageSize, 0);
   } catch (const std::bad_alloc&) {
-    MessageBoxF(sink, "%s", "メモリが確保できません。");
+    Show(host, msg::kNoMemory);
     return -1;
   }
   return 0;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_sink.h"
+#include "base/messages.h"
 
 namespace belmora {
 
@@ -30,11 +30,6 @@ struct BitmapInfoHeader {
 
 inline constexpr uint32_t kBiRgb = 0, kBiBitfields = 3;
 
-inline constexpr const char* kMsgBmpCannotOpen = "%sがオープンできません";
-inline constexpr const char* kMsgBmpReadError = "読み取りエラー";
-inline constexpr const char* kMsgNotBmp = "BMP形式ではありません。";
-inline constexpr const char* kMsgBmpNoMemory = "メモリが確保できません";
-inline constexpr const char* kMsgBmpCompressed = "圧縮されたBMP形式には対応していません。";
 
 class TBmpIo {
  public:
@@ -47,11 +42,11 @@ class TBmpIo {
   // when the picture has none.
   std::array<uint32_t, 3> Masks{};
 
-  int ReadBmp(const std::string& path, MessageSink& sink);
+  int ReadBmp(const std::string& path, Host& host);
   // Takes a DIB header followed by its palette (at most 256 entries).
   int CopyDibHeader(const uint8_t* dib);
   // A black picture of the size and bit count set in Header.
-  int AllocPixels(MessageSink& sink);
+  int AllocPixels(Host& host);
   // The colour of frame pixel (x, y): blue, green, red, and (for palette
   // pictures) the palette's fourth byte. Outside the picture: black.
   void GetPixel(int x, int y, uint8_t out[4]) const;

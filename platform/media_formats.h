@@ -61,8 +61,6 @@ struct AudioFormatTag {
   std::vector<WaveFormat> Formats;
 };
 
-// Results of the format choosers, as the dialogs tell them apart.
-inline constexpr int kChooseOk = 0, kChooseNoDriver = 6, kChooseCancelled = 515;
 
 // What the linked FFmpeg offers, only the entries whose encoder exists.
 std::vector<VideoCompressorInfo> VideoCompressors();

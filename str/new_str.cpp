@@ -16,8 +16,8 @@ int CreateStrFile(StrDocument& doc, const std::string& path) {
   doc.AudioChannelCount = 0;
   doc.SpeedFactor = 2;
   doc.SectorCount = 0;
-  doc.DataOffset = 8;
-  doc.SectorSize = 2336;
+  doc.DataOffset = kLayout2336.DataOffset;
+  doc.SectorSize = kLayout2336.SectorSize;
   doc.CurrentSector = 0;
   doc.LastFrameSector = 0;
   doc.FirstFrameNumber = 1;
@@ -45,24 +45,28 @@ unsigned Hex(const std::string& s) {
 }
 }  // namespace
 
-int TForm4::OKButtonClick(StrDocument& doc) {
-  doc.ChunkHeader.Status = uint16_t((Hex(Edit2) * 256) | Hex(Edit1));
-  doc.ChunkHeader.Type = uint16_t((Hex(Edit4) * 256) | Hex(Edit3));
-  doc.SpeedFactor = ComboBox1 == "1x" ? 1 : 2;
+NewStrOptions TForm4::OKButtonClick() const {
+  NewStrOptions o;
+  o.Status = uint16_t((Hex(Edit2) * 256) | Hex(Edit1));
+  o.Type = uint16_t((Hex(Edit4) * 256) | Hex(Edit3));
+  o.SpeedFactor = ComboBox1 == "1x" ? 1 : 2;
   int trailing = 0;
-  doc.TrailingSectors = std::sscanf(Edit5.c_str(), "%d", &trailing) == 1 ? trailing : 0;
-  if (ComboBox2 == "2048") {
-    doc.DataOffset = 0;
-    doc.SectorSize = 2048;
-  } else if (ComboBox2 == "2352(RIFF)") {
-    doc.DataOffset = 68;
-    doc.SectorSize = 2352;
-    doc.HasRiffHeader = true;
+  o.TrailingSectors = std::sscanf(Edit5.c_str(), "%d", &trailing) == 1 ? trailing : 0;
+  o.Layout = ComboBox2 == "2048" ? kLayout2048 : ComboBox2 == "2352(RIFF)" ? kLayout2352 : kLayout2336;
+  return o;
+}
+
+int ApplyNewStrOptions(StrDocument& doc, const NewStrOptions& o) {
+  doc.ChunkHeader.Status = o.Status;
+  doc.ChunkHeader.Type = o.Type;
+  doc.SpeedFactor = o.SpeedFactor;
+  doc.TrailingSectors = o.TrailingSectors;
+  doc.SectorSize = o.Layout.SectorSize;
+  doc.DataOffset = o.Layout.DataOffset;
+  doc.HasRiffHeader = o.Layout == kLayout2352;
+  if (doc.HasRiffHeader) {
     auto header = MakeCdxaHeader();
     if (!doc.File.WriteAt(0, header.data(), header.size())) return -1;
-  } else {
-    doc.DataOffset = 8;
-    doc.SectorSize = 2336;
   }
   return 0;
 }

@@ -1,4 +1,5 @@
-// Creating an empty STR file, and the logic of the "Novo STR" dialog.
+// Creating an empty STR file, the choices a new file is made with, and the
+// logic of the "Novo STR" dialog that offers them.
 #pragma once
 
 #include <string>
@@ -8,7 +9,20 @@
 namespace belmora {
 
 // Creates (or truncates) `path` and resets the document for a new file.
-int CreateStrFile(StrDocument& doc, const std::string& path);
+[[nodiscard]] int CreateStrFile(StrDocument& doc, const std::string& path);
+
+// How a new file is laid out.
+struct NewStrOptions {
+  SectorLayout Layout = kLayout2336;  // kLayout2352 brings the CDXA header
+  int SpeedFactor = 2;
+  uint16_t Status = 0x0160;  // first two words of every chunk header
+  uint16_t Type = kFrameChunkType;
+  int32_t TrailingSectors = 0;  // filler sectors after the last frame
+};
+
+// Takes the choices into the new document; the 2352 layout writes its
+// header at once. -1 when that write failed.
+[[nodiscard]] int ApplyNewStrOptions(StrDocument& doc, const NewStrOptions& options);
 
 struct TForm4 {
   std::string ComboBox1;  // "1x", "2x"
@@ -16,9 +30,9 @@ struct TForm4 {
   std::string Edit1, Edit2, Edit3, Edit4, Edit5;
 
   void FormShow();
-  // Stores the choices in the document; the 2352 layout writes its header.
-  // -1 when that write failed.
-  int OKButtonClick(StrDocument& doc);
+  // The choices as the edits give them (hexadecimal header bytes, decimal
+  // count; text that does not parse gives 0).
+  NewStrOptions OKButtonClick() const;
 };
 
 }  // namespace belmora

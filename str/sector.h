@@ -18,6 +18,16 @@ inline constexpr int kSectorImageSize = 2336;  // subheader, copy, 2328 data byt
 inline constexpr int kXaDataSize = 2328;
 inline constexpr int kCdxaHeaderSize = 44;
 inline constexpr int kSectorsPerSecond = 75;  // at single speed
+inline constexpr int kCdxaDataOffset = kCdxaHeaderSize + 24;  // 68
+
+// How far the scans look: the first frame start and the picture size within
+// the first 40 sectors, a frame start within 150 sectors, the audio channels
+// and the speed within the first 32 sectors, two audio sectors of one channel
+// within the first 150.
+inline constexpr int kFrameStartWindow = 40;
+inline constexpr int kFrameSearchWindow = 150;
+inline constexpr int kOpenScanSectors = 32;
+inline constexpr int kInterleaveScanSectors = 150;
 
 struct SectorLayout {
   int SectorSize;
@@ -27,9 +37,15 @@ struct SectorLayout {
 
 inline constexpr SectorLayout kLayout2048{2048, 0};
 inline constexpr SectorLayout kLayout2336{2336, 8};
-inline constexpr SectorLayout kLayout2352{2352, 68};
+inline constexpr SectorLayout kLayout2352{2352, kCdxaDataOffset};
 // Raw 2352-byte sectors without the RIFF header, as disc tools write them.
 inline constexpr SectorLayout kLayout2352Raw{2352, 24};
+
+// Bytes of a stored sector in front of its user data: sync header and
+// subheaders (2352), subheaders (2336), nothing (2048).
+inline int BytesBeforeUserData(int sectorSize) {
+  return sectorSize == 2352 ? 24 : sectorSize == 2336 ? 8 : 0;
+}
 
 // File offset of the user data of sector n.
 inline int64_t UserDataOffset(const SectorLayout& l, int64_t n) {
@@ -47,8 +63,7 @@ inline int64_t SectorImageOffset(const SectorLayout& l, int64_t n) {
 // File offset where sector n as stored begins: its sync header (2352), its
 // subheader (2336), its user data (2048).
 inline int64_t SectorStartOffset(const SectorLayout& l, int64_t n) {
-  const int before = l.SectorSize == 2352 ? 24 : l.SectorSize == 2336 ? 8 : 0;
-  return UserDataOffset(l, n) - before;
+  return UserDataOffset(l, n) - BytesBeforeUserData(l.SectorSize);
 }
 
 // The 44-byte RIFF "CDXA" header of 2352-byte files, both sizes as given.
@@ -80,31 +95,38 @@ inline constexpr uint8_t kSubmodeTrigger = 0x10;
 inline constexpr uint8_t kSubmodeForm2 = 0x20;
 inline constexpr uint8_t kSubmodeRealTime = 0x40;
 
+inline constexpr Subheader kFillerSubheader{1, 0, 0, 0};
+
 inline bool IsSkippedSector(const Subheader& s) {
-  return (s.Submode & 0x30) != 0 ||
-         (s.FileNumber == 1 && s.Channel == 0 && s.Submode == 0 && s.CodingInfo == 0);
+  return (s.Submode & (kSubmodeTrigger | kSubmodeForm2)) != 0 || s == kFillerSubheader;
 }
 inline bool IsAudioSector(const Subheader& s) {
-  return (s.Submode & 0x70) == 0x60;
+  return (s.Submode & (kSubmodeRealTime | kSubmodeForm2 | kSubmodeTrigger)) ==
+         (kSubmodeRealTime | kSubmodeForm2);
 }
 
-inline constexpr Subheader kVideoSubheader{1, 1, 0x48, 0};
-inline constexpr Subheader kFillerSubheader{1, 0, 0, 0};
+inline constexpr Subheader kVideoSubheader{1, 1, kSubmodeRealTime | kSubmodeData, 0};
 inline Subheader AudioSubheader(int channel, int coding) {
-  return {1, uint8_t(channel), 0x64, uint8_t(coding)};
+  return {1, uint8_t(channel), kSubmodeRealTime | kSubmodeForm2 | kSubmodeAudio, uint8_t(coding)};
 }
 
 // CodingInfo bits.
+inline constexpr int kCodingStereoBit = 0x01;
+inline constexpr int kCodingHalfRateBit = 0x04;  // 18.9 kHz
 inline bool IsStereo(int coding) {
-  return coding & 1;
+  return coding & kCodingStereoBit;
 }
 inline bool IsHalfRate(int coding) {
-  return coding & 4;
-}  // 18.9 kHz
+  return coding & kCodingHalfRateBit;
+}
 inline constexpr int kCoding378Stereo = 0x01;
 inline constexpr int kCoding378Mono = 0x00;
 inline constexpr int kCoding189Stereo = 0x05;
 inline constexpr int kCoding189Mono = 0x04;
+// The CodingInfo of a sound format.
+inline int CodingFor(bool highRate, bool stereo) {
+  return (highRate ? 0 : kCodingHalfRateBit) | (stereo ? kCodingStereoBit : 0);
+}
 
 // Sectors between two audio sectors of one channel.
 inline int InterleaveFor(int speedFactor, int coding) {
@@ -132,8 +154,10 @@ struct VideoChunkHeader {
 };
 
 // The full test for the first sector of a frame (ChunkNumber 0 checked by the caller).
+inline constexpr uint16_t kFrameChunkStatus = 0x60;  // Status & 0xF0 of a frame chunk
+inline constexpr uint16_t kFrameChunkType = 0x8001;
 inline bool IsFrameStartHeader(const VideoChunkHeader& h) {
-  return (h.Status & 0xF0) == 0x60 && h.Type == 0x8001 && h.ChunkCount != 0;
+  return (h.Status & 0xF0) == kFrameChunkStatus && h.Type == kFrameChunkType && h.ChunkCount != 0;
 }
 
 // What the first 2048 bytes of a file say about it.

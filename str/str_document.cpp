@@ -40,7 +40,7 @@ std::string FullPath(const std::string& path) {
 
 bool RefuseIfReadOnly(StrDocument& doc) {
   if (!doc.ReadOnly) return false;
-  MessageBoxF(*doc.Messages, "%s", kMsgReadOnly);
+  Show(*doc.Ui, msg::kReadOnly);
   return true;
 }
 
@@ -79,10 +79,10 @@ int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
   return 0;
 }
 
-// The first frame start among sectors 0..39, for files whose first sector
-// says nothing about the picture; false when there is none.
+// The first frame start within the first sectors, for files whose first
+// sector says nothing about the picture; false when there is none.
 bool FindPictureSize(StrDocument& doc, int& width, int& height) {
-  for (int32_t s = 0; s < 40; s++) {
+  for (int32_t s = 0; s < kFrameStartWindow; s++) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return false;
     if (IsSkippedSector(sub)) continue;
@@ -98,11 +98,11 @@ bool FindPictureSize(StrDocument& doc, int& width, int& height) {
 }
 
 // The speed implied by the distance between the first two audio sectors of
-// one channel within the first 150 sectors; 0 when that says nothing.
+// one channel near the start; 0 when that says nothing.
 int SpeedFromInterleave(StrDocument& doc) {
   int32_t first = -1;
   Subheader firstSub;
-  for (int32_t s = 0; s < 150; s++) {
+  for (int32_t s = 0; s < kInterleaveScanSectors; s++) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return 0;
     if (!IsAudioSector(sub)) continue;
@@ -120,10 +120,10 @@ int SpeedFromInterleave(StrDocument& doc) {
   return 0;
 }
 
-// The specified speed rule on the first audio sector among sectors 0..31;
-// -1 on a short read.
+// The speed judged from where the first audio sector of the first sectors
+// lies; -1 on a short read.
 int SpeedFromFirstAudio(StrDocument& doc) {
-  for (int32_t i = 0; i < 32; i++) {
+  for (int32_t i = 0; i < kOpenScanSectors; i++) {
     Subheader sub;
     if (!ReadSubheader(doc, i, sub)) return -1;
     if (!IsAudioSector(sub)) continue;
@@ -160,13 +160,13 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   doc.FrameBuffer.assign(kFrameBufferSize, 0);
   doc.ValidChunkSectors = 0;
 
-  uint8_t head[2048] = {};
+  uint8_t head[kUserDataSize] = {};
   int64_t size = doc.File.Size();
   if (size < 0) return FailOpen(doc);
   doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)));
   auto detected = DetectLayout(head);
   if (!detected) {
-    MessageBoxF(*doc.Messages, "%s", kMsgUnknownFormat);
+    Show(*doc.Ui, msg::kUnknownFormat);
     return FailOpen(doc);
   }
   doc.SectorSize = detected->Layout.SectorSize;
@@ -178,7 +178,7 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
 
   doc.AudioChannelCount = 0;
   if (doc.HasSubheaders()) {
-    for (int32_t s = 0; s < 32; s++) {
+    for (int32_t s = 0; s < kOpenScanSectors; s++) {
       Subheader sub;
       if (!ReadSubheader(doc, s, sub)) return FailOpen(doc);
       if (!IsAudioSector(sub)) continue;
@@ -264,7 +264,7 @@ int FindFrameStart(StrDocument& doc, int32_t sector) {
     doc.CurrentSector = sector;
     return 0;
   }
-  for (int32_t i = 0; i < 40; i++) {
+  for (int32_t i = 0; i < kFrameStartWindow; i++) {
     int r = IsChunkZero(doc, sector + i);
     if (r < 0) return -1;
     if (r == 1) {
@@ -276,7 +276,7 @@ int FindFrameStart(StrDocument& doc, int32_t sector) {
 }
 
 int FindPreviousFrame(StrDocument& doc) {
-  for (int32_t i = 0; i < 150; i++) {
+  for (int32_t i = 0; i < kFrameSearchWindow; i++) {
     int32_t s = doc.CurrentSector - 1 - i;
     if (s < 0) return -1;
     int r = IsChunkZero(doc, s);
@@ -292,7 +292,7 @@ int FindPreviousFrame(StrDocument& doc) {
 int ReadFrame(StrDocument& doc) {
   int32_t s = doc.CurrentSector;
   bool found = false;
-  for (int examined = 0; examined < 150; examined++, s++) {
+  for (int examined = 0; examined < kFrameSearchWindow; examined++, s++) {
     if (s < 0 || s >= doc.SectorCount) return -1;
     if (doc.HasSubheaders()) {
       Subheader sub;
@@ -305,7 +305,7 @@ int ReadFrame(StrDocument& doc) {
     if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
     if (doc.ChunkHeader.ChunkNumber != 0) continue;
     if (doc.ChunkHeader.ChunkCount > kMaxChunks) {
-      MessageBoxF(*doc.Messages, kMsgFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
+      Show(*doc.Ui, msg::kFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
       return -1;
     }
     if (IsFrameStartHeader(doc.ChunkHeader)) {
@@ -345,7 +345,7 @@ int WriteFrame(StrDocument& doc) {
   if (RefuseIfReadOnly(doc)) return -1;
   int count = doc.ChunkHeader.ChunkCount;
   if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
-    MessageBoxF(*doc.Messages, kMsgFrameTooLarge, count);
+    Show(*doc.Ui, msg::kFrameTooLarge, count);
     return -1;
   }
   uint8_t header[kChunkHeaderSize];

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_sink.h"
+#include "base/host.h"
+#include "base/messages.h"
 #include "str/sector.h"
 #include "str/sector_file.h"
 
@@ -49,19 +50,10 @@ class ScopedAudioHook {
   AudioSectorHook local_;
 };
 
-// Messages of this subsystem.
-// The viewer's report of a file that does not open as an STR.
-inline constexpr const char* kMsgCannotOpenStr = "オープンできません。";
-inline constexpr const char* kMsgUnknownFormat = "不明なフォーマットです。";
-inline constexpr const char* kMsgFrameTooLarge = "フレームのサイズが大きすぎます。(%d)";
-inline constexpr const char* kMsgReadOnly =
-    "このファイルは読み取り専用で開かれているため、書き込めません。";
-
 struct StrDocument {
-  // Messages go to `sink`; `hook` is the application's audio sector slot
+  // Messages go to `host`; `hook` is the application's audio sector slot
   // (may be null where no conversion ever runs).
-  explicit StrDocument(MessageSink& sink, AudioSectorHook* hook = nullptr)
-      : Messages(&sink), Hook(hook) {}
+  explicit StrDocument(Host& host, AudioSectorHook* hook = nullptr) : Ui(&host), Hook(hook) {}
   StrDocument(const StrDocument&) = delete;
   StrDocument& operator=(const StrDocument&) = delete;
 
@@ -104,7 +96,7 @@ struct StrDocument {
   // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
   bool HasRiffHeader = false;
 
-  MessageSink* Messages;
+  Host* Ui;
   AudioSectorHook* Hook;
 
   bool IsOpen() const { return File.IsOpen(); }
@@ -116,13 +108,13 @@ struct StrDocument {
 
 // Opens for reading and writing, falling back to read-only where the file or
 // medium allows no writing; `readOnly` asks for read-only from the start.
-int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);
+[[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);
 void CloseStrFile(StrDocument& doc);
-int FindLastFrame(StrDocument& doc);
-int FindFrameStart(StrDocument& doc, int32_t sector);
-int FindPreviousFrame(StrDocument& doc);
-int ReadFrame(StrDocument& doc);
-int WriteFrame(StrDocument& doc);
+[[nodiscard]] int FindLastFrame(StrDocument& doc);
+[[nodiscard]] int FindFrameStart(StrDocument& doc, int32_t sector);
+[[nodiscard]] int FindPreviousFrame(StrDocument& doc);
+[[nodiscard]] int ReadFrame(StrDocument& doc);
+[[nodiscard]] int WriteFrame(StrDocument& doc);
 
 // Reports, once, that a read-only document cannot be written; true when the
 // caller must stop.
@@ -132,7 +124,7 @@ bool RefuseIfReadOnly(StrDocument& doc);
 std::string FullPath(const std::string& path);
 
 // Sector-level reads used by the scans: false on a short read.
-bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
-bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out);
+[[nodiscard]] bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
+[[nodiscard]] bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out);
 
 }  // namespace belmora

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <filesystem>
 #include <random>
 
@@ -13,7 +16,7 @@
 #include "tests/support/audio.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_host.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -21,6 +24,30 @@ namespace belmora {
 namespace {
 
 constexpr int kW = 320, kH = 240;
+
+// The choices of a conversion as options records: the defaults, changed
+// by the test.
+struct TestChooser : AviToStrChooser {
+  bool ChooseNewStr(NewStrOptions& o) override {
+    o = NewStrOptions{};
+    if (editNewStr) editNewStr(o);
+    return true;
+  }
+  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                      AviToStrOptions& o) override {
+    o = DefaultAviToStrOptions(doc, in, rebuild);
+    if (edit) edit(o);
+    chosen = o;
+    return true;
+  }
+  std::optional<bool> ResizeAnswer() override { return resize; }
+
+  bool rebuild = false;
+  std::optional<bool> resize;
+  std::function<void(NewStrOptions&)> editNewStr;
+  std::function<void(AviToStrOptions&)> edit;
+  AviToStrOptions chosen;
+};
 
 // AVI frame i is flat grey at level 20 + 10 (i mod 20), readable after coding.
 std::vector<uint8_t> GreyRows(int i) {
@@ -75,11 +102,9 @@ class AviToStrTest : public ::testing::Test {
   void OpenMovie(const test::MovieSpec& m) {
     test::BuildMovie(m).Write(str);
     ASSERT_EQ(OpenStrFile(doc, str), 0);
-    InitCodec(codec, ui);
   }
   AviToStrContext Context() {
-    return AviToStrContext{doc, codec, encoder, numbering,      settings,
-                           ui,  start, end,     ImagePosition{}};
+    return AviToStrContext{doc, codec, encoder, numbering, ui, start, end, ImagePosition{}};
   }
   // The green level at (x, y) of the frame at or after `sector`, decoded.
   int LevelAt(int32_t sector, int x = 100, int y = 100) {
@@ -90,13 +115,14 @@ class AviToStrTest : public ::testing::Test {
 
   std::string dir = test::TempPath("a2s");
   std::string str = dir + "/movie.str";
-  test::RecordingUi ui;
+  test::RecordingHost ui;
   AudioSectorHook hook;
   StrDocument doc{ui, &hook};
-  MdecCodec codec;
+  FrameCodec codec;
   XaEncoderState encoder;
   FrameNumbering numbering;
   AviToStrSettings settings;
+  TestChooser chooser;
   int32_t start = 0, end = 0;
   std::vector<int16_t> left, right;
   std::vector<std::vector<uint8_t>> pictures;
@@ -105,7 +131,8 @@ class AviToStrTest : public ::testing::Test {
 TEST_F(AviToStrTest, NewFileLayout) {
   std::string avi = MakeAvi(30, 15, true);
   auto c = Context();
-  ASSERT_EQ(CreateStrFromAvi(c, str, avi), 0) << (ui.messages.empty() ? "" : ui.messages[0]);
+  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0)
+      << (ui.messages.empty() ? "" : ui.messages[0]);
   // 2336 sectors at double speed by default, 37.8 kHz stereo from 44.1 kHz sound.
   EXPECT_EQ(doc.SectorSize, 2336);
   EXPECT_EQ(doc.AudioCodings[0], kCoding378Stereo);
@@ -134,7 +161,6 @@ TEST_F(AviToStrTest, NewFileLayout) {
   }
   EXPECT_EQ(frames, 46);
   EXPECT_EQ(doc.LastFrameNumber, 10015);  // tail frames numbered from Nº Quadro 10000
-  InitCodec(codec, ui);
   EXPECT_LT(LevelAt(doc.LastFrameSector), 5);  // black after the AVI's end
   EXPECT_EQ(FrameOfGrey(LevelAt(100)), 10);
 }
@@ -153,7 +179,7 @@ TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
   start = 0;
   end = 50;  // before the last frame: no length question
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
   EXPECT_TRUE(ui.questions.empty());
   std::vector<int> chosen;
   for (int s = 0; s <= 50; s += 10) chosen.push_back(FrameOfGrey(LevelAt(s)));
@@ -174,11 +200,10 @@ TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
   test::BuildMovie(m).Write(str);
   auto before = test::ReadFileBytes(str);
   ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
   start = 50;
   end = 150;
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
   CloseStrFile(doc);
   auto after = test::ReadFileBytes(str);
   ASSERT_EQ(after.size(), before.size());
@@ -203,19 +228,11 @@ TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
   test::BuildMovie(m).Write(str);
   auto before = test::ReadFileBytes(str);
   ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
   start = 0;
   end = 100;
-  struct KeepSound : test::RecordingUi {
-    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
-      s.FormShow(d);
-      s.AudioFormSel = 1;  // "元の音声のまま"
-      return s.Button1Click(d, *this);
-    }
-  } keep;
-  AviToStrContext c{doc, codec, encoder, numbering, settings, keep, start, end, ImagePosition{}};
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
-  EXPECT_TRUE(settings.NoAudio);
+  chooser.edit = [](AviToStrOptions& o) { o.NoAudio = true; };
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
   CloseStrFile(doc);
   auto after = test::ReadFileBytes(str);
   for (int s = 0; s < int(after.size() / 2336); s++) {
@@ -237,9 +254,9 @@ TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
   end = doc.LastFrameSector;
   ui.answerYes = true;
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
-  ASSERT_EQ(ui.questions.size(), 1u);
-  EXPECT_EQ(ui.questions[0], kMsgShorten);
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_EQ(ui.questions.size(), 1u);  // asked, as the chooser has no answer
+  EXPECT_EQ(ui.questions[0], msg::kShorten.Text);
   // 10 frames of 15 fps plus 15 tail frames at double speed: T = 100 + 150 = 250.
   CloseStrFile(doc);
   auto bytes = test::ReadFileBytes(str);
@@ -265,8 +282,8 @@ TEST_F(AviToStrTest, CancelWhileLengthening) {
   ui.answerYes = true;
   ui.cancelAfter = 15;
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
-  EXPECT_EQ(ui.questions[0], kMsgLengthen);
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  EXPECT_EQ(ui.questions[0], msg::kLengthen.Text);
   // 15 frames converted: the file ends after frame 15's sectors and two fillers.
   EXPECT_EQ(doc.SectorCount, 150 + 2);
   EXPECT_EQ(int64_t(std::filesystem::file_size(str)), int64_t(152) * 2336);
@@ -282,24 +299,18 @@ TEST_F(AviToStrTest, NumberingWraps) {
   ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
   start = 0;
   end = 60;
-  struct Renumber : test::RecordingUi {
-    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
-      s.FormShow(d);
-      s.FrameOrgChk = false;
-      s.FrameOrgChkClick();
-      s.StartNoEdit = "5";
-      s.MinNoEdit = "1";
-      s.MaxNoEdit = "7";
-      return s.Button1Click(d, *this);
-    }
-  } renumber;
-  AviToStrContext c{doc,      codec, encoder, numbering,      settings,
-                    renumber, start, end,     ImagePosition{}};
-  ASSERT_EQ(ConvertAviToStr(c, avi, false), 0);
+  chooser.edit = [](AviToStrOptions& o) {
+    o.KeepFrameNumbers = false;
+    o.StartNumber = 5;
+    o.MinNumber = 1;
+    o.MaxNumber = 7;
+  };
+  auto c = Context();
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
   std::vector<uint32_t> numbers;
   for (int s = 0; s <= 60; s += 10) {
     doc.CurrentSector = s;
-    ReadFrame(doc);
+    ASSERT_EQ(ReadFrame(doc), 0);
     numbers.push_back(doc.ChunkHeader.FrameNumber);
   }
   EXPECT_EQ(numbers, (std::vector<uint32_t>{5, 6, 7, 1, 2, 3, 4}));
@@ -312,31 +323,22 @@ TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
   m.ChunkPattern = {10};
   test::BuildMovie(m).Write(str);
   auto before = test::ReadFileBytes(str);
-  struct Rate : test::RecordingUi {
-    std::string fps;
-    bool ShowSettingsDialog(AviToStrSettings& s, const StrDocument& d) override {
-      s.FormShow(d);
-      s.SectorChk = true;
-      s.SectorChkClick(d);
-      s.FPSEdit = fps;
-      return s.Button1Click(d, *this);
-    }
-  } rate;
-  for (const char* fps : {"0", "-15", "abc", "2"}) {  // 2 fps: 75 sectors a frame
-    rate.fps = fps;
+  chooser.rebuild = true;
+  for (double fps : {0.0, -15.0, std::nan(""), 2.0}) {  // 2 fps: 75 sectors a frame
+    chooser.edit = [fps](AviToStrOptions& o) { o.FrameRate = fps; };
     ASSERT_EQ(OpenStrFile(doc, str), 0);
     start = 0;
     end = doc.LastFrameSector;
-    AviToStrContext c{doc, codec, encoder, numbering, settings, rate, start, end, ImagePosition{}};
-    EXPECT_EQ(ConvertAviToStr(c, avi, false), -1) << fps;
+    auto c = Context();
+    EXPECT_EQ(ConvertAviToStr(c, avi, chooser), -1) << fps;
     CloseStrFile(doc);
     EXPECT_EQ(test::ReadFileBytes(str), before) << fps;
   }
   // A read-only document is refused before anything else.
   ASSERT_EQ(OpenStrFile(doc, str, true), 0);
   auto c = Context();
-  EXPECT_EQ(ConvertAviToStr(c, avi, false), -1);
-  EXPECT_EQ(ui.messages.back(), kMsgReadOnly);
+  EXPECT_EQ(ConvertAviToStr(c, avi, chooser), -1);
+  EXPECT_EQ(ui.messages.back(), msg::kReadOnly.Text);
 }
 
 TEST_F(AviToStrTest, SettingsDialogDefaults) {
@@ -348,10 +350,8 @@ TEST_F(AviToStrTest, SettingsDialogDefaults) {
   test::BuildMovie(m).Write(str);
   ASSERT_EQ(OpenStrFile(doc, str), 0);
   doc.CurrentSector = 0;
-  ReadFrame(doc);
-  settings.AviFrameRate = 29.97;
-  settings.StrFrameRate = 15;
-  settings.AviHasAudio = false;
+  ASSERT_EQ(ReadFrame(doc), 0);
+  settings.Inputs = {false, 29.97, 15, false};
   settings.FormShow(doc);
   EXPECT_EQ(settings.MaxNoEdit, "6");  // numbers 1 to 50
   EXPECT_EQ(settings.Label11, "方法");
@@ -362,7 +362,7 @@ TEST_F(AviToStrTest, SettingsDialogDefaults) {
   EXPECT_FALSE(settings.FPSEditEnabled);
   settings.AudioFormSel = 0;
   EXPECT_FALSE(settings.Button1Click(doc, ui));  // the warning, declined
-  EXPECT_EQ(ui.questions.back(), kMsgNoAviSound);
+  EXPECT_EQ(ui.questions.back(), msg::kNoAviSound.Text);
   settings.SectorChk = true;
   settings.SectorChkClick(doc);
   EXPECT_EQ(settings.Label11, "Tipo");
@@ -374,10 +374,10 @@ TEST_F(AviToStrTest, SettingsDialogDefaults) {
   settings.FPSEdit = "fast";
   settings.AudioFormSel = 4;
   EXPECT_TRUE(settings.Button1Click(doc, ui));
-  EXPECT_EQ(settings.FrameRate, 0);
-  EXPECT_TRUE(settings.NoAudio);
+  EXPECT_EQ(settings.Options.FrameRate, 0);
+  EXPECT_TRUE(settings.Options.NoAudio);
   // A new file.
-  settings.IsNewFile = true;
+  settings.Inputs.IsNewFile = true;
   doc.FirstFrameNumber = 1;
   doc.LastFrameNumber = 10000;
   settings.FormShow(doc);
@@ -385,6 +385,37 @@ TEST_F(AviToStrTest, SettingsDialogDefaults) {
   EXPECT_FALSE(settings.SectorChkEnabled);
   EXPECT_EQ(settings.MaxNoEdit, "9900");
   EXPECT_EQ(settings.EndNoEdit, "10000");
+}
+
+// The dialog, accepted as it opens, asks for what the command line does by default.
+TEST_F(AviToStrTest, UntouchedDialogGivesTheDefaults) {
+  test::MovieSpec m;
+  m.Frames = 200;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding189Mono;
+  m.AudioChannel = 3;
+  m.Bitstream = [](int) { return test::MinimalBitstream(1, 3); };
+  test::BuildMovie(m).Write(str);
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  ASSERT_EQ(FindFrameStart(doc, 40), 0);
+  for (bool rebuild : {false, true}) {
+    for (bool sound : {false, true}) {
+      settings.Inputs = {false, 23.976, 15, sound};
+      settings.FormShow(doc);
+      if (rebuild) {
+        settings.SectorChk = true;
+        settings.SectorChkClick(doc);
+      }
+      ui.answerYes = true;
+      ASSERT_TRUE(settings.Button1Click(doc, ui));
+      EXPECT_EQ(settings.Options, DefaultAviToStrOptions(doc, settings.Inputs, rebuild))
+          << rebuild << sound;
+    }
+  }
+  auto o = DefaultAviToStrOptions(doc, settings.Inputs, false);
+  EXPECT_EQ(o.MdecVersion, 3);
+  EXPECT_EQ(o.AudioChannel, 3);
+  EXPECT_EQ(o.MaxNumber, 100);  // numbers 1 to 200
 }
 
 TEST_F(AviToStrTest, NewStrDialog) {
@@ -397,7 +428,7 @@ TEST_F(AviToStrTest, NewStrDialog) {
   form.Edit3 = "01h";
   form.Edit4 = "";
   form.Edit5 = "150";
-  ASSERT_EQ(form.OKButtonClick(doc), 0);
+  ASSERT_EQ(ApplyNewStrOptions(doc, form.OKButtonClick()), 0);
   EXPECT_EQ(doc.ChunkHeader.Status, uint16_t((0x1FF * 256) | 0x60));
   EXPECT_EQ(doc.ChunkHeader.Type, 0x0001);
   EXPECT_EQ(doc.TrailingSectors, 150);
@@ -412,35 +443,23 @@ TEST_F(AviToStrTest, NewStrDialog) {
 TEST_F(AviToStrTest, RoundTripAndFfmpeg) {
   std::string avi = MakeAvi(30, 15, true, true);
   auto c = Context();
-  struct Stereo : test::RecordingUi {
-    bool ShowNewStrDialog(TForm4& d, StrDocument& doc) override {
-      d.FormShow();
-      d.ComboBox2 = "2352(RIFF)";
-      return d.OKButtonClick(doc) == 0;
-    }
-  } stereo;
-  AviToStrContext cc{doc, codec, encoder, numbering, settings, stereo, start, end, ImagePosition{}};
-  ASSERT_EQ(CreateStrFromAvi(cc, str, avi), 0);
-  (void)c;
+  chooser.editNewStr = [](NewStrOptions& o) { o.Layout = kLayout2352; };
+  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0);
   CloseStrFile(doc);
   // Back to AVI and compare.
   ASSERT_EQ(OpenStrFile(doc, str), 0);
-  InitCodec(codec, ui);
   doc.CurrentSector = 0;
-  ReadFrame(doc);
-  TConvAviForm form;
-  form.FirstSector = 0;
-  form.LastSector = 290;
-  form.OutputPath = dir + "/back.avi";
-  form.FormShow(doc, false);
-  form.FormClose();
+  ASSERT_EQ(ReadFrame(doc), 0);
+  StrToAviOptions back = DefaultStrToAviOptions(doc, false);
+  back.LastSector = 290;
+  back.OutputPath = dir + "/back.avi";
   XaDecoderState decoder;
-  ASSERT_TRUE(ConvertStrToAvi(form, doc, codec, decoder, ui).Completed);
-  TAviIo back;
-  ASSERT_EQ(back.Open(form.OutputPath), 0);
+  ASSERT_TRUE(ConvertStrToAvi(back, doc, codec, decoder, ui).Completed);
+  TAviIo result;
+  ASSERT_EQ(result.Open(back.OutputPath), 0);
   double total = 0;
   for (int i = 0; i < 30; i++) {
-    TBmpIo* img = back.NextFrame();
+    TBmpIo* img = result.NextFrame();
     ASSERT_NE(img, nullptr);
     std::vector<uint8_t> top(size_t(kW) * kH * 3);
     for (int y = 0; y < kH; y++)
@@ -450,7 +469,7 @@ TEST_F(AviToStrTest, RoundTripAndFfmpeg) {
   std::printf("new STR round trip: mean luma PSNR %.1f dB\n", total / 30);
   EXPECT_GT(total / 30, 30.0);
   std::vector<uint8_t> sound(44100 * 4);
-  ASSERT_GT(back.ReadAudio(sound.data(), int(sound.size())), 44100 * 3);
+  ASSERT_GT(result.ReadAudio(sound.data(), int(sound.size())), 44100 * 3);
   // The sound comes back at the same rate (37.8 kHz in between), about half
   // a sector late; compare the left channel by SNR after lining it up.
   double best = -100;

@@ -28,7 +28,7 @@ class BmpIoTest : public ::testing::Test {
   }
 
   std::string path = test::TempPath("pic.bmp");
-  CollectingSink sink;
+  CollectingHost sink;
   TBmpIo bmp;
 };
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "mdec/codec.h"
+#include "convert/frame_codec.h"
 #include "str/str_document.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"
@@ -53,13 +53,12 @@ TEST(FfmpegVideoTest, DecodesLikeFfmpeg) {
   const size_t frameBytes = 320 * 240 * 3;
   ASSERT_EQ(theirs.size(), frameBytes * kFrames);
 
-  CollectingSink sink;
+  CollectingHost sink;
   StrDocument doc(sink);
   ASSERT_EQ(OpenStrFile(doc, path, true), 0);
   for (bool packed : {true, false}) {
-    MdecCodec codec;
-    InitCodec(codec, sink);
-    codec.PackedTransformsEnabled = packed;
+    FrameCodec codec;
+    codec.Codec.Init({(packed) ? TransformVariant::kPacked : TransformVariant::kScalar});
     doc.CurrentSector = 0;
     double worst = 99;
     for (int f = 0; f < kFrames; f++) {

@@ -42,8 +42,8 @@ TEST(FrameBmpTest, BottomRowFirstAtPaddedSize) {
 }
 
 TEST(FrameBmpTest, UncreatableFileIsReported) {
-  MdecCodec codec;
-  CollectingSink sink;
+  FrameCodec codec;
+  CollectingHost sink;
   EXPECT_EQ(SaveFrameBmp(codec, "/no/such/dir/x.bmp", sink), -1);
   ASSERT_EQ(sink.texts.size(), 1u);
   EXPECT_EQ(sink.texts[0], "ファイルがオープンできません。");

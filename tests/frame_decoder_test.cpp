@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <random>
 
-#include "mdec/codec.h"
+#include "convert/frame_codec.h"
 #include "base/bytes.h"
 #include "str/str_document.h"
 #include "tests/support/mdec_builder.h"
@@ -19,7 +19,6 @@ using test::MacroblockLevels;
 class FrameDecoderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InitCodec(codec, sink);
     doc.FrameBuffer.assign(kFrameBufferSize, 0);
   }
   // Puts a frame bitstream into the document as ReadFrame would.
@@ -33,16 +32,16 @@ class FrameDecoderTest : public ::testing::Test {
     return &codec.Image.Pixels[(size_t(y) * codec.Image.Width + x) * 3];
   }
 
-  CollectingSink sink;
+  CollectingHost sink;
   StrDocument doc{sink};
-  MdecCodec codec;
+  FrameCodec codec;
 };
 
 TEST_F(FrameDecoderTest, GreyMacroblockDecodesToGrey) {
   for (bool packed : {true, false}) {
-    codec.PackedTransformsEnabled = packed;
+    codec.Codec.Init({(packed) ? TransformVariant::kPacked : TransformVariant::kScalar});
     Load(EncodeLevels(std::vector<MacroblockLevels>(1), 2, 1), 16, 16);
-    ASSERT_EQ(DecodeFrame(codec, doc), 0);
+    ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
     for (int y = 0; y < 16; y++)
       for (int x = 0; x < 16; x++)
         for (int k = 0; k < 3; k++) ASSERT_EQ(Pixel(x, y)[k], 128);
@@ -52,7 +51,7 @@ TEST_F(FrameDecoderTest, GreyMacroblockDecodesToGrey) {
 
 TEST_F(FrameDecoderTest, ImageHeaderDescribesTopDownPicture) {
   Load(EncodeLevels(std::vector<MacroblockLevels>(35), 2, 1), 100, 72);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   const auto& h = codec.Image.Header;
   EXPECT_EQ(GetU32(&h[0]), 40u);
   EXPECT_EQ(int32_t(GetU32(&h[4])), 112);
@@ -72,7 +71,7 @@ TEST_F(FrameDecoderTest, MacroblocksRunColumnByColumn) {
   for (int i = 0; i < 35; i++)
     for (int b = 2; b < 6; b++) mbs[i][b][0] = int16_t(8 * i - 128);
   Load(EncodeLevels(mbs, 2, 1), 100, 72);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   for (int c = 0; c < 7; c++)
     for (int r = 0; r < 5; r++) {
       int i = c * 5 + r;
@@ -89,7 +88,7 @@ TEST_F(FrameDecoderTest, ColourConversionFollowsTheIntegerFormulas) {
   for (int b = 2; b < 6; b++) mbs[0][b][0] = 100;  // Y' = 153
   mbs[0][5][0] = -600;                             // beyond version 2's 10-bit DC
   Load(EncodeLevels(mbs, 3, 1), 16, 16);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   const uint8_t* p = Pixel(0, 0);
   EXPECT_EQ(p[0], 153 + (57 * -30) / 32);            // 153 - 53
   EXPECT_EQ(p[1], 153 - (11 * -30 + 23 * 50) / 32);  // 153 - 25
@@ -102,20 +101,20 @@ TEST_F(FrameDecoderTest, ColourConversionFollowsTheIntegerFormulas) {
 
 TEST_F(FrameDecoderTest, SizeChangeClearsSameSizeKeeps) {
   Load(EncodeLevels(std::vector<MacroblockLevels>(1), 2, 1), 16, 16);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   codec.Image.Pixels[0] = 7;
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   EXPECT_EQ(codec.Image.Pixels[0], 128);  // rewritten by the frame
   // Half width leaves the right half alone: the same size keeps old pixels.
   std::fill(codec.Image.Pixels.begin(), codec.Image.Pixels.end(), 9);
   codec.HalfWidthView = true;
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   EXPECT_EQ(Pixel(7, 3)[0], 128);
   EXPECT_EQ(Pixel(8, 3)[0], 9);
   codec.HalfWidthView = false;
   Load(EncodeLevels(std::vector<MacroblockLevels>(2), 2, 1), 16, 32);
   codec.HalfWidthView = true;
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   EXPECT_EQ(Pixel(8, 20)[0], 0);  // new size: cleared
 }
 
@@ -124,11 +123,11 @@ TEST_F(FrameDecoderTest, HalfWidthUsesEvenLumaColumns) {
   auto mbs = test::RandomLevels(320, 240, random);
   auto bits = EncodeLevels(mbs, 3, 2);
   Load(bits, 320, 240);
-  codec.PackedTransformsEnabled = false;
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  codec.Codec.Init({(false) ? TransformVariant::kPacked : TransformVariant::kScalar});
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   auto full = codec.Image.Pixels;
   codec.HalfWidthView = true;
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   int mismatches = 0;
   for (int y = 0; y < 240; y++)
     for (int x = 0; x < 160; x++)
@@ -142,24 +141,24 @@ TEST_F(FrameDecoderTest, HeaderAtFortyDecodesTheSame) {
   std::mt19937 random(2);
   auto bits = EncodeLevels(test::RandomLevels(64, 32, random), 2, 4);
   Load(bits, 64, 32);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   auto first = codec.Image.Pixels;
   std::vector<uint8_t> shifted(40, 0);
   shifted.insert(shifted.end(), bits.begin(), bits.end());
   Load(shifted, 64, 32);
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   EXPECT_EQ(codec.Image.Pixels, first);
 }
 
 TEST_F(FrameDecoderTest, UndecodableFramesFail) {
   Load(std::vector<uint8_t>(16, 0), 16, 16);  // no magic
-  EXPECT_EQ(DecodeFrame(codec, doc), -1);
+  EXPECT_EQ(DecodeCurrentFrame(codec, doc), -1);
   Load(EncodeLevels(std::vector<MacroblockLevels>(1), 2, 1), 4097, 16);
-  EXPECT_EQ(DecodeFrame(codec, doc), -1);
+  EXPECT_EQ(DecodeCurrentFrame(codec, doc), -1);
   EXPECT_EQ(codec.Image.Width, 0);  // nothing allocated for it
   auto bits = EncodeLevels(std::vector<MacroblockLevels>(1), 2, 1);
   Load(bits, 32, 16);  // two macroblocks, one coded: the reader runs dry
-  EXPECT_EQ(DecodeFrame(codec, doc), -1);
+  EXPECT_EQ(DecodeCurrentFrame(codec, doc), -1);
 }
 
 TEST_F(FrameDecoderTest, ReadAndDecodeFrameResults) {
@@ -205,16 +204,16 @@ TEST_F(FrameDecoderTest, FastPathMatchesReference) {
       if (random() % 4 == 0) mb[random() % 6][random() % 64] = int16_t(int(random() % 1024) - 512);
     auto bits = EncodeLevels(levels, 2 + round % 2, 1 + int(random() % 40));
     for (int variant = 0; variant < 4; variant++) {
-      codec.PackedTransformsEnabled = variant & 1;
+      const auto transforms = (variant & 1) ? TransformVariant::kPacked : TransformVariant::kScalar;
       codec.HalfWidthView = variant & 2;
       Load(bits, width, height);
-      codec.UseFastPaths = false;
+      codec.Codec.Init({transforms, false});
       codec.Image.LayOut(codec.Image.Width, codec.Image.Height);
-      ASSERT_EQ(DecodeFrame(codec, doc), 0);
+      ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
       auto reference = codec.Image.Pixels;
-      codec.UseFastPaths = true;
+      codec.Codec.Init({transforms, true});
       codec.Image.LayOut(codec.Image.Width, codec.Image.Height);
-      ASSERT_EQ(DecodeFrame(codec, doc), 0);
+      ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
       ASSERT_EQ(codec.Image.Pixels, reference) << "round " << round << " variant " << variant;
     }
   }

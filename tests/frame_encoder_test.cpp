@@ -5,7 +5,7 @@
 #include <random>
 
 #include "convert/frame_bmp.h"
-#include "mdec/frame_encoder.h"
+#include "convert/frame_codec.h"
 #include "base/bytes.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/image_compare.h"
@@ -22,7 +22,7 @@ TBmpIo Holder(const std::vector<uint8_t>& bgr, int width, int height) {
   h.Header.Width = width;
   h.Header.Height = height;
   h.Header.BitCount = 24;
-  CollectingSink sink;
+  CollectingHost sink;
   h.AllocPixels(sink);
   for (int y = 0; y < height; y++)
     std::memcpy(&h.Pixels[size_t(height - 1 - y) * h.Stride()], &bgr[size_t(y) * width * 3],
@@ -58,15 +58,14 @@ class FrameEncoderTest : public ::testing::Test {
     m.Bitstream = [version](int) { return test::MinimalBitstream(1, version); };
     test::BuildMovie(m).Write(path);
     ASSERT_EQ(OpenStrFile(doc, path), 0);
-    InitCodec(codec, sink);
     doc.CurrentSector = 0;
     ASSERT_EQ(ReadFrame(doc), 0);
   }
 
   std::string path = test::TempPath("enc.str");
-  CollectingSink sink;
+  CollectingHost sink;
   StrDocument doc{sink};
-  MdecCodec codec;
+  FrameCodec codec;
   FrameNumbering numbering;
   EncodeResult result;
 };
@@ -158,10 +157,11 @@ TEST_F(FrameEncoderTest, FastPathMatchesReference) {
     TBmpIo picture = Holder(bgr, width, height);
     picture.XOffset = int(random() % 9) - 4;
     picture.YOffset = int(random() % 9) - 4;
-    codec.PackedTransformsEnabled = round % 4 < 2;
+    const auto transforms =
+        (round % 4 < 2) ? TransformVariant::kPacked : TransformVariant::kScalar;
     std::vector<std::vector<uint8_t>> outputs;
     for (bool fast : {false, true}) {
-      codec.UseFastPaths = fast;
+      codec.Codec.Init({transforms, fast});
       doc.CurrentSector = 0;
       ASSERT_EQ(ReadFrame(doc), 0);
       ASSERT_EQ(EncodeFrame(codec, doc, picture, numbering, &result), 0);
@@ -180,7 +180,7 @@ TEST_F(FrameEncoderTest, NoFittingScaleLeavesTheFrameAlone) {
   TBmpIo picture = Holder(test::NaturalPicture(320, 240, 2), 320, 240);
   EXPECT_EQ(EncodeFrame(codec, doc, picture, numbering, &result), -1);
   ASSERT_EQ(sink.texts.size(), 1u);
-  EXPECT_EQ(sink.texts[0], kMsgNoScaleFits);
+  EXPECT_EQ(sink.texts[0], msg::kNoScaleFits.Text);
   EXPECT_EQ(doc.FrameBuffer, buffer);
   EXPECT_EQ(doc.ChunkHeader, header);
   EXPECT_EQ(result.Trials, (std::vector<int>{8, 12, 14, 15, 15}));  // then the largest scale, alone
@@ -202,7 +202,7 @@ TEST_F(FrameEncoderTest, NumberingAndBlackOutside) {
   EXPECT_EQ(doc.ChunkHeader.FrameNumber, 40u);
   EXPECT_EQ(numbering.NextNumber, 1);  // 41 passes the limit 7: wrapped
   // The 8 x 8 white picture sits top-left; the rest of the frame is black.
-  ASSERT_EQ(DecodeFrame(codec, doc), 0);
+  ASSERT_EQ(DecodeCurrentFrame(codec, doc), 0);
   EXPECT_GT(codec.Image.Pixels[(3 * 32 + 3) * 3], 240);
   EXPECT_LT(codec.Image.Pixels[(20 * 32 + 20) * 3], 10);
 }

@@ -72,9 +72,8 @@ TEST(AcCodeTableTest, CodesArePrefixFreeAndPairsUnique) {
   for (int l = 1; l <= 18; l++) EXPECT_TRUE(pairs.count({1, l})) << l;
 }
 
-TEST(AcCodeTableTest, DecodeTablesBuildAndLookupMatchesLinearSearch) {
-  AcDecodeTables t;
-  ASSERT_TRUE(BuildAcDecodeTables(t));
+TEST(AcCodeTableTest, DecodeTablesAndLookupMatchLinearSearch) {
+  const AcDecodeTables& t = AcDecodeTablesBuilt();
   for (int i = 0; i < 8; i++) EXPECT_EQ(t.ByTop9[i].Length, 0);
   for (int i = 8; i < 256; i++) EXPECT_GT(t.ByTop9[i].Length, 0);
   for (int run = -2; run < 70; run++)
@@ -106,27 +105,25 @@ TEST(MdecBitstreamTest, EscapeForPairsOutsideTheTable) {
 }
 
 MdecCodec ReadyCodec() {
-  MdecCodec c;
-  CollectingSink sink;
-  InitCodec(c, sink);
-  return c;
+  return MdecCodec();
 }
 
 // Decodes all macroblocks of a bitstream made by EncodeLevels.
 std::vector<MacroblockLevels> DecodeAll(MdecCodec& c, const std::vector<uint8_t>& bits,
                                         size_t count, int version, bool* ok = nullptr) {
-  c.Version = version;
+  c.SetVersion(version);
   c.ResetPredictors();
   std::vector<MacroblockLevels> out;
   int pos = 0;
+  alignas(16) Blocks6 levels;
   for (size_t i = 0; i < count; i++) {
-    pos = c.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, i == 0);
+    pos = c.DecodeMacroblock(bits.data() + 8, bits.size() - 8, pos, i == 0, levels);
     if (pos < 0) {
       if (ok) *ok = false;
       return out;
     }
     MacroblockLevels m;
-    for (int b = 0; b < 6; b++) std::memcpy(m[b].data(), c.Coefs[b], 128);
+    for (int b = 0; b < 6; b++) std::memcpy(m[b].data(), levels[b], 128);
     out.push_back(m);
   }
   if (ok) *ok = true;
@@ -193,43 +190,45 @@ TEST(MdecBitstreamTest, VersionsZeroToTwoDecodeAlike) {
 
 TEST(MdecBitstreamTest, InvalidStreamsFailInsideTheBlock) {
   MdecCodec c = ReadyCodec();
-  c.Version = 2;
+  alignas(16) Blocks6 levels;
+  c.SetVersion(2);
   // Twelve zero bits where an AC code should be.
   std::vector<uint8_t> zeros(64, 0);
-  EXPECT_EQ(c.DecodeMacroblock(zeros.data(), zeros.size(), 0, true), -1);
+  EXPECT_EQ(c.DecodeMacroblock(zeros.data(), zeros.size(), 0, true, levels), -1);
   // A run that would move past position 63: escape with run 63 after DC.
   std::vector<MacroblockLevels> one(1);
   one[0][0][63] = 5;  // run 62 at position 1: allowed
   auto ok = EncodeLevels(one, 2, 1);
-  EXPECT_GE(c.DecodeMacroblock(ok.data() + 8, ok.size() - 8, 0, true), 0);
+  EXPECT_GE(c.DecodeMacroblock(ok.data() + 8, ok.size() - 8, 0, true, levels), 0);
   // Patch the escape's run field from 62 to 63.
   auto bad = ok;
   uint16_t w1 = GetU16(&bad[8 + 2]);
   PutU16(&bad[8 + 2], w1 | 0x0400);
-  EXPECT_EQ(c.DecodeMacroblock(bad.data() + 8, bad.size() - 8, 0, true), -1);
+  EXPECT_EQ(c.DecodeMacroblock(bad.data() + 8, bad.size() - 8, 0, true, levels), -1);
   // Version 3, luma DC prefix of ten 1-bits.
-  c.Version = 3;
+  c.SetVersion(3);
   std::vector<uint8_t> v3(8, 0);  // 00 10 00 10, then 1111111111
   PutU16(&v3[0], 0x22FF);
   PutU16(&v3[2], 0xC000);
-  EXPECT_EQ(c.DecodeMacroblock(v3.data(), v3.size(), 0, true), -1);
+  EXPECT_EQ(c.DecodeMacroblock(v3.data(), v3.size(), 0, true, levels), -1);
 }
 
 TEST(MdecBitstreamTest, HostileBytesNeverReadOutsideTheBuffer) {
   std::mt19937 random(3);
   MdecCodec c = ReadyCodec();
+  alignas(16) Blocks6 levels;
+  FrameImage image;
   for (int round = 0; round < 2000; round++) {
     std::vector<uint8_t> bytes(random() % 40);
     for (auto& b : bytes) b = uint8_t(random());
-    c.Version = round % 2 ? 3 : 2;
-    uint32_t scaled[64];
-    for (int z = 0; z < 64; z++) scaled[z] = uint32_t(QuantMatrix[z]) * 65535;
+    c.SetVersion(round % 2 ? 3 : 2);
     int pos = 0;
     for (int mb = 0; mb < 4 && pos >= 0; mb++)
-      pos = c.DecodeMacroblock(bytes.data(), bytes.size(), pos, mb == 0);
-    pos = 0;
-    for (int mb = 0; mb < 4 && pos >= 0; mb++)
-      pos = c.DecodeMacroblockDequantized(bytes.data(), bytes.size(), pos, mb == 0, scaled);
+      pos = c.DecodeMacroblock(bytes.data(), bytes.size(), pos, mb == 0, levels);
+    // The whole frame, through the decoder's dequantizing fast path.
+    std::vector<uint8_t> frame = {0, 0, 0, 0x38, 0xFF, 0xFF, uint8_t(round % 2 ? 3 : 2), 0};
+    frame.insert(frame.end(), bytes.begin(), bytes.end());
+    (void)c.DecodeFrame(frame, 32, 32, round % 4 < 2, image);
   }
 }
 

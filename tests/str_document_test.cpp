@@ -40,7 +40,7 @@ class StrDocumentTest : public ::testing::Test {
   }
   int Open(const StrBuilder& b) { return OpenStrFile(doc, Save(b)); }
 
-  CollectingSink sink;
+  CollectingHost sink;
   AudioSectorHook hook;
   StrDocument doc{sink, &hook};
   std::vector<std::string> paths;
@@ -159,7 +159,7 @@ TEST_F(StrDocumentTest, RateEstimateUsesAllFramesOfAShortFile) {
   EXPECT_EQ(doc.FramesPerSecond, 30.0);  // 12 × 150 / 60
 }
 
-TEST_F(StrDocumentTest, SpecifiedSpeedRuleDecidesWithoutAnAudioPair) {
+TEST_F(StrDocumentTest, FirstAudioSectorDecidesSpeedWithoutAnAudioPair) {
   // One audio sector only: the position rule applies (n = 8 for 37.8 kHz
   // stereo; audio at sector 20 > 8 gives single speed, at 5 double speed).
   for (int at : {20, 5}) {
@@ -471,7 +471,7 @@ TEST_F(StrDocumentTest, ReadOnlyDocumentRefusesEveryWrite) {
   ASSERT_EQ(ReadFrame(doc), 0);
   EXPECT_EQ(WriteFrame(doc), -1);
   ASSERT_EQ(sink.texts.size(), 1u);
-  EXPECT_EQ(sink.texts[0], kMsgReadOnly);
+  EXPECT_EQ(sink.texts[0], msg::kReadOnly.Text);
   hook.Install([](uint8_t*) { return 1; });
   doc.CurrentSector = doc.NextSector;
   EXPECT_EQ(ReadFrame(doc), -1);
@@ -492,13 +492,13 @@ TEST_F(StrDocumentTest, FileWithoutWritePermissionOpensReadOnly) {
   EXPECT_EXIT(
       {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-        CollectingSink s;
+        CollectingHost s;
         StrDocument d(s);
         if (OpenStrFile(d, path) != 0) _exit(4);
         if (!d.ReadOnly) _exit(5);
         d.CurrentSector = 0;
         if (ReadFrame(d) != 0 || WriteFrame(d) != -1) _exit(6);
-        _exit(s.texts.size() == 1 && s.texts[0] == kMsgReadOnly ? 0 : 7);
+        _exit(s.texts.size() == 1 && s.texts[0] == msg::kReadOnly.Text ? 0 : 7);
       },
       ::testing::ExitedWithCode(0), "");
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -7,7 +9,7 @@
 #include "media/avi_reader.h"
 #include "base/bytes.h"
 #include "tests/support/mdec_builder.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_host.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -47,18 +49,16 @@ class StrToAviTest : public ::testing::Test {
     m.Bitstream = [=](int f) { return NumberedFrame(f, width, height); };
     test::BuildMovie(m).Write(str);
     ASSERT_EQ(OpenStrFile(doc, str), 0);
-    InitCodec(codec, ui);
     doc.CurrentSector = 0;
     ASSERT_EQ(ReadFrame(doc), 0);
+    o = DefaultStrToAviOptions(doc, codec.HalfWidthView);
+    o.OutputPath = avi;
     form.FirstSector = 0;
     form.LastSector = doc.LastFrameSector;
     form.OutputPath = avi;
     form.FormShow(doc, codec.HalfWidthView);
   }
-  StrToAviResult Run() {
-    form.FormClose();
-    return ConvertStrToAvi(form, doc, codec, decoder, ui);
-  }
+  StrToAviResult Run() { return ConvertStrToAvi(o, doc, codec, decoder, ui); }
   // The source frame shown by each AVI frame, read at (x, y).
   std::vector<int> AviFrames(int x = 10, int y = 10) {
     TAviIo reader;
@@ -74,10 +74,11 @@ class StrToAviTest : public ::testing::Test {
 
   std::string dir = test::TempPath("s2a");
   std::string str = dir + "/movie.str", avi = dir + "/out.avi";
-  test::RecordingUi ui;
+  test::RecordingHost ui;
   StrDocument doc{ui};
-  MdecCodec codec;
+  FrameCodec codec;
   XaDecoderState decoder;
+  StrToAviOptions o;
   TConvAviForm form;
 };
 
@@ -86,11 +87,11 @@ TEST_F(StrToAviTest, FrameTimingFollowsTheRate) {
   auto r = Run();
   ASSERT_TRUE(r.Completed);
   EXPECT_EQ(AviFrames(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
-  form.VRateEdit = "7.5";  // half: every other frame; the last one comes
+  o.VideoRate = 7.5;  // half: every other frame; the last one comes
   Run();                   // after a read past the end fails
   EXPECT_EQ(AviFrames(), (std::vector<int>{0, 2, 4, 6, 8, 10, 11}));
   EXPECT_EQ(ui.messages.back(), "STRの読み取りエラー");
-  form.VRateEdit = "30";  // double: each frame twice
+  o.VideoRate = 30;  // double: each frame twice
   Run();
   auto doubled = AviFrames();
   ASSERT_GE(doubled.size(), 22u);
@@ -103,7 +104,7 @@ TEST_F(StrToAviTest, FrameTimingFollowsTheRate) {
 
 TEST_F(StrToAviTest, OneFrameRangeGivesNoFrames) {
   Open(6);
-  form.FirstSector = form.LastSector = 20;
+  o.FirstSector = o.LastSector = 20;
   auto r = Run();
   EXPECT_TRUE(r.Completed);
   EXPECT_EQ(r.FramesWritten, 0);
@@ -111,8 +112,8 @@ TEST_F(StrToAviTest, OneFrameRangeGivesNoFrames) {
 
 TEST_F(StrToAviTest, PicturePlacement) {
   Open(6, 256, 224);
-  form.VWidthEdit = "320";
-  form.VHeightEdit = "240";
+  o.VideoWidth = 320;
+  o.VideoHeight = 240;
   ASSERT_TRUE(Run().Completed);
   TAviIo reader;
   ASSERT_EQ(reader.Open(avi), 0);
@@ -145,7 +146,7 @@ TEST_F(StrToAviTest, SoundPerSectorAndOtherChannels) {
   CloseStrFile(doc);
   // Sound of another channel than the one selected: an empty audio stream.
   Open(20, 320, 240, 3);
-  doc.AudioChannels[0] = 5;
+  doc.AudioChannels[0] = 5;  // (the export reads the channel from the document)
   r = Run();
   ASSERT_TRUE(r.Completed);
   EXPECT_EQ(r.AudioSectors, 0);
@@ -161,12 +162,14 @@ TEST_F(StrToAviTest, CompressedAudioAndVideo) {
     if (tag.Tag == 2)
       for (const auto& f : tag.Formats)
         if (f.nSamplesPerSec == 44100 && f.nChannels == 2) adpcm = f;
-  form.AudioFormatChosen(kChooseOk, adpcm, ui);
+  form.AudioFormatChosen(ChooserResult::kChosen, adpcm, ui);
   EXPECT_EQ(form.DecodeFormat, WaveFormat::Pcm(44100, 2, 16));
   EXPECT_EQ(form.AcmSelCaption, "Microsoft ADPCM");
   CompressOptions mjpeg;
   mjpeg.fccHandler = FourCC("MJPG");
   form.CompressorChosen(mjpeg, "Motion JPEG");
+  form.FormClose();
+  o = form.Options();  // what the dialog asks for
   auto r = Run();
   ASSERT_TRUE(r.Completed);
   TAviIo reader;
@@ -188,13 +191,13 @@ TEST_F(StrToAviTest, CancelLeavesAShorterValidFile) {
 TEST_F(StrToAviTest, RefusesToOverwriteTheMovieAndBadRates) {
   Open(6);
   auto before = test::ReadFileBytes(str);
-  form.NameEdit = str;
+  o.OutputPath = str;
   EXPECT_FALSE(Run().Completed);
-  EXPECT_EQ(ui.messages.back(), kMsgSameFile);
+  EXPECT_EQ(ui.messages.back(), msg::kSameFile.Text);
   EXPECT_EQ(test::ReadFileBytes(str), before);
-  form.NameEdit = avi;
-  for (const char* rate : {"-5", "200000", "1e400"}) {
-    form.VRateEdit = rate;
+  o.OutputPath = avi;
+  for (double rate : {-5.0, 200000.0, HUGE_VAL}) {
+    o.VideoRate = rate;
     EXPECT_FALSE(Run().Completed) << rate;
     EXPECT_FALSE(std::filesystem::exists(avi));
   }
@@ -204,6 +207,15 @@ TEST_F(StrToAviTest, RefusesToOverwriteTheMovieAndBadRates) {
 
 TEST_F(StrToAviTest, DialogDefaultsAndFallBacks) {
   Open(6);
+  // Closed as it opened, the dialog asks for what the command line does by default.
+  form.FormClose();
+  const StrToAviOptions asked = form.Options();
+  EXPECT_EQ(asked.VideoRate, o.VideoRate);
+  EXPECT_EQ(std::pair(asked.VideoWidth, asked.VideoHeight), std::pair(o.VideoWidth, o.VideoHeight));
+  EXPECT_EQ(asked.Audio, o.Audio);
+  EXPECT_EQ(asked.AudioFormat, o.AudioFormat);
+  EXPECT_EQ(std::tuple(asked.PcmRate, asked.PcmChannels, asked.PcmBits),
+            std::tuple(o.PcmRate, o.PcmChannels, o.PcmBits));
   EXPECT_EQ(form.VRateEdit, "15");
   EXPECT_EQ(form.AFormEdit, "44100 Hz, 16 Bit.; Estéreo");
   EXPECT_TRUE(form.AEnableChecked);
@@ -237,15 +249,15 @@ TEST_F(StrToAviTest, DialogDefaultsAndFallBacks) {
   doc.AudioCodings[0] = kCoding378Mono;
   form.FormShow(doc, false);
   EXPECT_EQ(form.AFormEdit, "44100 Hz, 16 Bit.; ﾓﾉﾗﾙ");
-  form.AudioFormatChosen(kChooseOk, WaveFormat::Pcm(22050, 1, 8), ui);
+  form.AudioFormatChosen(ChooserResult::kChosen, WaveFormat::Pcm(22050, 1, 8), ui);
   form.FormClose();
   EXPECT_EQ(form.PcmBits, 8);
   EXPECT_EQ(form.PcmRate, 22050);
   // The chooser's other results.
   ui.messages.clear();
-  form.AudioFormatChosen(kChooseCancelled, WaveFormat{}, ui);
-  form.AudioFormatChosen(kChooseNoDriver, WaveFormat{}, ui);
-  form.AudioFormatChosen(99, WaveFormat{}, ui);
+  form.AudioFormatChosen(ChooserResult::kCancelled, WaveFormat{}, ui);
+  form.AudioFormatChosen(ChooserResult::kNoDriver, WaveFormat{}, ui);
+  form.AudioFormatChosen(ChooserResult::kError, WaveFormat{}, ui);
   EXPECT_EQ(ui.messages,
             (std::vector<std::string>{"利用可能なドライバが存在しません", "エラーが発生しました"}));
   EXPECT_EQ(form.PcmBits, 8);  // unchanged

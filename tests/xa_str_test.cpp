@@ -47,7 +47,7 @@ class XaStrTest : public ::testing::Test {
   }
 
   std::string path;
-  CollectingSink sink;
+  CollectingHost sink;
   AudioSectorHook hook;
   StrDocument doc{sink, &hook};
   std::vector<uint8_t> before;

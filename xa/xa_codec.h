@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/sample_source.h"
+
 namespace belmora {
 
 inline constexpr int kXaGroups = 18;
@@ -37,25 +39,16 @@ size_t XaMaxOutputBytes(const XaDecoderState& state);
 void XaDecodeStereo(XaDecoderState& state, const uint8_t* groups, int16_t* samples);
 void XaDecodeMono(XaDecoderState& state, const uint8_t* groups, int16_t* samples);
 
-// What the encoder pulls its sound from: left/right pairs at TargetRate.
-class XaSampleSource {
- public:
-  virtual ~XaSampleSource() = default;
-  // The next pair; the result code is not examined by the encoder.
-  virtual int NextSample(int16_t& left, int16_t& right) = 0;
-  virtual void SetTargetRate(int rate) = 0;
-};
-
 // The encoder: its binding to a source and its histories (never reset).
 struct XaEncoderState {
-  XaSampleSource* Source = nullptr;
+  SamplePairSource* Source = nullptr;
   int32_t Channels = 2;
   int32_t Left[2] = {0, 0};   // s1, s2 of the left channel
   int32_t Right[2] = {0, 0};  // s1, s2 of the right (or the only) channel
   int32_t Working[2] = {0, 0};
 };
 
-void XaEncodeSetup(XaEncoderState& state, XaSampleSource& source, int rate, int channels);
+void XaEncodeSetup(XaEncoderState& state, SamplePairSource& source, int rate, int channels);
 // Encodes the next 18 groups of sound into the image's data area (byte 8 on);
 // the last 24 bytes of the data area are left alone. Always 0.
 int32_t XaEncodeSector(XaEncoderState& state, uint8_t* image);

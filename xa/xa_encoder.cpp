@@ -73,7 +73,7 @@ XaUnitResult XaEncodeUnit(const int32_t* x, int32_t history[2]) {
   return best;
 }
 
-void XaEncodeSetup(XaEncoderState& st, XaSampleSource& source, int rate, int channels) {
+void XaEncodeSetup(XaEncoderState& st, SamplePairSource& source, int rate, int channels) {
   st.Source = &source;
   st.Channels = channels;
   source.SetTargetRate(rate);

@@ -9,7 +9,7 @@
 namespace belmora::test {
 
 // Left/right pairs from arrays; zeros past the end (as the AVI source does).
-class ArraySource : public XaSampleSource {
+class ArraySource : public SamplePairSource {
  public:
   ArraySource(std::vector<int16_t> left, std::vector<int16_t> right)
       : left_(std::move(left)), right_(std::move(right)) {}

@@ -9,14 +9,15 @@ namespace belmora::test {
 std::vector<uint8_t> EncodeLevels(const std::vector<MacroblockLevels>& macroblocks, int version,
                                   int scale) {
   MdecCodec codec;
-  codec.Version = version;
+  codec.SetVersion(version);
   codec.ResetPredictors();
+  alignas(16) Blocks6 levels;
   std::vector<uint8_t> out(8 + macroblocks.size() * 2400 + 64, 0);
   int position = 4;  // words; the header takes the first four
   int codes = 0;
   for (size_t i = 0; i < macroblocks.size(); i++) {
-    for (int b = 0; b < 6; b++) std::memcpy(codec.Coefs[b], macroblocks[i][b].data(), 128);
-    position = codec.EncodeMacroblock(out.data(), out.size(), position, codes, i == 0);
+    for (int b = 0; b < 6; b++) std::memcpy(levels[b], macroblocks[i][b].data(), 128);
+    position = codec.EncodeMacroblock(out.data(), out.size(), position, codes, i == 0, levels);
   }
   if (macroblocks.empty()) codes = 0;
   position = codec.WriteFrameEnd(out.data(), out.size(), position);

@@ -1,0 +1,103 @@
+// Every text the program shows its user, once, with the caption of its box
+// and its kind. Texts with printf conversions are formats for Show.
+#pragma once
+
+#include "base/host.h"
+
+namespace belmora {
+
+struct Message {
+  const char* Text;
+  const char* Caption = kMessageCaption;
+  MessageKind Kind = MessageKind::kInformation;
+};
+
+// Formats `m` printf-style (at most 1024 bytes) and shows it in its box.
+void Show(Host& host, Message m, ...);
+// Asks `m` (a question) with the given buttons.
+Answer AskQuestion(Host& host, const Message& m, Buttons buttons);
+
+namespace msg {
+
+// Opening and reading STR files.
+inline constexpr Message kCannotOpenStr{"オープンできません。"};
+inline constexpr Message kUnknownFormat{"不明なフォーマットです。"};
+inline constexpr Message kNoPicture{"画像データが存在しません。"};
+inline constexpr Message kFrameTooLarge{"フレームのサイズが大きすぎます。(%d)"};
+inline constexpr Message kReadOnly{
+    "このファイルは読み取り専用で開かれているため、書き込めません。"};
+inline constexpr Message kStrReadError{"STRの読み取りエラー"};
+inline constexpr Message kFrameNotFound{"フレームが見つかりません。"};
+inline constexpr Message kDecodeFailed{"フレームのデコードに失敗しました。"};
+inline constexpr Message kCannotOpenFile{"ファイルがオープンできません。"};
+// A write that failed: the file and the system's reason.
+inline constexpr Message kWriteError{"書き込みエラー: %s (%s)"};
+
+// The frame encoder.
+inline constexpr Message kNoMemory{"メモリが確保できません。"};
+inline constexpr Message kNoScaleFits{
+    "量子化スケールを最大にしても、フレームの領域に収まりません。"};
+
+// BMP files.
+inline constexpr Message kBmpCannotOpen{"%sがオープンできません"};
+inline constexpr Message kBmpReadError{"読み取りエラー"};
+inline constexpr Message kNotBmp{"BMP形式ではありません。"};
+inline constexpr Message kBmpNoMemory{"メモリが確保できません"};
+inline constexpr Message kBmpCompressed{"圧縮されたBMP形式には対応していません。"};
+
+// The video reader's failures (TAviIo::LastError).
+inline constexpr const char* kAviCannotOpen = "AVIファイルがオープンできません。";
+inline constexpr const char* kAviNoVideo = "VIDEOが含まれていません。";
+inline constexpr const char* kAviNoMemory = "メモリの確保に失敗しました。";
+inline constexpr const char* kAviReadFormat = "AVIStreamReadFormat error";
+inline constexpr const char* kAviFrameOpen = "AVIStreamGetFrameOpen error";
+inline constexpr const char* kAviGetFrame = "AVIStreamGetFrame error";
+inline constexpr const char* kAviRead = "AVIStreamRead error";
+inline constexpr const char* kAcmStreamOpen = "acmStreamOpen error";
+inline constexpr const char* kAcmConvert = "acmStreamConvert error";
+
+// AVI to STR.
+inline constexpr Message kSourceReadError{"元データの読み取りエラー"};
+inline constexpr Message kFrameLayoutError{"フレームの領域が計算不能"};
+inline constexpr Message kResizeError{"ファイルサイズの変更でエラーが発生しました。"};
+inline constexpr Message kReopenFailed{"STRファイルを開き直せませんでした。"};
+inline constexpr Message kLengthen{"AVIファイルの方が長いですが、\nSTRファイルも長くしますか？",
+                                   kMessageCaption, MessageKind::kQuestion};
+inline constexpr Message kShorten{"AVIファイルの方が短いですが、\nSTRファイルも短くしますか？",
+                                  kMessageCaption, MessageKind::kQuestion};
+inline constexpr Message kNoAviSound{
+    "AVIファイルに音声データが含まれていない為、\n無音データを作成しますがよろしいですか？",
+    "警告", MessageKind::kWarning};
+inline constexpr Message kTooManySectors{
+    "このフレームレートでは1フレームが20セクタを超えます。フレームレートを上げてください。(%g)"};
+inline constexpr Message kBadFrameRate{"フレームレートが正しくありません。(%g)"};
+
+// STR to AVI: set-up failures show in a plain box with an empty caption.
+inline constexpr Message kSameFile{
+    "出力先が開いているSTRファイルと同じです。別のファイル名を指定してください。"};
+inline constexpr Message kMallocError{"malloc error", ""};
+inline constexpr Message kAviCreateFailed{"AVIファイルの作成に失敗しました", ""};
+inline constexpr Message kVideoStreamFailed{"ビデオストリームの作成に失敗しました", ""};
+inline constexpr Message kVideoCompressorFailed{"ビデオ圧縮ストリームの作成に失敗しました", ""};
+inline constexpr Message kAudioStreamFailed{"オーディオストリームの作成に失敗しました", ""};
+inline constexpr Message kAudioCodecFailed{"オーディオ圧縮CODECがオープンできません", ""};
+inline constexpr Message kVideoWriteFailed{"ビデオストリームの書き込みに失敗しました", ""};
+
+// The STR-to-AVI dialog's choosers.
+inline constexpr Message kNoDriver{"利用可能なドライバが存在しません"};
+inline constexpr Message kChooserError{"エラーが発生しました"};
+inline constexpr Message kSuggestError{"acmFormatSuggest error", ""};
+
+// Sound.
+inline constexpr Message kNoAudio{"音声データが存在しません。"};
+inline constexpr Message kNoSuchChannel{"音声チャンネル %d が存在しません。"};
+
+// Command-line choices that name something this build does not have.
+inline constexpr Message kNoVideoCodec{"ビデオ圧縮CODECが見つかりません: %s"};
+inline constexpr Message kNoAudioFormat{"音声形式が見つかりません: %s"};
+inline constexpr Message kAudioFormatUnfit{"その音声形式は %d Hz, %d チャンネルで使えません。"};
+inline constexpr Message kAudioUnfit{"--audio %s does not fit this conversion"};
+inline constexpr Message kBadSize{"大きさが正しくありません: %s"};
+
+}  // namespace msg
+}  // namespace belmora

@@ -1,0 +1,91 @@
+#include "convert/frame_codec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "base/bytes.h"
+
+namespace belmora {
+
+int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
+  const int width = doc.ChunkHeader.Width, height = doc.ChunkHeader.Height;
+  if (codec.Codec.DecodeFrame(doc.FrameBuffer, width, height, codec.HalfWidthView,
+                              codec.Image) != 0)
+    return -1;
+  if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
+  return 0;
+}
+
+int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc) {
+  int r = ReadFrame(doc);
+  if (r != 0) return r;
+  return DecodeCurrentFrame(codec, doc) != 0 ? -2 : 0;
+}
+
+int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                FrameNumbering& numbering, EncodeResult* result) {
+  VideoChunkHeader& header = doc.ChunkHeader;
+  if (header.Width > kMaxFrameDimension || header.Height > kMaxFrameDimension ||
+      header.ChunkCount == 0 || header.ChunkCount > doc.ValidChunkSectors) {
+    Show(*doc.Ui, msg::kFrameTooLarge, int(header.ChunkCount));
+    return -1;
+  }
+  if (doc.PictureWidth != header.Width || doc.PictureHeight != header.Height)
+    doc.SetPictureSize(header.Width, header.Height);
+
+  // The picture as the frame sees it: its padded area, offsets applied.
+  const int width = (header.Width + 15) / 16 * 16, height = (header.Height + 15) / 16 * 16;
+  std::vector<uint8_t> pixels;
+  EncodedFrame encoded;
+  EncodeStatus status;
+  try {
+    pixels.resize(size_t(width) * size_t(height) * 3);
+    ReadFramePixels(picture, width, height, pixels.data());
+    const FrameView view{pixels.data(), width, height, width * 3};
+    const EncodeRequest request{header.Width, header.Height, GetU16(&header.MdecHeader[6]),
+                                header.ChunkCount * kChunkPayloadSize};
+    status = codec.Codec.EncodeFrame(view, request, encoded);
+  } catch (const std::bad_alloc&) {
+    status = EncodeStatus::kNoMemory;
+  }
+  if (result) result->Trials = encoded.Trials;
+  if (status == EncodeStatus::kNoMemory) {
+    Show(*doc.Ui, msg::kNoMemory);
+    return -1;
+  }
+  if (status != EncodeStatus::kOk) {
+    Show(*doc.Ui, msg::kNoScaleFits);
+    return -1;
+  }
+
+  // The encoding becomes the frame buffer, zero-filled up to the capacity.
+  const int capacity = header.ChunkCount * kChunkPayloadSize;
+  std::fill(encoded.Bytes.begin() + encoded.Length, encoded.Bytes.begin() + capacity, uint8_t(0));
+  doc.FrameBuffer.swap(encoded.Bytes);
+  header.FrameDataSize = uint32_t((encoded.Length + 3) & ~3);
+  std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
+  if (numbering.Renumber) {
+    header.FrameNumber = uint32_t(numbering.NextNumber);
+    numbering.NextNumber = int32_t(uint32_t(numbering.NextNumber) + 1);
+  } else {
+    numbering.NextNumber = int32_t(header.FrameNumber + 1);
+  }
+  if (numbering.NextNumber > numbering.NumberLimit) numbering.NextNumber = numbering.WrapNumber;
+  if (result) {
+    result->Scale = encoded.Scale;
+    result->Bytes = encoded.Length;
+  }
+  return 0;
+}
+
+int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                        FrameNumbering& numbering, EncodeResult* result) {
+  if (RefuseIfReadOnly(doc)) return -1;
+  if (EncodeFrame(codec, doc, picture, numbering, result) != 0) return -1;
+  const int written = WriteFrame(doc);
+  if (DecodeCurrentFrame(codec, doc) != 0) return -1;
+  return written;
+}
+
+}  // namespace belmora

@@ -1,0 +1,58 @@
+// The current frame of the document between the file and the codec: decoded
+// into the picture, and encoded from a picture into the sectors it occupies.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mdec/codec.h"
+#include "media/bmp_io.h"
+#include "str/str_document.h"
+
+namespace belmora {
+
+// The codec and the picture it decodes into, with the view's half-width
+// setting; the viewer owns one, as do the conversions it runs.
+struct FrameCodec {
+  MdecCodec Codec;
+  FrameImage Image;
+  bool HalfWidthView = false;
+
+  FrameView View() const { return Image.View(HalfWidthView); }
+};
+
+// How encoded frames are numbered; set up by the AVI-to-STR conversion and
+// applied by every later encoding.
+struct FrameNumbering {
+  bool Renumber = false;
+  int32_t NextNumber = 0;
+  int32_t WrapNumber = 0;
+  int32_t NumberLimit = 0;
+};
+
+// What an encoding chose, for callers that report it.
+struct EncodeResult {
+  int Scale = 0;
+  int Bytes = 0;            // bitstream length, header included
+  std::vector<int> Trials;  // scales tried, in order
+};
+
+// Decodes the current frame (FrameBuffer as ChunkHeader describes it) into
+// the picture; the document takes over a picture size that changed. -1 when
+// the frame is not decodable (not reported: callers decide).
+[[nodiscard]] int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc);
+// ReadFrame, then DecodeCurrentFrame: 0, 1 (no frame in the window), -1 (no
+// frame read), -2 (read, but not decodable).
+[[nodiscard]] int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc);
+
+// Encodes `picture` into the current frame, at the quantizer scale found to
+// fit its sectors: on success FrameBuffer and ChunkHeader hold the new
+// frame; nothing is written to the file. On failure (reported) the frame,
+// its buffer and header are unchanged.
+[[nodiscard]] int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                              FrameNumbering& numbering, EncodeResult* result = nullptr);
+// EncodeFrame, WriteFrame, and a fresh decode into the picture.
+[[nodiscard]] int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                                      FrameNumbering& numbering, EncodeResult* result = nullptr);
+
+}  // namespace belmora

@@ -1,0 +1,22 @@
+// The step every conversion takes after each frame.
+#pragma once
+
+#include <cstdint>
+
+#include "base/host.h"
+#include "str/str_document.h"
+
+namespace belmora {
+
+// After the current frame of a conversion over sectors first..last: its
+// progress record; true when the user asked to stop.
+[[nodiscard]] inline bool FrameDone(Host& host, const StrDocument& doc, int32_t first,
+                                    int32_t last) {
+  // A range of one frame must not divide by zero: it is all done.
+  const int percent =
+      last > first ? int(int64_t(doc.CurrentSector - first) * 100 / (last - first)) : 100;
+  host.Progress({percent, doc.CurrentSector, doc.ChunkHeader.FrameNumber});
+  return host.CancelRequested();
+}
+
+}  // namespace belmora
