@@ -87,7 +87,7 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
         break;
       }
       if (r == 1) {  // nothing in this window: look further on
-        doc.CurrentSector += 150;
+        doc.CurrentSector += kFrameSearchWindow;
         continue;
       }
       if (doc.CurrentSector > last) {

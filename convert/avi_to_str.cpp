@@ -76,7 +76,7 @@ bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
   const int64_t at = SectorStartOffset(doc_.Layout(), n);
   if (!doc_.HasSubheaders()) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
   if (doc_.SectorSize == kLayout2352.SectorSize) {
-    uint8_t raw[2352];
+    uint8_t raw[kRawSectorBytes];
     std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
     std::memcpy(raw + kSyncHeader.size(), image, kSectorImageSize);
     return doc_.File.WriteAt(at, raw, sizeof raw);
@@ -161,7 +161,7 @@ int AviToStrRun::FinishStrResize(int32_t next) {
     PutU32(size, uint32_t(end - 8));
     (void)doc_.File.WriteAt(4, size, 4);
     PutU32(size, uint32_t(end - kCdxaHeaderSize));
-    (void)doc_.File.WriteAt(40, size, 4);
+    (void)doc_.File.WriteAt(kCdxaHeaderSize - 4, size, 4);
   }
   (void)FindLastFrame(doc_);
   return 0;

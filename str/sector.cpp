@@ -52,7 +52,7 @@ void VideoChunkHeader::Store(uint8_t* p) const {
 std::optional<DetectedLayout> DetectLayout(std::span<const uint8_t> head) {
   // Bytes past the end of a short file read as zero, as they would from a
   // zero-filled buffer; no rule matches on zeros alone.
-  uint8_t b[2048] = {};
+  uint8_t b[kUserDataSize] = {};
   if (!head.empty()) std::memcpy(b, head.data(), std::min(head.size(), sizeof b));
 
   DetectedLayout d;
