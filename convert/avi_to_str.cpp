@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "base/messages.h"
 #include "convert/progress.h"
+#include "str/cd_sector.h"
 
 namespace belmora {
 
@@ -76,7 +77,7 @@ bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
   const int64_t at = SectorStartOffset(doc_.Layout(), n);
   if (!doc_.HasSubheaders()) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
   if (doc_.SectorSize == kLayout2352.SectorSize) {
-    uint8_t raw[kRawSectorBytes];
+    uint8_t raw[kRawSectorSize];
     std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
     std::memcpy(raw + kSyncHeader.size(), image, kSectorImageSize);
     return doc_.File.WriteAt(at, raw, sizeof raw);

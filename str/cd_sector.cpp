@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/sector.h"
 
 namespace belmora {

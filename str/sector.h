@@ -17,7 +17,6 @@ inline constexpr int kFrameBufferSize = 40960;
 inline constexpr int kSectorImageSize = 2336;  // subheader, copy, 2328 data bytes
 inline constexpr int kXaDataSize = 2328;
 inline constexpr int kCdxaHeaderSize = 44;
-inline constexpr int kRawSectorBytes = 2352;
 inline constexpr int kSectorsPerSecond = 75;  // at single speed
 inline constexpr int kCdxaDataOffset = kCdxaHeaderSize + 24;  // 68
 

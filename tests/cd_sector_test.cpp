@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "str/bytes.h"
+#include "base/bytes.h"
 #include "str/sector.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"

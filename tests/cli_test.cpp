@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sstream>
 
 #include "str/sector.h"
 #include "tests/support/mdec_builder.h"
@@ -264,6 +265,41 @@ TEST(CliImportAviTest, NewThenReplaceInPlace) {
       << missing.Err;
   EXPECT_FALSE(std::filesystem::exists(dir + "/x.str"));  // the new file is removed again
   std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace belmora
+
+namespace belmora {
+namespace {
+
+// Into a log or a pipe, progress comes as whole lines, one per tenth of the
+// way; --quiet leaves only the messages.
+TEST(CliProgressTest, LinesPerTenthOnANonTerminalAndNoneWhenQuiet) {
+  MovieSpec m;
+  m.Frames = 60;
+  m.ChunkPattern = {10};
+  std::string path = test::TempPath("progress.str"), avi = test::TempPath("progress.avi");
+  BuildMovie(m).Write(path);
+  auto r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err.find('\r'), std::string::npos);
+  int lines = 0;
+  std::istringstream in(r.Err);
+  for (std::string line; std::getline(in, line);) {
+    ASSERT_NE(line.find("%  Setor Nº. : "), std::string::npos) << line;
+    lines++;
+  }
+  EXPECT_GE(lines, 10);
+  EXPECT_LE(lines, 12);
+  EXPECT_NE(r.Err.find("100%"), std::string::npos) << r.Err;
+  auto quiet = RunCommand({BELMORA_CLI, "--quiet", "export-avi", path, "-o", avi});
+  ASSERT_EQ(quiet.Status, 0) << quiet.Err;
+  EXPECT_EQ(quiet.Err, "");
+  auto after = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "-q"});
+  EXPECT_EQ(after.Err, "");
+  std::filesystem::remove(path);
+  std::filesystem::remove(avi);
 }
 
 }  // namespace

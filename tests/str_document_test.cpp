@@ -527,7 +527,7 @@ TEST_F(StrDocumentTest, TruncatedAndCorruptFilesAreHandledSafely) {
         ASSERT_EQ(WriteFrame(doc), 0);
         doc.CurrentSector = doc.NextSector;
       }
-      FindPreviousFrame(doc);
+      (void)FindPreviousFrame(doc);
     }
     CloseStrFile(doc);
   }
