@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddFormatsCommand(app, run);
   belmora::cli::AddExportAviCommand(app, run);
   belmora::cli::AddImportAviCommands(app, run);
+  belmora::cli::AddLsCommand(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run() : 1;
 }
