@@ -99,5 +99,17 @@ inline constexpr Message kAudioFormatUnfit{"その音声形式は %d Hz, %d チ�
 inline constexpr Message kAudioUnfit{"--audio %s does not fit this conversion"};
 inline constexpr Message kBadSize{"大きさが正しくありません: %s"};
 
+// Disc images.
+inline constexpr Message kDiscUnreadable{"ディスクイメージが読み取れません: %s"};
+inline constexpr Message kDiscNoVolume{"ISO 9660 のボリューム記述子が見つかりません: %s"};
+inline constexpr Message kDiscDirectoryDamaged{"ディレクトリが壊れています: %s"};
+inline constexpr Message kDiscFirstTrackAudio{"最初のトラックがオーディオトラックです: %s"};
+inline constexpr Message kDiscTrackOffset{"データトラックの位置が扱えません: %s"};
+inline constexpr Message kDiscFileNotFound{"ディスクイメージにそのファイルがありません: %s"};
+inline constexpr Message kCueBadLine{"キューシートが読み取れません: %s (%d 行目)"};
+inline constexpr Message kCueNoTrack{"キューシートにトラックがありません: %s"};
+inline constexpr Message kCueFileMissing{"キューシートのファイルが見つかりません: %s"};
+inline constexpr Message kCueUnsupportedMode{"対応していないトラック形式です: %s"};
+
 }  // namespace msg
 }  // namespace belmora
