@@ -32,6 +32,17 @@ inline constexpr Message kDecodeFailed{"フレームのデコードに失敗し�
 inline constexpr Message kCannotOpenFile{"ファイルがオープンできません。"};
 // A write that failed: the file and the system's reason.
 inline constexpr Message kWriteError{"書き込みエラー: %s (%s)"};
+// The rollback journal of an edit.
+inline constexpr Message kJournalExists{
+    "%s は編集の途中で中断されています。元に戻すには belmora-cli recover %s を実行してください。"};
+inline constexpr Message kRolledBack{"変更を取り消し、元のファイルに戻しました: %s"};
+inline constexpr Message kRollbackFailed{
+    "元のファイルに戻せませんでした: %s\n後で belmora-cli recover %s を実行してください。"};
+inline constexpr Message kRecovered{"中断された編集を取り消しました: %s"};
+inline constexpr Message kNoJournal{"取り消す編集はありません: %s"};
+inline constexpr Message kAskRecover{
+    "%s は編集の途中で中断されています。\n元のファイルに戻しますか？", kMessageCaption,
+    MessageKind::kQuestion};
 
 // The frame encoder.
 inline constexpr Message kNoMemory{"メモリが確保できません。"};
