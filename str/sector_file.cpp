@@ -77,6 +77,7 @@ bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
 bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
   if (fd_ < 0 || offset < 0) return Fail(EBADF);
   if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
+  changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
   size_t put = 0;
   while (put < size) {
@@ -114,6 +115,7 @@ bool SectorFile::Truncate(int64_t size) {
   if (now < 0) return Fail(errno);
   if (size < now && !journal_.Protect(size, now - size)) return Fail(journal_.Error());
   cacheStart_ = -1;
+  changed_ = true;
   if (::ftruncate(fd_, off_t(size)) != 0) return Fail(errno);
   return true;
 }
@@ -128,6 +130,7 @@ bool SectorFile::BeginJournal() {
   const int64_t size = Size();
   if (size < 0) return Fail(errno);
   if (!journal_.Begin(path_, fd_, size)) return Fail(journal_.Error());
+  changed_ = false;
   return true;
 }
 

@@ -45,6 +45,8 @@ class SectorFile {
   [[nodiscard]] bool CommitJournal();
   [[nodiscard]] bool RollbackJournal();
   bool Journaling() const { return journal_.Active(); }
+  // Whether anything was written or truncated since the journal began.
+  bool Changed() const { return changed_; }
   // Saves the original bytes of a range ahead of the writes that will
   // replace them (one durable append instead of one per write).
   [[nodiscard]] bool Protect(int64_t offset, int64_t size);
@@ -59,6 +61,7 @@ class SectorFile {
   std::vector<uint8_t> cache_;
   int64_t cacheStart_ = -1;  // file offset of cache_[0]; -1 when empty
   belmora::RollbackJournal journal_;
+  bool changed_ = false;
 };
 
 }  // namespace belmora

@@ -77,6 +77,8 @@ bool DocumentEdit::Commit() {
 
 DocumentEdit::~DocumentEdit() {
   if (!ok_ || done_) return;
+  // Nothing written: there is nothing to put back.
+  if (!doc_.File.Changed() && doc_.File.CommitJournal()) return;
   const std::string path = doc_.Path;
   const bool rolledBack = doc_.File.RollbackJournal();
   CloseStrFile(doc_);
