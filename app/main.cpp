@@ -1,12 +1,8 @@
 // belmora: the STR viewer and converter.
-#include <QApplication>
-
-#include "app/main_window.h"
+#include "app/shell.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  belmora::app::TForm1 window;
-  window.show();
-  if (argc > 1) window.OpenDocument(QString::fromLocal8Bit(argv[1]));
+  belmora::app::TApplication app(argc, argv);
+  belmora::app::TShell shell(app.arguments());
   return app.exec();
 }
