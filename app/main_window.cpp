@@ -214,7 +214,6 @@ void TForm1::BuildMenu() {
   }
   MenuSpeed1->setChecked(true);
   MenuWidthN->setChecked(true);
-  MenuPlay->setCheckable(true);
 
   MenuConv->menuAction()->setEnabled(false);
   MenuConf->menuAction()->setEnabled(false);
@@ -568,7 +567,6 @@ void TForm1::MenuPlayClick() {
     StopPlayback();
   else
     StartPlayback();
-  MenuPlay->setChecked(Playing());
 }
 
 // --- playback ---
@@ -593,7 +591,6 @@ void TForm1::StartPlayback() {
         if (player_.get() == player) StopPlayback();
       },
       Qt::QueuedConnection);
-  MenuPlay->setChecked(true);
 }
 
 void TForm1::StopPlayback() {
@@ -602,7 +599,6 @@ void TForm1::StopPlayback() {
   lastStats_ = player->Stats();
   const int32_t sector = player->Current() ? player->Current()->Sector : -1;
   player.reset();
-  MenuPlay->setChecked(false);
   if (sector >= 0 && DocumentOpen) {
     doc_.CurrentSector = sector;
     ShowCurrentFrame();
@@ -695,6 +691,11 @@ void TForm1::dropEvent(QDropEvent* e) {
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
+  // While a long operation runs the window is disabled and stays open.
+  if (!isEnabled()) {
+    e->ignore();
+    return;
+  }
   StopPlayback();
   QMainWindow::closeEvent(e);
 }

@@ -200,7 +200,7 @@ void TPlayer::NotePainted() {
 
 PlaybackStats TPlayer::Stats() const {
   PlaybackStats s = stats_;
-  s.Sound = sink_ != nullptr;
+  s.Sound = soundPlayed_;
   return s;
 }
 
@@ -208,7 +208,10 @@ void TPlayer::StartClock() {
   if (sink_) {
     FeedSound();
     soundOut_ = sink_->start();
-    if (!soundOut_ || sink_->error() != QAudio::NoError) DropSound();
+    if (!soundOut_ || sink_->error() != QAudio::NoError)
+      DropSound();
+    else
+      soundPlayed_ = true;
   }
   wall_.start();
   running_ = true;

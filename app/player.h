@@ -89,7 +89,7 @@ struct PlaybackStats {
   int Shown = 0;    // frames painted
   int Due = 0;      // frames whose time came
   int Dropped = 0;  // frames replaced before they were painted
-  bool Sound = false;
+  bool Sound = false;  // the sound was played
   double Seconds = 0;
 };
 
@@ -126,6 +126,7 @@ class TPlayer : public QObject {
   QElapsedTimer wall_;
   double wallBase_ = 0;  // the clock when the wall timer took over
   bool running_ = false;
+  bool soundPlayed_ = false;  // the sound device took the sound
   bool finished_ = false;
   double lastClock_ = 0;
   double soundStalledSince_ = -1;

@@ -21,6 +21,10 @@ QMessageBox::StandardButton RunQtBox(const BoxRequest& request, QWidget* owner) 
   return QMessageBox::StandardButton(box.exec());
 }
 
+void PumpMessages() {
+  QCoreApplication::processEvents();
+}
+
 void QtHost::OnWindowThread(const std::function<void()>& f) {
   if (QThread::currentThread() == window_.thread())
     f();
@@ -55,7 +59,7 @@ void QtHost::Progress(const ProgressRecord& record) {
   OnWindowThread([&] { window_.ProgressStep(record); });
   // On the window's own thread, the waiting window events run now: the
   // label and bar repaint and the cancel button can be pressed.
-  if (here) QCoreApplication::processEvents();
+  if (here) PumpMessages();
 }
 
 void QtHost::EndProgress() {

@@ -26,6 +26,10 @@ struct BoxRequest {
 using BoxRunner = std::function<QMessageBox::StandardButton(const BoxRequest&, QWidget* owner)>;
 QMessageBox::StandardButton RunQtBox(const BoxRequest& request, QWidget* owner);
 
+// Lets the window events that are waiting run, then returns: what a long
+// operation on the window's thread calls after every frame.
+void PumpMessages();
+
 class QtHost : public Host {
  public:
   explicit QtHost(TForm1& window) : window_(window) {}

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "app/form_font.h"
 #include "app/main_window.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
@@ -36,6 +37,18 @@ class DialogsTest : public QObject {
     QCOMPARE(ParseDecimal("+7x"), 7);
     QCOMPARE(ParseDecimal("- 7"), 0);
     QCOMPARE(ParseDecimal("4294967297"), 1);  // wraps as a 32-bit integer does
+  }
+
+  // Every window's font: monospaced, its whole line 12 pixels high or less.
+  void FormFontIsMonospacedTwelvePixels() {
+    const QFont font = FormFont();
+    QVERIFY(QFontInfo(font).fixedPitch());
+    QVERIFY(QFontMetrics(font).height() <= 12);
+    QVERIFY(QFontMetrics(font).height() >= 9);
+    TForm1 main;
+    QCOMPARE(main.Label1->font(), font);
+    TForm5 form5;
+    QCOMPARE(form5.Edit1->font(), font);
   }
 
   void PositionDialog() {
@@ -129,6 +142,10 @@ class DialogsTest : public QObject {
     QVERIFY(!host.CancelRequested());
     form3.Button1->click();
     QVERIFY(host.CancelRequested());
+    // The window stays open while the operation runs.
+    main.show();
+    QVERIFY(!main.close());
+    QVERIFY(main.isVisible());
     host.EndProgress();
     QVERIFY(!form3.isVisible());
     QVERIFY(main.isEnabled());
