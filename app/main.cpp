@@ -1,8 +1,17 @@
 // belmora: the STR viewer and converter.
+#include <exception>
+
 #include "app/shell.h"
 
 int main(int argc, char** argv) {
   belmora::app::TApplication app(argc, argv);
-  belmora::app::TShell shell(app.arguments());
-  return app.exec();
+  // Exceptions inside the loop are shown there (TApplication::notify); one
+  // that escapes start-up is shown the same way before the program ends.
+  try {
+    belmora::app::TShell shell(app.arguments());
+    return app.exec();
+  } catch (const std::exception& e) {
+    app.ShowException(QString::fromLocal8Bit(e.what()));
+  }
+  return 1;
 }

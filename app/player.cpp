@@ -33,6 +33,16 @@ FrameReadAhead::~FrameReadAhead() {
 }
 
 void FrameReadAhead::Run(PlaybackStart start, bool sound, PcmFormat pcm) {
+  // Nothing may escape the thread: whatever goes wrong ends playback.
+  try {
+    Read(start, sound, pcm);
+  } catch (...) {
+  }
+  std::lock_guard lock(mutex_);
+  ended_ = true;
+}
+
+void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm) {
   // Messages of the worker's own document are nobody's business: a frame
   // that cannot be read ends playback, one that cannot be decoded is skipped.
   CollectingHost quiet;
@@ -42,11 +52,7 @@ void FrameReadAhead::Run(PlaybackStart start, bool sound, PcmFormat pcm) {
   XaDecoderState xa;
   std::vector<uint8_t> decoded;
 
-  auto end = [this] {
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-  };
-  if (OpenStrFile(doc, start.Path, true) != 0 || doc.PaddedWidth <= 0) return end();
+  if (OpenStrFile(doc, start.Path, true) != 0 || doc.PaddedWidth <= 0) return;
   doc.SpeedFactor = start.SpeedFactor;
   codec.HalfWidthView = start.HalfWidthView;
   codec.Image.LayOut(doc.PaddedWidth, doc.PaddedHeight);
@@ -87,7 +93,6 @@ void FrameReadAhead::Run(PlaybackStart start, bool sound, PcmFormat pcm) {
     frames_.push_back(std::move(frame));
     framesRead_ = index + 1;
   }
-  end();
 }
 
 bool FrameReadAhead::TakeFrameUpTo(int index, PlaybackFrame& out) {

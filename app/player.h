@@ -71,6 +71,7 @@ class FrameReadAhead {
 
  private:
   void Run(PlaybackStart start, bool sound, PcmFormat pcm);
+  void Read(const PlaybackStart& start, bool sound, PcmFormat pcm);
 
   const size_t depth_;
   mutable std::mutex mutex_;

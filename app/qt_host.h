@@ -46,7 +46,9 @@ class QtHost : public Host {
   BoxRunner Boxes = RunQtBox;
 
  private:
-  // Runs `f` on the window's thread and returns when it is done there.
+  // Runs `f` on the window's thread and returns when it is done there; an
+  // operation on another thread therefore needs the window's event loop
+  // running while it works.
   void OnWindowThread(const std::function<void()>& f);
 
   TForm1& window_;
