@@ -34,8 +34,12 @@ MovieSpec PlainMovie(int frames) {
   return m;
 }
 
-QString WriteMovie(const MovieSpec& spec, const std::string& name) {
-  const std::string path = belmora::test::TempPath(name);
+std::string TempFile(const QTemporaryDir& dir, const std::string& name) {
+  return dir.filePath(QString::fromStdString(name)).toStdString();
+}
+
+QString WriteMovie(const QTemporaryDir& dir, const MovieSpec& spec, const std::string& name) {
+  const std::string path = TempFile(dir, name);
   belmora::test::BuildMovie(spec).Write(path);
   return QString::fromStdString(path);
 }

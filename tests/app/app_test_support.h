@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QTemporaryDir>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,11 @@ belmora::test::MovieSpec PictureMovie(int frames);
 // Frames of ten video sectors with nothing to decode and no sound: a file
 // of exactly frames x 10 sectors.
 belmora::test::MovieSpec PlainMovie(int frames);
-// Writes the movie to a fresh temporary file and returns its path.
-QString WriteMovie(const belmora::test::MovieSpec& spec, const std::string& name);
+// A file named `name` in the test's own temporary directory.
+std::string TempFile(const QTemporaryDir& dir, const std::string& name);
+// Writes the movie there and returns its path.
+QString WriteMovie(const QTemporaryDir& dir, const belmora::test::MovieSpec& spec,
+                   const std::string& name);
 
 // Records every box a window shows and answers with `answer`.
 struct BoxLog {

@@ -26,6 +26,8 @@ QList<int> Positions(const std::vector<TimeLabel>& labels) {
 
 class BarLayoutTest : public QObject {
   Q_OBJECT
+  QTemporaryDir dir_;
+
  private slots:
   // 3000 sectors, bar 305 pixels wide: 40 units; at single speed steps of
   // 1 give 6 pixels, of 5 give 34, so ticks every 5 units; at double speed
@@ -101,7 +103,7 @@ class BarLayoutTest : public QObject {
     TForm1 form;
     BoxLog boxes;
     boxes.Attach(form);
-    QVERIFY(form.OpenDocument(WriteMovie(PlainMovie(300), "bar3000.str")) == 0);
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PlainMovie(300), "bar3000.str")) == 0);
     QCOMPARE(form.Document().SectorCount, 3000);
     QCOMPARE(form.ClientWidth(), 320);
     QCOMPARE(form.Bar->width(), 305);
@@ -159,7 +161,7 @@ class BarLayoutTest : public QObject {
     TForm1 form;
     BoxLog boxes;
     boxes.Attach(form);
-    QVERIFY(form.OpenDocument(WriteMovie(PlainMovie(5), "bar50.str")) == 0);
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PlainMovie(5), "bar50.str")) == 0);
     QCOMPARE(form.Bar->Max(), 0);
     QCOMPARE(form.Bar->Frequency(), form.Document().SpeedFactor);
     auto labels = form.BarTimeLabels();
@@ -173,7 +175,7 @@ class BarLayoutTest : public QObject {
     TForm1 form;
     BoxLog boxes;
     boxes.Attach(form);
-    QVERIFY(form.OpenDocument(WriteMovie(PlainMovie(300), "barmove.str")) == 0);
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PlainMovie(300), "barmove.str")) == 0);
     form.Bar->SetPosition(20);
     QCOMPARE(form.Document().CurrentSector, 0);  // untouched
     form.Bar->triggerAction(QAbstractSlider::SliderPageStepAdd);

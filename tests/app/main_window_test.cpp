@@ -61,6 +61,8 @@ struct OpenForm {
 
 class MainWindowTest : public QObject {
   Q_OBJECT
+  QTemporaryDir dir_;
+
  private slots:
   void StartUpWithoutArgument() {
     TShell shell({"belmora"});
@@ -92,7 +94,7 @@ class MainWindowTest : public QObject {
   }
 
   void StartUpWithArgument() {
-    const QString path = WriteMovie(PictureMovie(6), "startup.str");
+    const QString path = WriteMovie(dir_, PictureMovie(6), "startup.str");
     TShell shell({"belmora", path});
     TForm1& form = shell.Form1();
     QVERIFY(form.DocumentOpen);
@@ -153,7 +155,7 @@ class MainWindowTest : public QObject {
 
     BoxLog boxes;
     boxes.Attach(form);
-    QVERIFY(form.OpenDocument(WriteMovie(PictureMovie(4), "menus.str")) == 0);
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(4), "menus.str")) == 0);
     QVERIFY(form.MenuConv->menuAction()->isEnabled());
     QVERIFY(form.MenuConf->menuAction()->isEnabled());
     form.CloseDocument();
@@ -177,7 +179,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.SaveBmpDlg.DefaultExt, QString("bmp"));
 
     // "Abrir arquivo STR" opens what the dialog chose; a cancelled dialog nothing.
-    const QString path = WriteMovie(PictureMovie(3), "dialog.str");
+    const QString path = WriteMovie(dir_, PictureMovie(3), "dialog.str");
     int asked = 0;
     form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
       asked++;
@@ -193,7 +195,7 @@ class MainWindowTest : public QObject {
 
   void OpenFailures() {
     OpenForm f("", false);
-    const std::string junk = belmora::test::TempPath("junk.str");
+    const std::string junk = TempFile(dir_, "junk.str");
     belmora::test::WriteFileBytes(junk, std::vector<uint8_t>(5000, 0x11));
     QCOMPARE(f.form.OpenDocument(QString::fromStdString(junk)), -1);
     QVERIFY(f.boxes.Texts().contains("オープンできません。"));
@@ -205,7 +207,7 @@ class MainWindowTest : public QObject {
     belmora::test::FrameSpec frame;
     frame.Width = frame.Height = 0;
     for (int i = 0; i < 60; i++) b.AddFrame(frame);
-    const std::string noPicture = belmora::test::TempPath("nopicture.str");
+    const std::string noPicture = TempFile(dir_, "nopicture.str");
     b.Write(noPicture);
     f.boxes.Boxes.clear();
     QCOMPARE(f.form.OpenDocument(QString::fromStdString(noPicture)), -1);
@@ -215,7 +217,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.form.windowTitle(), QString("Belmora v2 - Tavish"));
 
     // A good file after a bad one opens as ever; opening another closes it first.
-    QCOMPARE(f.form.OpenDocument(WriteMovie(PictureMovie(3), "good.str")), 0);
+    QCOMPARE(f.form.OpenDocument(WriteMovie(dir_, PictureMovie(3), "good.str")), 0);
     QCOMPARE(f.form.OpenDocument(QString::fromStdString(junk)), -1);
     QVERIFY(!f.form.DocumentOpen);
   }
@@ -223,7 +225,7 @@ class MainWindowTest : public QObject {
   // At the last frame Next moves past it and shows nothing new; Prev
   // comes back to the last frame.
   void NextAndPrevAtTheEnds() {
-    OpenForm f(WriteMovie(PictureMovie(30), "ends.str"));
+    OpenForm f(WriteMovie(dir_, PictureMovie(30), "ends.str"));
     TForm1& form = f.form;
     StrDocument& doc = form.Document();
     const int32_t last = doc.LastFrameSector;
@@ -251,7 +253,7 @@ class MainWindowTest : public QObject {
   }
 
   void Keys() {
-    OpenForm f(WriteMovie(PlainMovie(300), "keys.str"));
+    OpenForm f(WriteMovie(dir_, PlainMovie(300), "keys.str"));
     TForm1& form = f.form;
     StrDocument& doc = form.Document();
     QTest::keyClick(&form, Qt::Key_Right);
@@ -295,14 +297,14 @@ class MainWindowTest : public QObject {
   // What is painted at the client origin is FrameImage, pixel for pixel,
   // and the same picture as the command line's decode writes.
   void PicturePaintedAsDecoded() {
-    const QString path = WriteMovie(PictureMovie(8), "pixels.str");
+    const QString path = WriteMovie(dir_, PictureMovie(8), "pixels.str");
     OpenForm f(path);
     TForm1& form = f.form;
     QCOMPARE(form.PictureRect(), QRect(0, 0, 320, 240));
     const QImage picture = CodecPicture(form);
     QCOMPARE(PictureDifferences(GrabClient(form), picture, 1), 0);
 
-    const std::string dir = belmora::test::TempPath("decoded");
+    const std::string dir = TempFile(dir_, "decoded");
     auto r = belmora::test::RunCommand({BELMORA_CLI, "decode", path.toStdString(), "--out", dir});
     QVERIFY2(r.Status == 0, r.Err.c_str());
     QCOMPARE(PictureDifferences(GrabClient(form), BmpPicture(dir + "/000000.bmp"), 1), 0);
@@ -316,7 +318,7 @@ class MainWindowTest : public QObject {
   // "Pequeno" halves the drawn width and keeps the window's size; "Dobro"
   // draws every pixel 2 x 2 and grows the window to fit; "Grande" returns.
   void HalfAndDoubleViews() {
-    OpenForm f(WriteMovie(PictureMovie(4), "views.str"));
+    OpenForm f(WriteMovie(dir_, PictureMovie(4), "views.str"));
     TForm1& form = f.form;
     const QSize size = form.size();
     const QImage full = CodecPicture(form);
@@ -350,7 +352,7 @@ class MainWindowTest : public QObject {
 
   void DroppedFileOpens() {
     OpenForm f("");
-    const QString path = WriteMovie(PictureMovie(3), "dropped.str");
+    const QString path = WriteMovie(dir_, PictureMovie(3), "dropped.str");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -373,10 +375,10 @@ class MainWindowTest : public QObject {
   // "Salvar em BMP" writes the picture as shown; "Abrir arquivo BMP"
   // encodes a picture into the frame, placed as "Posição da seleção" says.
   void BmpCommands() {
-    const QString path = WriteMovie(PictureMovie(4), "bmp.str");
+    const QString path = WriteMovie(dir_, PictureMovie(4), "bmp.str");
     OpenForm f(path);
     TForm1& form = f.form;
-    const std::string out = belmora::test::TempPath("frame.bmp");
+    const std::string out = TempFile(dir_, "frame.bmp");
     QString chosen = QString::fromStdString(out);
     form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
       d.FileName = chosen;
@@ -406,7 +408,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.Position.ImageOffsetX, -10);
     QCOMPARE(form.Position.ImageOffsetY, -20);
 
-    const std::string white = belmora::test::TempPath("white.bmp");
+    const std::string white = TempFile(dir_, "white.bmp");
     belmora::test::BmpSpec spec;
     spec.Width = 320;
     spec.Height = 240;
@@ -438,7 +440,7 @@ class MainWindowTest : public QObject {
 
   // The conversion commands call what the conversion windows supply.
   void ConversionCommandsAreHooks() {
-    OpenForm f(WriteMovie(PictureMovie(3), "hooks.str"));
+    OpenForm f(WriteMovie(dir_, PictureMovie(3), "hooks.str"));
     QStringList called;
     f.form.Conversions.NewStr = [&](TForm1&) { called << "new"; };
     f.form.Conversions.StrToAvi = [&](TForm1&) { called << "out"; };

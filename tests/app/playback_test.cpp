@@ -12,11 +12,13 @@ namespace belmora::app::test {
 
 class PlaybackTest : public QObject {
   Q_OBJECT
+  QTemporaryDir dir_;
+
  private slots:
   // The worker alone: every frame from the start sector on, in order, with
   // its sector and number, and the sound of the channel asked for.
   void ReadAheadDeliversEveryFrame() {
-    const QString path = WriteMovie(PictureMovie(20), "ahead.str");
+    const QString path = WriteMovie(dir_, PictureMovie(20), "ahead.str");
     TForm1 form;
     QVERIFY(form.OpenDocument(path) == 0);
     PlaybackStart start;
@@ -53,7 +55,7 @@ class PlaybackTest : public QObject {
   // A short file plays to its last frame at its rate and leaves the
   // window there; the frames due were all shown.
   void PlaysToTheLastFrame() {
-    const QString path = WriteMovie(PictureMovie(30), "play.str");
+    const QString path = WriteMovie(dir_, PictureMovie(30), "play.str");
     TForm1 form;
     BoxLog boxes;
     boxes.Attach(form);
@@ -89,7 +91,7 @@ class PlaybackTest : public QObject {
   // Any key stops playback where it is, and the window goes on from there.
   void AnyKeyStops() {
     TForm1 form;
-    QVERIFY(form.OpenDocument(WriteMovie(PictureMovie(60), "stop.str")) == 0);
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(60), "stop.str")) == 0);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.MenuPlay->trigger();
