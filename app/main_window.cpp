@@ -17,10 +17,12 @@
 #include <QProgressBar>
 #include <QToolButton>
 #include <algorithm>
+#include <cstring>
 
 #include "app/form_font.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
+#include "str/journal.h"
 
 namespace belmora::app {
 namespace {
@@ -224,6 +226,19 @@ void TForm1::BuildMenu() {
 int TForm1::OpenDocument(const QString& path) {
   StopPlayback();
   CloseDocument();
+  // A file left in the middle of an edit is put back before it is shown.
+  const std::string file = FullPath(FileName(path));
+  if (JournalExists(file)) {
+    if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
+                  Buttons::kYesNo) != Answer::kYes)
+      return -1;
+    int error = 0;
+    if (RecoverJournal(file, &error) == RecoverResult::kFailed) {
+      Show(host_, msg::kWriteError, file.c_str(), std::strerror(error));
+      return -1;
+    }
+    Show(host_, msg::kRecovered, file.c_str());
+  }
   if (OpenStrFile(doc_, FileName(path)) != 0) {
     Show(host_, msg::kCannotOpenStr);
     return -1;

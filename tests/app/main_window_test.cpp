@@ -4,6 +4,7 @@
 #include <QtWidgets>
 #include <filesystem>
 
+#include "str/sector_file.h"
 #include "app/conversion_forms.h"
 #include "app/main_window.h"
 #include "app/position_form.h"
@@ -215,6 +216,26 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.form.DocumentOpen);
     QVERIFY(!f.form.MenuConv->menuAction()->isEnabled());
     QCOMPARE(f.form.windowTitle(), QString("Belmora v2 - Tavish"));
+
+    // A file left in the middle of an edit is put back first, if the user agrees.
+    const QString edited = WriteMovie(dir_, PictureMovie(3), "edited.str");
+    const std::string editedPath = edited.toStdString();
+    const auto whole = belmora::test::ReadFileBytes(editedPath);
+    {
+      belmora::SectorFile file;
+      QVERIFY(file.Open(editedPath, belmora::SectorFile::Mode::kReadWrite));
+      QVERIFY(file.BeginJournal());
+      QVERIFY(file.WriteAt(100, "half-done", 9));
+    }
+    f.boxes.Boxes.clear();
+    f.boxes.Answer = QMessageBox::No;
+    QCOMPARE(f.form.OpenDocument(edited), -1);
+    QVERIFY(belmora::JournalExists(editedPath));
+    f.boxes.Answer = QMessageBox::Yes;
+    QCOMPARE(f.form.OpenDocument(edited), 0);
+    QVERIFY(!belmora::JournalExists(editedPath));
+    QVERIFY(belmora::test::ReadFileBytes(editedPath) == whole);
+    f.boxes.Answer = QMessageBox::Ok;
 
     // A good file after a bad one opens as ever; opening another closes it first.
     QCOMPARE(f.form.OpenDocument(WriteMovie(dir_, PictureMovie(3), "good.str")), 0);
