@@ -73,11 +73,13 @@ struct ImportOptions {
   std::string path, bmp;
   FrameChoice choice;
   std::vector<int> position;
+  bool noEdc = false;
 };
 
 int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   Session s(g);
   if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
+  s.doc.SealSectors = !o.noEdc;
   FrameCodec codec;
   FrameNumbering numbering;
   ImagePosition where;
@@ -109,6 +111,8 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
       ->delimiter(',')
       ->expected(2)
       ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
+  im->add_flag("--no-edc", io->noEdc,
+               "Leave the EDC and ECC of the frame's sectors as they are");
   AddFrameChoice(im, io->choice);
   im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }

@@ -17,7 +17,7 @@ struct AviOptions {
   std::string path, avi, fps, size, audio, resize = "no", header;
   int from = -1, to = -1, mdec = 0, channel = -1, tailNumber = INT32_MIN, tailFrames = -1,
       sector = 2336, speed = 2, trailing = 0;
-  bool rebuild = false, force = false;
+  bool rebuild = false, force = false, noEdc = false;
   std::vector<int> renumber, position;
 };
 
@@ -171,6 +171,7 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   if (o.position.size() == 2) position = ImagePosition::FromDialog(o.position[0], o.position[1]);
   AviToStrContext c{doc, codec, encoder, numbering, s.host, start, end, position};
   OptionsChooser chooser(o, s.host, newFile);
+  doc.SealSectors = !o.noEdc;
   s.host.CatchInterrupt();
   int r;
   if (newFile) {
@@ -205,6 +206,8 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
   cmd->add_option("--tail-frames", o.tailFrames,
                   "Frames added after the AVI's end when lengthening")
       ->check(CLI::Range(0, kMaxTailFrames));
+  cmd->add_flag("--no-edc", o.noEdc,
+                "Write no sync, address, EDC or ECC: bytes outside the user data stay as they are");
   cmd->add_option("--pos", o.position, "Position X,Y of the pictures in the frames")
       ->delimiter(',')
       ->expected(2)

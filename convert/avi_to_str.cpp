@@ -54,8 +54,6 @@ class AviToStrRun {
   bool Finish();
 
  private:
-  // Writes a sector image (subheader twice, 2328 data bytes) as sector n.
-  bool WriteNewSector(int32_t n, const uint8_t* image);
   LayoutResult LayOutNewFrame();
   int ReencodeAudioSector(uint8_t* image);
   int FinishStrResize(int32_t next);
@@ -78,18 +76,6 @@ class AviToStrRun {
   std::optional<ScopedAudioHook> hook_;
   int32_t protectedUpTo_ = 0;
 };
-
-bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
-  const int64_t at = SectorStartOffset(doc_.Layout(), n);
-  if (!doc_.HasSubheaders()) return StoreBytes(doc_, at, image + 8, kUserDataSize);
-  if (doc_.SectorSize == kLayout2352.SectorSize) {
-    uint8_t raw[kRawSectorSize];
-    std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
-    std::memcpy(raw + kSyncHeader.size(), image, kSectorImageSize);
-    return StoreBytes(doc_, at, raw, sizeof raw);
-  }
-  return StoreBytes(doc_, at, image, kSectorImageSize);
-}
 
 // Saves the original bytes of the sectors ahead in one step, instead of one
 // journal append for every sector written.
@@ -134,7 +120,7 @@ LayoutResult AviToStrRun::LayOutNewFrame() {
       doc_.VideoSubheaderTemplate.Store(image + 4);
       doc_.ChunkSectors[size_t(doc_.ValidChunkSectors++)] = n;
     }
-    if (!WriteNewSector(n, image)) return LayoutResult::kShortWrite;
+    if (!StoreNewSector(doc_, n, image)) return LayoutResult::kShortWrite;
   }
   doc_.ChunkHeader.ChunkCount = uint16_t(video);
   return video == 0 ? LayoutResult::kNoVideoSector : LayoutResult::kLaidOut;
@@ -156,7 +142,7 @@ int AviToStrRun::FinishStrResize(int32_t next) {
   kFillerSubheader.Store(filler);
   kFillerSubheader.Store(filler + 4);
   for (int32_t i = 0; i < doc_.TrailingSectors; i++)
-    if (!WriteNewSector(next + i, filler)) return -1;
+    if (!StoreNewSector(doc_, next + i, filler)) return -1;
   const int64_t sectors = int64_t(next) + doc_.TrailingSectors;
   const int64_t end = SectorStartOffset(doc_.Layout(), sectors);
   if (resize_ == ResizeMode::kShorten && !doc_.File.Truncate(end)) {

@@ -19,6 +19,8 @@ inline constexpr int kXaDataSize = 2328;
 inline constexpr int kCdxaHeaderSize = 44;
 inline constexpr int kSectorsPerSecond = 75;  // at single speed
 inline constexpr int kCdxaDataOffset = kCdxaHeaderSize + 24;  // 68
+// Where data starts on a disc: sector 150, 00:02:00.
+inline constexpr int32_t kFirstDataAddress = 150;
 
 // How far the scans look: the first frame start and the picture size within
 // the first 40 sectors, a frame start within 150 sectors, the audio channels

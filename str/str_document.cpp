@@ -1,5 +1,6 @@
 #include "str/str_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -50,6 +51,69 @@ bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size)
   if (!doc.WriteFailed) Show(*doc.Ui, msg::kWriteError, doc.Path.c_str(), std::strerror(doc.File.Error()));
   doc.WriteFailed = true;
   return false;
+}
+
+namespace {
+
+// The address on the disc of sector n: one after the sector before's when
+// that has a valid header, else counted from the file's first address.
+int32_t AddressOf(StrDocument& doc, int32_t n) {
+  uint8_t head[16];
+  if (n > 0 && doc.File.ReadAt(SectorStartOffset(doc.Layout(), n - 1), head, sizeof head) &&
+      std::memcmp(head, kSyncPattern.data(), kSyncPattern.size()) == 0 && head[15] == kMode2)
+    if (auto lba = DecodeMsf(head + 12)) return *lba + 1;
+  return doc.FirstAddress + n;
+}
+
+// The stored sector n whole: its start, and its size as stored.
+int64_t StoredSectorStart(const StrDocument& doc, int32_t n) {
+  return SectorStartOffset(doc.Layout(), n);
+}
+
+}  // namespace
+
+bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image) {
+  const int64_t at = StoredSectorStart(doc, n);
+  if (!doc.HasSubheaders()) return StoreBytes(doc, at, image + 8, kUserDataSize);
+  if (doc.SectorSize == kRawSectorSize) {
+    uint8_t raw[kRawSectorSize];
+    std::memcpy(raw + 16, image, kSectorImageSize);
+    if (doc.SealSectors) {
+      SealRawSector(raw, AddressOf(doc, n), true);
+    } else {
+      std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
+    }
+    return StoreBytes(doc, at, raw, sizeof raw);
+  }
+  uint8_t sealed[kSectorImageSize];
+  std::memcpy(sealed, image, kSectorImageSize);
+  if (doc.SealSectors) SealSectorImage(sealed);
+  return StoreBytes(doc, at, sealed, sizeof sealed);
+}
+
+bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t* data,
+                     size_t size) {
+  if (!doc.SealSectors || !doc.HasSubheaders()) return StoreBytes(doc, offset, data, size);
+  // The whole sector is read, changed, sealed and written back at once.
+  const int64_t start = StoredSectorStart(doc, n);
+  uint8_t sector[kRawSectorSize];
+  const size_t stored = size_t(doc.SectorSize);
+  if (offset < start || offset + int64_t(size) > start + int64_t(stored) ||
+      !doc.File.ReadAt(start, sector, stored))
+    return StoreBytes(doc, offset, data, size);  // a sector cut off by the end of the file
+  // A Form 2 EDC of zero ("not computed") stays zero; that is judged on the
+  // sector as it was, not on bytes the new data may have put there.
+  uint8_t* image = doc.SectorSize == kRawSectorSize ? sector + 16 : sector;
+  const bool zeroEdc = (image[2] & kSubmodeForm2) &&
+                       std::all_of(image + kForm2EdcOffset, image + kForm2EdcOffset + 4,
+                                   [](uint8_t b) { return b == 0; });
+  std::memcpy(sector + (offset - start), data, size);
+  if (zeroEdc) std::fill(image + kForm2EdcOffset, image + kForm2EdcOffset + 4, uint8_t(0));
+  if (doc.SectorSize == kRawSectorSize)
+    SealRawSector(sector, 0, false, Form2Edc::KeepZero);
+  else
+    SealSectorImage(sector, Form2Edc::KeepZero);
+  return StoreBytes(doc, start, sector, stored);
 }
 
 DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
@@ -124,8 +188,8 @@ int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
     sub.Store(given);
     sub.Store(given + 4);
     const bool sameSubheaders = std::memcmp(image, given, 8) == 0;
-    if (sameSubheaders ? !StoreBytes(doc, at + 8, image + 8, kXaDataSize)
-                       : !StoreBytes(doc, at, image, kSectorImageSize))
+    if (sameSubheaders ? !StoreIntoSector(doc, sector, at + 8, image + 8, kXaDataSize)
+                       : !StoreIntoSector(doc, sector, at, image, kSectorImageSize))
       return -1;
   }
   return 0;
@@ -409,15 +473,14 @@ int WriteFrame(StrDocument& doc) {
     Show(*doc.Ui, msg::kFrameTooLarge, count);
     return -1;
   }
-  uint8_t header[kChunkHeaderSize];
+  uint8_t data[kUserDataSize];
   for (int j = 0; j < count; j++) {
     doc.ChunkHeader.ChunkNumber = uint16_t(j);
-    doc.ChunkHeader.Store(header);
-    int64_t at = UserDataOffset(doc.Layout(), doc.ChunkSectors[j]);
-    if (!StoreBytes(doc, at, header, kChunkHeaderSize)) return -1;
-    if (!StoreBytes(doc, at + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
-                    kChunkPayloadSize))
-      return -1;
+    doc.ChunkHeader.Store(data);
+    std::memcpy(data + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
+                kChunkPayloadSize);
+    const int32_t n = doc.ChunkSectors[j];
+    if (!StoreIntoSector(doc, n, UserDataOffset(doc.Layout(), n), data, kUserDataSize)) return -1;
   }
   return 0;
 }

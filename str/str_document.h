@@ -11,6 +11,7 @@
 #include "base/host.h"
 #include "base/messages.h"
 #include "str/sector.h"
+#include "str/cd_sector.h"
 #include "str/sector_file.h"
 
 namespace belmora {
@@ -95,6 +96,12 @@ struct StrDocument {
   bool ReadOnly = false;
   // A write has failed (and was reported) since the current edit began.
   bool WriteFailed = false;
+  // Sectors written get their sync, address, EDC and ECC (2352 and 2336
+  // files); false leaves every byte outside the user data as it was.
+  bool SealSectors = true;
+  // The address of sector 0 of this file on its disc (a file cut from a
+  // disc image keeps its addresses); new files start at 00:02:00.
+  int32_t FirstAddress = kFirstDataAddress;
   // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
   bool HasRiffHeader = false;
 
@@ -125,6 +132,15 @@ bool RefuseIfReadOnly(StrDocument& doc);
 // Writes bytes of the open file. A failure is reported with the file and the
 // system's reason, and remembered in WriteFailed.
 [[nodiscard]] bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size);
+
+// Writes sector n anew from a 2336-byte image (subheader, copy, data): in
+// the 2352 layout behind the sync and address header of its place on the
+// disc, sealed with its EDC and ECC; in the 2048 layout only its user data.
+[[nodiscard]] bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image);
+// Rewrites `size` bytes at `offset` inside stored sector n, then the
+// sector's EDC and ECC (a zero Form 2 EDC stays zero).
+[[nodiscard]] bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset,
+                                   const uint8_t* data, size_t size);
 
 // One in-place edit of the open document. The original bytes of everything
 // it overwrites (and the file's length) go to a rollback journal first;

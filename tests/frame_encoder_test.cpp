@@ -7,6 +7,7 @@
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
 #include "base/bytes.h"
+#include "str/cd_sector.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"
@@ -219,9 +220,15 @@ TEST_F(FrameEncoderTest, ImportRewritesOnlyTheFramesUserData) {
             0);
   auto after = test::ReadFileBytes(path);
   ASSERT_EQ(after.size(), before.size());
+  // The user data of the frame's sectors changes, and so do the EDC and ECC
+  // behind it; those sectors check out whole.
   std::vector<bool> data(after.size(), false);
-  for (int32_t s : sectors)
-    for (int k = 0; k < 2048; k++) data[size_t(UserDataOffset(doc.Layout(), s) + k)] = true;
+  for (int32_t s : sectors) {
+    const int64_t at = UserDataOffset(doc.Layout(), s);
+    for (int k = 0; k < 2048 + 280; k++) data[size_t(at + k)] = true;
+    const SectorCheck check = CheckRawSector(&after[size_t(at - 24)]);
+    EXPECT_TRUE(check.EdcOk && check.EccOk) << s;
+  }
   size_t changed = 0;
   for (size_t i = 0; i < after.size(); i++) {
     if (data[i]) {

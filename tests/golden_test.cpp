@@ -119,26 +119,29 @@ TEST_F(GoldenTest, OutputsMatchKnownChecksums) {
 
   std::string bmpTarget = Copy("bmp.str");
   test::WriteBgrBmp(dir + "/in.bmp", test::NaturalPicture(320, 240, 3), 320, 240);
-  Run({"import-bmp", bmpTarget, "--frame", "5", dir + "/in.bmp", "--pos", "8,4"});
+  Run({"import-bmp", bmpTarget, "--frame", "5", dir + "/in.bmp", "--pos", "8,4", "--no-edc"});
   got["import-bmp"] = FileHash(bmpTarget);
 
   std::string inPlace = Copy("inplace.str");
-  Run({"import-avi", inPlace, avi, "--renumber", "3,1,30"});
+  Run({"import-avi", inPlace, avi, "--renumber", "3,1,30", "--no-edc"});
   got["import-avi"] = FileHash(inPlace);
   std::string keep = Copy("keep.str");
-  Run({"import-avi", keep, avi, "--audio", "keep", "--mdec", "3"});
+  Run({"import-avi", keep, avi, "--audio", "keep", "--mdec", "3", "--no-edc"});
   got["import-avi-keep"] = FileHash(keep);
   std::string rebuilt = Copy("rebuilt.str");
   Run({"import-avi", rebuilt, avi, "--rebuild", "--resize", "yes", "--fps", "10", "--audio",
-       "18.9-mono"});
+       "18.9-mono", "--no-edc"});
   got["import-avi-rebuild"] = FileHash(rebuilt);
 
   for (int sector : {2048, 2336, 2352}) {
     std::string out = dir + "/new" + std::to_string(sector) + ".str";
-    Run({"new", out, avi, "--sector", std::to_string(sector), "--trailing", "3"});
+    Run({"new", out, avi, "--sector", std::to_string(sector), "--trailing", "3", "--no-edc"});
     got["new-" + std::to_string(sector)] = FileHash(out);
   }
 
+  // Writers run with --no-edc, which keeps every byte outside the user data
+  // as the file had it. The outputs with re-encoded XA sound changed once,
+  // deliberately: quiet sound units are coded at range 12, not 13.
   const std::map<std::string, uint64_t> want = {
       {"decode", 0xd4338e4605f59177ull},
       {"decode-half-scalar", 0x57e430497ebeec6bull},
@@ -147,13 +150,13 @@ TEST_F(GoldenTest, OutputsMatchKnownChecksums) {
       {"export-bmp", 0x9a155d6132ca4ddbull},
       {"export-wav", 0x5cee193381df7f58ull},
       {"export-wav-8", 0x2364848328122033ull},
-      {"import-avi", 0xa5fa6a346e952419ull},
+      {"import-avi", 0xffa418b493898939ull},
       {"import-avi-keep", 0x2428b02efb289fc5ull},
-      {"import-avi-rebuild", 0x362d1d0a924eb8b4ull},
+      {"import-avi-rebuild", 0x4853f505efa2218cull},
       {"import-bmp", 0xd69feb8cc8168fddull},
       {"new-2048", 0x1b571d04a9d35b26ull},
-      {"new-2336", 0xe470c9921826f976ull},
-      {"new-2352", 0xa651d7c274c26af8ull},
+      {"new-2336", 0x1cda6f40b782f876ull},
+      {"new-2352", 0x97093a8b7df88378ull},
   };
   for (const auto& [name, hash] : got) {
     auto it = want.find(name);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -173,7 +175,7 @@ TEST(XaEncoderTest, SilenceAndFullScale) {
   std::memset(&image[8 + 2304], 0xAB, 24);
   XaEncodeSector(st, image.data());
   for (int g = 0; g < kXaGroups; g++) {
-    for (int b = 0; b < 16; b++) ASSERT_EQ(image[8 + g * 128 + b], 0x0D);
+    for (int b = 0; b < 16; b++) ASSERT_EQ(image[8 + g * 128 + b], 0x0C);  // range 12
     for (int b = 16; b < 128; b++) ASSERT_EQ(image[8 + g * 128 + b], 0);
   }
   for (int b = 2304; b < 2328; b++) EXPECT_EQ(image[8 + b], 0xAB);  // left alone
@@ -222,7 +224,40 @@ TEST(XaEncoderTest, MonoOfOppositeChannelsIsSilence) {
   XaEncodeSector(st, image.data());
   EXPECT_EQ(source.Consumed(), 4032u);
   for (int g = 0; g < kXaGroups; g++)
-    for (int b = 0; b < 16; b++) ASSERT_EQ(image[8 + g * 128 + b], 0x0D);
+    for (int b = 0; b < 16; b++) ASSERT_EQ(image[8 + g * 128 + b], 0x0C);
+}
+
+// Ranges above 12 are not valid XA: quiet sound is coded at range 12, and
+// comes back no louder than it went in.
+TEST(XaEncoderTest, QuietSoundStaysWithinValidRanges) {
+  for (double amplitude : {0.0, 1.0, 3.0, 7.0, 40.0, 2000.0}) {
+    auto left = MakeSignal(Signal::kNoise, 2016 * 8, 37800, amplitude, 3);
+    auto right = MakeSignal(Signal::kSine1k, 2016 * 8, 37800, amplitude);
+    ArraySource source(left, right);
+    XaEncoderState encoder;
+    XaEncodeSetup(encoder, source, 37800, 2);
+    XaDecoderState decoder;
+    XaSetOutputFormat(decoder, 37800, 2, 16);
+    int peakIn = 0, peakOut = 0;
+    for (int16_t v : left) peakIn = std::max(peakIn, std::abs(int(v)));
+    for (int16_t v : right) peakIn = std::max(peakIn, std::abs(int(v)));
+    for (int sector = 0; sector < 8; sector++) {
+      auto image = Image(kCoding378Stereo);
+      XaEncodeSector(encoder, image.data());
+      for (int g = 0; g < kXaGroups; g++)
+        for (int b = 0; b < 16; b++) ASSERT_LE(image[8 + g * 128 + b] & 0x0F, 12) << amplitude;
+      std::vector<uint8_t> out(XaMaxOutputBytes(decoder));
+      int32_t n = 0;
+      XaDecodeSector(decoder, image.data(), out.data(), n);
+      for (int32_t i = 0; i + 1 < n; i += 2)
+        peakOut = std::max(peakOut, std::abs(int(int16_t(out[i] | out[i + 1] << 8))));
+    }
+    // Quiet units (once coded at range 13) come back no louder; the decoder
+    // gives half the input's scale.
+    if (amplitude < 8) {
+      EXPECT_LE(2 * peakOut, peakIn + 2) << amplitude;
+    }
+  }
 }
 
 struct Quality {

@@ -12,6 +12,8 @@ namespace belmora {
 inline constexpr int kXaGroups = 18;
 inline constexpr int kXaGroupSize = 128;
 inline constexpr int kXaSamplesPerSector = 4032;  // 16-bit values, both channels together
+// The encoder's smallest shift: the parameter's range 15 - shift is at most 12.
+inline constexpr int kXaMinShift = 3;
 
 // The decoder: predictor history (never reset) and the resampler.
 struct XaDecoderState {

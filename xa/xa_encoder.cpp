@@ -39,7 +39,9 @@ XaUnitResult XaTrialEncode(const int32_t* x, int filter, const int32_t history[2
     s2 = s1;
     s1 = x[k];
   }
-  int shift = 2;
+  // Range 12 (shift 3) is the finest a reader takes: ranges 13 to 15 are
+  // not valid, and hardware plays them as range 9, loud.
+  int shift = kXaMinShift;
   while (shift <= 13 && (peak >> shift) >= 8) shift++;
   const int32_t half = int32_t(1) << (shift - 1);
 
