@@ -69,12 +69,14 @@ struct ImportOptions {
   std::string path, bmp;
   FrameChoice choice;
   std::vector<int> position;
+  std::string encoder = "exact";
 };
 
 int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   Session s(g);
   if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
   FrameCodec codec;
+  if (o.encoder == "best") codec.Encoder = EncoderChoice::kBest;
   FrameNumbering numbering;
   ImagePosition where;
   if (o.position.size() == 2) where = ImagePosition::FromDialog(o.position[0], o.position[1]);
@@ -103,6 +105,8 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("--pos", io->position, "Position X,Y of the picture in the frame")
       ->delimiter(',')
       ->expected(2);
+  im->add_option("--encoder", io->encoder, "exact (default) or best (best-quality encoder)")
+      ->check(CLI::IsMember({"exact", "best"}));
   AddFrameChoice(im, io->choice);
   im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }

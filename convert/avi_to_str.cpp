@@ -243,6 +243,7 @@ void AviToStrRun::TakeSettings() {
   doc.AudioChannels[0] = s_.AudioChannel;
   doc.FramesPerSecond = s_.FrameRate;
   c_.Numbering = {!s_.KeepFrameNumbers, s_.StartNumber, s_.MinNumber, s_.MaxNumber};
+  c_.Codec.Encoder = s_.BestQuality ? EncoderChoice::kBest : EncoderChoice::kExact;
   XaEncodeSetup(c_.Encoder, in_.Wav, s_.HighRate ? 37800 : 18900, s_.Stereo ? 2 : 1);
   doc.VideoSubheaderTemplate = kVideoSubheader;
   doc.AudioSubheaderTemplate = AudioSubheader(s_.AudioChannel & 0xFF, CodingFor(s_.HighRate, s_.Stereo));

@@ -1,0 +1,751 @@
+// The best-quality frame encoder. See best_encoder.h for what it does; the
+// comments here say how.
+#include "mdec/best_encoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "base/bytes.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace belmora {
+
+namespace {
+
+constexpr int64_t kInfinite = std::numeric_limits<int64_t>::max() / 4;
+constexpr int kEscapeBits = 22;  // 6 prefix, 6 run, 10 level
+constexpr int kEndOfBlockBits = 2;
+constexpr int kMinAcBits = 3;  // run 0, level 1, sign included
+// Levels are written in ten bits when they need the escape.
+constexpr int kMaxPositiveLevel = 511;
+constexpr int kMaxNegativeLevel = 512;
+// Code lengths by (run, level magnitude); magnitudes past 40 all escape.
+constexpr int kBitsLevels = 42;
+
+struct AcBitsTable {
+  uint8_t Bits[63][kBitsLevels];
+  AcBitsTable() {
+    for (auto& row : Bits)
+      for (auto& b : row) b = kEscapeBits;
+    const auto& rows = AcCodeTable();
+    for (int r = 1; r < kAcRows; r++) {
+      if (r == kAcEscapeRow || rows[r].Level <= 0 || rows[r].Run > 62) continue;
+      Bits[rows[r].Run][rows[r].Level] = uint8_t(rows[r].Length);
+    }
+  }
+};
+const AcBitsTable kAcBits;
+
+// The orthonormal DCT matrix in 14-bit fixed point.
+struct DctMatrix {
+  int16_t A[8][8];
+  DctMatrix() {
+    for (int k = 0; k < 8; k++)
+      for (int n = 0; n < 8; n++) {
+        const double a = k == 0 ? std::sqrt(0.125) : 0.5;
+        A[k][n] = int16_t(std::lround(16384 * a * std::cos((2 * n + 1) * k * M_PI / 16)));
+      }
+  }
+};
+const DctMatrix kDct;
+
+// Rounding of the two passes: the first keeps two more bits than its
+// input, the second lands on coefficient sixteenths.
+constexpr int kFirstShift = 12;
+constexpr int kSecondShift = 17;
+
+// The nearest level magnitude to `a` (coefficient sixteenths) at natural
+// position z, by the decoder's truncating reconstruction; ties go to the
+// smaller level.
+int NearestLevel(int32_t a, int z, const RdScale& scale, int maxLevel) {
+  const int32_t step = scale.Step[z];
+  int level = std::min(a / step, maxLevel);
+  int best = level;
+  int32_t bestError = a - scale.Reconstruct(z, level);
+  for (int l = level + 1; l <= std::min(level + 2, maxLevel); l++) {
+    const int32_t error = std::abs(a - scale.Reconstruct(z, l));
+    if (error < bestError) {
+      best = l;
+      bestError = error;
+    }
+  }
+  return best;
+}
+
+inline int32_t Square(int32_t v) { return v * v; }
+
+}  // namespace
+
+int AcCodeBits(int run, int magnitude) {
+  if (run < 0 || run > 62 || magnitude < 1) return kEscapeBits;
+  return kAcBits.Bits[run][std::min(magnitude, kBitsLevels - 1)];
+}
+
+RdScale::RdScale(int scale) : Scale(scale) {
+  for (int z = 0; z < 64; z++) Step[z] = QuantMatrix[z] * scale;
+}
+
+// ---- Forward transform ----------------------------------------------------
+
+void BestForwardDctReference(const int16_t* x, int16_t* coefs) {
+  int32_t t[8][8];
+  for (int k = 0; k < 8; k++)
+    for (int n = 0; n < 8; n++) {
+      int32_t acc = 0;
+      for (int i = 0; i < 8; i++) acc += kDct.A[k][i] * int32_t(x[i * 8 + n]);
+      t[k][n] = (acc + (1 << (kFirstShift - 1))) >> kFirstShift;
+    }
+  for (int k = 0; k < 8; k++)
+    for (int l = 0; l < 8; l++) {
+      int32_t acc = 0;
+      for (int n = 0; n < 8; n++) acc += t[k][n] * kDct.A[l][n];
+      coefs[k * 8 + l] = int16_t((acc + (1 << (kSecondShift - 1))) >> kSecondShift);
+    }
+}
+
+#if defined(__SSE2__)
+namespace {
+
+inline void Transpose8(__m128i r[8]) {
+  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  r[0] = _mm_unpacklo_epi64(b0, b4);
+  r[1] = _mm_unpackhi_epi64(b0, b4);
+  r[2] = _mm_unpacklo_epi64(b1, b5);
+  r[3] = _mm_unpackhi_epi64(b1, b5);
+  r[4] = _mm_unpacklo_epi64(b2, b6);
+  r[5] = _mm_unpackhi_epi64(b2, b6);
+  r[6] = _mm_unpacklo_epi64(b3, b7);
+  r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// The matrix as coefficient pairs for multiply-add: Pairs[k][p] holds
+// (A[k][2p], A[k][2p + 1]) in every 32-bit lane.
+struct DctPairs {
+  alignas(16) int32_t Pairs[8][4][4];
+  DctPairs() {
+    for (int k = 0; k < 8; k++)
+      for (int p = 0; p < 4; p++) {
+        const uint32_t v = uint16_t(kDct.A[k][2 * p]) | uint32_t(uint16_t(kDct.A[k][2 * p + 1])) << 16;
+        for (int lane = 0; lane < 4; lane++) Pairs[k][p][lane] = int32_t(v);
+      }
+  }
+};
+const DctPairs kDctPairs;
+
+// out[k] = (sum over i of A[k][i] x in[i] + rounding) >> shift, eight
+// columns at a time.
+template <int kShift>
+inline void Pass(const __m128i in[8], __m128i out[8]) {
+  __m128i lo[4], hi[4];
+  for (int p = 0; p < 4; p++) {
+    lo[p] = _mm_unpacklo_epi16(in[2 * p], in[2 * p + 1]);
+    hi[p] = _mm_unpackhi_epi16(in[2 * p], in[2 * p + 1]);
+  }
+  const __m128i round = _mm_set1_epi32(1 << (kShift - 1));
+  for (int k = 0; k < 8; k++) {
+    __m128i sumLo = round, sumHi = round;
+    for (int p = 0; p < 4; p++) {
+      const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(kDctPairs.Pairs[k][p]));
+      sumLo = _mm_add_epi32(sumLo, _mm_madd_epi16(lo[p], c));
+      sumHi = _mm_add_epi32(sumHi, _mm_madd_epi16(hi[p], c));
+    }
+    out[k] = _mm_packs_epi32(_mm_srai_epi32(sumLo, kShift), _mm_srai_epi32(sumHi, kShift));
+  }
+}
+
+}  // namespace
+
+void BestForwardDctFast(const int16_t* x, int16_t* coefs) {
+  __m128i rows[8], t[8];
+  for (int i = 0; i < 8; i++) rows[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * i));
+  Pass<kFirstShift>(rows, t);  // t = A x, by columns
+  Transpose8(t);
+  Pass<kSecondShift>(t, rows);  // (A x A^T)^T
+  Transpose8(rows);
+  for (int k = 0; k < 8; k++) _mm_storeu_si128(reinterpret_cast<__m128i*>(coefs + 8 * k), rows[k]);
+}
+#else
+void BestForwardDctFast(const int16_t* x, int16_t* coefs) { BestForwardDctReference(x, coefs); }
+#endif
+
+// ---- Rate-distortion quantization ----------------------------------------
+
+RdBlockOutcome RdQuantizeBlockReference(const int16_t* coefs, const RdScale& scale, int64_t lambda,
+                                        int weight, int16_t* levels) {
+  // Per scan position: the nearest level (signed) and the weighted errors
+  // of the level, one less, and zero.
+  int nearest[64] = {};
+  int64_t error[64][3] = {};
+  for (int k = 1; k < 64; k++) {
+    const int z = ZigzagOrder[k];
+    const int32_t c = coefs[z], a = std::abs(c);
+    const int level = NearestLevel(a, z, scale, c < 0 ? kMaxNegativeLevel : kMaxPositiveLevel);
+    nearest[k] = c < 0 ? -level : level;
+    error[k][0] = int64_t(weight) * Square(a - scale.Reconstruct(z, level));
+    error[k][1] = int64_t(weight) * Square(a - scale.Reconstruct(z, std::max(level - 1, 0)));
+    error[k][2] = int64_t(weight) * Square(a);
+  }
+  // best[k]: the least cost of positions 1..k with k the last non-zero one
+  // (k = 0: none yet).
+  int64_t best[64];
+  int from[64], choice[64];
+  best[0] = 0;
+  for (int k = 1; k < 64; k++) {
+    best[k] = kInfinite;
+    const int magnitude = std::abs(nearest[k]);
+    for (int v = 0; v < 2; v++) {
+      const int m = magnitude - v;
+      if (m < 1) continue;
+      for (int j = 0; j < k; j++) {
+        if (best[j] >= kInfinite) continue;
+        int64_t cost = best[j];
+        for (int i = j + 1; i < k; i++) cost += error[i][2];
+        cost += error[k][v] + lambda * AcCodeBits(k - j - 1, m);
+        if (cost < best[k]) {
+          best[k] = cost;
+          from[k] = j;
+          choice[k] = v;
+        }
+      }
+    }
+  }
+  int last = 0;
+  int64_t bestEnd = kInfinite;
+  for (int j = 0; j < 64; j++) {
+    if (best[j] >= kInfinite) continue;
+    int64_t cost = best[j];
+    for (int i = j + 1; i < 64; i++) cost += error[i][2];
+    cost += lambda * kEndOfBlockBits;
+    if (cost < bestEnd) {
+      bestEnd = cost;
+      last = j;
+    }
+  }
+  // Back from the last level: its levels, bits and distortion.
+  int16_t chosen[64] = {};
+  bool kept[64] = {};
+  RdBlockOutcome out;
+  out.Bits = kEndOfBlockBits;
+  for (int k = last; k > 0; k = from[k]) {
+    const int m = std::abs(nearest[k]) - choice[k];
+    chosen[k] = int16_t(nearest[k] < 0 ? -m : m);
+    kept[k] = true;
+    out.Bits += AcCodeBits(k - from[k] - 1, m);
+    out.Distortion += error[k][choice[k]];
+  }
+  for (int k = 1; k < 64; k++)
+    if (!kept[k]) out.Distortion += error[k][2];
+  if (levels)
+    for (int k = 1; k < 64; k++) levels[k] = chosen[k];
+  return out;
+}
+
+int RdPrepareBlock(const int16_t* coefs, const RdScale& scale, RdCandidate* out,
+                   int64_t& zeroCost) {
+  int count = 0;
+  int64_t zero = 0;
+  for (int k = 1; k < 64; k++) {
+    const int z = ZigzagOrder[k];
+    const int32_t c = coefs[z];
+    const int32_t a = c < 0 ? -c : c;
+    const int32_t step = scale.Step[z];
+    // Most coefficients are below half the first reconstruction: their
+    // nearest level is 0.
+    if (2 * a < (step & ~15)) {
+      zero += Square(a);
+      continue;
+    }
+    const int level = NearestLevel(a, z, scale, c < 0 ? kMaxNegativeLevel : kMaxPositiveLevel);
+    if (level == 0) {
+      zero += Square(a);
+      continue;
+    }
+    RdCandidate& cand = out[count++];
+    cand.Position = uint8_t(k);
+    cand.Negative = c < 0;
+    cand.Level = int16_t(level);
+    cand.Cost[0] = Square(a - scale.Reconstruct(z, level));
+    cand.Cost[1] = Square(a - scale.Reconstruct(z, level - 1));
+    cand.Cost[2] = Square(a);
+  }
+  zeroCost = zero;
+  return count;
+}
+
+RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t zeroCost,
+                                   int64_t lambda, int weight, int16_t* levels) {
+  const int64_t w = weight;
+  RdBlockOutcome out;
+  if (count == 0) {
+    out.Bits = kEndOfBlockBits;
+    out.Distortion = w * zeroCost;
+    if (levels) std::memset(levels + 1, 0, 63 * sizeof(int16_t));
+    return out;
+  }
+  // States 0 (nothing coded yet) and 1..count (candidate i the last level
+  // coded). g[j]: the least cost to state j less the zero costs of the
+  // candidates up to j, so that going on from j to i adds the zero costs
+  // of the candidates between as the same prefix sum for every j.
+  int64_t g[64];
+  uint8_t position[64], from[64], choice[64];
+  int64_t lambdaBits[kEscapeBits + 1];
+  for (int b = 0; b <= kEscapeBits; b++) lambdaBits[b] = lambda * b;
+  // A state whose g exceeds the least g by more than (22 - 3) x lambda can
+  // never be the best predecessor again: the least one reaches any
+  // candidate with at most 22 bits, it needs at least 3.
+  const int64_t slack = lambda * (kEscapeBits - kMinAcBits);
+  uint8_t alive[64];
+  int aliveCount = 1;
+  alive[0] = 0;
+  g[0] = 0;
+  position[0] = 0;
+  int64_t gMin = 0;
+  int64_t zeroPrefix = 0;  // weighted zero costs of candidates 1..i-1
+  for (int i = 1; i <= count; i++) {
+    const RdCandidate& c = cands[i - 1];
+    position[i] = c.Position;
+    int64_t best = kInfinite;
+    int bestFrom = 0, bestChoice = 0;
+    for (int v = 0; v < 2; v++) {
+      const int m = c.Level - v;
+      if (m < 1) break;
+      const int li = std::min(m, kBitsLevels - 1);
+      int64_t least = kInfinite;
+      int leastFrom = 0;
+      for (int a = 0; a < aliveCount; a++) {
+        const int j = alive[a];
+        const int64_t cost = g[j] + lambdaBits[kAcBits.Bits[c.Position - position[j] - 1][li]];
+        if (cost < least) {
+          least = cost;
+          leastFrom = j;
+        }
+      }
+      const int64_t total = least + w * c.Cost[v];
+      if (total < best) {
+        best = total;
+        bestFrom = leastFrom;
+        bestChoice = v;
+      }
+    }
+    zeroPrefix += w * c.Cost[2];
+    // best excludes the prefix of zero costs before i, which g excludes too;
+    // g[i] also leaves out candidate i's own zero cost.
+    g[i] = best - w * c.Cost[2];
+    from[i] = uint8_t(bestFrom);
+    choice[i] = uint8_t(bestChoice);
+    if (g[i] < gMin) {
+      gMin = g[i];
+      int kept = 0;
+      for (int a = 0; a < aliveCount; a++)
+        if (g[alive[a]] <= gMin + slack) alive[kept++] = alive[a];
+      aliveCount = kept;
+    }
+    if (g[i] <= gMin + slack) alive[aliveCount++] = uint8_t(i);
+  }
+  // End of block after the state of least g (the earliest on a tie).
+  int last = 0;
+  for (int j = 1; j <= count; j++)
+    if (g[j] < g[last]) last = j;
+
+  out.Bits = kEndOfBlockBits;
+  int64_t distortion = w * zeroCost + zeroPrefix;
+  if (levels) std::memset(levels + 1, 0, 63 * sizeof(int16_t));
+  for (int i = last; i > 0; i = from[i]) {
+    const RdCandidate& c = cands[i - 1];
+    const int m = c.Level - choice[i];
+    out.Bits += kAcBits.Bits[c.Position - position[from[i]] - 1][std::min(m, kBitsLevels - 1)];
+    distortion += w * (c.Cost[choice[i]] - c.Cost[2]);
+    if (levels) levels[c.Position] = int16_t(c.Negative ? -m : m);
+  }
+  out.Distortion = distortion;
+  return out;
+}
+
+// ---- The encoder ----------------------------------------------------------
+
+namespace {
+
+// Choices of the encoder that measurement settled (on test-card, fractal
+// and natural-looking pictures, decoded by our decoder and by FFmpeg's).
+struct Tuning {
+  // The colour conversion aims at BT.601 (FFmpeg's factors; ours, 57/32
+  // and 45/32, are within half a percent).
+  static constexpr double BlueFactor = 1.772;
+  static constexpr double RedFactor = 1.402;
+  // Offsets (sixteenths of a level) away from mid-grey (luma) and from
+  // zero (chroma). Our decoder truncates toward them; FFmpeg rounds, then
+  // truncates its conversion to RGB. Half a level above mid-grey and as
+  // much for chroma suits both; below mid-grey they pull apart.
+  static constexpr int LumaBiasUp = 8, LumaBiasDown = 1;
+  static constexpr int ChromaBiasUp = 8, ChromaBiasDown = 8;
+  // Distortion weights in sixteenths. Luma errors count most in the
+  // picture; a chroma error spreads over four pixels and several channels,
+  // but only half of it reaches the luma: 12 balances luma and RGB PSNR.
+  static constexpr int LumaWeight = 16, ChromaWeight = 12;
+  // lambda at scale s is Mu x s^2 (coefficient sixteenths squared per bit):
+  // about the slope of a uniform quantizer of step 20 s.
+  static constexpr double Mu = 740;
+  // Scales compared: the smallest that fits at its nominal lambda and the
+  // one below it (with a larger lambda); others never won.
+  static constexpr int ScalesBelow = 1;
+};
+
+constexpr int64_t kMaxLambda = int64_t(1) << 50;
+constexpr int kMaxScale = 65535;
+
+inline int BlockKind(int b) { return b % 6 < 2 ? b % 6 : 2; }  // Cr, Cb, Y
+
+inline int16_t Biased(int32_t x, int up, int down) {
+  return int16_t(x > 0 ? x + up : x < 0 ? x - down : 0);
+}
+
+}  // namespace
+
+void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
+  using tune = Tuning;
+  const int width = columns * 16, height = rows * 16;
+  const int cw = width / 2, ch = height / 2;
+  // Luma in sixteenths of a level less 128; chroma sums of four pixels in
+  // 2^-20 levels, both from BT.601 weights scaled by 2^20.
+  constexpr double kOne = 1 << 20;
+  const int32_t yr = 313524, yg = 615514, yb = 119538;  // sum 2^20
+  const int32_t br = int32_t(std::lround(-0.299 / tune::BlueFactor * kOne));
+  const int32_t bb = int32_t(std::lround(0.886 / tune::BlueFactor * kOne));
+  const int32_t bg = -br - bb;
+  const int32_t rr = int32_t(std::lround(0.701 / tune::RedFactor * kOne));
+  const int32_t rb = int32_t(std::lround(-0.114 / tune::RedFactor * kOne));
+  const int32_t rg = -rr - rb;
+  luma_.resize(size_t(width) * height);
+  cbSum_.assign(size_t(cw) * ch, 0);
+  crSum_.assign(size_t(cw) * ch, 0);
+  for (int y = 0; y < height; y++) {
+    const uint8_t* p = picture.Pixels + size_t(y) * size_t(picture.Stride);
+    int16_t* lumaRow = &luma_[size_t(y) * width];
+    int32_t* cbRow = &cbSum_[size_t(y / 2) * cw];
+    int32_t* crRow = &crSum_[size_t(y / 2) * cw];
+    for (int x = 0; x < width; x++, p += 3) {
+      const int32_t blue = p[0], green = p[1], red = p[2];
+      const int32_t luma = (yr * red + yg * green + yb * blue + (1 << 15)) >> 16;
+      lumaRow[x] = Biased(luma - 2048, tune::LumaBiasUp, tune::LumaBiasDown);
+      cbRow[x / 2] += br * red + bg * green + bb * blue;
+      crRow[x / 2] += rr * red + rg * green + rb * blue;
+    }
+  }
+  blocks_ = columns * rows * 6;
+  coefs_.resize(size_t(blocks_) * 64);
+  const auto dct = settings_.FastPaths ? BestForwardDctFast : BestForwardDctReference;
+  alignas(16) int16_t samples[64];
+  int b = 0;
+  for (int c = 0; c < columns; c++) {
+    for (int r = 0; r < rows; r++) {
+      for (int kind = 0; kind < 2; kind++, b++) {
+        const std::vector<int32_t>& plane = kind == 0 ? crSum_ : cbSum_;
+        for (int i = 0; i < 8; i++)
+          for (int j = 0; j < 8; j++) {
+            // The mean of the four, rounded, in sixteenths of a level.
+            const int32_t sum = plane[size_t(8 * r + i) * cw + size_t(8 * c + j)];
+            samples[i * 8 + j] =
+                Biased((sum + (1 << 17)) >> 18, tune::ChromaBiasUp, tune::ChromaBiasDown);
+          }
+        dct(samples, &coefs_[size_t(b) * 64]);
+      }
+      for (int q = 0; q < 4; q++, b++) {
+        const int x0 = 16 * c + (q & 1) * 8, y0 = 16 * r + (q >> 1) * 8;
+        for (int i = 0; i < 8; i++)
+          std::memcpy(&samples[i * 8], &luma_[size_t(y0 + i) * width + size_t(x0)], 16);
+        dct(samples, &coefs_[size_t(b) * 64]);
+      }
+    }
+  }
+}
+
+int BestEncoder::Weight(int block) const {
+  return BlockKind(block) == 2 ? Tuning::LumaWeight : Tuning::ChromaWeight;
+}
+
+// The DC levels: the nearest level in version 2 (ten bits each); in version
+// 3 the nearest multiple of 4 from the predictor of its kind, coded by size.
+void BestEncoder::ChooseDc(int version) {
+  dcLevel_.resize(size_t(blocks_));
+  dcBits_ = 0;
+  dcDistortion_ = 0;
+  int32_t predictor[3] = {0, 0, 0};
+  for (int b = 0; b < blocks_; b++) {
+    const int32_t c = coefs_[size_t(b) * 64];
+    int32_t level;
+    if (version < 3) {
+      level = std::clamp((c + 8) >> 4, -512, 511);
+      dcBits_ += 10;
+    } else {
+      const int kind = BlockKind(b);
+      const int32_t m = (c - 16 * predictor[kind] + 32) >> 6;
+      level = predictor[kind] + 4 * m;
+      predictor[kind] = level;
+      const int size = std::bit_width(uint32_t(std::abs(m)));
+      const auto& table = kind < 2 ? DcSizeTableChroma : DcSizeTableLuma;
+      dcBits_ += table[size_t(std::min(size, 11))].PrefixLength + size;
+    }
+    dcLevel_[size_t(b)] = int16_t(level);
+    dcDistortion_ += int64_t(Weight(b)) * Square(c - 16 * level);
+  }
+}
+
+const BestEncoder::PreparedScale& BestEncoder::Prepared(int scale) {
+  for (const PreparedScale& p : prepared_)
+    if (p.Scale == scale && p.Blocks == blocks_) return p;
+  PreparedScale& p = prepared_[size_t(preparedNext_)];
+  preparedNext_ = (preparedNext_ + 1) % int(prepared_.size());
+  const RdScale steps(scale);
+  p.Scale = scale;
+  p.Blocks = blocks_;
+  p.Candidates.resize(size_t(blocks_) * 63);
+  p.Start.resize(size_t(blocks_) + 1);
+  p.ZeroCost.resize(size_t(blocks_));
+  uint32_t at = 0;
+  for (int b = 0; b < blocks_; b++) {
+    p.Start[size_t(b)] = at;
+    at += uint32_t(RdPrepareBlock(&coefs_[size_t(b) * 64], steps, &p.Candidates[at],
+                                  p.ZeroCost[size_t(b)]));
+  }
+  p.Start[size_t(blocks_)] = at;
+  return p;
+}
+
+BestEncoder::Totals BestEncoder::Pass(int scale, int64_t lambda,
+                                      std::vector<RdBlockOutcome>* outcomes, bool keepLevels) {
+  Totals t;
+  if (outcomes) outcomes->resize(size_t(blocks_));
+  if (keepLevels) levels_.resize(size_t(blocks_) * 64);
+  if (settings_.FastPaths) {
+    const PreparedScale& p = Prepared(scale);
+    for (int b = 0; b < blocks_; b++) {
+      const uint32_t start = p.Start[size_t(b)];
+      const RdBlockOutcome o = RdQuantizeBlockFast(
+          &p.Candidates[start], int(p.Start[size_t(b) + 1] - start), p.ZeroCost[size_t(b)], lambda,
+          Weight(b), keepLevels ? &levels_[size_t(b) * 64] : nullptr);
+      t.Bits += o.Bits;
+      t.Distortion += o.Distortion;
+      if (outcomes) (*outcomes)[size_t(b)] = o;
+    }
+  } else {
+    const RdScale steps(scale);
+    int16_t scratch[64];
+    for (int b = 0; b < blocks_; b++) {
+      const RdBlockOutcome o =
+          RdQuantizeBlockReference(&coefs_[size_t(b) * 64], steps, lambda, Weight(b),
+                                   keepLevels ? &levels_[size_t(b) * 64] : scratch);
+      t.Bits += o.Bits;
+      t.Distortion += o.Distortion;
+      if (outcomes) (*outcomes)[size_t(b)] = o;
+    }
+  }
+  return t;
+}
+
+BestEncoder::Totals BestEncoder::PassBetween(int scale, int64_t lambda,
+                                             const std::vector<RdBlockOutcome>& low,
+                                             const std::vector<RdBlockOutcome>& high,
+                                             std::vector<RdBlockOutcome>& out) {
+  if (!settings_.FastPaths) return Pass(scale, lambda, &out, false);
+  Totals t;
+  out.resize(size_t(blocks_));
+  const PreparedScale& p = Prepared(scale);
+  for (int b = 0; b < blocks_; b++) {
+    RdBlockOutcome o = low[size_t(b)];
+    if (!(o == high[size_t(b)])) {
+      const uint32_t start = p.Start[size_t(b)];
+      o = RdQuantizeBlockFast(&p.Candidates[start], int(p.Start[size_t(b) + 1] - start),
+                              p.ZeroCost[size_t(b)], lambda, Weight(b), nullptr);
+    }
+    t.Bits += o.Bits;
+    t.Distortion += o.Distortion;
+    out[size_t(b)] = o;
+  }
+  return t;
+}
+
+int64_t BestEncoder::NominalLambda(int scale) const {
+  return std::min<int64_t>(kMaxLambda, std::llround(Tuning::Mu * double(scale) * scale));
+}
+
+bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t& lambda, Totals& totals) {
+  const int64_t nominal = NominalLambda(scale);
+  int64_t lo, hi;
+  Totals hiTotals = Pass(scale, nominal, &mid_, false);
+  if (hiTotals.Bits <= budget) {
+    high_.swap(mid_);
+    hi = nominal;
+    const Totals zero = nominal == 0 ? hiTotals : Pass(scale, 0, &low_, false);
+    if (zero.Bits <= budget) {  // the most this scale can spend fits
+      lambda = 0;
+      totals = zero;
+      return true;
+    }
+    lo = 0;
+  } else {
+    low_.swap(mid_);
+    lo = nominal;
+    hi = std::max<int64_t>(nominal, 16);
+    for (;;) {
+      hi *= 4;
+      if (hi > kMaxLambda) return false;
+      hiTotals = Pass(scale, hi, &high_, false);
+      if (hiTotals.Bits <= budget) break;
+      low_.swap(high_);
+      lo = hi;
+    }
+  }
+  // Bisection (geometric while the bracket is wide) down to a few bits
+  // under the budget; only the blocks that differ at the two ends change.
+  constexpr int64_t kCloseEnough = 16;
+  for (int i = 0; i < 40 && budget - hiTotals.Bits > kCloseEnough && hi - lo > 1; i++) {
+    int64_t mid = lo + (hi - lo) / 2;
+    if (lo > 0 && hi / lo > 2) mid = std::llround(std::sqrt(double(lo) * double(hi)));
+    const Totals t = PassBetween(scale, mid, low_, high_, mid_);
+    if (t.Bits <= budget) {
+      hi = mid;
+      hiTotals = t;
+      high_.swap(mid_);
+    } else {
+      lo = mid;
+      low_.swap(mid_);
+    }
+  }
+  lambda = hi;
+  totals = hiTotals;
+  return true;
+}
+
+int BestEncoder::WriteFrame(int scale, int version, uint8_t* buffer, int capacity) {
+  writer_.SetVersion(version);
+  writer_.ResetPredictors();
+  const int macroblocks = blocks_ / 6;
+  int position = 4, codes = 0;
+  alignas(16) Blocks6 levels;
+  for (int m = 0; m < macroblocks; m++) {
+    for (int k = 0; k < 6; k++) {
+      const size_t b = size_t(m) * 6 + size_t(k);
+      std::memcpy(levels[k], &levels_[b * 64], sizeof levels[k]);
+      levels[k][0] = dcLevel_[b];
+    }
+    position = writer_.EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, levels);
+    if (position * 2 + 2 >= capacity) return 0;
+  }
+  if (macroblocks == 0) codes = 0;
+  position = writer_.WriteFrameEnd(buffer, kTrialBufferSize, position);
+  const int length = position * 2 + 2;
+  if (length >= capacity) return 0;
+  MdecFrameHeader h{uint16_t(((codes + 63) >> 1) & 0xFFE0), kMdecMagic, uint16_t(scale),
+                    uint16_t(version)};
+  h.Store(buffer);
+  return length;
+}
+
+EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
+                                      EncodedFrame& out) {
+  if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
+      request.Height > kMaxFrameDimension || request.Capacity <= 0)
+    return EncodeStatus::kBadSize;
+  const int columns = (request.Width + 15) / 16, rows = (request.Height + 15) / 16;
+  if (picture.Width < columns * 16 || picture.Height < rows * 16) return EncodeStatus::kBadSize;
+  out.Trials.clear();
+  try {
+    out.Bytes.resize(kTrialBufferSize);
+    Analyse(picture, columns, rows);
+    for (PreparedScale& p : prepared_) p.Scale = 0;  // new coefficients
+    ChooseDc(request.Version);
+  } catch (const std::bad_alloc&) {
+    return EncodeStatus::kNoMemory;
+  }
+
+  // The bits the codes may take: the frame is the 8-byte header and the
+  // codes with the 12-bit end marker in whole 16-bit words, the last word
+  // always written, and must be shorter than the capacity.
+  const int capacity = std::min(request.Capacity, kTrialBufferSize);
+  const int64_t frameBits = 16 * int64_t((capacity - 12) / 2) + 15 - 12;
+  const int64_t budget = frameBits - dcBits_;
+  if (budget < int64_t(kEndOfBlockBits) * blocks_) return EncodeStatus::kNoScaleFits;
+
+  // The smallest scale that fits at its nominal multiplier ...
+  auto fits = [&](int s) {
+    out.Trials.push_back(s);
+    return Pass(s, NominalLambda(s), nullptr, false).Bits <= budget;
+  };
+  int fit, fail;  // fits, fails (0: none known)
+  const int guess = std::clamp(lastScale_ > 0 ? lastScale_ : 4, 1, kMaxScale);
+  if (fits(guess)) {
+    fit = guess;
+    fail = 0;
+    for (int d = 1; fit > 1; d *= 2) {
+      const int s = std::max(1, guess - d);
+      if (!fits(s)) {
+        fail = s;
+        break;
+      }
+      fit = s;
+    }
+  } else {
+    fail = guess;
+    fit = kMaxScale;
+    for (int d = 1; fail < kMaxScale; d *= 2) {
+      const int s = std::min(kMaxScale, guess + d);
+      if (fits(s)) {
+        fit = s;
+        break;
+      }
+      fail = s;
+    }
+  }
+  while (fit - fail > 1) {
+    const int s = fail + (fit - fail) / 2;
+    if (fits(s))
+      fit = s;
+    else
+      fail = s;
+  }
+  // ... and its neighbours, each filled to the budget by its multiplier:
+  // the least distortion wins.
+  int bestScale = 0;
+  int64_t bestLambda = 0, bestDistortion = kInfinite;
+  for (int s = std::max(1, fit - Tuning::ScalesBelow); s <= fit; s++) {
+    int64_t lambda;
+    Totals t;
+    if (s != fit) out.Trials.push_back(s);
+    if (!FillAtScale(s, budget, lambda, t)) continue;
+    if (t.Distortion < bestDistortion) {
+      bestDistortion = t.Distortion;
+      bestScale = s;
+      bestLambda = lambda;
+    }
+  }
+  if (bestScale == 0) return EncodeStatus::kNoScaleFits;
+
+  Pass(bestScale, bestLambda, nullptr, true);
+  int length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
+  if (length == 0) {
+    // Not expected: the count above is exact. Nothing but the DC then.
+    Pass(bestScale, kMaxLambda, nullptr, true);
+    length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
+    if (length == 0) return EncodeStatus::kNoScaleFits;
+  }
+  lastScale_ = bestScale;
+  out.Length = length;
+  out.Scale = bestScale;
+  return EncodeStatus::kOk;
+}
+
+}  // namespace belmora

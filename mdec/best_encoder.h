@@ -1,0 +1,147 @@
+// The best-quality frame encoder: the same bitstream (versions 2 and 3) in
+// the same capacity as MdecCodec::EncodeFrame, but chosen for the picture
+// rather than for reproducibility: rounding colour conversion and chroma
+// averaging, an accurate forward transform, quantization to the nearest
+// level, rate-distortion optimised levels and end of block, and a rate
+// control that searches quantizer scale and Lagrange multiplier together
+// until the frame fills its capacity as closely as it can without passing it.
+//
+// The exact encoder stays the program's default and is untouched by this one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "mdec/codec.h"
+
+namespace belmora {
+
+// ---- Kernels (exposed for tests and benchmarks) -------------------------
+
+// One 8x8 block of samples in sixteenths of a decoded level (luma less
+// 128), row-major, to its transform coefficients in sixteenths of the
+// decoder's coefficient unit (natural order): an integer rendition of the
+// orthonormal DCT scaled so that a coefficient level L at scale s stands for
+// L x QuantMatrix x s of these units. The reference is plain loops; the
+// fast one (SSE2 where there is SSE2) gives the same values bit for bit.
+void BestForwardDctReference(const int16_t* samples, int16_t* coefs);
+void BestForwardDctFast(const int16_t* samples, int16_t* coefs);
+
+// What a block's levels cost at one quantizer scale and multiplier.
+struct RdBlockOutcome {
+  int32_t Bits = 0;         // AC codes and end of block (not the DC)
+  int64_t Distortion = 0;   // weighted squared error of the 63 AC coefficients
+  bool operator==(const RdBlockOutcome&) const = default;
+};
+
+// Per scale: the quantizer step of every natural position (QuantMatrix x
+// scale, in coefficient sixteenths) and the reconstruction the decoder
+// makes of a level there.
+struct RdScale {
+  int Scale = 0;
+  std::array<int32_t, 64> Step{};
+  explicit RdScale(int scale = 1);
+  // The decoder's value of level magnitude `level` at natural position z,
+  // in coefficient sixteenths: 16 x trunc(level x QuantMatrix x scale / 16).
+  int32_t Reconstruct(int z, int32_t level) const { return (level * Step[z]) & ~15; }
+};
+
+// The rate-distortion choice of one block's AC levels: at each scan position
+// the nearest level, one less, or zero, and where the block ends, minimising
+// weight x squared error + lambda x bits with the exact code lengths
+// (escapes included). Writes zigzag levels 1..63 of `levels` (level 0 is
+// left alone). The reference is a plain dynamic programme over all 63
+// positions; the fast one works on the non-zero candidates only and prunes
+// what cannot win. Both decide the same levels bit for bit.
+RdBlockOutcome RdQuantizeBlockReference(const int16_t* coefs, const RdScale& scale, int64_t lambda,
+                                        int weight, int16_t* levels);
+
+// The candidates of one block at one scale, for the fast programme: the
+// positions whose nearest level is not zero.
+struct RdCandidate {
+  uint8_t Position;   // scan position 1..63
+  bool Negative;
+  int16_t Level;      // nearest level magnitude (>= 1)
+  int32_t Cost[3];    // squared error at Level, Level - 1, 0 (unweighted)
+};
+// Writes the block's candidates (room for 63) and returns their count;
+// `zeroCost` gets the squared error of the other AC positions.
+int RdPrepareBlock(const int16_t* coefs, const RdScale& scale, RdCandidate* out,
+                   int64_t& zeroCost);
+// `levels` may be null when only the outcome is wanted.
+RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* candidates, int count, int64_t zeroCost,
+                                   int64_t lambda, int weight, int16_t* levels);
+
+// Bits of the AC code for (run, level magnitude), sign included; 22 for the
+// escape.
+int AcCodeBits(int run, int magnitude);
+
+// ---- The encoder ---------------------------------------------------------
+
+class BestEncoder {
+ public:
+  struct Settings {
+    // False selects the plain reference kernels: the same bitstream, found
+    // the slow way.
+    bool FastPaths = true;
+  };
+
+  BestEncoder() = default;
+  explicit BestEncoder(const Settings& settings) : settings_(settings) {}
+
+  // Encodes `picture` (blue-green-red, top row first, covering the padded
+  // frame area) for `request`: the bitstream in out.Bytes (kTrialBufferSize
+  // bytes, Length of them used, always less than the capacity), its scale,
+  // and in out.Trials the scales whose encodings were measured.
+  [[nodiscard]] EncodeStatus EncodeFrame(const FrameView& picture, const EncodeRequest& request,
+                                         EncodedFrame& out);
+
+ private:
+  // Prepared candidates of the last scales asked for, all blocks in one run.
+  struct PreparedScale {
+    int Scale = 0;
+    int Blocks = 0;
+    std::vector<RdCandidate> Candidates;
+    std::vector<uint32_t> Start;     // blocks + 1 offsets into Candidates
+    std::vector<int64_t> ZeroCost;   // per block
+  };
+  // One frame's totals at a scale and multiplier.
+  struct Totals {
+    int64_t Bits = 0;
+    int64_t Distortion = 0;
+  };
+  void Analyse(const FrameView& picture, int columns, int rows);
+  void ChooseDc(int version);
+  const PreparedScale& Prepared(int scale);
+  // Every block at (scale, lambda); the outcomes per block into `outcomes`
+  // (when given), the levels into levels_ (when `keepLevels`).
+  Totals Pass(int scale, int64_t lambda, std::vector<RdBlockOutcome>* outcomes, bool keepLevels);
+  // The same, working only the blocks whose outcomes differ between the two
+  // brackets (the others keep them: the choice is the same in between).
+  Totals PassBetween(int scale, int64_t lambda, const std::vector<RdBlockOutcome>& low,
+                     const std::vector<RdBlockOutcome>& high, std::vector<RdBlockOutcome>& out);
+  // The smallest multiplier at which `scale` fits `budget` bits (searched
+  // to a fine tolerance), with its totals; false when nothing fits.
+  bool FillAtScale(int scale, int64_t budget, int64_t& lambda, Totals& totals);
+  int64_t NominalLambda(int scale) const;
+  int Weight(int block) const;
+  int WriteFrame(int scale, int version, uint8_t* buffer, int capacity);
+
+  Settings settings_;
+  MdecCodec writer_;
+  int blocks_ = 0;
+  std::vector<int16_t> luma_;        // the picture's luma, sixteenths less 128
+  std::vector<int32_t> cbSum_, crSum_;  // chroma sums of 2 x 2 pixels
+  std::vector<int16_t> coefs_;       // blocks x 64, natural order, sixteenths
+  std::vector<int16_t> dcLevel_;     // per block
+  std::vector<int16_t> levels_;      // blocks x 64, zigzag (after a keeping pass)
+  int64_t dcBits_ = 0;
+  int64_t dcDistortion_ = 0;
+  std::array<PreparedScale, 3> prepared_{};
+  int preparedNext_ = 0;
+  std::vector<RdBlockOutcome> low_, high_, mid_;
+  int lastScale_ = 0;
+};
+
+}  // namespace belmora
