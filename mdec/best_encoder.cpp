@@ -43,6 +43,16 @@ struct AcBitsTable {
 };
 const AcBitsTable kAcBits;
 
+// The same by level magnitude, then run, for the programme's inner loop.
+struct AcBitsByLevel {
+  uint8_t Bits[kBitsLevels][63];
+  AcBitsByLevel() {
+    for (int m = 0; m < kBitsLevels; m++)
+      for (int r = 0; r < 63; r++) Bits[m][r] = kAcBits.Bits[r][m];
+  }
+};
+const AcBitsByLevel kAcBitsByLevel;
+
 // The orthonormal DCT matrix in 14-bit fixed point.
 struct DctMatrix {
   int16_t A[8][8];
@@ -90,6 +100,11 @@ int AcCodeBits(int run, int magnitude) {
 
 RdScale::RdScale(int scale) : Scale(scale) {
   for (int z = 0; z < 64; z++) Step[z] = QuantMatrix[z] * scale;
+  for (int k = 0; k < 64; k++) {
+    StepByScan[k] = Step[ZigzagOrder[k]];
+    FirstByScan[k] = int16_t(std::min(StepByScan[k] & ~15, 32767));
+    DividerByScan[k] = Divider(uint32_t(StepByScan[k]));
+  }
 }
 
 // ---- Forward transform ----------------------------------------------------
@@ -254,22 +269,71 @@ RdBlockOutcome RdQuantizeBlockReference(const int16_t* coefs, const RdScale& sca
   return out;
 }
 
-int RdPrepareBlock(const int16_t* coefs, const RdScale& scale, RdCandidate* out,
+namespace {
+
+// The positions (bit k for scan position k, DC excluded) whose magnitude
+// reaches half the reconstruction of level 1, and the squared magnitudes
+// of the others.
+inline uint64_t Screen(const int16_t* scanCoefs, const RdScale& scale, int32_t& zero) {
+#if defined(__SSE2__)
+  uint64_t mask = 0;
+  __m128i sum = _mm_setzero_si128();
+  for (int g = 0; g < 8; g++) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scanCoefs + 8 * g));
+    const __m128i a = _mm_max_epi16(c, _mm_sub_epi16(_mm_setzero_si128(), c));
+    const __m128i first =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(scale.FirstByScan.data() + 8 * g));
+    const __m128i small = _mm_cmplt_epi16(_mm_add_epi16(a, a), first);
+    const __m128i rest = _mm_and_si128(small, a);
+    sum = _mm_add_epi32(sum, _mm_madd_epi16(rest, rest));
+    const int bits = _mm_movemask_epi8(_mm_packs_epi16(small, _mm_setzero_si128()));
+    mask |= uint64_t(~bits & 0xFF) << (8 * g);
+  }
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+  zero = _mm_cvtsi128_si32(sum);
+  // The DC is no candidate, and its square is not an AC error.
+  if (!(mask & 1)) zero -= Square(std::abs(int32_t(scanCoefs[0])));
+  return mask & ~uint64_t(1);
+#else
+  uint64_t mask = 0;
+  zero = 0;
+  for (int k = 1; k < 64; k++) {
+    const int32_t a = std::abs(int32_t(scanCoefs[k]));
+    if (2 * a < scale.FirstByScan[k])
+      zero += Square(a);
+    else
+      mask |= uint64_t(1) << k;
+  }
+  return mask;
+#endif
+}
+
+}  // namespace
+
+int RdPrepareBlock(const int16_t* scanCoefs, const RdScale& scale, RdCandidate* out,
                    int64_t& zeroCost) {
   int count = 0;
-  int64_t zero = 0;
-  for (int k = 1; k < 64; k++) {
-    const int z = ZigzagOrder[k];
-    const int32_t c = coefs[z];
+  int32_t zero;  // a block's energy stays well inside 32 bits
+  // Most coefficients are below half the reconstruction of level 1: their
+  // nearest level is 0.
+  for (uint64_t mask = Screen(scanCoefs, scale, zero); mask != 0; mask &= mask - 1) {
+    const int k = std::countr_zero(mask);
+    const int32_t c = scanCoefs[k];
     const int32_t a = c < 0 ? -c : c;
-    const int32_t step = scale.Step[z];
-    // Most coefficients are below half the first reconstruction: their
-    // nearest level is 0.
-    if (2 * a < (step & ~15)) {
-      zero += Square(a);
-      continue;
+    // The nearest level by the decoder's truncating reconstruction: the
+    // quotient or one of the two above it, ties going to the smaller.
+    const int32_t step = scale.StepByScan[k];
+    const int maxLevel = c < 0 ? kMaxNegativeLevel : kMaxPositiveLevel;
+    int level = std::min(scale.DividerByScan[k].Divide(a), maxLevel);
+    int32_t error = a - ((level * step) & ~15);
+    for (int l = level + 1; l <= std::min(level + 2, maxLevel); l++) {
+      const int32_t e = std::abs(a - ((l * step) & ~15));
+      if (e < error) {
+        level = l;
+        error = e;
+      }
     }
-    const int level = NearestLevel(a, z, scale, c < 0 ? kMaxNegativeLevel : kMaxPositiveLevel);
     if (level == 0) {
       zero += Square(a);
       continue;
@@ -278,8 +342,8 @@ int RdPrepareBlock(const int16_t* coefs, const RdScale& scale, RdCandidate* out,
     cand.Position = uint8_t(k);
     cand.Negative = c < 0;
     cand.Level = int16_t(level);
-    cand.Cost[0] = Square(a - scale.Reconstruct(z, level));
-    cand.Cost[1] = Square(a - scale.Reconstruct(z, level - 1));
+    cand.Cost[0] = Square(error);
+    cand.Cost[1] = Square(a - (((level - 1) * step) & ~15));
     cand.Cost[2] = Square(a);
   }
   zeroCost = zero;
@@ -290,30 +354,47 @@ RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t 
                                    int64_t lambda, int weight, int16_t* levels) {
   const int64_t w = weight;
   RdBlockOutcome out;
-  if (count == 0) {
-    out.Bits = kEndOfBlockBits;
-    out.Distortion = w * zeroCost;
-    if (levels) std::memset(levels + 1, 0, 63 * sizeof(int16_t));
+  out.Bits = kEndOfBlockBits;
+  if (levels) std::memset(levels + 1, 0, 63 * sizeof(int16_t));
+  if (lambda == 0) {
+    // Bits cost nothing: every candidate keeps its nearest level, which is
+    // strictly better than one less or zero (NearestLevel settles ties
+    // downward), so this is the programme's only answer.
+    int64_t distortion = w * zeroCost;
+    int previous = 0;
+    for (int i = 0; i < count; i++) {
+      const RdCandidate& c = cands[i];
+      out.Bits += kAcBits.Bits[c.Position - previous - 1][std::min<int>(c.Level, kBitsLevels - 1)];
+      previous = c.Position;
+      distortion += w * c.Cost[0];
+      if (levels) levels[c.Position] = int16_t(c.Negative ? -c.Level : c.Level);
+    }
+    out.Distortion = distortion;
     return out;
   }
   // States 0 (nothing coded yet) and 1..count (candidate i the last level
   // coded). g[j]: the least cost to state j less the zero costs of the
   // candidates up to j, so that going on from j to i adds the zero costs
   // of the candidates between as the same prefix sum for every j.
-  int64_t g[64];
   uint8_t position[64], from[64], choice[64];
   int64_t lambdaBits[kEscapeBits + 1];
   for (int b = 0; b <= kEscapeBits; b++) lambdaBits[b] = lambda * b;
-  // A state whose g exceeds the least g by more than (22 - 3) x lambda can
-  // never be the best predecessor again: the least one reaches any
-  // candidate with at most 22 bits, it needs at least 3.
+  // The states that can still be the best predecessor of a later
+  // candidate, in rising order, with their g and position. A state whose g
+  // exceeds the least g by more than (22 - 3) x lambda never can: the least
+  // one reaches any candidate in at most 22 bits, it needs at least 3.
+  struct Alive {
+    int64_t G;
+    int32_t Position;
+    int32_t State;
+  };
+  Alive alive[64];
   const int64_t slack = lambda * (kEscapeBits - kMinAcBits);
-  uint8_t alive[64];
   int aliveCount = 1;
-  alive[0] = 0;
-  g[0] = 0;
+  alive[0] = {0, 0, 0};
   position[0] = 0;
   int64_t gMin = 0;
+  int last = 0;            // the state of least g, the earliest on a tie
   int64_t zeroPrefix = 0;  // weighted zero costs of candidates 1..i-1
   for (int i = 1; i <= count; i++) {
     const RdCandidate& c = cands[i - 1];
@@ -323,15 +404,15 @@ RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t 
     for (int v = 0; v < 2; v++) {
       const int m = c.Level - v;
       if (m < 1) break;
-      const int li = std::min(m, kBitsLevels - 1);
+      const uint8_t* bits = kAcBitsByLevel.Bits[std::min(m, kBitsLevels - 1)];
+      const int runBase = c.Position - 1;
       int64_t least = kInfinite;
       int leastFrom = 0;
       for (int a = 0; a < aliveCount; a++) {
-        const int j = alive[a];
-        const int64_t cost = g[j] + lambdaBits[kAcBits.Bits[c.Position - position[j] - 1][li]];
+        const int64_t cost = alive[a].G + lambdaBits[bits[runBase - alive[a].Position]];
         if (cost < least) {
           least = cost;
-          leastFrom = j;
+          leastFrom = alive[a].State;
         }
       }
       const int64_t total = least + w * c.Cost[v];
@@ -344,26 +425,21 @@ RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t 
     zeroPrefix += w * c.Cost[2];
     // best excludes the prefix of zero costs before i, which g excludes too;
     // g[i] also leaves out candidate i's own zero cost.
-    g[i] = best - w * c.Cost[2];
+    const int64_t gi = best - w * c.Cost[2];
     from[i] = uint8_t(bestFrom);
     choice[i] = uint8_t(bestChoice);
-    if (g[i] < gMin) {
-      gMin = g[i];
+    if (gi < gMin) {
+      gMin = gi;
+      last = i;
       int kept = 0;
       for (int a = 0; a < aliveCount; a++)
-        if (g[alive[a]] <= gMin + slack) alive[kept++] = alive[a];
+        if (alive[a].G <= gMin + slack) alive[kept++] = alive[a];
       aliveCount = kept;
     }
-    if (g[i] <= gMin + slack) alive[aliveCount++] = uint8_t(i);
+    if (gi <= gMin + slack) alive[aliveCount++] = {gi, c.Position, i};
   }
-  // End of block after the state of least g (the earliest on a tie).
-  int last = 0;
-  for (int j = 1; j <= count; j++)
-    if (g[j] < g[last]) last = j;
-
-  out.Bits = kEndOfBlockBits;
+  // The block ends after the state of least g.
   int64_t distortion = w * zeroCost + zeroPrefix;
-  if (levels) std::memset(levels + 1, 0, 63 * sizeof(int16_t));
   for (int i = last; i > 0; i = from[i]) {
     const RdCandidate& c = cands[i - 1];
     const int m = c.Level - choice[i];
@@ -447,6 +523,7 @@ void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
   }
   blocks_ = columns * rows * 6;
   coefs_.resize(size_t(blocks_) * 64);
+  scanCoefs_.resize(size_t(blocks_) * 64);
   const auto dct = settings_.FastPaths ? BestForwardDctFast : BestForwardDctReference;
   alignas(16) int16_t samples[64];
   int b = 0;
@@ -471,6 +548,8 @@ void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
       }
     }
   }
+  for (size_t at = 0; at < coefs_.size(); at += 64)
+    for (int k = 0; k < 64; k++) scanCoefs_[at + size_t(k)] = coefs_[at + ZigzagOrder[k]];
 }
 
 int BestEncoder::Weight(int block) const {
@@ -518,36 +597,45 @@ const BestEncoder::PreparedScale& BestEncoder::Prepared(int scale) {
   uint32_t at = 0;
   for (int b = 0; b < blocks_; b++) {
     p.Start[size_t(b)] = at;
-    at += uint32_t(RdPrepareBlock(&coefs_[size_t(b) * 64], steps, &p.Candidates[at],
+    at += uint32_t(RdPrepareBlock(&scanCoefs_[size_t(b) * 64], steps, &p.Candidates[at],
                                   p.ZeroCost[size_t(b)]));
   }
   p.Start[size_t(blocks_)] = at;
   return p;
 }
 
+const BestEncoder::ZeroScale& BestEncoder::AtZero(int scale) {
+  for (const ZeroScale& z : zero_)
+    if (z.Scale == scale) return z;
+  ZeroScale& z = zero_[size_t(zeroNext_)];
+  zeroNext_ = (zeroNext_ + 1) % int(zero_.size());
+  z.Sum = Pass(scale, 0, &z.Outcomes, nullptr);
+  z.Scale = scale;
+  return z;
+}
+
 BestEncoder::Totals BestEncoder::Pass(int scale, int64_t lambda,
-                                      std::vector<RdBlockOutcome>* outcomes, bool keepLevels) {
+                                      std::vector<RdBlockOutcome>* outcomes, int16_t* levels) {
   Totals t;
   if (outcomes) outcomes->resize(size_t(blocks_));
-  if (keepLevels) levels_.resize(size_t(blocks_) * 64);
+  int16_t scratch[64];
   if (settings_.FastPaths) {
     const PreparedScale& p = Prepared(scale);
     for (int b = 0; b < blocks_; b++) {
       const uint32_t start = p.Start[size_t(b)];
       const RdBlockOutcome o = RdQuantizeBlockFast(
           &p.Candidates[start], int(p.Start[size_t(b) + 1] - start), p.ZeroCost[size_t(b)], lambda,
-          Weight(b), keepLevels ? &levels_[size_t(b) * 64] : nullptr);
+          Weight(b), levels ? &levels[size_t(b) * 64] : nullptr);
       t.Bits += o.Bits;
       t.Distortion += o.Distortion;
       if (outcomes) (*outcomes)[size_t(b)] = o;
     }
   } else {
     const RdScale steps(scale);
-    int16_t scratch[64];
     for (int b = 0; b < blocks_; b++) {
       const RdBlockOutcome o =
           RdQuantizeBlockReference(&coefs_[size_t(b) * 64], steps, lambda, Weight(b),
-                                   keepLevels ? &levels_[size_t(b) * 64] : scratch);
+                                   levels ? &levels[size_t(b) * 64] : scratch);
       t.Bits += o.Bits;
       t.Distortion += o.Distortion;
       if (outcomes) (*outcomes)[size_t(b)] = o;
@@ -556,24 +644,24 @@ BestEncoder::Totals BestEncoder::Pass(int scale, int64_t lambda,
   return t;
 }
 
-BestEncoder::Totals BestEncoder::PassBetween(int scale, int64_t lambda,
-                                             const std::vector<RdBlockOutcome>& low,
-                                             const std::vector<RdBlockOutcome>& high,
-                                             std::vector<RdBlockOutcome>& out) {
-  if (!settings_.FastPaths) return Pass(scale, lambda, &out, false);
+BestEncoder::Totals BestEncoder::PassBetween(int scale, int64_t lambda) {
+  if (!settings_.FastPaths) return Pass(scale, lambda, &mid_, midLevels_.data());
   Totals t;
-  out.resize(size_t(blocks_));
+  mid_.resize(size_t(blocks_));
   const PreparedScale& p = Prepared(scale);
   for (int b = 0; b < blocks_; b++) {
-    RdBlockOutcome o = low[size_t(b)];
-    if (!(o == high[size_t(b)])) {
+    RdBlockOutcome o = low_[size_t(b)];
+    int16_t* levels = &midLevels_[size_t(b) * 64];
+    if (o == high_[size_t(b)]) {
+      std::memcpy(levels, &highLevels_[size_t(b) * 64], 64 * sizeof(int16_t));
+    } else {
       const uint32_t start = p.Start[size_t(b)];
       o = RdQuantizeBlockFast(&p.Candidates[start], int(p.Start[size_t(b) + 1] - start),
-                              p.ZeroCost[size_t(b)], lambda, Weight(b), nullptr);
+                              p.ZeroCost[size_t(b)], lambda, Weight(b), levels);
     }
     t.Bits += o.Bits;
     t.Distortion += o.Distortion;
-    out[size_t(b)] = o;
+    mid_[size_t(b)] = o;
   }
   return t;
 }
@@ -582,51 +670,63 @@ int64_t BestEncoder::NominalLambda(int scale) const {
   return std::min<int64_t>(kMaxLambda, std::llround(Tuning::Mu * double(scale) * scale));
 }
 
-bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t& lambda, Totals& totals) {
-  const int64_t nominal = NominalLambda(scale);
-  int64_t lo, hi;
-  Totals hiTotals = Pass(scale, nominal, &mid_, false);
-  if (hiTotals.Bits <= budget) {
-    high_.swap(mid_);
-    hi = nominal;
-    const Totals zero = nominal == 0 ? hiTotals : Pass(scale, 0, &low_, false);
-    if (zero.Bits <= budget) {  // the most this scale can spend fits
-      lambda = 0;
-      totals = zero;
-      return true;
-    }
-    lo = 0;
-  } else {
-    low_.swap(mid_);
-    lo = nominal;
-    hi = std::max<int64_t>(nominal, 16);
-    for (;;) {
-      hi *= 4;
-      if (hi > kMaxLambda) return false;
-      hiTotals = Pass(scale, hi, &high_, false);
-      if (hiTotals.Bits <= budget) break;
-      low_.swap(high_);
-      lo = hi;
-    }
+// `scale` does not fit at lambda 0 (every level its nearest). Finds the
+// least multiplier at which it fits, to within a few bits of the budget,
+// keeping the outcomes and levels there in high_ and highLevels_. Gives up
+// (returning false) as soon as the scale cannot reach less distortion than
+// `rival`: an encoding over the budget has more bits than any that fits,
+// so its distortion is less than theirs.
+bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t& lambda,
+                              Totals& result) {
+  const ZeroScale& zero = AtZero(scale);
+  Totals low = zero.Sum;
+  low_ = zero.Outcomes;
+  if (low.Distortion >= rival) return false;
+  // From the multiplier that filled this scale last time, or the nominal
+  // one, in steps of 2 until the budget is bracketed.
+  const bool known = lastScale_ == scale && lastLambda_ > 0;
+  int64_t lo = 0, hi = std::max<int64_t>(known ? lastLambda_ : NominalLambda(scale), 1);
+  Totals high;
+  for (;;) {
+    high = Pass(scale, hi, &high_, highLevels_.data());
+    if (high.Bits <= budget || hi >= kMaxLambda) break;
+    if (high.Distortion >= rival) return false;
+    low_.swap(high_);
+    low = high;
+    lo = hi;
+    hi = std::min(kMaxLambda, hi * (known ? 2 : 4));
   }
-  // Bisection (geometric while the bracket is wide) down to a few bits
-  // under the budget; only the blocks that differ at the two ends change.
+  if (high.Bits > budget) return false;
+  // Then in between, by interpolation of the bits in the logarithm of the
+  // multiplier (kept off the ends of the bracket), down to a few bits
+  // under the budget; only the blocks that differ at the ends change.
   constexpr int64_t kCloseEnough = 16;
-  for (int i = 0; i < 40 && budget - hiTotals.Bits > kCloseEnough && hi - lo > 1; i++) {
-    int64_t mid = lo + (hi - lo) / 2;
-    if (lo > 0 && hi / lo > 2) mid = std::llround(std::sqrt(double(lo) * double(hi)));
-    const Totals t = PassBetween(scale, mid, low_, high_, mid_);
+  for (int i = 0; i < 48 && budget - high.Bits > kCloseEnough && hi - lo > 1; i++) {
+    if (low.Distortion >= rival) return false;
+    int64_t mid;
+    if (lo == 0) {
+      mid = hi / 2;
+    } else {
+      const double target = double(budget - kCloseEnough / 2);
+      double f = (double(low.Bits) - target) / double(low.Bits - high.Bits);
+      f = std::clamp(f, 0.1, 0.9);
+      mid = std::llround(std::exp(std::log(double(lo)) + f * std::log(double(hi) / double(lo))));
+      mid = std::clamp(mid, lo + 1, hi - 1);
+    }
+    const Totals t = PassBetween(scale, mid);
     if (t.Bits <= budget) {
       hi = mid;
-      hiTotals = t;
+      high = t;
       high_.swap(mid_);
+      highLevels_.swap(midLevels_);
     } else {
       lo = mid;
+      low = t;
       low_.swap(mid_);
     }
   }
   lambda = hi;
-  totals = hiTotals;
+  result = high;
   return true;
 }
 
@@ -639,7 +739,7 @@ int BestEncoder::WriteFrame(int scale, int version, uint8_t* buffer, int capacit
   for (int m = 0; m < macroblocks; m++) {
     for (int k = 0; k < 6; k++) {
       const size_t b = size_t(m) * 6 + size_t(k);
-      std::memcpy(levels[k], &levels_[b * 64], sizeof levels[k]);
+      std::memcpy(levels[k], &highLevels_[b * 64], sizeof levels[k]);
       levels[k][0] = dcLevel_[b];
     }
     position = writer_.EncodeMacroblock(buffer, kTrialBufferSize, position, codes, m == 0, levels);
@@ -667,6 +767,7 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     out.Bytes.resize(kTrialBufferSize);
     Analyse(picture, columns, rows);
     for (PreparedScale& p : prepared_) p.Scale = 0;  // new coefficients
+    for (ZeroScale& z : zero_) z.Scale = 0;
     ChooseDc(request.Version);
   } catch (const std::bad_alloc&) {
     return EncodeStatus::kNoMemory;
@@ -680,12 +781,15 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
   const int64_t budget = frameBits - dcBits_;
   if (budget < int64_t(kEndOfBlockBits) * blocks_) return EncodeStatus::kNoScaleFits;
 
-  // The smallest scale that fits at its nominal multiplier ...
+  // The smallest scale whose nearest levels all fit (lambda 0: cheap, no
+  // programme to run) ...
+  highLevels_.resize(size_t(blocks_) * 64);
+  midLevels_.resize(size_t(blocks_) * 64);
   auto fits = [&](int s) {
     out.Trials.push_back(s);
-    return Pass(s, NominalLambda(s), nullptr, false).Bits <= budget;
+    return AtZero(s).Sum.Bits <= budget;
   };
-  int fit, fail;  // fits, fails (0: none known)
+  int fit, fail;  // a scale that fits, one that does not (0: none known)
   const int guess = std::clamp(lastScale_ > 0 ? lastScale_ : 4, 1, kMaxScale);
   if (fits(guess)) {
     fit = guess;
@@ -700,7 +804,7 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     }
   } else {
     fail = guess;
-    fit = kMaxScale;
+    fit = 0;
     for (int d = 1; fail < kMaxScale; d *= 2) {
       const int s = std::min(kMaxScale, guess + d);
       if (fits(s)) {
@@ -710,6 +814,9 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
       fail = s;
     }
   }
+  // At the largest scale the levels are all zero but for very large
+  // coefficients; failing there, the one below fills with a multiplier.
+  if (fit == 0) fit = kMaxScale + 1;
   while (fit - fail > 1) {
     const int s = fail + (fit - fail) / 2;
     if (fits(s))
@@ -717,31 +824,35 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     else
       fail = s;
   }
-  // ... and its neighbours, each filled to the budget by its multiplier:
-  // the least distortion wins.
+  // ... against the scale below it, filled to the budget by its
+  // multiplier: the least distortion wins.
   int bestScale = 0;
   int64_t bestLambda = 0, bestDistortion = kInfinite;
-  for (int s = std::max(1, fit - Tuning::ScalesBelow); s <= fit; s++) {
+  if (fit <= kMaxScale) {
+    bestScale = fit;
+    bestDistortion = AtZero(fit).Sum.Distortion;
+  }
+  if (fail >= 1) {
     int64_t lambda;
     Totals t;
-    if (s != fit) out.Trials.push_back(s);
-    if (!FillAtScale(s, budget, lambda, t)) continue;
-    if (t.Distortion < bestDistortion) {
-      bestDistortion = t.Distortion;
-      bestScale = s;
+    out.Trials.push_back(fail);
+    if (FillAtScale(fail, budget, bestDistortion, lambda, t) && t.Distortion < bestDistortion) {
+      bestScale = fail;
       bestLambda = lambda;
+      bestDistortion = t.Distortion;
     }
   }
   if (bestScale == 0) return EncodeStatus::kNoScaleFits;
+  if (bestLambda == 0) Pass(bestScale, 0, nullptr, highLevels_.data());
 
-  Pass(bestScale, bestLambda, nullptr, true);
   int length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
   if (length == 0) {
     // Not expected: the count above is exact. Nothing but the DC then.
-    Pass(bestScale, kMaxLambda, nullptr, true);
+    Pass(bestScale, kMaxLambda, nullptr, highLevels_.data());
     length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
     if (length == 0) return EncodeStatus::kNoScaleFits;
   }
+  lastLambda_ = bestLambda;
   lastScale_ = bestScale;
   out.Length = length;
   out.Scale = bestScale;

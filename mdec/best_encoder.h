@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mdec/codec.h"
+#include "mdec/divider.h"
 
 namespace belmora {
 
@@ -37,10 +38,14 @@ struct RdBlockOutcome {
 
 // Per scale: the quantizer step of every natural position (QuantMatrix x
 // scale, in coefficient sixteenths) and the reconstruction the decoder
-// makes of a level there.
+// makes of a level there; for the fast kernels the same by scan position,
+// with the reconstruction of level 1 and exact dividers.
 struct RdScale {
   int Scale = 0;
   std::array<int32_t, 64> Step{};
+  std::array<int32_t, 64> StepByScan{};
+  alignas(16) std::array<int16_t, 64> FirstByScan{};  // at most 32767
+  std::array<Divider, 64> DividerByScan{};
   explicit RdScale(int scale = 1);
   // The decoder's value of level magnitude `level` at natural position z,
   // in coefficient sixteenths: 16 x trunc(level x QuantMatrix x scale / 16).
@@ -65,9 +70,10 @@ struct RdCandidate {
   int16_t Level;      // nearest level magnitude (>= 1)
   int32_t Cost[3];    // squared error at Level, Level - 1, 0 (unweighted)
 };
-// Writes the block's candidates (room for 63) and returns their count;
-// `zeroCost` gets the squared error of the other AC positions.
-int RdPrepareBlock(const int16_t* coefs, const RdScale& scale, RdCandidate* out,
+// From the block's coefficients in scan (zigzag) order, writes its
+// candidates (room for 63) and returns their count; `zeroCost` gets the
+// squared error of the other AC positions.
+int RdPrepareBlock(const int16_t* scanCoefs, const RdScale& scale, RdCandidate* out,
                    int64_t& zeroCost);
 // `levels` may be null when only the outcome is wanted.
 RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* candidates, int count, int64_t zeroCost,
@@ -111,19 +117,25 @@ class BestEncoder {
     int64_t Bits = 0;
     int64_t Distortion = 0;
   };
+  // The outcomes at lambda 0 (every level its nearest) of the last scales
+  // asked for.
+  struct ZeroScale {
+    int Scale = 0;
+    Totals Sum;
+    std::vector<RdBlockOutcome> Outcomes;
+  };
+  const ZeroScale& AtZero(int scale);
   void Analyse(const FrameView& picture, int columns, int rows);
   void ChooseDc(int version);
   const PreparedScale& Prepared(int scale);
-  // Every block at (scale, lambda); the outcomes per block into `outcomes`
-  // (when given), the levels into levels_ (when `keepLevels`).
-  Totals Pass(int scale, int64_t lambda, std::vector<RdBlockOutcome>* outcomes, bool keepLevels);
-  // The same, working only the blocks whose outcomes differ between the two
-  // brackets (the others keep them: the choice is the same in between).
-  Totals PassBetween(int scale, int64_t lambda, const std::vector<RdBlockOutcome>& low,
-                     const std::vector<RdBlockOutcome>& high, std::vector<RdBlockOutcome>& out);
-  // The smallest multiplier at which `scale` fits `budget` bits (searched
-  // to a fine tolerance), with its totals; false when nothing fits.
-  bool FillAtScale(int scale, int64_t budget, int64_t& lambda, Totals& totals);
+  // Every block at (scale, lambda): the outcomes per block into `outcomes`
+  // and the levels into `levels` (blocks x 64) when given.
+  Totals Pass(int scale, int64_t lambda, std::vector<RdBlockOutcome>* outcomes, int16_t* levels);
+  // The same into mid_ and midLevels_, working only the blocks whose
+  // outcomes differ between the brackets low_ and high_: the others keep
+  // high's (the choice is the same in between).
+  Totals PassBetween(int scale, int64_t lambda);
+  bool FillAtScale(int scale, int64_t budget, int64_t rival, int64_t& lambda, Totals& result);
   int64_t NominalLambda(int scale) const;
   int Weight(int block) const;
   int WriteFrame(int scale, int version, uint8_t* buffer, int capacity);
@@ -134,14 +146,21 @@ class BestEncoder {
   std::vector<int16_t> luma_;        // the picture's luma, sixteenths less 128
   std::vector<int32_t> cbSum_, crSum_;  // chroma sums of 2 x 2 pixels
   std::vector<int16_t> coefs_;       // blocks x 64, natural order, sixteenths
+  std::vector<int16_t> scanCoefs_;   // the same in scan order
   std::vector<int16_t> dcLevel_;     // per block
-  std::vector<int16_t> levels_;      // blocks x 64, zigzag (after a keeping pass)
+  // Levels (blocks x 64, zigzag) of the fitting bracket and of the pass
+  // in between.
+  std::vector<int16_t> highLevels_, midLevels_;
   int64_t dcBits_ = 0;
   int64_t dcDistortion_ = 0;
   std::array<PreparedScale, 3> prepared_{};
   int preparedNext_ = 0;
+  std::array<ZeroScale, 3> zero_{};
+  int zeroNext_ = 0;
   std::vector<RdBlockOutcome> low_, high_, mid_;
+  // The previous frame's choice, where the search starts.
   int lastScale_ = 0;
+  int64_t lastLambda_ = 0;
 };
 
 }  // namespace belmora
