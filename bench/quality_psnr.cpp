@@ -12,8 +12,17 @@
 // each decoded frame is compared with the closest of source frames i - 1,
 // i and i + 1. With PSNR_FRAMES set in the environment every frame's
 // figures are printed too.
+//
+//   belmora-psnr --snr REFERENCE.wav DECODED.wav
+//
+// The SNR of 16-bit PCM sound against its reference (same rate and
+// channels): the decoded sound is scaled by the least-squares gain (XA
+// decodes at half scale) and shifted by the best lag within 64 frames.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -46,11 +55,77 @@ std::vector<unsigned char> ReadAll(const char* path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The samples of a 16-bit PCM WAV file and its channel count; empty when
+// it is not one.
+std::vector<int16_t> ReadWav(const char* path, int& channels) {
+  const std::vector<unsigned char> b = ReadAll(path);
+  auto u32 = [&](size_t at) { return uint32_t(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24); };
+  std::vector<int16_t> samples;
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(&b[8], "WAVE", 4) != 0)
+    return samples;
+  int bits = 0;
+  for (size_t at = 12; at + 8 <= b.size();) {
+    const uint32_t size = u32(at + 4);
+    const size_t body = at + 8;
+    if (std::memcmp(&b[at], "fmt ", 4) == 0 && body + 16 <= b.size()) {
+      channels = b[body + 2] | b[body + 3] << 8;
+      bits = b[body + 14] | b[body + 15] << 8;
+    } else if (std::memcmp(&b[at], "data", 4) == 0 && bits == 16) {
+      const size_t end = std::min<size_t>(b.size(), body + size);
+      for (size_t i = body; i + 1 < end; i += 2) samples.push_back(int16_t(b[i] | b[i + 1] << 8));
+      return samples;
+    }
+    at = body + size + (size & 1);
+  }
+  return samples;
+}
+
+int Snr(const char* referencePath, const char* decodedPath) {
+  int ca = 0, cb = 0;
+  const std::vector<int16_t> a = ReadWav(referencePath, ca), b = ReadWav(decodedPath, cb);
+  if (a.empty() || b.empty() || ca != cb || ca < 1) {
+    std::fprintf(stderr, "need two 16-bit PCM WAV files with the same channels\n");
+    return 1;
+  }
+  const long channels = ca, frames = long(std::min(a.size(), b.size()) / size_t(channels));
+  // Leave out the first and last tenth of a second: the ends of the sound.
+  const long skip = 4000, count = frames - 2 * skip - 64;
+  if (count <= 0) {
+    std::fprintf(stderr, "the sound is too short\n");
+    return 1;
+  }
+  double best = -1e9;
+  long bestLag = 0;
+  for (long lag = -64; lag <= 64; lag++) {
+    double ab = 0, bb = 0, aa = 0;
+    for (long i = skip * channels; i < (skip + count) * channels; i++) {
+      const double x = a[size_t(i)], y = b[size_t(i + lag * channels)];
+      ab += x * y;
+      bb += y * y;
+      aa += x * x;
+    }
+    if (bb <= 0) continue;
+    // With the best gain g = ab / bb the error energy is aa - ab^2 / bb.
+    const double noise = aa - ab * ab / bb;
+    const double snr = noise <= 0 ? 99 : 10 * std::log10(aa / noise);
+    if (snr > best) {
+      best = snr;
+      bestLag = lag;
+    }
+  }
+  std::printf("snr %.2f lag %ld\n", best, bestLag);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--snr") == 0) return Snr(argv[2], argv[3]);
   if (argc < 5) {
-    std::fprintf(stderr, "usage: %s WIDTH HEIGHT SOURCE.raw DECODED.raw [FRAMES]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s WIDTH HEIGHT SOURCE.raw DECODED.raw [FRAMES]\n"
+                 "       %s --snr REFERENCE.wav DECODED.wav\n",
+                 argv[0], argv[0]);
     return 2;
   }
   const long w = std::atol(argv[1]), h = std::atol(argv[2]);

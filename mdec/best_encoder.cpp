@@ -380,9 +380,12 @@ RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t 
   int64_t lambdaBits[kEscapeBits + 1];
   for (int b = 0; b <= kEscapeBits; b++) lambdaBits[b] = lambda * b;
   // The states that can still be the best predecessor of a later
-  // candidate, in rising order, with their g and position. A state whose g
-  // exceeds the least g by more than (22 - 3) x lambda never can: the least
-  // one reaches any candidate in at most 22 bits, it needs at least 3.
+  // candidate, in rising order, with their g and position. Code lengths
+  // never fall as the run grows, so a state with a greater g than a later
+  // one never can (the later one is nearer every later candidate), and
+  // neither can one whose g exceeds the least g by more than (22 - 3) x
+  // lambda (the least one reaches any candidate in at most 22 bits, it
+  // needs at least 3). So the list's g rise with its positions.
   struct Alive {
     int64_t G;
     int32_t Position;
@@ -428,13 +431,10 @@ RdBlockOutcome RdQuantizeBlockFast(const RdCandidate* cands, int count, int64_t 
     const int64_t gi = best - w * c.Cost[2];
     from[i] = uint8_t(bestFrom);
     choice[i] = uint8_t(bestChoice);
+    while (aliveCount > 0 && alive[aliveCount - 1].G > gi) aliveCount--;
     if (gi < gMin) {
       gMin = gi;
       last = i;
-      int kept = 0;
-      for (int a = 0; a < aliveCount; a++)
-        if (alive[a].G <= gMin + slack) alive[kept++] = alive[a];
-      aliveCount = kept;
     }
     if (gi <= gMin + slack) alive[aliveCount++] = {gi, c.Position, i};
   }
@@ -495,8 +495,9 @@ void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
   using tune = Tuning;
   const int width = columns * 16, height = rows * 16;
   const int cw = width / 2, ch = height / 2;
-  // Luma in sixteenths of a level less 128; chroma sums of four pixels in
-  // 2^-20 levels, both from BT.601 weights scaled by 2^20.
+  // Luma and chroma samples in sixteenths of a level (luma less 128), from
+  // BT.601 weights scaled by 2^20: luma per pixel, chroma from the sum of
+  // four pixels.
   constexpr double kOne = 1 << 20;
   const int32_t yr = 313524, yg = 615514, yb = 119538;  // sum 2^20
   const int32_t br = int32_t(std::lround(-0.299 / tune::BlueFactor * kOne));
@@ -506,19 +507,32 @@ void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
   const int32_t rb = int32_t(std::lround(-0.114 / tune::RedFactor * kOne));
   const int32_t rg = -rr - rb;
   luma_.resize(size_t(width) * height);
-  cbSum_.assign(size_t(cw) * ch, 0);
-  crSum_.assign(size_t(cw) * ch, 0);
-  for (int y = 0; y < height; y++) {
-    const uint8_t* p = picture.Pixels + size_t(y) * size_t(picture.Stride);
-    int16_t* lumaRow = &luma_[size_t(y) * width];
-    int32_t* cbRow = &cbSum_[size_t(y / 2) * cw];
-    int32_t* crRow = &crSum_[size_t(y / 2) * cw];
-    for (int x = 0; x < width; x++, p += 3) {
-      const int32_t blue = p[0], green = p[1], red = p[2];
-      const int32_t luma = (yr * red + yg * green + yb * blue + (1 << 15)) >> 16;
-      lumaRow[x] = Biased(luma - 2048, tune::LumaBiasUp, tune::LumaBiasDown);
-      cbRow[x / 2] += br * red + bg * green + bb * blue;
-      crRow[x / 2] += rr * red + rg * green + rb * blue;
+  cb_.resize(size_t(cw) * ch);
+  cr_.resize(size_t(cw) * ch);
+  // Two rows at a time, a 2 x 2 group of pixels at a time: four luma
+  // samples and the mean of their chroma, rounded.
+  for (int y = 0; y < height; y += 2) {
+    const uint8_t* top = picture.Pixels + size_t(y) * size_t(picture.Stride);
+    const uint8_t* bottom = top + picture.Stride;
+    int16_t* lumaTop = &luma_[size_t(y) * width];
+    int16_t* lumaBottom = lumaTop + width;
+    int16_t* cbRow = &cb_[size_t(y / 2) * cw];
+    int16_t* crRow = &cr_[size_t(y / 2) * cw];
+    for (int x = 0; x < width; x += 2, top += 6, bottom += 6) {
+      int32_t cb = 0, cr = 0;
+      auto pixel = [&](const uint8_t* p, int16_t& luma) {
+        const int32_t blue = p[0], green = p[1], red = p[2];
+        const int32_t y16 = (yr * red + yg * green + yb * blue + (1 << 15)) >> 16;
+        luma = Biased(y16 - 2048, tune::LumaBiasUp, tune::LumaBiasDown);
+        cb += br * red + bg * green + bb * blue;
+        cr += rr * red + rg * green + rb * blue;
+      };
+      pixel(top, lumaTop[x]);
+      pixel(top + 3, lumaTop[x + 1]);
+      pixel(bottom, lumaBottom[x]);
+      pixel(bottom + 3, lumaBottom[x + 1]);
+      cbRow[x / 2] = Biased((cb + (1 << 17)) >> 18, tune::ChromaBiasUp, tune::ChromaBiasDown);
+      crRow[x / 2] = Biased((cr + (1 << 17)) >> 18, tune::ChromaBiasUp, tune::ChromaBiasDown);
     }
   }
   blocks_ = columns * rows * 6;
@@ -530,14 +544,9 @@ void BestEncoder::Analyse(const FrameView& picture, int columns, int rows) {
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++) {
       for (int kind = 0; kind < 2; kind++, b++) {
-        const std::vector<int32_t>& plane = kind == 0 ? crSum_ : cbSum_;
+        const std::vector<int16_t>& plane = kind == 0 ? cr_ : cb_;
         for (int i = 0; i < 8; i++)
-          for (int j = 0; j < 8; j++) {
-            // The mean of the four, rounded, in sixteenths of a level.
-            const int32_t sum = plane[size_t(8 * r + i) * cw + size_t(8 * c + j)];
-            samples[i * 8 + j] =
-                Biased((sum + (1 << 17)) >> 18, tune::ChromaBiasUp, tune::ChromaBiasDown);
-          }
+          std::memcpy(&samples[i * 8], &plane[size_t(8 * r + i) * cw + size_t(8 * c)], 16);
         dct(samples, &coefs_[size_t(b) * 64]);
       }
       for (int q = 0; q < 4; q++, b++) {
@@ -674,38 +683,49 @@ int64_t BestEncoder::NominalLambda(int scale) const {
 // least multiplier at which it fits, to within a few bits of the budget,
 // keeping the outcomes and levels there in high_ and highLevels_. Gives up
 // (returning false) as soon as the scale cannot reach less distortion than
-// `rival`: an encoding over the budget has more bits than any that fits,
-// so its distortion is less than theirs.
+// `rival`: every encoding within the budget has at least D + lambda x (R -
+// budget) of distortion, for the distortion D and bits R of the best
+// encoding at any multiplier lambda (the Lagrangian bound).
 bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t& lambda,
                               Totals& result) {
   const ZeroScale& zero = AtZero(scale);
   Totals low = zero.Sum;
   low_ = zero.Outcomes;
-  if (low.Distortion >= rival) return false;
-  // From the multiplier that filled this scale last time, or the nominal
-  // one, in steps of 2 until the budget is bracketed.
-  const bool known = lastScale_ == scale && lastLambda_ > 0;
-  int64_t lo = 0, hi = std::max<int64_t>(known ? lastLambda_ : NominalLambda(scale), 1);
+  int64_t bound = low.Distortion;
+  auto hopeless = [&](int64_t lambda, const Totals& t) {
+    // In doubles: lambda x bits can pass 64 bits at the largest multipliers.
+    bound = std::max<int64_t>(
+        bound, int64_t(std::min(9e18, double(t.Distortion) + double(lambda) * double(t.Bits - budget))));
+    return bound >= rival;
+  };
+  if (hopeless(0, low)) return false;
+  // From the multiplier that filled this scale and budget last time, or
+  // the nominal one, up in steps until the budget is bracketed.
+  int64_t guess = 0;
+  for (const Filled& f : filled_)
+    if (f.Scale == scale && f.Budget == budget) guess = f.Lambda;
+  const bool known = guess > 0;
+  int64_t lo = 0, hi = std::max<int64_t>(known ? guess : NominalLambda(scale), 1);
   Totals high;
   for (;;) {
     high = Pass(scale, hi, &high_, highLevels_.data());
+    if (hopeless(hi, high)) return false;
     if (high.Bits <= budget || hi >= kMaxLambda) break;
-    if (high.Distortion >= rival) return false;
     low_.swap(high_);
     low = high;
     lo = hi;
-    hi = std::min(kMaxLambda, hi * (known ? 2 : 4));
+    hi = std::min(kMaxLambda, known ? hi + hi / 4 : hi * 4);
   }
   if (high.Bits > budget) return false;
   // Then in between, by interpolation of the bits in the logarithm of the
   // multiplier (kept off the ends of the bracket), down to a few bits
-  // under the budget; only the blocks that differ at the ends change.
+  // under the budget or a bracket too narrow to matter; only the blocks
+  // that differ at the ends change.
   constexpr int64_t kCloseEnough = 16;
-  for (int i = 0; i < 48 && budget - high.Bits > kCloseEnough && hi - lo > 1; i++) {
-    if (low.Distortion >= rival) return false;
+  for (int i = 0; i < 48 && budget - high.Bits > kCloseEnough && (hi - lo) * 1024 > hi; i++) {
     int64_t mid;
     if (lo == 0) {
-      mid = hi / 2;
+      mid = known ? hi - hi / 5 : hi / 2;
     } else {
       const double target = double(budget - kCloseEnough / 2);
       double f = (double(low.Bits) - target) / double(low.Bits - high.Bits);
@@ -714,6 +734,7 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
       mid = std::clamp(mid, lo + 1, hi - 1);
     }
     const Totals t = PassBetween(scale, mid);
+    if (hopeless(mid, t)) return false;
     if (t.Bits <= budget) {
       hi = mid;
       high = t;
@@ -852,8 +873,17 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
     if (length == 0) return EncodeStatus::kNoScaleFits;
   }
-  lastLambda_ = bestLambda;
   lastScale_ = bestScale;
+  if (bestLambda > 0) {
+    Filled* slot = nullptr;
+    for (Filled& f : filled_)
+      if (f.Scale == bestScale && f.Budget == budget) slot = &f;
+    if (!slot) {
+      slot = &filled_[size_t(filledNext_)];
+      filledNext_ = (filledNext_ + 1) % int(filled_.size());
+    }
+    *slot = {bestScale, budget, bestLambda};
+  }
   out.Length = length;
   out.Scale = bestScale;
   return EncodeStatus::kOk;

@@ -144,7 +144,7 @@ class BestEncoder {
   MdecCodec writer_;
   int blocks_ = 0;
   std::vector<int16_t> luma_;        // the picture's luma, sixteenths less 128
-  std::vector<int32_t> cbSum_, crSum_;  // chroma sums of 2 x 2 pixels
+  std::vector<int16_t> cb_, cr_;     // chroma of 2 x 2 pixels, sixteenths
   std::vector<int16_t> coefs_;       // blocks x 64, natural order, sixteenths
   std::vector<int16_t> scanCoefs_;   // the same in scan order
   std::vector<int16_t> dcLevel_;     // per block
@@ -160,7 +160,15 @@ class BestEncoder {
   std::vector<RdBlockOutcome> low_, high_, mid_;
   // The previous frame's choice, where the search starts.
   int lastScale_ = 0;
-  int64_t lastLambda_ = 0;
+  // The multipliers that filled the last few scales and budgets (frames of
+  // a movie come in a few sizes).
+  struct Filled {
+    int Scale = 0;
+    int64_t Budget = 0;
+    int64_t Lambda = 0;
+  };
+  std::array<Filled, 8> filled_{};
+  int filledNext_ = 0;
 };
 
 }  // namespace belmora

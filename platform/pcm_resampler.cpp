@@ -28,12 +28,14 @@ bool PcmResampler::Open(int inRate, int outRate) {
   av_channel_layout_uninit(&stereo);
   m.swr.reset(swr);
   if (r < 0 || !swr) return false;
-  // A longer windowed-sinc filter than the default, its pass band reaching
-  // closer to the new Nyquist frequency: what lies above it (44.1 kHz
-  // sound going to 37.8 or 18.9 kHz) is removed instead of folded back.
-  av_opt_set_int(swr, "filter_size", 64, 0);
+  // A windowed-sinc filter four times the default length, its pass band
+  // reaching 99 % of the new Nyquist frequency: what lies above it (44.1
+  // kHz sound going to 37.8 or 18.9 kHz) is removed instead of folded
+  // back, and little below it is lost (with the default filter the loss
+  // between 97 % and the Nyquist frequency costs pink noise over 1 dB).
+  av_opt_set_int(swr, "filter_size", 128, 0);
   av_opt_set_int(swr, "phase_shift", 12, 0);
-  av_opt_set_double(swr, "cutoff", 0.98, 0);
+  av_opt_set_double(swr, "cutoff", 0.99, 0);
   if (swr_init(swr) < 0) {
     m.swr.reset();
     return false;
