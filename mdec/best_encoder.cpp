@@ -679,6 +679,21 @@ int64_t BestEncoder::NominalLambda(int scale) const {
   return std::min<int64_t>(kMaxLambda, std::llround(Tuning::Mu * double(scale) * scale));
 }
 
+// Keeps the multiplier that filled (or nearly filled) `scale` to `budget`:
+// the next frame of that size starts from it. Started near where the
+// budget is met, the search brackets it at once, and a scale that cannot
+// win shows it in one pass (the Lagrangian bound is tightest there).
+void BestEncoder::Remember(int scale, int64_t budget, int64_t lambda) {
+  Filled* slot = nullptr;
+  for (Filled& f : filled_)
+    if (f.Scale == scale && f.Budget == budget) slot = &f;
+  if (!slot) {
+    slot = &filled_[size_t(filledNext_)];
+    filledNext_ = (filledNext_ + 1) % int(filled_.size());
+  }
+  *slot = {scale, budget, lambda};
+}
+
 // `scale` does not fit at lambda 0 (every level its nearest). Finds the
 // least multiplier at which it fits, to within a few bits of the budget,
 // keeping the outcomes and levels there in high_ and highLevels_. Gives up
@@ -705,36 +720,40 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
   for (const Filled& f : filled_)
     if (f.Scale == scale && f.Budget == budget) guess = f.Lambda;
   const bool known = guess > 0;
-  int64_t lo = 0, hi = std::max<int64_t>(known ? guess : NominalLambda(scale), 1);
+  int64_t lo = 0, hi = std::max<int64_t>(known ? guess : NominalLambda(scale), 1), step = 1;
   Totals high;
   for (;;) {
     high = Pass(scale, hi, &high_, highLevels_.data());
-    if (hopeless(hi, high)) return false;
+    if (hopeless(hi, high)) return Remember(scale, budget, hi), false;
     if (high.Bits <= budget || hi >= kMaxLambda) break;
     low_.swap(high_);
     low = high;
     lo = hi;
-    hi = std::min(kMaxLambda, known ? hi + hi / 4 : hi * 4);
+    // Steps of a quarter from a known start, growing as it falls short.
+    hi = std::min(kMaxLambda, known ? hi + hi / 4 * step : hi * 4);
+    step *= 2;
   }
   if (high.Bits > budget) return false;
   // Then in between, by interpolation of the bits in the logarithm of the
-  // multiplier (kept off the ends of the bracket), down to a few bits
-  // under the budget or a bracket too narrow to matter; only the blocks
-  // that differ at the ends change.
-  constexpr int64_t kCloseEnough = 16;
-  for (int i = 0; i < 48 && budget - high.Bits > kCloseEnough && (hi - lo) * 1024 > hi; i++) {
+  // multiplier (kept off the ends of the bracket), until the frame is
+  // within a few bytes of the budget or the bracket too narrow to matter;
+  // only the blocks that differ at the ends change.
+  // (A twentieth of a percent of the frame: the last few bytes are worth
+  // no measurable quality and cost as many passes as the rest.)
+  const int64_t closeEnough = std::max<int64_t>(16, budget / 2048);
+  for (int i = 0; i < 48 && budget - high.Bits > closeEnough && (hi - lo) * 256 > hi; i++) {
     int64_t mid;
     if (lo == 0) {
       mid = known ? hi - hi / 5 : hi / 2;
     } else {
-      const double target = double(budget - kCloseEnough / 2);
+      const double target = double(budget - closeEnough / 2);
       double f = (double(low.Bits) - target) / double(low.Bits - high.Bits);
       f = std::clamp(f, 0.1, 0.9);
       mid = std::llround(std::exp(std::log(double(lo)) + f * std::log(double(hi) / double(lo))));
       mid = std::clamp(mid, lo + 1, hi - 1);
     }
     const Totals t = PassBetween(scale, mid);
-    if (hopeless(mid, t)) return false;
+    if (hopeless(mid, t)) return Remember(scale, budget, mid), false;
     if (t.Bits <= budget) {
       hi = mid;
       high = t;
@@ -746,6 +765,7 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
       low_.swap(mid_);
     }
   }
+  Remember(scale, budget, hi);
   lambda = hi;
   result = high;
   return true;
@@ -874,16 +894,6 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     if (length == 0) return EncodeStatus::kNoScaleFits;
   }
   lastScale_ = bestScale;
-  if (bestLambda > 0) {
-    Filled* slot = nullptr;
-    for (Filled& f : filled_)
-      if (f.Scale == bestScale && f.Budget == budget) slot = &f;
-    if (!slot) {
-      slot = &filled_[size_t(filledNext_)];
-      filledNext_ = (filledNext_ + 1) % int(filled_.size());
-    }
-    *slot = {bestScale, budget, bestLambda};
-  }
   out.Length = length;
   out.Scale = bestScale;
   return EncodeStatus::kOk;

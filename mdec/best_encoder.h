@@ -169,6 +169,7 @@ class BestEncoder {
   };
   std::array<Filled, 8> filled_{};
   int filledNext_ = 0;
+  void Remember(int scale, int64_t budget, int64_t lambda);
 };
 
 }  // namespace belmora
