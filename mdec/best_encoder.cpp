@@ -9,7 +9,6 @@
 #include <limits>
 #include <new>
 
-#include "base/bytes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -472,12 +471,10 @@ struct Tuning {
   // picture; a chroma error spreads over four pixels and several channels,
   // but only half of it reaches the luma: 12 balances luma and RGB PSNR.
   static constexpr int LumaWeight = 16, ChromaWeight = 12;
-  // lambda at scale s is Mu x s^2 (coefficient sixteenths squared per bit):
+  // The first multiplier tried at scale s, when no frame of the size has
+  // been filled yet: Mu x s^2 (coefficient sixteenths squared per bit),
   // about the slope of a uniform quantizer of step 20 s.
   static constexpr double Mu = 740;
-  // Scales compared: the smallest that fits at its nominal lambda and the
-  // one below it (with a larger lambda); others never won.
-  static constexpr int ScalesBelow = 1;
 };
 
 constexpr int64_t kMaxLambda = int64_t(1) << 50;
@@ -570,7 +567,6 @@ int BestEncoder::Weight(int block) const {
 void BestEncoder::ChooseDc(int version) {
   dcLevel_.resize(size_t(blocks_));
   dcBits_ = 0;
-  dcDistortion_ = 0;
   int32_t predictor[3] = {0, 0, 0};
   for (int b = 0; b < blocks_; b++) {
     const int32_t c = coefs_[size_t(b) * 64];
@@ -588,7 +584,6 @@ void BestEncoder::ChooseDc(int version) {
       dcBits_ += table[size_t(std::min(size, 11))].PrefixLength + size;
     }
     dcLevel_[size_t(b)] = int16_t(level);
-    dcDistortion_ += int64_t(Weight(b)) * Square(c - 16 * level);
   }
 }
 
@@ -707,10 +702,10 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
   Totals low = zero.Sum;
   low_ = zero.Outcomes;
   int64_t bound = low.Distortion;
-  auto hopeless = [&](int64_t lambda, const Totals& t) {
+  auto hopeless = [&](int64_t at, const Totals& t) {
     // In doubles: lambda x bits can pass 64 bits at the largest multipliers.
-    bound = std::max<int64_t>(
-        bound, int64_t(std::min(9e18, double(t.Distortion) + double(lambda) * double(t.Bits - budget))));
+    const double b = double(t.Distortion) + double(at) * double(t.Bits - budget);
+    bound = std::max(bound, int64_t(std::min(9e18, b)));
     return bound >= rival;
   };
   if (hopeless(0, low)) return false;

@@ -152,7 +152,6 @@ class BestEncoder {
   // in between.
   std::vector<int16_t> highLevels_, midLevels_;
   int64_t dcBits_ = 0;
-  int64_t dcDistortion_ = 0;
   std::array<PreparedScale, 3> prepared_{};
   int preparedNext_ = 0;
   std::array<ZeroScale, 3> zero_{};
