@@ -326,13 +326,14 @@ int RdPrepareBlock(const int16_t* scanCoefs, const RdScale& scale, RdCandidate* 
     const int maxLevel = c < 0 ? kMaxNegativeLevel : kMaxPositiveLevel;
     int level = std::min(scale.DividerByScan[k].Divide(a), maxLevel);
     int32_t error = a - ((level * step) & ~15);
-    for (int l = level + 1; l <= std::min(level + 2, maxLevel); l++) {
-      const int32_t e = std::abs(a - ((l * step) & ~15));
-      if (e < error) {
-        level = l;
-        error = e;
-      }
-    }
+    const int32_t e1 = std::abs(a - (((level + 1) * step) & ~15));
+    const int32_t e2 = std::abs(a - (((level + 2) * step) & ~15));
+    // Two above the quotient only when strictly nearer than both others.
+    const int near = e2 < e1 && e2 < error && level + 2 <= maxLevel ? 2
+                     : e1 < error && level + 1 <= maxLevel     ? 1
+                                                               : 0;
+    level += near;
+    error = near == 2 ? e2 : near == 1 ? e1 : error;
     if (level == 0) {
       zero += Square(a);
       continue;
@@ -731,26 +732,30 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
   }
   if (high.Bits > budget) return false;
   // Then in between, by interpolation of the bits in the logarithm of the
-  // multiplier (kept off the ends of the bracket), until the frame is
-  // within a few bytes of the budget or the bracket too narrow to matter;
-  // only the blocks that differ at the ends change.
-  // (A twentieth of a percent of the frame: the last few bytes are worth
-  // no measurable quality and cost as many passes as the rest.)
-  const int64_t closeEnough = std::max<int64_t>(16, budget / 2048);
-  for (int i = 0; i < 48 && budget - high.Bits > closeEnough && (hi - lo) * 256 > hi; i++) {
+  // multiplier (kept off the ends of the bracket; halving it when one end
+  // moves twice running), until the frame is within a fifth of a percent
+  // of the budget or the bracket too narrow to matter: the last few bytes
+  // are worth no measurable quality and cost as many passes as the rest.
+  // Only the blocks that differ at the ends change.
+  const int64_t closeEnough = std::max<int64_t>(16, budget / 512);
+  int lastSide = 0, repeats = 0;
+  for (int i = 0; i < 48 && budget - high.Bits > closeEnough && (hi - lo) * 64 > hi; i++) {
     int64_t mid;
     if (lo == 0) {
       mid = known ? hi - hi / 5 : hi / 2;
     } else {
       const double target = double(budget - closeEnough / 2);
       double f = (double(low.Bits) - target) / double(low.Bits - high.Bits);
-      f = std::clamp(f, 0.1, 0.9);
+      f = repeats > 0 ? 0.5 : std::clamp(f, 0.1, 0.9);
       mid = std::llround(std::exp(std::log(double(lo)) + f * std::log(double(hi) / double(lo))));
       mid = std::clamp(mid, lo + 1, hi - 1);
     }
     const Totals t = PassBetween(scale, mid);
     if (hopeless(mid, t)) return Remember(scale, budget, mid), false;
-    if (t.Bits <= budget) {
+    const int side = t.Bits <= budget ? 1 : -1;
+    repeats = side == lastSide ? repeats + 1 : 0;
+    lastSide = side;
+    if (side > 0) {
       hi = mid;
       high = t;
       high_.swap(mid_);
