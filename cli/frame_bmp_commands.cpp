@@ -74,6 +74,7 @@ struct ImportOptions {
   FrameChoice choice;
   std::vector<int> position;
   bool noEdc = false;
+  std::string encoder = "exact";
 };
 
 int RunImport(const GlobalOptions& g, const ImportOptions& o) {
@@ -81,6 +82,7 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
   s.doc.SealSectors = !o.noEdc;
   FrameCodec codec;
+  if (o.encoder == "best") codec.Encoder = EncoderChoice::kBest;
   FrameNumbering numbering;
   ImagePosition where;
   if (o.position.size() == 2) where = ImagePosition::FromDialog(o.position[0], o.position[1]);
@@ -113,6 +115,8 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
       ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
   im->add_flag("--no-edc", io->noEdc,
                "Leave the EDC and ECC of the frame's sectors as they are");
+  im->add_option("--encoder", io->encoder, "exact (default) or best (best-quality encoder)")
+      ->check(CLI::IsMember({"exact", "best"}));
   AddFrameChoice(im, io->choice);
   im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }

@@ -14,7 +14,7 @@ namespace belmora::cli {
 namespace {
 
 struct AviOptions {
-  std::string path, avi, fps, size, audio, resize = "no", header;
+  std::string path, avi, fps, size, audio, resize = "no", header, encoder = "exact";
   int from = -1, to = -1, mdec = 0, channel = -1, tailNumber = INT32_MIN, tailFrames = -1,
       sector = 2336, speed = 2, trailing = 0;
   bool rebuild = false, force = false, noEdc = false;
@@ -117,6 +117,7 @@ class OptionsChooser : public AviToStrChooser {
     }
     if (o_.tailNumber != INT32_MIN) s.TailNumber = o_.tailNumber;
     if (o_.tailFrames >= 0) s.TailFrames = o_.tailFrames;
+    s.BestQuality = o_.encoder == "best";
     return true;
   }
 
@@ -212,6 +213,10 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
       ->delimiter(',')
       ->expected(2)
       ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
+  cmd->add_option("--encoder", o.encoder,
+                  "exact (default) or best: the best-quality picture encoder and a filtered "
+                  "sound resampler")
+      ->check(CLI::IsMember({"exact", "best"}));
 }
 
 }  // namespace

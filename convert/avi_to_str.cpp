@@ -23,7 +23,6 @@ std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host) 
     MessageBoxF(host, "%s", in->Avi.LastError.c_str());
     return nullptr;
   }
-  in->Wav.Attach(in->Avi);
   return in;
 }
 
@@ -281,7 +280,16 @@ void AviToStrRun::TakeSettings() {
   doc.AudioChannels[0] = s_.AudioChannel;
   doc.FramesPerSecond = s_.FrameRate;
   c_.Numbering = {!s_.KeepFrameNumbers, s_.StartNumber, s_.MinNumber, s_.MaxNumber};
-  XaEncodeSetup(c_.Encoder, in_.Wav, s_.HighRate ? 37800 : 18900, s_.Stereo ? 2 : 1);
+  c_.Codec.Encoder = s_.BestQuality ? EncoderChoice::kBest : EncoderChoice::kExact;
+  // The sound is taken from its start by the resampler the settings ask for.
+  SamplePairSource* sound = &in_.Wav;
+  if (s_.BestQuality) {
+    in_.FilteredWav.Attach(in_.Avi);
+    sound = &in_.FilteredWav;
+  } else {
+    in_.Wav.Attach(in_.Avi);
+  }
+  XaEncodeSetup(c_.Encoder, *sound, s_.HighRate ? 37800 : 18900, s_.Stereo ? 2 : 1);
   doc.VideoSubheaderTemplate = kVideoSubheader;
   doc.AudioSubheaderTemplate = AudioSubheader(s_.AudioChannel & 0xFF, CodingFor(s_.HighRate, s_.Stereo));
   doc.AudioInterleave = InterleaveFor(doc.SpeedFactor, CodingFor(s_.HighRate, s_.Stereo));

@@ -17,6 +17,7 @@
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
 #include "media/avi_reader.h"
+#include "media/filtered_wav_io.h"
 #include "str/new_str.h"
 #include "str/str_document.h"
 #include "xa/xa_codec.h"
@@ -32,10 +33,12 @@ inline constexpr int kMaxTrailingSectors = 1000000;
 inline constexpr int32_t kMaxStrSectors = 4500000;
 
 // The video a conversion reads: its pictures with their times, and its
-// sound resampled for the XA encoder.
+// sound resampled for the XA encoder (linearly, or by the filtered
+// resampler when the best quality is asked for).
 struct VideoInput {
   TAviIo Avi;
   TWavIo Wav;
+  FilteredWavIo FilteredWav;
   AviToStrInputs Inputs(const StrDocument& doc, bool newFile) const;
 };
 // Opens the video at `path`; its failure is shown. Null on failure.

@@ -151,6 +151,7 @@ bool AviToStrSettings::Button1Click(const StrDocument& doc, Host& host) {
   o.MaxNumber = Integer(MaxNoEdit);
   o.TailNumber = Integer(EndNoEdit);
   o.TailFrames = Integer(EndNumEdit);
+  o.BestQuality = QualityChk;
   return true;
 }
 

@@ -28,6 +28,9 @@ struct AviToStrOptions {
   int MaxNumber = 0;
   int TailNumber = 0;  // frames after the video's end are numbered from here
   int TailFrames = 0;  // and this many are added when the STR is lengthened
+  // The best-quality encoder for the pictures and the filtered resampler
+  // for the sound, instead of the exact encoder and linear interpolation.
+  bool BestQuality = false;
   bool operator==(const AviToStrOptions&) const = default;
 };
 
@@ -65,6 +68,7 @@ struct AviToStrSettings {
   bool FrameOrgChk = true, FrameOrgChkEnabled = true;
   std::string StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit;
   bool NumberEditsEnabled = false;
+  bool QualityChk = false;  // "Qualidade máxima"
 
   void FormShow(const StrDocument& doc);
   void SectorChkClick(const StrDocument& doc);

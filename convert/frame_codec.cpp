@@ -45,7 +45,8 @@ int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
     const FrameView view{pixels.data(), width, height, width * 3};
     const EncodeRequest request{header.Width, header.Height, GetU16(&header.MdecHeader[6]),
                                 header.ChunkCount * kChunkPayloadSize};
-    status = codec.Codec.EncodeFrame(view, request, encoded);
+    status = codec.Encoder == EncoderChoice::kBest ? codec.Best.EncodeFrame(view, request, encoded)
+                                                   : codec.Codec.EncodeFrame(view, request, encoded);
   } catch (const std::bad_alloc&) {
     status = EncodeStatus::kNoMemory;
   }

@@ -5,11 +5,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "mdec/best_encoder.h"
 #include "mdec/codec.h"
 #include "media/bmp_io.h"
 #include "str/str_document.h"
 
 namespace belmora {
+
+// Which encoder turns pictures into frames: the exact one (the program's
+// own, reproducible bit for bit) or the best-quality one.
+enum class EncoderChoice { kExact, kBest };
 
 // The codec and the picture it decodes into, with the view's half-width
 // setting; the viewer owns one, as do the conversions it runs.
@@ -17,6 +22,8 @@ struct FrameCodec {
   MdecCodec Codec;
   FrameImage Image;
   bool HalfWidthView = false;
+  EncoderChoice Encoder = EncoderChoice::kExact;
+  BestEncoder Best;
 
   FrameView View() const { return Image.View(HalfWidthView); }
 };
