@@ -144,8 +144,9 @@ void XaSeeds(const fs::path& dir) {
       XaEncodeSector(encoder, image.data());
       sectors.insert(sectors.end(), image.begin(), image.end());
     }
+    // Each output format once: mono or stereo, 8 or 16 bits.
     Put(dir, "coding" + std::to_string(coding) + "-to-" + std::to_string(rates[i]) + ".xa",
-        Prefix().U32(uint32_t(rates[i])).Then(sectors));
+        Prefix().U32(uint32_t(rates[i])).U8(uint32_t(i)).Then(sectors));
   }
 }
 

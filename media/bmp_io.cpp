@@ -91,6 +91,8 @@ int TBmpIo::ReadBmp(const std::string& path, Host& host) {
   if (!ReadExactly(f, info, 40)) return fail(msg::kBmpReadError);
   Header = BitmapInfoHeader::Parse(info);
   Masks = {};
+  // A height of -2^31 has no row count (Rows() could not negate it).
+  if (Header.Height == INT32_MIN) return fail(msg::kBmpReadError);
   // Run-length and other compressed rows would be misread: refused.
   if (Header.Compression != kBiRgb && Header.Compression != kBiBitfields)
     return fail(msg::kBmpCompressed);
@@ -112,16 +114,20 @@ int TBmpIo::ReadBmp(const std::string& path, Host& host) {
     for (uint32_t i = 0; i < Header.ColorsUsed; i++)
       std::memcpy(Palette[i].data(), entries + 4 * i, 4);
   }
-  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(msg::kBmpReadError);
   // Every row the picture has must be in the file, whatever the header's
-  // image size says.
+  // image size says; the file's length is checked before anything is
+  // allocated, and only the rows are kept (nothing reads past them).
   const int64_t needed = int64_t(Stride()) * Rows();
   if (Header.Width <= 0 || needed <= 0 || needed > (int64_t(1) << 31))
     return fail(msg::kBmpReadError);
+  if (std::fseek(f, 0, SEEK_END) != 0) return fail(msg::kBmpReadError);
+  const int64_t fileSize = std::ftell(f);
+  if (fileSize < 0 || int64_t(pixelOffset) + needed > fileSize ||
+      std::fseek(f, long(pixelOffset), SEEK_SET) != 0)
+    return fail(msg::kBmpReadError);
   if (Header.ImageSize == 0) Header.ImageSize = uint32_t(needed);
-  const size_t size = size_t(std::max<int64_t>(needed, Header.ImageSize));
   try {
-    Pixels.assign(size, 0);
+    Pixels.assign(size_t(needed), 0);
   } catch (const std::bad_alloc&) {
     return fail(msg::kBmpNoMemory);
   }
