@@ -122,12 +122,27 @@ TEST_F(AviFindingsTest, TheUnchangedFileReads) {
 }
 
 TEST_F(AviFindingsTest, PicturesTooLargeToAllocateAreRefused) {
-  // A width of 2^29 once overflowed the row size computed in int.
   for (uint32_t width : {1u << 29, 0x7FFFFFFFu, 20000000u}) {
     WriteWith(0, 4, width);
     EXPECT_EQ(avi.Open(path), -1) << width;
     EXPECT_FALSE(avi.LastError.empty());
   }
+  // The file the fuzzer found (minimised): a stream header for Motion JPEG
+  // and a stream format of text, from which FFmpeg takes a width of
+  // 1,394,627,666 (once overflowing the row size computed in int) and finds
+  // no picture to correct it by.
+  const char* hex =
+      "52494646d8220000415649207374726838000000766964734d4a50470001000000000000"
+      "00000000010000000f00000000000000040000002f030000ffffffff5800000000000000"
+      "20001800737472662800002a20535441525420534352495054696d61672a2a2a2a2a004a"
+      "554e4b181000000400002a2a2a2a004a55494d415f4144";
+  std::vector<uint8_t> bytes;
+  for (const char* p = hex; p[0] && p[1]; p += 2)
+    bytes.push_back(uint8_t(std::stoi(std::string(p, 2), nullptr, 16)));
+  ASSERT_EQ(bytes.size(), 131u);
+  test::WriteFileBytes(path, bytes);
+  EXPECT_EQ(avi.Open(path), -1);
+  EXPECT_FALSE(avi.LastError.empty());
 }
 
 TEST_F(AviFindingsTest, AbsurdSoundRatesAreRefused) {
