@@ -43,8 +43,8 @@ struct Prefix {
   }
 };
 
-// A picture frame by frame: random levels, then the encoder's own output of
-// a natural picture, alternating versions 2 and 3.
+// One frame's bitstream: random levels, or the encoder's own output for a
+// natural picture.
 std::vector<uint8_t> FrameBits(int width, int height, int version, int seed, bool fromEncoder) {
   if (!fromEncoder) {
     std::mt19937 random{uint32_t(seed)};
@@ -182,22 +182,22 @@ void BmpSeeds(const fs::path& dir) {
   };
   int n = 0;
   for (const Case& c : cases) {
-    test::BmpSpec spec;
-    spec.Width = 13 + 2 * n;
-    spec.Height = 11 + n;
-    spec.BitCount = c.Bits;
-    spec.TopDown = c.TopDown;
-    spec.Compression = c.Compression;
-    spec.Masks = c.Masks;
-    if (c.Bits <= 8) spec.Palette = palette(1 << c.Bits);
-    spec.Pixel = gradient(c.Bits);
+    test::BmpSpec picture;
+    picture.Width = 13 + 2 * n;
+    picture.Height = 11 + n;
+    picture.BitCount = c.Bits;
+    picture.TopDown = c.TopDown;
+    picture.Compression = c.Compression;
+    picture.Masks = c.Masks;
+    if (c.Bits <= 8) picture.Palette = palette(1 << c.Bits);
+    picture.Pixel = gradient(c.Bits);
     // Image offsets and a frame size; some seeds move the picture.
     auto prefix = Prefix().U16(uint32_t(n % 3 == 1 ? -5 : 0)).U16(uint32_t(n % 3 == 2 ? 7 : 0));
     prefix.U8(uint32_t(n % 2)).U8(uint32_t(n % 3));
     Put(dir,
         std::to_string(c.Bits) + "bit-" + (c.TopDown ? "topdown" : "bottomup") +
             (c.Compression == 3 ? "-bitfields" : "") + ".bmp",
-        prefix.Then(test::BmpBytes(spec)));
+        prefix.Then(test::BmpBytes(picture)));
     n++;
   }
 }

@@ -45,8 +45,8 @@ class BmpFindingsTest : public ::testing::Test {
 };
 
 TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
-  test::BmpSpec spec;
-  auto bytes = test::BmpBytes(spec);
+  test::BmpSpec picture;
+  auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[22], uint32_t(INT_MIN));  // its row count cannot be negated
   EXPECT_EQ(Load(bytes), -1);
   EXPECT_EQ(sink.texts, (std::vector<std::string>{"読み取りエラー"}));
@@ -54,13 +54,13 @@ TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
 
 TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {
   // A 25 x 17 top-down picture whose header claims 2,952,790,151 bytes of pixels.
-  test::BmpSpec spec;
-  spec.Width = 25;
-  spec.Height = 17;
-  spec.TopDown = true;
-  spec.ImageSizeField = 0xB0000087;
-  spec.Pixel = [](int x, int y) { return uint32_t(x * 10 << 16 | y * 15); };
-  ASSERT_EQ(Load(test::BmpBytes(spec)), 0);
+  test::BmpSpec picture;
+  picture.Width = 25;
+  picture.Height = 17;
+  picture.TopDown = true;
+  picture.ImageSizeField = 0xB0000087;
+  picture.Pixel = [](int x, int y) { return uint32_t(x * 10 << 16 | y * 15); };
+  ASSERT_EQ(Load(test::BmpBytes(picture)), 0);
   EXPECT_EQ(bmp.Pixels.size(), size_t(bmp.Stride()) * 17);
   uint8_t px[4];
   bmp.GetPixel(24, 16, px);
@@ -70,8 +70,8 @@ TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {
 
 TEST_F(BmpFindingsTest, RowsBeyondTheFileAreRefusedBeforeAllocating) {
   // 20000 x 20000 at 24 bits: 1.2 GB of rows promised by a file of 60 bytes.
-  test::BmpSpec spec;
-  auto bytes = test::BmpBytes(spec);
+  test::BmpSpec picture;
+  auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[18], 20000);
   PutU32(&bytes[22], 20000);
   bytes.resize(60);
