@@ -32,6 +32,21 @@ inline constexpr Message kDecodeFailed{"フレームのデコードに失敗し�
 inline constexpr Message kCannotOpenFile{"ファイルがオープンできません。"};
 // A write that failed: the file and the system's reason.
 inline constexpr Message kWriteError{"書き込みエラー: %s (%s)"};
+// Output files.
+inline constexpr Message kOutputIsDirectory{"出力先がフォルダです: %s"};
+inline constexpr Message kOutputIsInput{"出力先が入力ファイルと同じです: %s"};
+inline constexpr Message kOutputExists{"出力先のファイルが既にあります: %s (上書きするには --force)"};
+// The rollback journal of an edit.
+inline constexpr Message kJournalExists{
+    "%s は編集の途中で中断されています。元に戻すには belmora-cli recover %s を実行してください。"};
+inline constexpr Message kRolledBack{"変更を取り消し、元のファイルに戻しました: %s"};
+inline constexpr Message kRollbackFailed{
+    "元のファイルに戻せませんでした: %s\n後で belmora-cli recover %s を実行してください。"};
+inline constexpr Message kRecovered{"中断された編集を取り消しました: %s"};
+inline constexpr Message kNoJournal{"取り消す編集はありません: %s"};
+inline constexpr Message kAskRecover{
+    "%s は編集の途中で中断されています。\n元のファイルに戻しますか？", kMessageCaption,
+    MessageKind::kQuestion};
 
 // The frame encoder.
 inline constexpr Message kNoMemory{"メモリが確保できません。"};
@@ -71,6 +86,13 @@ inline constexpr Message kNoAviSound{
 inline constexpr Message kTooManySectors{
     "このフレームレートでは1フレームが20セクタを超えます。フレームレートを上げてください。(%g)"};
 inline constexpr Message kBadFrameRate{"フレームレートが正しくありません。(%g)"};
+inline constexpr Message kBadVersion{"MDECのバージョンが正しくありません。(%d)"};
+inline constexpr Message kBadChannel{"音声チャンネルが正しくありません。(%d)"};
+inline constexpr Message kBadNumbering{"フレーム番号の範囲が正しくありません。(%d - %d)"};
+inline constexpr Message kBadCount{"数が正しくありません。(%d)"};
+inline constexpr Message kBadChunkHeader{
+    "この見出しのチャンクはフレームとして読めません。(%04X %04X)"};
+inline constexpr Message kTooLong{"STRファイルが長くなりすぎます。(%.0f セクタ)"};
 
 // STR to AVI: set-up failures show in a plain box with an empty caption.
 inline constexpr Message kSameFile{
@@ -82,6 +104,9 @@ inline constexpr Message kVideoCompressorFailed{"ビデオ圧縮ストリーム�
 inline constexpr Message kAudioStreamFailed{"オーディオストリームの作成に失敗しました", ""};
 inline constexpr Message kAudioCodecFailed{"オーディオ圧縮CODECがオープンできません", ""};
 inline constexpr Message kVideoWriteFailed{"ビデオストリームの書き込みに失敗しました", ""};
+inline constexpr Message kAudioWriteFailed{"オーディオストリームの書き込みに失敗しました", ""};
+inline constexpr Message kBadFrameSize{"画像の大きさが正しくありません。(%d x %d)"};
+inline constexpr Message kBadAudioFormat{"音声の形式が正しくありません。(%d Hz, %d ch, %d bit)"};
 
 // The STR-to-AVI dialog's choosers.
 inline constexpr Message kNoDriver{"利用可能なドライバが存在しません"};
@@ -98,6 +123,18 @@ inline constexpr Message kNoAudioFormat{"音声形式が見つかりません: %
 inline constexpr Message kAudioFormatUnfit{"その音声形式は %d Hz, %d チャンネルで使えません。"};
 inline constexpr Message kAudioUnfit{"--audio %s does not fit this conversion"};
 inline constexpr Message kBadSize{"大きさが正しくありません: %s"};
+
+// Disc images.
+inline constexpr Message kDiscUnreadable{"ディスクイメージが読み取れません: %s"};
+inline constexpr Message kDiscNoVolume{"ISO 9660 のボリューム記述子が見つかりません: %s"};
+inline constexpr Message kDiscDirectoryDamaged{"ディレクトリが壊れています: %s"};
+inline constexpr Message kDiscFirstTrackAudio{"最初のトラックがオーディオトラックです: %s"};
+inline constexpr Message kDiscTrackOffset{"データトラックの位置が扱えません: %s"};
+inline constexpr Message kDiscFileNotFound{"ディスクイメージにそのファイルがありません: %s"};
+inline constexpr Message kCueBadLine{"キューシートが読み取れません: %s (%d 行目)"};
+inline constexpr Message kCueNoTrack{"キューシートにトラックがありません: %s"};
+inline constexpr Message kCueFileMissing{"キューシートのファイルが見つかりません: %s"};
+inline constexpr Message kCueUnsupportedMode{"対応していないトラック形式です: %s"};
 
 }  // namespace msg
 }  // namespace belmora

@@ -42,5 +42,6 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
 void AddFormatsCommand(CLI::App& app, CommandRunner& run);
 void AddExportAviCommand(CLI::App& app, CommandRunner& run);
 void AddImportAviCommands(CLI::App& app, CommandRunner& run);
+void AddLsCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

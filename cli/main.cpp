@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddFormatsCommand(app, run);
   belmora::cli::AddExportAviCommand(app, run);
   belmora::cli::AddImportAviCommands(app, run);
+  belmora::cli::AddLsCommand(app, run);
   CLI11_PARSE(app, argc, argv);
   return run ? run(global) : 1;
 }

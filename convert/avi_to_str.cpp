@@ -7,6 +7,7 @@
 
 #include "base/bytes.h"
 #include "base/messages.h"
+#include "convert/output_file.h"
 #include "convert/progress.h"
 #include "str/cd_sector.h"
 
@@ -45,9 +46,12 @@ class AviToStrRun {
   // Settings that cannot work are refused before anything is written.
   bool Accept(const AviToStrOptions& options);
   void TakeSettings();
-  void DecideLength(AviToStrChooser& chooser);
-  void RunFrames();
-  void Finish();
+  // False (reported) when the length is beyond any STR's.
+  bool DecideLength(AviToStrChooser& chooser);
+  // The frame loop; the outcome: done, failed (reported) or cancelled.
+  Status RunFrames();
+  // The length set and the sound put away; false on a failure (reported).
+  bool Finish();
 
  private:
   // Writes a sector image (subheader twice, 2328 data bytes) as sector n.
@@ -58,6 +62,7 @@ class AviToStrRun {
   void ChoosePicture();
   bool NextAviFrame();
   bool IsLaidOutAudio(int32_t n) const;
+  bool ProtectAhead(int32_t sector);
 
   AviToStrContext& c_;
   StrDocument& doc_;
@@ -71,18 +76,32 @@ class AviToStrRun {
   bool aviExhausted_ = false;
   int t_ = 0;
   std::optional<ScopedAudioHook> hook_;
+  int32_t protectedUpTo_ = 0;
 };
 
 bool AviToStrRun::WriteNewSector(int32_t n, const uint8_t* image) {
   const int64_t at = SectorStartOffset(doc_.Layout(), n);
-  if (!doc_.HasSubheaders()) return doc_.File.WriteAt(at, image + 8, kUserDataSize);
+  if (!doc_.HasSubheaders()) return StoreBytes(doc_, at, image + 8, kUserDataSize);
   if (doc_.SectorSize == kLayout2352.SectorSize) {
     uint8_t raw[kRawSectorSize];
     std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
     std::memcpy(raw + kSyncHeader.size(), image, kSectorImageSize);
-    return doc_.File.WriteAt(at, raw, sizeof raw);
+    return StoreBytes(doc_, at, raw, sizeof raw);
   }
-  return doc_.File.WriteAt(at, image, kSectorImageSize);
+  return StoreBytes(doc_, at, image, kSectorImageSize);
+}
+
+// Saves the original bytes of the sectors ahead in one step, instead of one
+// journal append for every sector written.
+bool AviToStrRun::ProtectAhead(int32_t sector) {
+  constexpr int32_t kAhead = 256;
+  if (!doc_.File.Journaling() || sector + kMaxChunks * 2 < protectedUpTo_) return true;
+  const int64_t from = SectorStartOffset(doc_.Layout(), sector);
+  protectedUpTo_ = sector + kAhead;
+  if (doc_.File.Protect(from, SectorStartOffset(doc_.Layout(), protectedUpTo_) - from)) return true;
+  Show(c_.Ui, msg::kWriteError, JournalPath(doc_.Path).c_str(), std::strerror(doc_.File.Error()));
+  doc_.WriteFailed = true;
+  return false;
 }
 
 // Which sectors of a laid-out frame carry sound.
@@ -140,29 +159,18 @@ int AviToStrRun::FinishStrResize(int32_t next) {
     if (!WriteNewSector(next + i, filler)) return -1;
   const int64_t sectors = int64_t(next) + doc_.TrailingSectors;
   const int64_t end = SectorStartOffset(doc_.Layout(), sectors);
-  if (resize_ == ResizeMode::kShorten) {
-    doc_.File.Close();
-    std::error_code ec;
-    std::filesystem::resize_file(doc_.Path, uint64_t(end), ec);
-    const bool reopened = doc_.File.Open(doc_.Path, SectorFile::Mode::kReadWrite);
-    if (!reopened) {
-      // Nothing is left half open: the document is closed.
-      Show(c_.Ui, msg::kReopenFailed);
-      CloseStrFile(doc_);
-      return -1;
-    }
-    if (ec) {
-      Show(c_.Ui, msg::kResizeError);
-      return -1;
-    }
+  if (resize_ == ResizeMode::kShorten && !doc_.File.Truncate(end)) {
+    Show(c_.Ui, msg::kWriteError, doc_.Path.c_str(), std::strerror(doc_.File.Error()));
+    doc_.WriteFailed = true;
+    return -1;
   }
   doc_.SectorCount = int32_t(sectors);
   if (doc_.HasRiffHeader) {
     uint8_t size[4];
     PutU32(size, uint32_t(end - 8));
-    (void)doc_.File.WriteAt(4, size, 4);
+    if (!StoreBytes(doc_, 4, size, 4)) return -1;
     PutU32(size, uint32_t(end - kCdxaHeaderSize));
-    (void)doc_.File.WriteAt(kCdxaHeaderSize - 4, size, 4);
+    if (!StoreBytes(doc_, kCdxaHeaderSize - 4, size, 4)) return -1;
   }
   (void)FindLastFrame(doc_);
   return 0;
@@ -203,11 +211,32 @@ bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
     return true;
   }
   doc.ChunkHeader = VideoChunkHeader{};
+  const int width = in_.Avi.Image.Header.Width, height = in_.Avi.Image.Rows();
+  if (width < kMinFrameDimension || width > kMaxFrameDimension || height < kMinFrameDimension ||
+      height > kMaxFrameDimension) {
+    Show(c_.Ui, msg::kBadFrameSize, width, height);
+    return false;
+  }
   NewStrOptions layout;
-  if (!chooser.ChooseNewStr(layout) || ApplyNewStrOptions(doc, layout) != 0) return false;
+  if (!chooser.ChooseNewStr(layout)) return false;
+  // Chunk headers no reader takes for frames, or a tail no file has, make
+  // nothing anyone can use.
+  VideoChunkHeader probe;
+  probe.Status = layout.Status;
+  probe.Type = layout.Type;
+  probe.ChunkCount = 1;
+  if (!IsFrameStartHeader(probe)) {
+    Show(c_.Ui, msg::kBadChunkHeader, layout.Status, layout.Type);
+    return false;
+  }
+  if (layout.TrailingSectors < 0 || layout.TrailingSectors > kMaxTrailingSectors) {
+    Show(c_.Ui, msg::kBadCount, layout.TrailingSectors);
+    return false;
+  }
+  if (ApplyNewStrOptions(doc, layout) != 0) return false;
   doc.ChunkHeader.FrameNumber = 1;
-  doc.ChunkHeader.Width = uint16_t(in_.Avi.Image.Header.Width);
-  doc.ChunkHeader.Height = uint16_t(in_.Avi.Image.Rows());
+  doc.ChunkHeader.Width = uint16_t(width);
+  doc.ChunkHeader.Height = uint16_t(height);
   if (in_.Avi.HasAudio) {
     doc.AudioChannelCount = 1;
     doc.AudioChannels[0] = 1;
@@ -220,8 +249,31 @@ bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
 
 bool AviToStrRun::Accept(const AviToStrOptions& options) {
   const StrDocument& doc = doc_;
-  if (!(options.FrameRate > 0) || !std::isfinite(options.FrameRate)) {
+  // At most one frame a sector.
+  if (!(options.FrameRate > 0) || !std::isfinite(options.FrameRate) ||
+      options.FrameRate > double(kSectorsPerSecond) * doc.SpeedFactor) {
     Show(c_.Ui, msg::kBadFrameRate, options.FrameRate);
+    return false;
+  }
+  if (options.FrameWidth < kMinFrameDimension || options.FrameWidth > kMaxFrameDimension ||
+      options.FrameHeight < kMinFrameDimension || options.FrameHeight > kMaxFrameDimension) {
+    Show(c_.Ui, msg::kBadFrameSize, options.FrameWidth, options.FrameHeight);
+    return false;
+  }
+  if (options.MdecVersion != 2 && options.MdecVersion != 3) {
+    Show(c_.Ui, msg::kBadVersion, options.MdecVersion);
+    return false;
+  }
+  if (options.AudioChannel < 0 || options.AudioChannel > kMaxChannel) {
+    Show(c_.Ui, msg::kBadChannel, options.AudioChannel);
+    return false;
+  }
+  if (!options.KeepFrameNumbers && options.MinNumber > options.MaxNumber) {
+    Show(c_.Ui, msg::kBadNumbering, options.MinNumber, options.MaxNumber);
+    return false;
+  }
+  if (options.TailFrames < 0 || options.TailFrames > kMaxTailFrames) {
+    Show(c_.Ui, msg::kBadCount, options.TailFrames);
     return false;
   }
   const bool layout = newFile_ || options.RebuildSectors || c_.SelectionEnd >= doc.LastFrameSector;
@@ -253,13 +305,19 @@ void AviToStrRun::TakeSettings() {
   rewriteLimit_ = s_.RebuildSectors ? -1 : c_.SelectionEnd;
 }
 
-void AviToStrRun::DecideLength(AviToStrChooser& chooser) {
+bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   StrDocument& doc = doc_;
-  if (c_.SelectionEnd < doc.LastFrameSector) return;
-  const int32_t target =
-      int32_t(c_.SelectionStart +
-              int32_t(int64_t(in_.Avi.LengthMs()) * doc.SpeedFactor * kSectorsPerSecond / 1000) +
-              (s_.TailFrames / s_.FrameRate) * kSectorsPerSecond * doc.SpeedFactor);
+  if (c_.SelectionEnd < doc.LastFrameSector) return true;
+  const double wanted =
+      double(c_.SelectionStart +
+             int64_t(in_.Avi.LengthMs()) * doc.SpeedFactor * kSectorsPerSecond / 1000) +
+      (s_.TailFrames / s_.FrameRate) * kSectorsPerSecond * doc.SpeedFactor;
+  // No STR is longer than a disc holds many times over.
+  if (!(wanted <= kMaxStrSectors)) {
+    Show(c_.Ui, msg::kTooLong, wanted);
+    return false;
+  }
+  const int32_t target = int32_t(wanted);
   const bool longer = target > doc.LastFrameSector;
   bool yes = true;
   if (!newFile_) {
@@ -268,15 +326,17 @@ void AviToStrRun::DecideLength(AviToStrChooser& chooser) {
                  : AskQuestion(c_.Ui, longer ? msg::kLengthen : msg::kShorten, Buttons::kYesNo) ==
                        Answer::kYes;
   }
-  if (!yes) return;
+  if (!yes) return true;
   resize_ = newFile_ || longer ? ResizeMode::kLengthen : ResizeMode::kShorten;
   c_.SelectionEnd = target;
   doc.LastFrameSector = target;
   doc.SectorCount = target + doc.TrailingSectors;
+  return true;
 }
 
-void AviToStrRun::RunFrames() {
+Status AviToStrRun::RunFrames() {
   StrDocument& doc = doc_;
+  Status outcome = Status::kOk;
   c_.Ui.BeginProgress();
   black_.Header.Width = black_.Header.Height = 1;
   black_.Header.BitCount = 24;
@@ -289,19 +349,23 @@ void AviToStrRun::RunFrames() {
 
   while (doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
     doc.CurrentSector = doc.NextSector;
+    if (!ProtectAhead(doc.CurrentSector)) {
+      outcome = Status::kFailed;
+      break;
+    }
     if (doc.CurrentSector > rewriteLimit_) {
       c_.Numbering.Renumber = true;
       const LayoutResult r = LayOutNewFrame();
-      if (r == LayoutResult::kTooManySectors) {
-        Show(c_.Ui, msg::kTooManySectors, s_.FrameRate);
-        break;
-      }
       if (r != LayoutResult::kLaidOut) {
-        Show(c_.Ui, msg::kFrameLayoutError);
+        // A failed write has been reported where it happened.
+        if (r == LayoutResult::kTooManySectors) Show(c_.Ui, msg::kTooManySectors, s_.FrameRate);
+        if (r == LayoutResult::kNoVideoSector) Show(c_.Ui, msg::kFrameLayoutError);
+        outcome = Status::kFailed;
         break;
       }
     } else if (ReadFrame(doc) != 0) {
-      Show(c_.Ui, msg::kSourceReadError);
+      if (!doc.WriteFailed) Show(c_.Ui, msg::kSourceReadError);
+      outcome = Status::kFailed;
       break;
     }
     ChoosePicture();
@@ -310,20 +374,30 @@ void AviToStrRun::RunFrames() {
     PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
     picture_->XOffset = c_.Position.ImageOffsetX;
     picture_->YOffset = c_.Position.ImageOffsetY;
-    (void)EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering);
+    // A frame that cannot be encoded or stored ends the run (reported).
+    if (EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering) != 0) {
+      outcome = Status::kFailed;
+      break;
+    }
     c_.Ui.PreviewFrame(c_.Codec.View());
-    if (FrameDone(c_.Ui, doc, c_.SelectionStart, c_.SelectionEnd)) break;
+    if (FrameDone(c_.Ui, doc, c_.SelectionStart, c_.SelectionEnd)) {
+      outcome = Status::kCancelled;
+      break;
+    }
   }
+  return outcome;
 }
 
-void AviToStrRun::Finish() {
+bool AviToStrRun::Finish() {
+  bool ok = true;
   if (resize_ != ResizeMode::kKeep && doc_.IsOpen()) {
-    (void)FinishStrResize(doc_.NextSector);
+    ok = FinishStrResize(doc_.NextSector) == 0;
     if (doc_.IsOpen()) c_.SelectionEnd = doc_.LastFrameSector;
   }
   hook_.reset();
   in_.Avi.Close();
   c_.Ui.EndProgress();
+  return ok;
 }
 
 // Prepare, choose, run.
@@ -337,10 +411,18 @@ int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
   AviToStrOptions options;
   if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
   if (!run.Accept(options)) return -1;
+  // An existing file is edited under a rollback journal: a failure puts it
+  // back as it was; a new file is a .part file of its own.
+  std::optional<DocumentEdit> edit;
+  if (!newFile) {
+    edit.emplace(c.Doc);
+    if (!edit->Ok()) return -1;
+  }
   run.TakeSettings();
-  run.DecideLength(chooser);
-  run.RunFrames();
-  run.Finish();
+  if (!run.DecideLength(chooser)) return -1;
+  c.Outcome = run.RunFrames();
+  if (!run.Finish() || c.Doc.WriteFailed) c.Outcome = Status::kFailed;
+  if (c.Outcome != Status::kFailed && edit && !edit->Commit()) c.Outcome = Status::kFailed;
   return 0;
 }
 
@@ -352,16 +434,27 @@ int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath, AviToStrChoo
 
 int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::string& aviPath,
                      AviToStrChooser& chooser) {
-  if (CreateStrFile(c.Doc, strPath) != 0) {
+  c.Outcome = Status::kFailed;
+  if (!CheckOutputPath(c.Ui, strPath, {aviPath}, true)) return -1;
+  PartFile part(FullPath(strPath));
+  if (CreateStrFile(c.Doc, part.Part()) != 0) {
     Show(c.Ui, msg::kCannotOpenFile);
     return -1;
   }
   c.SelectionStart = c.SelectionEnd = 0;
-  if (Convert(c, aviPath, true, chooser) == 0) return 0;
+  const bool ran = Convert(c, aviPath, true, chooser) == 0;
+  // A whole file (also a cancelled one) takes its name; anything else goes.
+  if (ran && c.Outcome != Status::kFailed && c.Doc.IsOpen()) {
+    if (!c.Doc.File.Sync()) {
+      Show(c.Ui, msg::kWriteError, part.Part().c_str(), std::strerror(c.Doc.File.Error()));
+    } else if (part.Commit(c.Ui)) {
+      c.Doc.Path = part.Final();
+      return 0;
+    }
+  }
+  c.Outcome = Status::kFailed;
   CloseStrFile(c.Doc);
-  std::error_code ec;
-  std::filesystem::remove(strPath, ec);
-  return -1;
+  return ran ? 0 : -1;
 }
 
 }  // namespace belmora

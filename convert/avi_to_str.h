@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/host.h"
+#include "base/status.h"
 #include "convert/avi_to_str_dialog.h"
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
@@ -21,6 +22,14 @@
 #include "xa/xa_codec.h"
 
 namespace belmora {
+
+// Bounds of what a conversion accepts: frame sizes, the tail, the filler
+// sectors after the last frame, and the length of an STR (about ten discs).
+inline constexpr int kMinFrameDimension = 16;
+inline constexpr int kMaxChannel = 31;
+inline constexpr int kMaxTailFrames = 100000;
+inline constexpr int kMaxTrailingSectors = 1000000;
+inline constexpr int32_t kMaxStrSectors = 4500000;
 
 // The video a conversion reads: its pictures with their times, and its
 // sound resampled for the XA encoder.
@@ -43,6 +52,9 @@ struct AviToStrContext {
   int32_t& SelectionStart;
   int32_t& SelectionEnd;
   ImagePosition Position;
+  // How the last run ended: done, stopped by a failure (reported), or
+  // cancelled by the user (what was written is kept, whole).
+  Status Outcome = Status::kOk;
 };
 
 // Where the choices of a conversion come from: the dialogs of the
@@ -70,8 +82,9 @@ class AviToStrChooser {
                                   AviToStrChooser& chooser);
 
 // "Criar novo STR" after its save dialog: creates `strPath` and fills it
-// from the video; a failure before the frame loop removes the new file
-// again. 0 or -1.
+// from the video. The file is written as strPath.part and takes its name
+// when complete (also when cancelled: what was written is a whole file);
+// after a failure it is removed again. 0 when the frame loop ran, else -1.
 [[nodiscard]] int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath,
                                    const std::string& aviPath, AviToStrChooser& chooser);
 

@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/messages.h"
+#include "convert/output_file.h"
 
 namespace belmora {
 
@@ -30,7 +31,8 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
 }
 
 int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  PartFile part(path);
+  std::FILE* f = std::fopen(part.Part().c_str(), "wb");
   if (!f) {
     Show(host, msg::kCannotOpenFile);
     return -1;
@@ -43,7 +45,7 @@ int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
     error = errno;
   }
   if (!ok) Show(host, msg::kWriteError, path.c_str(), std::strerror(error));
-  return ok ? 0 : -1;
+  return ok && part.Commit(host) ? 0 : -1;
 }
 
 }  // namespace belmora
@@ -56,7 +58,12 @@ int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numberin
   if (picture.ReadBmp(path, *doc.Ui) != 0) return -1;
   picture.XOffset = position.ImageOffsetX;
   picture.YOffset = position.ImageOffsetY;
-  return EncodeAndStoreFrame(codec, doc, picture, numbering, result);
+  // Under a rollback journal: a failed write puts the frame back as it was.
+  DocumentEdit edit(doc);
+  if (!edit.Ok()) return -1;
+  if (EncodeAndStoreFrame(codec, doc, picture, numbering, result) != 0 || doc.WriteFailed)
+    return -1;
+  return edit.Commit() ? 0 : -1;
 }
 
 }  // namespace belmora

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/messages.h"
+#include "convert/output_file.h"
 #include "convert/progress.h"
 
 namespace belmora {
@@ -14,8 +15,9 @@ int AviAudioState::WriteAudioSector(uint8_t* image) {
   int32_t n = 0;
   Decoded.resize(XaMaxOutputBytes(*Decoder));
   XaDecodeSector(*Decoder, image, Decoded.data(), n);
+  if (Failed) return 0;
   if (!UseConverter) {
-    Writer->WriteAudio(Decoded.data(), size_t(n));  // the result is not examined
+    Failed = !Writer->WriteAudio(Decoded.data(), size_t(n));
     SamplesWritten += n / BlockSize;
     return 0;
   }
@@ -25,39 +27,38 @@ int AviAudioState::WriteAudioSector(uint8_t* image) {
   const size_t chunks = Fill / SourceChunk;
   if (chunks == 0) return 0;
   const size_t used = chunks * SourceChunk;
-  if (!Writer->WriteAudio(PcmBuffer.data(), used)) return 0;  // waits for the next sector
+  if (!Writer->WriteAudio(PcmBuffer.data(), used)) {
+    Failed = true;
+    return 0;
+  }
   std::memmove(PcmBuffer.data(), PcmBuffer.data() + used, Fill - used);
   Fill -= used;
   return 0;
 }
 
 void AviAudioState::Finish() {
-  if (UseConverter && Fill > 0) Writer->WriteAudio(PcmBuffer.data(), Fill);
+  if (UseConverter && Fill > 0 && !Failed) Failed = !Writer->WriteAudio(PcmBuffer.data(), Fill);
   Fill = 0;
 }
-
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
-  return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
-}
-
-}  // namespace
 
 StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
                                XaDecoderState& decoder, Host& ui) {
   StrToAviResult result;
-  // Refused before anything is touched: writing over the open movie, and
-  // rates that cannot time the frames.
-  if (SameFile(form.OutputPath, doc.Path)) {
-    Show(ui, msg::kSameFile);
-    return result;
-  }
+  // Refused before anything is touched: writing over the open movie or
+  // into a folder, rates that cannot time the frames, sizes no frame has.
+  if (!CheckOutputPath(ui, form.OutputPath, {doc.Path}, true, msg::kSameFile)) return result;
   const uint32_t scale = VideoScaleFor(form.VideoRate);
   if (scale == 0) {
     Show(ui, msg::kBadFrameRate, form.VideoRate);
+    return result;
+  }
+  if (form.VideoWidth < 1 || form.VideoWidth > kMaxFrameDimension || form.VideoHeight < 1 ||
+      form.VideoHeight > kMaxFrameDimension) {
+    Show(ui, msg::kBadFrameSize, form.VideoWidth, form.VideoHeight);
+    return result;
+  }
+  if (form.Audio && !ValidPcmFormat(form.PcmRate, form.PcmChannels, form.PcmBits)) {
+    Show(ui, msg::kBadAudioFormat, form.PcmRate, form.PcmChannels, form.PcmBits);
     return result;
   }
 
@@ -80,13 +81,13 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     return result;
   }
 
-  std::error_code ec;
-  std::filesystem::remove(form.OutputPath, ec);
+  // Written beside the output and put in its place once complete.
+  PartFile part(form.OutputPath);
   MediaWriter writer;
   const bool audio = form.Audio;
   PcmFormatInfo pcm{form.PcmRate, form.PcmChannels, form.PcmBits};
   MediaError opened =
-      writer.Open(form.OutputPath, width, height, 150000, scale, form.Compress,
+      writer.Open(part.Part(), width, height, 150000, scale, form.Compress,
                   audio ? &form.AudioFormat : nullptr, audio ? &pcm : nullptr);
   switch (opened) {
     case MediaError::kNone:
@@ -137,7 +138,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
   (void)DecodeCurrentFrame(codec, doc);
   double strTime = 0;
-  bool readFailed = false;
+  bool readFailed = false, writeFailed = false;
   while (doc.NextSector <= last && !readFailed) {
     const double aviTime = frameIndex / form.VideoRate;
     while (aviTime > strTime) {
@@ -164,8 +165,10 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
                   &codec.Image.Pixels[size_t(i) * sourceStride], rowBytes);
     if (!writer.WriteVideo(frame.data())) {
       Show(ui, msg::kVideoWriteFailed);
+      writeFailed = true;
       break;
     }
+    if (state.Failed) break;
     frameIndex++;
     if (FrameDone(ui, doc, first, last)) {
       result.Cancelled = true;
@@ -176,8 +179,14 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
 
   if (audio) state.Finish();
   hook.Remove();
-  writer.Close();
+  bool ok = !writeFailed && !state.Failed;
+  if (state.Failed) Show(ui, msg::kAudioWriteFailed);
+  if (!writer.Close() && ok) {
+    Show(ui, msg::kWriteError, form.OutputPath.c_str(), "AVI");
+    ok = false;
+  }
   finishRun();
+  if (!ok || !part.Commit(ui)) return result;
   result.Completed = true;
   result.FramesWritten = frameIndex;
   return result;

@@ -28,6 +28,7 @@ struct AviAudioState {
   std::vector<uint8_t> PcmBuffer;
   size_t Fill = 0;
   std::vector<uint8_t> Decoded;  // one sector's output
+  bool Failed = false;           // a write of sound failed
 
   int WriteAudioSector(uint8_t* image);
   // The rest of the waiting PCM, at the end.

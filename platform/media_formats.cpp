@@ -20,7 +20,7 @@ WaveFormat WaveFormat::Pcm(int rate, int channels, int bits) {
   f.nSamplesPerSec = uint32_t(rate);
   f.wBitsPerSample = uint16_t(bits);
   f.nBlockAlign = uint16_t(channels * bits / 8);
-  f.nAvgBytesPerSec = uint32_t(int64_t(rate) * bits / 8 * channels);  // no int overflow
+  f.nAvgBytesPerSec = uint32_t(int64_t(rate) * bits / 8 * channels);
   return f;
 }
 

@@ -46,6 +46,14 @@ struct WaveFormat {
   static WaveFormat Pcm(int rate, int channels, int bits);
 };
 
+// Sound the decoder and the writers handle: 8000 to 192000 Hz, one or two
+// channels, 8 or 16 bits.
+inline constexpr int kMinSampleRate = 8000, kMaxSampleRate = 192000;
+inline bool ValidPcmFormat(int rate, int channels, int bits) {
+  return rate >= kMinSampleRate && rate <= kMaxSampleRate && (channels == 1 || channels == 2) &&
+         (bits == 8 || bits == 16);
+}
+
 // A video compressor this build can use.
 struct VideoCompressorInfo {
   uint32_t fccHandler;

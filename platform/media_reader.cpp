@@ -238,6 +238,10 @@ MediaError MediaReader::Open(const std::string& path) {
     if (duration > 0)
       info.Length = av_rescale(duration, info.Rate, int64_t(info.Scale) * AV_TIME_BASE);
   }
+  // A header may declare more frames than the file holds: the index, where
+  // there is one, says how many there are.
+  const int64_t indexed = avformat_index_get_entries_count(st);
+  if (indexed > 0 && info.Length > indexed) info.Length = indexed;
 
   const int bits = par->bits_per_coded_sample;
   info.Raw = avi && par->codec_id == AV_CODEC_ID_RAWVIDEO && par->codec_tag == 0 &&

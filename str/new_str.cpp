@@ -66,7 +66,7 @@ int ApplyNewStrOptions(StrDocument& doc, const NewStrOptions& o) {
   doc.HasRiffHeader = o.Layout == kLayout2352;
   if (doc.HasRiffHeader) {
     auto header = MakeCdxaHeader();
-    if (!doc.File.WriteAt(0, header.data(), header.size())) return -1;
+    if (!StoreBytes(doc, 0, header.data(), header.size())) return -1;
   }
   return 0;
 }

@@ -1,69 +1,71 @@
 #include "str/sector_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace belmora {
 
-namespace {
-#ifdef _WIN32
-int SeekFile(std::FILE* f, int64_t off) {
-  return _fseeki64(f, off, SEEK_SET);
+bool SectorFile::Fail(int error) {
+  error_ = error ? error : EIO;
+  return false;
 }
-int64_t TellFile(std::FILE* f) {
-  return _ftelli64(f);
-}
-int SeekEnd(std::FILE* f) {
-  return _fseeki64(f, 0, SEEK_END);
-}
-#else
-int SeekFile(std::FILE* f, int64_t off) {
-  return fseeko(f, off_t(off), SEEK_SET);
-}
-int64_t TellFile(std::FILE* f) {
-  return ftello(f);
-}
-int SeekEnd(std::FILE* f) {
-  return fseeko(f, 0, SEEK_END);
-}
-#endif
-}  // namespace
 
 bool SectorFile::Open(const std::string& path, Mode mode) {
   Close();
-  const char* how = mode == Mode::kReadWrite ? "r+b" : mode == Mode::kReadOnly ? "rb" : "w+b";
-  errno = 0;
-  file_ = std::fopen(path.c_str(), how);
-  error_ = file_ ? 0 : errno;
-  return file_ != nullptr;
+  const int flags = mode == Mode::kReadWrite ? O_RDWR
+                    : mode == Mode::kReadOnly ? O_RDONLY
+                                              : O_RDWR | O_CREAT | O_TRUNC;
+  fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  if (fd_ < 0) return Fail(errno);
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    Close();
+    return Fail(e);
+  }
+  path_ = path;
+  error_ = 0;
+  return true;
 }
 
-void SectorFile::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+bool SectorFile::Close() {
   cacheStart_ = -1;
-}
-
-bool SectorFile::Seek(int64_t offset) {
-  return offset >= 0 && SeekFile(file_, offset) == 0;
+  if (fd_ < 0) return true;
+  const bool ok = ::close(fd_) == 0;
+  if (!ok) error_ = errno;
+  fd_ = -1;
+  return ok;
 }
 
 bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
-  if (!file_ || offset < 0) return false;
+  if (fd_ < 0 || offset < 0) return false;
   auto* out = static_cast<uint8_t*>(buffer);
   while (size > 0) {
     if (cacheStart_ < 0 || offset < cacheStart_ || offset >= cacheStart_ + int64_t(cache_.size())) {
-      int64_t start = offset - offset % int64_t(kBlockSize);
+      const int64_t start = offset - offset % int64_t(kBlockSize);
       cache_.resize(kBlockSize);
-      if (!Seek(start)) return false;
-      size_t got = std::fread(cache_.data(), 1, kBlockSize, file_);
+      size_t got = 0;
+      while (got < kBlockSize) {
+        ssize_t n = ::pread(fd_, cache_.data() + got, kBlockSize - got, off_t(start + int64_t(got)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+          cacheStart_ = -1;
+          return Fail(errno);
+        }
+        if (n == 0) break;
+        got += size_t(n);
+      }
       cache_.resize(got);
       cacheStart_ = start;
       if (offset >= start + int64_t(got)) return false;  // end of file
     }
-    size_t at = size_t(offset - cacheStart_);
-    size_t n = std::min(size, cache_.size() - at);
+    const size_t at = size_t(offset - cacheStart_);
+    const size_t n = std::min(size, cache_.size() - at);
     std::memcpy(out, cache_.data() + at, n);
     out += n;
     offset += int64_t(n);
@@ -73,29 +75,79 @@ bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
 }
 
 bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
-  if (!file_ || !Seek(offset)) return false;
-  // Written through at once: nothing of a user's file waits in a buffer.
-  size_t put = std::fwrite(buffer, 1, size, file_);
-  if (std::fflush(file_) != 0) put = 0;
-  // Write through into the cached block so that it stays what the file holds.
+  if (fd_ < 0 || offset < 0) return Fail(EBADF);
+  if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
+  changed_ = true;
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  size_t put = 0;
+  while (put < size) {
+    ssize_t n = ::pwrite(fd_, in + put, size - put, off_t(offset + int64_t(put)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      cacheStart_ = -1;
+      return Fail(n < 0 ? errno : EIO);
+    }
+    put += size_t(n);
+  }
+  // Keep the cached block what the file holds.
   if (cacheStart_ >= 0) {
-    int64_t cacheEnd = cacheStart_ + int64_t(cache_.size());
-    int64_t end = offset + int64_t(size);
-    if (put != size || (end > cacheEnd && offset < cacheStart_ + int64_t(kBlockSize))) {
-      cacheStart_ = -1;  // short write, or the file grew inside the block
+    const int64_t cacheEnd = cacheStart_ + int64_t(cache_.size());
+    const int64_t end = offset + int64_t(size);
+    if (end > cacheEnd && offset < cacheStart_ + int64_t(kBlockSize)) {
+      cacheStart_ = -1;  // the file grew inside the block
     } else if (offset < cacheEnd && end > cacheStart_) {
-      int64_t from = std::max(offset, cacheStart_);
-      int64_t to = std::min(end, cacheEnd);
-      std::memcpy(cache_.data() + (from - cacheStart_),
-                  static_cast<const uint8_t*>(buffer) + (from - offset), size_t(to - from));
+      const int64_t from = std::max(offset, cacheStart_);
+      const int64_t to = std::min(end, cacheEnd);
+      std::memcpy(cache_.data() + (from - cacheStart_), in + (from - offset), size_t(to - from));
     }
   }
-  return put == size;
+  return true;
 }
 
 int64_t SectorFile::Size() {
-  if (!file_ || SeekEnd(file_) != 0) return -1;
-  return TellFile(file_);
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return int64_t(st.st_size);
+}
+
+bool SectorFile::Truncate(int64_t size) {
+  const int64_t now = Size();
+  if (now < 0) return Fail(errno);
+  if (size < now && !journal_.Protect(size, now - size)) return Fail(journal_.Error());
+  cacheStart_ = -1;
+  changed_ = true;
+  if (::ftruncate(fd_, off_t(size)) != 0) return Fail(errno);
+  return true;
+}
+
+bool SectorFile::Sync() {
+  if (fd_ < 0) return Fail(EBADF);
+  if (::fsync(fd_) != 0) return Fail(errno);
+  return true;
+}
+
+bool SectorFile::BeginJournal() {
+  const int64_t size = Size();
+  if (size < 0) return Fail(errno);
+  if (!journal_.Begin(path_, fd_, size)) return Fail(journal_.Error());
+  changed_ = false;
+  return true;
+}
+
+bool SectorFile::CommitJournal() {
+  if (!journal_.Commit()) return Fail(journal_.Error());
+  return true;
+}
+
+bool SectorFile::RollbackJournal() {
+  cacheStart_ = -1;
+  if (!journal_.Rollback()) return Fail(journal_.Error());
+  return true;
+}
+
+bool SectorFile::Protect(int64_t offset, int64_t size) {
+  if (!journal_.Protect(offset, size)) return Fail(journal_.Error());
+  return true;
 }
 
 }  // namespace belmora

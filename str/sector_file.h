@@ -1,12 +1,14 @@
-// A file accessed by position: every access is a seek followed by a small
-// read or write. Reads go through a block cache, since the frame scans read
-// a few bytes from every sector.
+// A file accessed by position: reads go through a block cache, since the
+// frame scans read a few bytes from every sector; writes go straight to the
+// file. While an edit is journaled, every write and truncation first saves
+// the bytes it replaces (see str/journal.h).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "str/journal.h"
 
 namespace belmora {
 
@@ -21,24 +23,45 @@ class SectorFile {
 
   // Opens `path`; false on failure, with `Error()` holding errno.
   bool Open(const std::string& path, Mode mode);
-  void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  // Closes the file; false when closing reported an error.
+  bool Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+  // errno of the last failure.
   int Error() const { return error_; }
 
   // Whole-or-nothing transfers: false when fewer bytes than asked could be
   // read or written.
-  bool ReadAt(int64_t offset, void* buffer, size_t size);
-  bool WriteAt(int64_t offset, const void* buffer, size_t size);
+  [[nodiscard]] bool ReadAt(int64_t offset, void* buffer, size_t size);
+  [[nodiscard]] bool WriteAt(int64_t offset, const void* buffer, size_t size);
   int64_t Size();
+  [[nodiscard]] bool Truncate(int64_t size);
+  [[nodiscard]] bool Sync();
+
+  // The journal of an edit: begun before its first write, committed when
+  // the edit is complete, rolled back when it failed (the file is then
+  // closed: its contents changed under the cache).
+  [[nodiscard]] bool BeginJournal();
+  [[nodiscard]] bool CommitJournal();
+  [[nodiscard]] bool RollbackJournal();
+  bool Journaling() const { return journal_.Active(); }
+  // Whether anything was written or truncated since the journal began.
+  bool Changed() const { return changed_; }
+  // Saves the original bytes of a range ahead of the writes that will
+  // replace them (one durable append instead of one per write).
+  [[nodiscard]] bool Protect(int64_t offset, int64_t size);
 
  private:
   static constexpr size_t kBlockSize = 64 * 1024;
-  bool Seek(int64_t offset);
+  bool Fail(int error);
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  std::string path_;
   int error_ = 0;
   std::vector<uint8_t> cache_;
   int64_t cacheStart_ = -1;  // file offset of cache_[0]; -1 when empty
+  belmora::RollbackJournal journal_;
+  bool changed_ = false;
 };
 
 }  // namespace belmora

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 namespace belmora {
@@ -44,6 +45,49 @@ bool RefuseIfReadOnly(StrDocument& doc) {
   return true;
 }
 
+bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size) {
+  if (doc.File.WriteAt(offset, data, size)) return true;
+  if (!doc.WriteFailed) Show(*doc.Ui, msg::kWriteError, doc.Path.c_str(), std::strerror(doc.File.Error()));
+  doc.WriteFailed = true;
+  return false;
+}
+
+DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
+  doc.WriteFailed = false;
+  if (RefuseIfReadOnly(doc)) return;
+  if (JournalExists(doc.Path)) {
+    Show(*doc.Ui, msg::kJournalExists, doc.Path.c_str(), doc.Path.c_str());
+    return;
+  }
+  if (!doc.File.BeginJournal()) {
+    Show(*doc.Ui, msg::kWriteError, JournalPath(doc.Path).c_str(),
+         std::strerror(doc.File.Error()));
+    return;
+  }
+  ok_ = true;
+}
+
+bool DocumentEdit::Commit() {
+  done_ = true;
+  if (!ok_) return false;
+  if (doc_.File.CommitJournal()) return true;
+  Show(*doc_.Ui, msg::kWriteError, doc_.Path.c_str(), std::strerror(doc_.File.Error()));
+  return false;
+}
+
+DocumentEdit::~DocumentEdit() {
+  if (!ok_ || done_) return;
+  // Nothing written: there is nothing to put back.
+  if (!doc_.File.Changed() && doc_.File.CommitJournal()) return;
+  const std::string path = doc_.Path;
+  const bool rolledBack = doc_.File.RollbackJournal();
+  CloseStrFile(doc_);
+  if (rolledBack)
+    Show(*doc_.Ui, msg::kRolledBack, path.c_str());
+  else
+    Show(*doc_.Ui, msg::kRollbackFailed, path.c_str(), path.c_str());
+}
+
 bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
   uint8_t b[4];
   if (sector < 0 || !doc.File.ReadAt(SubheaderOffset(doc.Layout(), sector), b, 4)) return false;
@@ -74,7 +118,7 @@ int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
   if (!doc.File.ReadAt(at + 8, image + 8, kXaDataSize)) return -1;
   if ((*doc.Hook)(image) == 1) {
     if (RefuseIfReadOnly(doc)) return -1;
-    if (!doc.File.WriteAt(at, image, kSectorImageSize)) return -1;
+    if (!StoreBytes(doc, at, image, kSectorImageSize)) return -1;
   }
   return 0;
 }
@@ -163,7 +207,7 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   uint8_t head[kUserDataSize] = {};
   int64_t size = doc.File.Size();
   if (size < 0) return FailOpen(doc);
-  doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)));
+  if (!doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) return FailOpen(doc);
   auto detected = DetectLayout(head);
   if (!detected) {
     Show(*doc.Ui, msg::kUnknownFormat);
@@ -328,9 +372,18 @@ int ReadFrame(StrDocument& doc) {
       }
       doc.VideoSubheaderTemplate = sub;
     }
-    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s) + kChunkHeaderSize,
-                         doc.FrameBuffer.data() + j * kChunkPayloadSize, kChunkPayloadSize))
+    uint8_t data[kUserDataSize];
+    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
+    // Every chunk must say it is chunk j of this frame: a frame whose header
+    // claims more chunks than it has would otherwise take in its neighbour's.
+    const VideoChunkHeader h = VideoChunkHeader::Parse(data);
+    if (h.ChunkNumber != j || h.FrameNumber != doc.ChunkHeader.FrameNumber ||
+        h.ChunkCount != doc.ChunkHeader.ChunkCount) {
+      doc.ValidChunkSectors = 0;
       return -1;
+    }
+    std::memcpy(doc.FrameBuffer.data() + j * kChunkPayloadSize, data + kChunkHeaderSize,
+                kChunkPayloadSize);
     doc.ChunkSectors[j] = s;
     doc.ValidChunkSectors = j + 1;
     s++;
@@ -353,9 +406,9 @@ int WriteFrame(StrDocument& doc) {
     doc.ChunkHeader.ChunkNumber = uint16_t(j);
     doc.ChunkHeader.Store(header);
     int64_t at = UserDataOffset(doc.Layout(), doc.ChunkSectors[j]);
-    if (!doc.File.WriteAt(at, header, kChunkHeaderSize)) return -1;
-    if (!doc.File.WriteAt(at + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
-                          kChunkPayloadSize))
+    if (!StoreBytes(doc, at, header, kChunkHeaderSize)) return -1;
+    if (!StoreBytes(doc, at + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
+                    kChunkPayloadSize))
       return -1;
   }
   return 0;

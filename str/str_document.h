@@ -93,6 +93,8 @@ struct StrDocument {
   int32_t ValidChunkSectors = 0;
   // The file could only be opened for reading; nothing may be written.
   bool ReadOnly = false;
+  // A write has failed (and was reported) since the current edit began.
+  bool WriteFailed = false;
   // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
   bool HasRiffHeader = false;
 
@@ -119,6 +121,33 @@ void CloseStrFile(StrDocument& doc);
 // Reports, once, that a read-only document cannot be written; true when the
 // caller must stop.
 bool RefuseIfReadOnly(StrDocument& doc);
+
+// Writes bytes of the open file. A failure is reported with the file and the
+// system's reason, and remembered in WriteFailed.
+[[nodiscard]] bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size);
+
+// One in-place edit of the open document. The original bytes of everything
+// it overwrites (and the file's length) go to a rollback journal first;
+// Commit makes the edit final. An edit that is not committed is rolled back
+// when it ends: the file is exactly what it was, and the document is closed,
+// as its records no longer describe it.
+class DocumentEdit {
+ public:
+  explicit DocumentEdit(StrDocument& doc);
+  ~DocumentEdit();
+  DocumentEdit(const DocumentEdit&) = delete;
+  DocumentEdit& operator=(const DocumentEdit&) = delete;
+  // False when the journal could not be made (reported): write nothing.
+  bool Ok() const { return ok_; }
+  // Syncs the file and deletes the journal; false (reported) on failure,
+  // and the journal stays for a recovery.
+  [[nodiscard]] bool Commit();
+
+ private:
+  StrDocument& doc_;
+  bool ok_ = false;
+  bool done_ = false;
+};
 
 // `path` as a full path (as given when it cannot be expanded).
 std::string FullPath(const std::string& path);
