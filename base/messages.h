@@ -29,6 +29,7 @@ inline constexpr Message kReadOnly{
 inline constexpr Message kStrReadError{"STRの読み取りエラー"};
 inline constexpr Message kFrameNotFound{"フレームが見つかりません。"};
 inline constexpr Message kDecodeFailed{"フレームのデコードに失敗しました。"};
+inline constexpr Message kFramesFailed{"%d 個のフレームがデコードできませんでした。"};
 inline constexpr Message kCannotOpenFile{"ファイルがオープンできません。"};
 // A write that failed: the file and the system's reason.
 inline constexpr Message kWriteError{"書き込みエラー: %s (%s)"};
@@ -59,6 +60,8 @@ inline constexpr Message kBmpReadError{"読み取りエラー"};
 inline constexpr Message kNotBmp{"BMP形式ではありません。"};
 inline constexpr Message kBmpNoMemory{"メモリが確保できません"};
 inline constexpr Message kBmpCompressed{"圧縮されたBMP形式には対応していません。"};
+inline constexpr Message kBmpBitCount{"このビット数のBMPには対応していません。(%d)"};
+inline constexpr Message kBmpSize{"BMPの大きさが正しくありません。(%d x %d)"};
 
 // The video reader's failures (TAviIo::LastError).
 inline constexpr const char* kAviCannotOpen = "AVIファイルがオープンできません。";

@@ -1,10 +1,19 @@
 #include "cli/cli_common.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "convert/output_file.h"
+#include "str/journal.h"
 
 namespace belmora::cli {
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
+  // A file left in the middle of an edit is not what it seems: roll it back first.
+  if (JournalExists(FullPath(path))) {
+    Show(s.host, msg::kJournalExists, path.c_str(), path.c_str());
+    return false;
+  }
   if (OpenStrFile(s.doc, path, readOnly) != 0) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
@@ -22,6 +31,23 @@ std::optional<std::pair<int, int>> ParseSize(const std::string& size) {
   const long height = std::strtol(h.c_str(), &end, 10);
   if (h.empty() || *end) return std::nullopt;
   return std::pair<int, int>(int(width), int(height));
+}
+
+bool CheckRange(const char* option, long long value, long long low, long long high) {
+  if (value >= low && value <= high) return true;
+  std::fprintf(stderr, "%s %lld: must be from %lld to %lld\n", option, value, low, high);
+  return false;
+}
+
+bool CheckSectorRange(const StrDocument& doc, int from, int to) {
+  if (from >= 0 && !CheckRange("--from", from, 0, doc.SectorCount - 1)) return false;
+  if (to >= 0 && !CheckRange("--to", to, std::max(from, 0), doc.SectorCount - 1)) return false;
+  return true;
+}
+
+bool CheckOutput(Host& host, const std::string& out, const std::vector<std::string>& inputs,
+                 bool force) {
+  return CheckOutputPath(host, out, inputs, force);
 }
 
 }  // namespace belmora::cli

@@ -6,12 +6,19 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
 #include "cli/cli_host.h"
 #include "str/str_document.h"
 
 namespace belmora::cli {
+
+// What the program's exit status says.
+enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadArguments = 2, kExitCancelled = 3 };
+inline constexpr const char* kExitCodesHelp =
+    "Exit status: 0 done, 1 failed (the message says why), 2 bad arguments, 3 cancelled (Ctrl-C; "
+    "what was written is kept whole).";
 
 // Options every command takes.
 struct GlobalOptions {
@@ -33,6 +40,15 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 // "WxH"; nullopt when the text is not two numbers around an x.
 std::optional<std::pair<int, int>> ParseSize(const std::string& size);
 
+// Argument checks: each prints what is wrong and returns false.
+bool CheckRange(const char* option, long long value, long long low, long long high);
+// --from and --to as sectors of the open file (either may be -1: not given).
+bool CheckSectorRange(const StrDocument& doc, int from, int to);
+// An output the command may write: not an input, not a folder, and (without
+// --force) not an existing file.
+bool CheckOutput(Host& host, const std::string& out, const std::vector<std::string>& inputs,
+                 bool force);
+
 // Each command registers itself on the app and sets `run` for main to call.
 using CommandRunner = std::function<int(const GlobalOptions&)>;
 void AddInfoCommand(CLI::App& app, CommandRunner& run);
@@ -42,6 +58,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run);
 void AddFormatsCommand(CLI::App& app, CommandRunner& run);
 void AddExportAviCommand(CLI::App& app, CommandRunner& run);
 void AddImportAviCommands(CLI::App& app, CommandRunner& run);
+void AddRecoverCommand(CLI::App& app, CommandRunner& run);
 void AddLsCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

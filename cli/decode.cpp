@@ -58,11 +58,16 @@ class FrameWorker {
 
 int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   Session s(g);
-  if (!OpenForViewing(s, o.path, true)) return 1;
+  if (!OpenForViewing(s, o.path, true)) return kExitFailed;
   StrDocument& doc = s.doc;
+  if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
   if (!o.outDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(o.outDir, ec);
+    if (!std::filesystem::is_directory(o.outDir)) {
+      Show(s.host, msg::kWriteError, o.outDir.c_str(), ec ? ec.message().c_str() : "");
+      return kExitFailed;
+    }
   }
   const int threads = std::max(1, o.threads);
   std::vector<std::unique_ptr<FrameWorker>> workers;
@@ -114,9 +119,10 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
     writeFailed = bad;
     for (size_t i = 0; i < filled; i++) (batch[i].Decoded ? decoded : failed)++;
   }
-  if (writeFailed) return 1;
+  if (writeFailed) return kExitFailed;
   std::printf("%d frames decoded, %d failed\n", decoded, failed);
-  return 0;
+  if (failed > 0) Show(s.host, msg::kFramesFailed, failed);
+  return failed > 0 ? kExitFailed : kExitDone;
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ struct ExportAviOptions {
   std::string path, out, rate, size, vcodec = "DIB ", atag;
   int from = -1, to = -1, quality = -1, keyint = -1, kbps = -1, arate = 0, achannels = 0, abits = 0,
       speed = 0;
-  bool half = false, noAudio = false;
+  bool half = false, noAudio = false, force = false;
 };
 
 // A tag given by its number (1, 0x0002) or its name, any case.
@@ -37,8 +37,10 @@ std::optional<AudioFormatTag> FindTag(const std::string& text) {
 
 int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
   Session s(g);
-  if (!OpenForViewing(s, o.path, true)) return 1;
+  if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
+  if (!OpenForViewing(s, o.path, true)) return kExitFailed;
   StrDocument& doc = s.doc;
+  if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
   if (o.speed) doc.SpeedFactor = o.speed;
   FrameCodec codec;
   codec.HalfWidthView = o.half;
@@ -50,14 +52,26 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
   if (o.from >= 0) options.FirstSector = o.from;
   if (o.to >= 0) options.LastSector = o.to;
   if (!o.rate.empty()) {
-    const double rate = std::strtod(o.rate.c_str(), nullptr);
-    if (rate != 0) options.VideoRate = rate;
+    char* end = nullptr;
+    const double rate = std::strtod(o.rate.c_str(), &end);
+    if (*end || !(rate > 0) || VideoScaleFor(rate) == 0) {
+      std::fprintf(stderr, "--rate %s: frames per second, more than 1 and at most 150000\n",
+                   o.rate.c_str());
+      return kExitBadArguments;
+    }
+    options.VideoRate = rate;
   }
   if (!o.size.empty()) {
-    // Sizes the dialog would not take fall back to the frame's, as there.
     auto size = ParseSize(o.size);
-    if (size && size->first > 0 && size->first <= 640) options.VideoWidth = size->first;
-    if (size && size->second > 0 && size->second <= 480) options.VideoHeight = size->second;
+    if (!size) {
+      std::fprintf(stderr, "--size %s: give WIDTHxHEIGHT\n", o.size.c_str());
+      return kExitBadArguments;
+    }
+    if (!CheckRange("--size width", size->first, 16, kMaxFrameDimension) ||
+        !CheckRange("--size height", size->second, 16, kMaxFrameDimension))
+      return kExitBadArguments;
+    options.VideoWidth = size->first;
+    options.VideoHeight = size->second;
   }
   if (o.noAudio) options.Audio = false;
   const uint32_t handler = o.vcodec.size() == 4
@@ -65,7 +79,7 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
                                : 0;
   if (!handler || !FindVideoCompressor(handler)) {
     Show(s.host, msg::kNoVideoCodec, o.vcodec.c_str());
-    return 2;
+    return kExitBadArguments;
   }
   CompressOptions chosen = options.Compress;
   chosen.fccHandler = handler;
@@ -78,7 +92,7 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
     auto tag = FindTag(o.atag.empty() ? "PCM" : o.atag);
     if (!tag) {
       Show(s.host, msg::kNoAudioFormat, o.atag.c_str());
-      return 2;
+      return kExitBadArguments;
     }
     const WaveFormat* pick = nullptr;
     const int rate = o.arate ? o.arate : options.PcmRate,
@@ -96,7 +110,7 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
     auto pcm = pick ? DecodeFormatFor(*pick) : std::nullopt;
     if (!pcm) {
       Show(s.host, msg::kAudioFormatUnfit, rate, channels);
-      return 2;
+      return kExitBadArguments;
     }
     options.AudioFormat = *pick;
     options.PcmRate = int32_t(pcm->nSamplesPerSec);
@@ -107,11 +121,11 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
   s.host.CatchInterrupt();
   XaDecoderState decoder;
   auto result = ConvertStrToAvi(options, doc, codec, decoder, s.host);
-  if (!result.Completed) return 1;
+  if (!result.Completed) return kExitFailed;
   std::printf("%d frames written at %g fps, %d x %d%s; %d audio sectors\n", result.FramesWritten,
               options.VideoRate, options.VideoWidth, options.VideoHeight,
               result.Cancelled ? " (cancelled)" : "", result.AudioSectors);
-  return 0;
+  return result.Cancelled ? kExitCancelled : kExitDone;
 }
 
 }  // namespace
@@ -128,13 +142,16 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--size", o->size, "AVI frame size WxH (default: the frame's)");
   cmd->add_flag("--half", o->half, "Half-width pictures");
   cmd->add_option("--vcodec", o->vcodec, "Video compressor FourCC (see 'formats'; default DIB)");
-  cmd->add_option("--quality", o->quality, "Compressor quality 0..10000");
-  cmd->add_option("--keyint", o->keyint, "Key frame every N frames");
-  cmd->add_option("--kbps", o->kbps, "Video data rate in kbit/s");
+  cmd->add_option("--quality", o->quality, "Compressor quality 0..10000")
+      ->check(CLI::Range(0, 10000));
+  cmd->add_option("--keyint", o->keyint, "Key frame every N frames")->check(CLI::Range(0, 10000));
+  cmd->add_option("--kbps", o->kbps, "Video data rate in kbit/s")->check(CLI::Range(0, 1000000));
+  cmd->add_flag("--force", o->force, "Replace an existing AVI file");
   cmd->add_flag("--no-audio", o->noAudio, "Write no audio stream");
   cmd->add_option("--atag", o->atag,
                   "Audio format tag: number or name (see 'formats'; default PCM)");
-  cmd->add_option("--arate", o->arate, "Audio rate in Hz");
+  cmd->add_option("--arate", o->arate, "Audio rate in Hz")
+      ->check(CLI::Range(kMinSampleRate, kMaxSampleRate));
   cmd->add_option("--achannels", o->achannels, "Audio channels")->check(CLI::IsMember({1, 2}));
   cmd->add_option("--abits", o->abits, "PCM bits")->check(CLI::IsMember({8, 16}));
   cmd->add_option("--speed", o->speed, "Override the detected speed")->check(CLI::IsMember({1, 2}));

@@ -1,5 +1,10 @@
 // belmora-cli export-wav: the sound of one audio channel as a WAV file.
+#include <cerrno>
+#include <cstring>
+
 #include "cli/cli_common.h"
+#include "convert/output_file.h"
+#include "platform/media_formats.h"
 #include "convert/audio_track.h"
 #include "media/wav_writer.h"
 
@@ -10,11 +15,13 @@ namespace {
 struct WavOptions {
   std::string path, out;
   int channel = -1, rate = 0, channels = 0, bits = 16;
+  bool force = false;
 };
 
 int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   Session s(g);
-  if (!OpenForViewing(s, o.path, true)) return 1;
+  if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
+  if (!OpenForViewing(s, o.path, true)) return kExitFailed;
   StrDocument& doc = s.doc;
   if (doc.AudioChannelCount == 0) {
     Show(s.host, msg::kNoAudio);
@@ -37,10 +44,12 @@ int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   XaDecoderState decoder;
   XaSetOutputFormat(decoder, rate, channels, o.bits);
   auto track = DecodeAudioTrack(doc, decoder, doc.AudioChannels[entry]);
-  if (!WriteWavFile(o.out, rate, channels, o.bits, track.Pcm)) {
-    Show(s.host, msg::kCannotOpenFile);
-    return 1;
+  PartFile part(o.out);
+  if (!WriteWavFile(part.Part(), rate, channels, o.bits, track.Pcm)) {
+    Show(s.host, msg::kWriteError, o.out.c_str(), std::strerror(errno));
+    return kExitFailed;
   }
+  if (!part.Commit(s.host)) return kExitFailed;
   std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits\n", track.Sectors, rate,
               channels, channels == 1 ? "" : "s", o.bits);
   return 0;
@@ -53,10 +62,12 @@ void AddExportWavCommand(CLI::App& app, CommandRunner& run) {
   auto o = std::make_shared<WavOptions>();
   cmd->add_option("FILE", o->path, "STR file")->required();
   cmd->add_option("-o,--output", o->out, "WAV file to write")->required();
-  cmd->add_option("--channel", o->channel, "Audio channel (default: the first found)");
+  cmd->add_option("--channel", o->channel, "Audio channel (default: the first found)")
+      ->check(CLI::Range(0, 31));
+  cmd->add_flag("--force", o->force, "Replace an existing WAV file");
   cmd->add_option("--rate", o->rate,
                   "Output rate in Hz (default 22050 for 18.9 kHz sound, else 44100)")
-      ->check(CLI::Range(1000, 192000));
+      ->check(CLI::Range(kMinSampleRate, kMaxSampleRate));
   cmd->add_option("--channels", o->channels, "1 or 2 (default: as the sound)")
       ->check(CLI::IsMember({1, 2}));
   cmd->add_option("--bits", o->bits, "8 or 16")->check(CLI::IsMember({8, 16}));

@@ -39,27 +39,31 @@ void AddFrameChoice(CLI::App* cmd, FrameChoice& choice) {
 int OpenChosenFrame(Session& s, const std::string& path, bool readOnly, const FrameChoice& c) {
   if (c.frame < 0 && c.sector < 0) {
     std::fprintf(stderr, "--frame or --sector is required\n");
-    return 2;
+    return kExitBadArguments;
   }
-  return OpenForViewing(s, path, readOnly) && ReadChosenFrame(s, c) ? 0 : 1;
+  if (!OpenForViewing(s, path, readOnly)) return kExitFailed;
+  if (c.sector >= 0 && !CheckSectorRange(s.doc, c.sector, -1)) return kExitBadArguments;
+  return ReadChosenFrame(s, c) ? kExitDone : kExitFailed;
 }
 
 struct ExportOptions {
   std::string path, out;
   FrameChoice choice;
   bool half = false;
+  bool force = false;
 };
 
 int RunExport(const GlobalOptions& g, const ExportOptions& o) {
   Session s(g);
+  if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
   if (int r = OpenChosenFrame(s, o.path, true, o.choice)) return r;
   FrameCodec codec;
   codec.HalfWidthView = o.half;
   if (DecodeCurrentFrame(codec, s.doc) != 0) {
     Show(s.host, msg::kDecodeFailed);
-    return 1;
+    return kExitFailed;
   }
-  if (SaveFrameBmp(codec, o.out, s.host) != 0) return 1;
+  if (SaveFrameBmp(codec, o.out, s.host) != 0) return kExitFailed;
   std::printf("frame %u at sector %d saved: %d x %d\n", s.doc.ChunkHeader.FrameNumber,
               s.doc.CurrentSector, codec.View().Width, codec.View().Height);
   return 0;
@@ -79,7 +83,7 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   ImagePosition where;
   if (o.position.size() == 2) where = ImagePosition::FromDialog(o.position[0], o.position[1]);
   EncodeResult result;
-  if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result) != 0) return 1;
+  if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result) != 0) return kExitFailed;
   std::printf("frame %u at sector %d: quantizer scale %d, %d bytes\n",
               s.doc.ChunkHeader.FrameNumber, s.doc.CurrentSector, result.Scale, result.Bytes);
   return 0;
@@ -93,6 +97,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
   ex->add_option("FILE", eo->path, "STR file")->required();
   ex->add_option("-o,--output", eo->out, "BMP file to write")->required();
   ex->add_flag("--half", eo->half, "Half-width picture");
+  ex->add_flag("--force", eo->force, "Replace an existing BMP file");
   AddFrameChoice(ex, eo->choice);
   ex->callback([&run, eo] { run = [eo](const GlobalOptions& g) { return RunExport(g, *eo); }; });
 
@@ -102,7 +107,8 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("BMP", io->bmp, "BMP file to encode")->required();
   im->add_option("--pos", io->position, "Position X,Y of the picture in the frame")
       ->delimiter(',')
-      ->expected(2);
+      ->expected(2)
+      ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
   AddFrameChoice(im, io->choice);
   im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }

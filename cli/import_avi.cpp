@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/cli_common.h"
+#include "convert/output_file.h"
 #include "convert/avi_to_str.h"
 #include "str/new_str.h"
 
@@ -16,9 +17,54 @@ struct AviOptions {
   std::string path, avi, fps, size, audio, resize = "no", header;
   int from = -1, to = -1, mdec = 0, channel = -1, tailNumber = INT32_MIN, tailFrames = -1,
       sector = 2336, speed = 2, trailing = 0;
-  bool rebuild = false;
+  bool rebuild = false, force = false;
   std::vector<int> renumber, position;
 };
+
+// The options that do not need the file: false (printed) when one is wrong.
+bool CheckOptions(const AviOptions& o) {
+  if (!o.fps.empty()) {
+    char* end = nullptr;
+    const double fps = std::strtod(o.fps.c_str(), &end);
+    if (*end || !(fps > 0) || fps > 150) {
+      std::fprintf(stderr, "--fps %s: frames per second, more than 0 and at most 150\n",
+                   o.fps.c_str());
+      return false;
+    }
+  }
+  if (!o.size.empty()) {
+    auto size = ParseSize(o.size);
+    if (!size) {
+      std::fprintf(stderr, "--size %s: give WIDTHxHEIGHT\n", o.size.c_str());
+      return false;
+    }
+    if (!CheckRange("--size width", size->first, kMinFrameDimension, kMaxFrameDimension) ||
+        !CheckRange("--size height", size->second, kMinFrameDimension, kMaxFrameDimension))
+      return false;
+  }
+  if (o.renumber.size() == 3 && o.renumber[1] > o.renumber[2]) {
+    std::fprintf(stderr, "numbers %d,%d,%d: MIN must not be above MAX\n", o.renumber[0],
+                 o.renumber[1], o.renumber[2]);
+    return false;
+  }
+  if (!o.header.empty()) {
+    std::stringstream in(o.header);
+    std::string part;
+    int count = 0;
+    while (std::getline(in, part, ',')) {
+      char* end = nullptr;
+      const unsigned long v = std::strtoul(part.c_str(), &end, 16);
+      if (part.empty() || *end || v > 0xFF) count = 99;
+      count++;
+    }
+    if (count != 4) {
+      std::fprintf(stderr, "--header %s: give four hexadecimal bytes, e.g. 60,01,01,80\n",
+                   o.header.c_str());
+      return false;
+    }
+  }
+  return true;
+}
 
 unsigned HexByte(const std::string& text) {
   return unsigned(std::strtoul(text.c_str(), nullptr, 16));
@@ -115,6 +161,7 @@ class OptionsChooser : public AviToStrChooser {
 
 int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   Session s(g);
+  if (!CheckOptions(o)) return kExitBadArguments;
   StrDocument& doc = s.doc;
   FrameCodec codec;
   XaEncoderState encoder;
@@ -127,19 +174,21 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   s.host.CatchInterrupt();
   int r;
   if (newFile) {
+    if (!CheckOutput(s.host, o.path, {o.avi}, o.force)) return kExitFailed;
     r = CreateStrFromAvi(c, o.path, o.avi, chooser);
   } else {
-    if (!OpenForViewing(s, o.path, false)) return 1;
+    if (!CheckOutputPath(s.host, o.path, {o.avi}, true)) return kExitFailed;
+    if (!OpenForViewing(s, o.path, false)) return kExitFailed;
+    if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
     start = o.from >= 0 ? o.from : 0;
     end = o.to >= 0 ? o.to : doc.LastFrameSector;
     r = ConvertAviToStr(c, o.avi, chooser);
   }
-  if (r != 0) return 1;
-  if (!doc.IsOpen()) return 1;
+  if (r != 0 || c.Outcome == Status::kFailed || !doc.IsOpen()) return kExitFailed;
+  const bool cancelled = c.Outcome == Status::kCancelled;
   std::printf("%d sectors, last frame at sector %d (number %d), %s\n", doc.SectorCount,
-              doc.LastFrameSector, doc.LastFrameNumber,
-              s.host.CancelRequested() ? "cancelled" : "done");
-  return 0;
+              doc.LastFrameSector, doc.LastFrameNumber, cancelled ? "cancelled" : "done");
+  return cancelled ? kExitCancelled : kExitDone;
 }
 
 void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
@@ -149,13 +198,17 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
   cmd->add_option("--audio", o.audio,
                   "reencode|keep|none, or for laid-out frames "
                   "18.9-mono|18.9-stereo|37.8-mono|37.8-stereo|none");
-  cmd->add_option("--channel", o.channel, "XA channel of the audio sectors");
-  cmd->add_option("--tail-number", o.tailNumber, "First number of the frames after the AVI's end");
+  cmd->add_option("--channel", o.channel, "XA channel of the audio sectors")
+      ->check(CLI::Range(0, kMaxChannel));
+  cmd->add_option("--tail-number", o.tailNumber, "First number of the frames after the AVI's end")
+      ->check(CLI::NonNegativeNumber);
   cmd->add_option("--tail-frames", o.tailFrames,
-                  "Frames added after the AVI's end when lengthening");
+                  "Frames added after the AVI's end when lengthening")
+      ->check(CLI::Range(0, kMaxTailFrames));
   cmd->add_option("--pos", o.position, "Position X,Y of the pictures in the frames")
       ->delimiter(',')
-      ->expected(2);
+      ->expected(2)
+      ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
 }
 
 }  // namespace
@@ -185,7 +238,9 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run) {
   nw->add_option("--sector", no->sector, "Sector size")->check(CLI::IsMember({2048, 2336, 2352}));
   nw->add_option("--speed", no->speed, "1 or 2 (double speed)")->check(CLI::IsMember({1, 2}));
   nw->add_option("--header", no->header, "First four chunk header bytes in hex, e.g. 60,01,01,80");
-  nw->add_option("--trailing", no->trailing, "Filler sectors after the last frame");
+  nw->add_option("--trailing", no->trailing, "Filler sectors after the last frame")
+      ->check(CLI::Range(0, kMaxTrailingSectors));
+  nw->add_flag("--force", no->force, "Replace an existing file");
   nw->add_option("--numbers", no->renumber, "Frame numbers START,MIN,MAX")
       ->delimiter(',')
       ->expected(3);

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "base/bytes.h"
@@ -91,11 +92,21 @@ int TBmpIo::ReadBmp(const std::string& path, Host& host) {
   if (!ReadExactly(f, info, 40)) return fail(msg::kBmpReadError);
   Header = BitmapInfoHeader::Parse(info);
   Masks = {};
-  // A height of -2^31 has no row count (Rows() could not negate it).
-  if (Header.Height == INT32_MIN) return fail(msg::kBmpReadError);
   // Run-length and other compressed rows would be misread: refused.
   if (Header.Compression != kBiRgb && Header.Compression != kBiBitfields)
     return fail(msg::kBmpCompressed);
+  const uint16_t bits = Header.BitCount;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    Show(host, msg::kBmpBitCount, int(bits));
+    std::fclose(f);
+    return -1;
+  }
+  if (Header.Width <= 0 || Header.Width > kMaxBmpDimension || Header.Height == 0 ||
+      Header.Height < -kMaxBmpDimension || Header.Height > kMaxBmpDimension) {
+    Show(host, msg::kBmpSize, Header.Width, Header.Height);
+    std::fclose(f);
+    return -1;
+  }
 
   if (Header.ColorsUsed > 256) Header.ColorsUsed = 256;
   if (Header.ColorsUsed == 0 && Header.BitCount <= 8) Header.ColorsUsed = 1u << Header.BitCount;
@@ -114,17 +125,13 @@ int TBmpIo::ReadBmp(const std::string& path, Host& host) {
     for (uint32_t i = 0; i < Header.ColorsUsed; i++)
       std::memcpy(Palette[i].data(), entries + 4 * i, 4);
   }
+  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(msg::kBmpReadError);
   // Every row the picture has must be in the file, whatever the header's
-  // image size says; the file's length is checked before anything is
-  // allocated, and only the rows are kept (nothing reads past them).
+  // image size says; nothing is allocated for rows the file does not hold.
   const int64_t needed = int64_t(Stride()) * Rows();
-  if (Header.Width <= 0 || needed <= 0 || needed > (int64_t(1) << 31))
-    return fail(msg::kBmpReadError);
-  if (std::fseek(f, 0, SEEK_END) != 0) return fail(msg::kBmpReadError);
-  const int64_t fileSize = std::ftell(f);
-  if (fileSize < 0 || int64_t(pixelOffset) + needed > fileSize ||
-      std::fseek(f, long(pixelOffset), SEEK_SET) != 0)
-    return fail(msg::kBmpReadError);
+  std::error_code ec;
+  const int64_t fileSize = int64_t(std::filesystem::file_size(path, ec));
+  if (needed <= 0 || ec || needed > fileSize - int64_t(pixelOffset)) return fail(msg::kBmpReadError);
   if (Header.ImageSize == 0) Header.ImageSize = uint32_t(needed);
   try {
     Pixels.assign(size_t(needed), 0);

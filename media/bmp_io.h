@@ -2,7 +2,9 @@
 // image offset, filled from a BMP file, from a decoded video frame, or blank.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ struct BitmapInfoHeader {
 };
 
 inline constexpr uint32_t kBiRgb = 0, kBiBitfields = 3;
+// The largest width or height of a BMP the holder takes.
+inline constexpr int32_t kMaxBmpDimension = 32768;
 
 
 class TBmpIo {
@@ -52,7 +56,10 @@ class TBmpIo {
   void GetPixel(int x, int y, uint8_t out[4]) const;
 
   int32_t Stride() const;
-  int32_t Rows() const { return Header.Height < 0 ? -Header.Height : Header.Height; }
+  int32_t Rows() const {
+    const int64_t h = Header.Height;
+    return int32_t(std::min<int64_t>(h < 0 ? -h : h, INT32_MAX));
+  }
   bool TopDown() const { return Header.Height < 0; }
 };
 

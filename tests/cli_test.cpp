@@ -191,14 +191,18 @@ TEST(CliExportAviTest, DefaultsAndOptions) {
   EXPECT_NE(r.Out.find("40 frames written at 15 fps, 320 x 240"), std::string::npos) << r.Out;
   EXPECT_NE(r.Err.find("100%"), std::string::npos);  // the progress line
 
+  // An existing output is replaced only when asked to.
+  auto refused = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--rate", "5"});
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_NE(refused.Err.find("--force"), std::string::npos) << refused.Err;
   r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--rate", "5", "--size", "160x120",
                   "--half", "--no-audio", "--vcodec", "MJPG", "--quality", "8000", "--from", "100",
-                  "--to", "200"});
+                  "--to", "200", "--force"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_NE(r.Out.find("at 5 fps, 160 x 120; 0 audio sectors"), std::string::npos) << r.Out;
 
   r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "--atag", "Microsoft ADPCM",
-                  "--arate", "22050", "--achannels", "1", "--speed", "1"});
+                  "--arate", "22050", "--achannels", "1", "--speed", "1", "--force"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_NE(r.Out.find("at 15 fps"), std::string::npos) << r.Out;  // the rate estimated at open
 
@@ -293,10 +297,10 @@ TEST(CliProgressTest, LinesPerTenthOnANonTerminalAndNoneWhenQuiet) {
   EXPECT_GE(lines, 10);
   EXPECT_LE(lines, 12);
   EXPECT_NE(r.Err.find("100%"), std::string::npos) << r.Err;
-  auto quiet = RunCommand({BELMORA_CLI, "--quiet", "export-avi", path, "-o", avi});
+  auto quiet = RunCommand({BELMORA_CLI, "--quiet", "export-avi", path, "-o", avi, "--force"});
   ASSERT_EQ(quiet.Status, 0) << quiet.Err;
   EXPECT_EQ(quiet.Err, "");
-  auto after = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "-q"});
+  auto after = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi, "-q", "--force"});
   EXPECT_EQ(after.Err, "");
   std::filesystem::remove(path);
   std::filesystem::remove(avi);

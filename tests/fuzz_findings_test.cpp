@@ -49,7 +49,8 @@ TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
   auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[22], uint32_t(INT_MIN));  // its row count cannot be negated
   EXPECT_EQ(Load(bytes), -1);
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{"読み取りエラー"}));
+  EXPECT_EQ(sink.texts,
+            (std::vector<std::string>{"BMPの大きさが正しくありません。(16 x -2147483648)"}));
 }
 
 TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {

@@ -129,7 +129,7 @@ TEST_F(XaStrTest, ExportWavCommand) {
   BuildWithSound(kCoding189Mono, left, left);
   CloseStrFile(doc);
   std::string wav = test::TempPath("out.wav");
-  auto r = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav});
+  auto r = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--force"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_NE(r.Out.find("22050 Hz, 1 channel, 16 bits"), std::string::npos) << r.Out;
   auto bytes = test::ReadFileBytes(wav);
@@ -156,14 +156,14 @@ TEST_F(XaStrTest, ExportWavCommand) {
         return unsigned(total);
       }());
 
-  auto stereo8 = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--rate", "8000",
+  auto stereo8 = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--force", "--rate", "8000",
                                    "--channels", "2", "--bits", "8"});
   ASSERT_EQ(stereo8.Status, 0) << stereo8.Err;
   bytes = test::ReadFileBytes(wav);
   EXPECT_EQ(GetU16(&bytes[34]), 8);
   EXPECT_EQ(GetU16(&bytes[32]), 2);
 
-  auto missing = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--channel", "9"});
+  auto missing = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--force", "--channel", "9"});
   EXPECT_NE(missing.Status, 0);
   std::filesystem::remove(wav);
 
@@ -171,7 +171,7 @@ TEST_F(XaStrTest, ExportWavCommand) {
   silent.SectorSize = 2336;
   silent.Frames = 10;
   test::BuildMovie(silent).Write(path);
-  auto none = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav});
+  auto none = test::RunCommand({BELMORA_CLI, "export-wav", path, "-o", wav, "--force"});
   EXPECT_NE(none.Status, 0);
   EXPECT_NE(none.Err.find("音声データが存在しません。"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(wav));
