@@ -1,12 +1,17 @@
 // belmora: the STR viewer and converter.
-#include <QApplication>
+#include <exception>
 
-#include "app/main_window.h"
+#include "app/shell.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  belmora::app::TForm1 window;
-  window.show();
-  if (argc > 1) window.OpenDocument(QString::fromLocal8Bit(argv[1]));
-  return app.exec();
+  belmora::app::TApplication app(argc, argv);
+  // Exceptions inside the loop are shown there (TApplication::notify); one
+  // that escapes start-up is shown the same way before the program ends.
+  try {
+    belmora::app::TShell shell(app.arguments());
+    return app.exec();
+  } catch (const std::exception& e) {
+    app.ShowException(QString::fromLocal8Bit(e.what()));
+  }
+  return 1;
 }

@@ -1,39 +1,718 @@
 #include "app/main_window.h"
 
-#include <QMessageBox>
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QToolButton>
+#include <algorithm>
+#include <cstring>
+
+#include "app/form_font.h"
+#include "app/position_form.h"
+#include "app/progress_form.h"
+#include "str/journal.h"
 
 namespace belmora::app {
+namespace {
 
-void BoxHost::ShowMessage(const std::string& text, const std::string& caption, MessageKind) {
-  QMessageBox::information(owner_, QString::fromStdString(caption), QString::fromStdString(text));
+// The client area below the menu bar; the bar sits 80 pixels above its
+// bottom, Panel2 takes its last 29.
+constexpr int kClientWidth = 320;
+constexpr int kClientHeight = 322;
+constexpr int kBarLeft = 8;
+constexpr int kBarHeight = 33;
+constexpr int kBarFromBottom = 80;
+constexpr int kPanelHeight = 29;
+
+// An 8-pixel monochrome glyph: a solid triangle pointing left or right.
+QIcon TriangleGlyph(bool left) {
+  QImage glyph(8, 8, QImage::Format_ARGB32);
+  glyph.fill(Qt::transparent);
+  for (int y = 0; y < 8; y++) {
+    const int d = std::min(y, 7 - y);  // 0 at the top and bottom rows, 3 in the middle
+    for (int i = 0; i <= d; i++) glyph.setPixel(left ? 5 - i : 2 + i, y, qRgb(0, 0, 0));
+  }
+  return QIcon(QPixmap::fromImage(glyph));
 }
 
-Answer BoxHost::Ask(const std::string& text, const std::string& caption, Buttons buttons) {
-  const bool yesNo = buttons == Buttons::kYesNo;
-  auto pressed = QMessageBox::question(
-      owner_, QString::fromStdString(caption), QString::fromStdString(text),
-      yesNo ? (QMessageBox::Yes | QMessageBox::No) : (QMessageBox::Ok | QMessageBox::Cancel));
-  if (yesNo) return pressed == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
-  return pressed == QMessageBox::Ok ? Answer::kOk : Answer::kCancel;
+std::string FileName(const QString& path) {
+  return QFile::encodeName(path).toStdString();
 }
+
+QString LabelText(int32_t sector, uint32_t frameNumber) {
+  return QString::fromStdString(ProgressLabel({0, sector, frameNumber}));
+}
+
+}  // namespace
+
+// --- the client area ---
+
+TViewArea::TViewArea(TForm1& form) : form_(form) {
+  setObjectName("ClientArea");
+  setAutoFillBackground(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TViewArea::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  form_.Paint(p);
+}
+
+void TViewArea::resizeEvent(QResizeEvent*) {
+  form_.FormResize();
+}
+
+// --- construction ---
 
 TForm1::TForm1() {
-  setWindowTitle("Belmora v2 - Tavish");
-  resize(328, 368);
+  setObjectName("Form1");
+  setWindowTitle(kCaption);
+  setAcceptDrops(true);
+
+  client_ = new TViewArea(*this);
+  client_->setFont(FormFont());
+  setCentralWidget(client_);
+  BuildPanel();
+  BuildMenu();
+
+  const QString strFilter = "STR Files (*.str)|*.str|All Files (*.*)|*.*";
+  const QString aviFilter = "AVI Files (*.avi)|*.avi|All Files (*.*)|*.*";
+  const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
+  using Kind = TFileDialog::Kind;
+  OpenStrDlg = {Kind::kOpen, "", strFilter, "str", true, true, false, ""};
+  SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, ""};
+  OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, ""};
+  OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, ""};
+  SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, ""};
+  RunModal = [](QDialog& dialog) { return dialog.exec(); };
+
+  resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
+  client_->resize(kClientWidth, kClientHeight);
+  FormResize();
+  UpdateViewChecks();
+  client_->setFocus();
 }
 
+TForm1::~TForm1() {
+  StopPlayback();
+  CloseDocument();
+}
+
+void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4, TForm5* form5,
+                         TConvAviForm* convAvi) {
+  form2_ = form2;
+  form3_ = form3;
+  form4_ = form4;
+  form5_ = form5;
+  convAvi_ = convAvi;
+}
+
+void TForm1::BuildPanel() {
+  Panel2 = new QFrame(client_);
+  Panel2->setObjectName("Panel2");
+  Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel2->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
+
+  Label1 = new QLabel("Quadros : 000000", Panel2);
+  Label1->setObjectName("Label1");
+  Label1->move(8, 9);
+  Label1->adjustSize();
+
+  PrevButton = new QToolButton(Panel2);
+  NextButton = new QToolButton(Panel2);
+  PrevButton->setObjectName("PrevButton");
+  NextButton->setObjectName("NextButton");
+  PrevButton->setGeometry(256, 7, 25, 16);
+  NextButton->setGeometry(281, 7, 25, 16);
+  for (QToolButton* b : {PrevButton, NextButton}) {
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setIconSize(QSize(8, 8));
+  }
+  PrevButton->setIcon(TriangleGlyph(true));
+  NextButton->setIcon(TriangleGlyph(false));
+  connect(PrevButton, &QToolButton::clicked, this, &TForm1::PrevButtonClick);
+  connect(NextButton, &QToolButton::clicked, this, &TForm1::NextButtonClick);
+
+  Bar = new TTrackBar(client_);
+  Bar->setObjectName("Bar");
+  Bar->setGeometry(kBarLeft, kClientHeight - kBarFromBottom, 305, kBarHeight);
+  Bar->SetMax(0);
+  Bar->SetFrequency(30);
+  connect(Bar, &QAbstractSlider::valueChanged, this, &TForm1::BarChange);
+}
+
+void TForm1::BuildMenu() {
+  MainMenu1 = menuBar();
+  MainMenu1->setObjectName("MainMenu1");
+  auto menu = [](QMenuBar* bar, QMenu* parent, const char* caption, const char* name) {
+    QMenu* m = bar ? bar->addMenu(caption) : parent->addMenu(caption);
+    m->setObjectName(name);
+    m->menuAction()->setObjectName(QString(name) + "Item");
+    return m;
+  };
+  auto item = [this](QMenu* m, const char* caption, const char* name, void (TForm1::*click)()) {
+    QAction* a = m->addAction(caption);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, click);
+    return a;
+  };
+
+  MenuFile = menu(MainMenu1, nullptr, "Arquivo", "MenuFile");
+  MenuNew = item(MenuFile, "Criar novo STR", "MenuNew", &TForm1::MenuNewClick);
+  MenuOpen = item(MenuFile, "Abrir arquivo STR", "MenuOpen", &TForm1::MenuOpenClick);
+  MenuExit = item(MenuFile, "Sair", "MenuExit", &TForm1::MenuExitClick);
+
+  MenuConv = menu(MainMenu1, nullptr, "Converter", "MenuConv");
+  MenuAviO = item(MenuConv, "Converter STR para AVI", "MenuAviO", &TForm1::MenuAviOClick);
+  MenuAviI = item(MenuConv, "Converter AVI para STR", "MenuAviI", &TForm1::MenuAviIClick);
+  MenuBmpO = item(MenuConv, "Salvar em BMP", "MenuBmpO", &TForm1::MenuBmpOClick);
+  MenuBmpI = item(MenuConv, "Abrir arquivo BMP", "MenuBmpI", &TForm1::MenuBmpIClick);
+
+  MenuConf = menu(MainMenu1, nullptr, "Visualizar", "MenuConf");
+  MenuSpeed = menu(nullptr, MenuConf, "Formato de tempo", "MenuSpeed");
+  MenuSpeed1 = item(MenuSpeed, "Formato 1", "MenuSpeed1", &TForm1::MenuSpeed1Click);
+  MenuSpeed2 = item(MenuSpeed, "Formato 2 (Segundos)", "MenuSpeed2", &TForm1::MenuSpeed2Click);
+  MenuWidth = menu(nullptr, MenuConf, "Tamanho", "MenuWidth");
+  MenuWidthN = item(MenuWidth, "Grande", "MenuWidthN", &TForm1::MenuWidthNClick);
+  MenuWidthH = item(MenuWidth, "Pequeno", "MenuWidthH", &TForm1::MenuWidthHClick);
+  MenuWidthD = item(MenuWidth, "Dobro", "MenuWidthD", &TForm1::MenuWidthDClick);
+  MenuSel = menu(nullptr, MenuConf, "Seleção", "MenuSel");
+  MenuSelStart = item(MenuSel, "Início da Seleção", "MenuSelStart", &TForm1::MenuSelStartClick);
+  MenuSelEnd = item(MenuSel, "Fim da seleção", "MenuSelEnd", &TForm1::MenuSelEndClick);
+  MenuSelAll = item(MenuSel, "Selecionar tudo", "MenuSelAll", &TForm1::MenuSelAllClick);
+  MenuPos = item(MenuConf, "Posição da seleção", "MenuPos", &TForm1::MenuPosClick);
+  MenuConf->addSeparator();
+  MenuPlay = item(MenuConf, "Reproduzir", "MenuPlay", &TForm1::MenuPlayClick);
+
+  // The keys that also do these show beside them; the window handles them.
+  for (auto [action, key] : {std::pair{MenuSelStart, Qt::Key_I}, std::pair{MenuSelEnd, Qt::Key_O},
+                             std::pair{MenuPlay, Qt::Key_Space}}) {
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WidgetShortcut);
+  }
+
+  auto* speeds = new QActionGroup(this);
+  auto* widths = new QActionGroup(this);
+  for (QAction* a : {MenuSpeed1, MenuSpeed2}) {
+    a->setCheckable(true);
+    speeds->addAction(a);
+  }
+  for (QAction* a : {MenuWidthN, MenuWidthH, MenuWidthD}) {
+    a->setCheckable(true);
+    widths->addAction(a);
+  }
+  MenuSpeed1->setChecked(true);
+  MenuWidthN->setChecked(true);
+
+  MenuConv->menuAction()->setEnabled(false);
+  MenuConf->menuAction()->setEnabled(false);
+}
+
+// --- the document ---
+
 int TForm1::OpenDocument(const QString& path) {
-  CloseStrFile(doc_);
-  if (OpenStrFile(doc_, path.toStdString()) != 0) {
-    Show(sink_, msg::kCannotOpenStr);
+  StopPlayback();
+  CloseDocument();
+  // A file left in the middle of an edit is put back before it is shown.
+  const std::string file = FullPath(FileName(path));
+  if (JournalExists(file)) {
+    if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
+                  Buttons::kYesNo) != Answer::kYes)
+      return -1;
+    int error = 0;
+    if (RecoverJournal(file, &error) == RecoverResult::kFailed) {
+      Show(host_, msg::kWriteError, file.c_str(), std::strerror(error));
+      return -1;
+    }
+    Show(host_, msg::kRecovered, file.c_str());
+  }
+  if (OpenStrFile(doc_, FileName(path)) != 0) {
+    Show(host_, msg::kCannotOpenStr);
     return -1;
   }
   if (doc_.PaddedWidth <= 0) {
-    Show(sink_, msg::kNoPicture);
+    Show(host_, msg::kNoPicture);
     CloseStrFile(doc_);
     return -1;
   }
+  DocumentOpen = true;
+  SelectionStart = 0;
+  SelectionEnd = doc_.LastFrameSector;
+  codec_.Image.LayOut(doc_.PaddedWidth, doc_.PaddedHeight);
+  preview_ = QImage();
+  ShowCurrentFrame();
+  LayOutBar();
+  SetBarPositionFromSector();
+  UpdateViewChecks();
+  MenuConv->menuAction()->setEnabled(true);
+  MenuConf->menuAction()->setEnabled(true);
+  UpdateTitle();
+  FitWindowToPicture();
+  client_->update();
   return 0;
+}
+
+void TForm1::CloseDocument() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  DocumentOpen = false;
+  CloseStrFile(doc_);
+  MenuConv->menuAction()->setEnabled(false);
+  MenuConf->menuAction()->setEnabled(false);
+  SelectionStart = SelectionEnd = 0;
+  preview_ = QImage();
+  LayOutBar();
+  UpdateTitle();
+  client_->update();
+}
+
+void TForm1::ShowCurrentFrame() {
+  if (ReadAndDecodeFrame(codec_, doc_) != 0) return;
+  preview_ = QImage();
+  client_->update();
+  Label1->setText(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));
+  Label1->adjustSize();
+}
+
+void TForm1::UpdateTitle() {
+  if (!DocumentOpen) {
+    setWindowTitle(kCaption);
+    return;
+  }
+  const QString name = QFileInfo(QFile::decodeName(doc_.Path.c_str())).fileName();
+  setWindowTitle(QString("%1 - %2").arg(kCaption, name));
+}
+
+// --- layout and painting ---
+
+int TForm1::ClientWidth() const {
+  return client_->width();
+}
+
+int TForm1::ClientHeight() const {
+  return client_->height();
+}
+
+void TForm1::LayOutBar() {
+  const BarSettings s = LayOutBarSettings(ClientWidth(), DocumentOpen, doc_.SectorCount,
+                                          doc_.SpeedFactor, SelectionStart, SelectionEnd);
+  Bar->resize(std::max(s.Width, 0), kBarHeight);
+  Bar->SetMax(s.Max);
+  Bar->SetFrequency(s.Frequency);
+  Bar->SetSelection(s.SelStart, s.SelEnd);
+}
+
+void TForm1::FormResize() {
+  const int w = ClientWidth(), h = ClientHeight();
+  Bar->move(kBarLeft, h - kBarFromBottom);
+  Panel2->setGeometry(0, h - kPanelHeight, w, kPanelHeight);
+  LayOutBar();
+  client_->update();
+}
+
+QRect TForm1::PictureRect() const {
+  if (!DocumentOpen) return {};
+  QSize size;
+  if (player_ && player_->Current()) {
+    size = player_->Current()->Picture.size();
+  } else if (!preview_.isNull()) {
+    size = preview_.size();
+  } else {
+    const FrameView v = codec_.View();
+    size = QSize(v.Width, v.Height);
+  }
+  return {0, 0, size.width() * viewScale_, size.height() * viewScale_};
+}
+
+std::vector<TimeLabel> TForm1::BarTimeLabels() const {
+  if (!DocumentOpen) return {};
+  return TimeLabels(Bar->width(), Bar->Max(), Bar->Frequency(), doc_.SpeedFactor);
+}
+
+void TForm1::Paint(QPainter& p) {
+  // The picture at the client origin, each pixel drawn scale x scale.
+  if (DocumentOpen) {
+    const QRect target = PictureRect();
+    if (player_ && player_->Current()) {
+      p.drawImage(target, player_->Current()->Picture);
+      player_->NotePainted();
+    } else if (!preview_.isNull()) {
+      p.drawImage(target, preview_);
+    } else if (!codec_.Image.Pixels.empty()) {
+      const FrameView v = codec_.View();
+      const QImage picture(v.Pixels, v.Width, v.Height, v.Stride, QImage::Format_BGR888);
+      p.drawImage(target, picture);
+    }
+  }
+
+  // The strip behind the bar: filled, with a sunken edge whose bottom lies
+  // 3 pixels above Panel2.
+  const int top = Bar->y() - 2, bottom = Panel2->y(), right = ClientWidth();
+  const QPalette& pal = client_->palette();
+  p.fillRect(QRect(0, top, right, bottom - top), pal.color(QPalette::Window));
+  const int edgeBottom = bottom - 3;
+  p.setPen(pal.color(QPalette::Dark));
+  p.drawLine(0, top, right - 1, top);
+  p.drawLine(0, top, 0, edgeBottom - 1);
+  p.setPen(pal.color(QPalette::Light));
+  p.drawLine(0, edgeBottom - 1, right - 1, edgeBottom - 1);
+  p.drawLine(right - 1, top, right - 1, edgeBottom - 1);
+
+  // The time labels under the bar.
+  if (DocumentOpen) {
+    p.setPen(pal.color(QPalette::WindowText));
+    p.setFont(client_->font());
+    const int y = Bar->y() + Bar->height();
+    const int lineHeight = p.fontMetrics().height();
+    for (const TimeLabel& label : BarTimeLabels())
+      p.drawText(QRect(label.X, y, 200, lineHeight), Qt::AlignLeft | Qt::AlignTop,
+                 QString::fromStdString(label.Text));
+  }
+}
+
+void TForm1::UpdateViewChecks() {
+  MenuSpeed1->setChecked(doc_.SpeedFactor == 1);
+  MenuSpeed2->setChecked(doc_.SpeedFactor != 1);
+  MenuWidthN->setChecked(!codec_.HalfWidthView && viewScale_ == 1);
+  MenuWidthH->setChecked(codec_.HalfWidthView);
+  MenuWidthD->setChecked(!codec_.HalfWidthView && viewScale_ == 2);
+}
+
+// --- navigation ---
+
+void TForm1::SetBarPositionFromSector() {
+  Bar->SetPosition(doc_.CurrentSector / kSectorsPerBarUnit);
+}
+
+void TForm1::PrevButtonClick() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  (void)FindPreviousFrame(doc_);
+  ShowCurrentFrame();
+  SetBarPositionFromSector();
+}
+
+void TForm1::NextButtonClick() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  doc_.CurrentSector = doc_.NextSector;
+  ShowCurrentFrame();
+  SetBarPositionFromSector();
+}
+
+void TForm1::BarChange() {
+  if (!DocumentOpen) return;
+  const int position = Bar->Position();
+  StopPlayback();
+  doc_.CurrentSector = position * kSectorsPerBarUnit;
+  ShowCurrentFrame();
+}
+
+void TForm1::FirstFrame() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  doc_.CurrentSector = 0;
+  ShowCurrentFrame();
+  SetBarPositionFromSector();
+}
+
+void TForm1::LastFrame() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  doc_.CurrentSector = doc_.LastFrameSector;
+  ShowCurrentFrame();
+  SetBarPositionFromSector();
+}
+
+void TForm1::JumpSeconds(int seconds) {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  const int position = std::clamp(Bar->Position() + seconds * doc_.SpeedFactor, 0, Bar->Max());
+  doc_.CurrentSector = position * kSectorsPerBarUnit;
+  ShowCurrentFrame();
+  Bar->SetPosition(position);
+}
+
+// --- the menu ---
+
+bool TForm1::Execute(TFileDialog& dialog) {
+  return RunFileDialog(dialog, this);
+}
+
+void TForm1::MenuNewClick() {
+  StopPlayback();
+  if (Conversions.NewStr) Conversions.NewStr(*this);
+}
+
+void TForm1::MenuOpenClick() {
+  if (Execute(OpenStrDlg)) OpenDocument(OpenStrDlg.FileName);
+}
+
+void TForm1::MenuExitClick() {
+  close();
+}
+
+void TForm1::MenuAviOClick() {
+  StopPlayback();
+  if (Conversions.StrToAvi) Conversions.StrToAvi(*this);
+}
+
+void TForm1::MenuAviIClick() {
+  StopPlayback();
+  if (Conversions.AviToStr) Conversions.AviToStr(*this);
+}
+
+void TForm1::MenuBmpOClick() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  if (!Execute(SaveBmpDlg)) return;
+  (void)SaveFrameBmp(codec_, FileName(SaveBmpDlg.FileName), host_);
+}
+
+void TForm1::MenuBmpIClick() {
+  if (!DocumentOpen) return;
+  StopPlayback();
+  if (!Execute(OpenBmpDlg)) return;
+  // The encoder's own messages say what went wrong; the picture shown is
+  // the frame as it now stands.
+  (void)ImportFrameBmp(codec_, doc_, numbering_, FileName(OpenBmpDlg.FileName), Position);
+  preview_ = QImage();
+  client_->update();
+}
+
+void TForm1::MenuSpeed1Click() {
+  doc_.SpeedFactor = 1;
+  UpdateViewChecks();
+  LayOutBar();
+  client_->update();
+}
+
+void TForm1::MenuSpeed2Click() {
+  doc_.SpeedFactor = 2;
+  UpdateViewChecks();
+  LayOutBar();
+  client_->update();
+}
+
+void TForm1::SetViewSize(bool half, int scale) {
+  StopPlayback();
+  codec_.HalfWidthView = half;
+  viewScale_ = scale;
+  UpdateViewChecks();
+  if (DocumentOpen) ShowCurrentFrame();
+  FitWindowToPicture();
+  client_->update();
+}
+
+void TForm1::MenuWidthNClick() {
+  SetViewSize(false, 1);
+}
+
+void TForm1::MenuWidthHClick() {
+  SetViewSize(true, 1);
+}
+
+void TForm1::MenuWidthDClick() {
+  SetViewSize(false, 2);
+}
+
+void TForm1::FitWindowToPicture() {
+  if (viewScale_ == 2) {
+    if (!DocumentOpen) return;
+    // Room for the doubled picture above the bar's strip.
+    const int needW = doc_.PaddedWidth * 2;
+    const int needH = doc_.PaddedHeight * 2 + kBarFromBottom + 2;
+    const QSize grow(std::max(needW - ClientWidth(), 0), std::max(needH - ClientHeight(), 0));
+    if (grow.isNull()) return;
+    if (!sizeBeforeDouble_.isValid()) sizeBeforeDouble_ = size();
+    resize(size() + grow);
+    sizeAfterDouble_ = size();
+  } else if (sizeBeforeDouble_.isValid()) {
+    // Back from "Dobro": the size it had, unless the user has resized since.
+    if (size() == sizeAfterDouble_) resize(sizeBeforeDouble_);
+    sizeBeforeDouble_ = QSize();
+  }
+}
+
+void TForm1::MenuSelStartClick() {
+  if (!DocumentOpen) return;
+  SelectionStart = doc_.CurrentSector;
+  if (SelectionStart > SelectionEnd) SelectionEnd = SelectionStart;
+  LayOutBar();
+}
+
+void TForm1::MenuSelEndClick() {
+  if (!DocumentOpen) return;
+  SelectionEnd = doc_.CurrentSector;
+  if (SelectionEnd < SelectionStart) SelectionStart = SelectionEnd;
+  LayOutBar();
+}
+
+void TForm1::MenuSelAllClick() {
+  if (!DocumentOpen) return;
+  SelectionStart = 0;
+  SelectionEnd = doc_.LastFrameSector;
+  LayOutBar();
+}
+
+void TForm1::MenuPosClick() {
+  if (!form5_) return;
+  form5_->OffsetX = Position.ImageOffsetX;
+  form5_->OffsetY = Position.ImageOffsetY;
+  if (RunModal(*form5_) != QDialog::Accepted) return;
+  Position.ImageOffsetX = form5_->OffsetX;
+  Position.ImageOffsetY = form5_->OffsetY;
+}
+
+void TForm1::MenuPlayClick() {
+  if (Playing())
+    StopPlayback();
+  else
+    StartPlayback();
+}
+
+// --- playback ---
+
+void TForm1::StartPlayback() {
+  if (!DocumentOpen || player_) return;
+  PlaybackStart start;
+  start.Path = doc_.Path;
+  // From the last frame (or past it) playback starts over.
+  start.StartSector = doc_.CurrentSector < doc_.LastFrameSector ? doc_.CurrentSector : 0;
+  start.LastFrameSector = doc_.LastFrameSector;
+  start.SpeedFactor = doc_.SpeedFactor;
+  start.FramesPerSecond = doc_.FramesPerSecond;
+  start.HalfWidthView = codec_.HalfWidthView;
+  start.AudioChannel = doc_.AudioChannelCount > 0 ? doc_.AudioChannels[0] : -1;
+  player_ = std::make_unique<TPlayer>(start, PlaybackSound);
+  TPlayer* player = player_.get();
+  connect(player, &TPlayer::FrameChanged, this, &TForm1::PlaybackFrameChanged);
+  connect(
+      player, &TPlayer::Finished, this,
+      [this, player] {
+        if (player_.get() == player) StopPlayback();
+      },
+      Qt::QueuedConnection);
+}
+
+void TForm1::StopPlayback() {
+  if (!player_) return;
+  std::unique_ptr<TPlayer> player = std::move(player_);
+  lastStats_ = player->Stats();
+  const int32_t sector = player->Current() ? player->Current()->Sector : -1;
+  player.reset();
+  if (sector >= 0 && DocumentOpen) {
+    doc_.CurrentSector = sector;
+    ShowCurrentFrame();
+    SetBarPositionFromSector();
+  }
+  client_->update();
+}
+
+void TForm1::PlaybackFrameChanged() {
+  const PlaybackFrame* frame = player_ ? player_->Current() : nullptr;
+  if (!frame) return;
+  Label1->setText(LabelText(frame->Sector, frame->FrameNumber));
+  Label1->adjustSize();
+  Bar->SetPosition(frame->Sector / kSectorsPerBarUnit);
+  client_->update();
+}
+
+// --- the long operations ---
+
+void TForm1::ProgressBegin() {
+  StopPlayback();
+  if (form3_) {
+    form3_->show();
+    form3_->raise();
+  }
+  setEnabled(false);
+}
+
+void TForm1::ProgressStep(const ProgressRecord& record) {
+  if (form3_) form3_->Bar->setValue(std::clamp(record.Percent, 0, 100));
+  Label1->setText(QString::fromStdString(ProgressLabel(record)));
+  Label1->adjustSize();
+}
+
+void TForm1::ProgressEnd() {
+  setEnabled(true);
+  if (form3_) form3_->hide();
+}
+
+void TForm1::ShowPreview(const FrameView& view) {
+  if (!view.Pixels || view.Width <= 0 || view.Height <= 0) return;
+  preview_ = QImage(view.Pixels, view.Width, view.Height, view.Stride, QImage::Format_BGR888)
+                 .convertToFormat(QImage::Format_RGB32);
+  client_->update();
+}
+
+bool TForm1::CancelPressed() const {
+  return form3_ && form3_->CancelRequested;
+}
+
+// --- keys, files dropped, closing ---
+
+void TForm1::keyPressEvent(QKeyEvent* e) {
+  // Any key ends playback, Space included: it is play and pause at once.
+  if (Playing()) {
+    StopPlayback();
+    e->accept();
+    return;
+  }
+  if (!DocumentOpen) {
+    QMainWindow::keyPressEvent(e);
+    return;
+  }
+  switch (e->key()) {
+    case Qt::Key_Right: NextButtonClick(); break;
+    case Qt::Key_Left: PrevButtonClick(); break;
+    case Qt::Key_Home: FirstFrame(); break;
+    case Qt::Key_End: LastFrame(); break;
+    case Qt::Key_PageUp: JumpSeconds(-10); break;
+    case Qt::Key_PageDown: JumpSeconds(10); break;
+    case Qt::Key_I: MenuSelStartClick(); break;
+    case Qt::Key_O: MenuSelEndClick(); break;
+    case Qt::Key_Space: MenuPlayClick(); break;
+    default: QMainWindow::keyPressEvent(e); return;
+  }
+  e->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+  const QMimeData* data = e->mimeData();
+  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
+    e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+  const QMimeData* data = e->mimeData();
+  if (!data->hasUrls() || data->urls().isEmpty() || !data->urls().first().isLocalFile()) return;
+  e->acceptProposedAction();
+  OpenDocument(data->urls().first().toLocalFile());
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+  // While a long operation runs the window is disabled and stays open.
+  if (!isEnabled()) {
+    e->ignore();
+    return;
+  }
+  StopPlayback();
+  QMainWindow::closeEvent(e);
 }
 
 }  // namespace belmora::app

@@ -1,35 +1,228 @@
-// The main viewer window.
+// TForm1, the main viewer window: one frame of the open STR at a time,
+// navigation by frame and by time, the selection, the view menu, playback,
+// and the menu from which every other function starts.
 #pragma once
 
+#include <QFrame>
+#include <QImage>
 #include <QMainWindow>
+#include <functional>
+#include <memory>
 
+#include "app/bar_layout.h"
+#include "app/file_dialog.h"
+#include "app/player.h"
+#include "app/qt_host.h"
+#include "app/track_bar.h"
+#include "convert/frame_bmp.h"
+#include "convert/frame_codec.h"
 #include "str/str_document.h"
+#include "xa/xa_codec.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QToolButton;
 
 namespace belmora::app {
 
-// Shows the program's messages in boxes owned by the main window.
-class BoxHost : public Host {
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TConvAviForm;
+
+// The client area below the menu bar: the picture at its origin, the
+// strip with the bar and its time labels, and Panel2 at the bottom.
+class TViewArea : public QWidget {
  public:
-  explicit BoxHost(QWidget* owner) : owner_(owner) {}
-  void ShowMessage(const std::string& text, const std::string& caption,
-                   MessageKind kind) override;
-  Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) override;
+  explicit TViewArea(TForm1& form);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
 
  private:
-  QWidget* owner_;
+  TForm1& form_;
+};
+
+// The conversion commands of the menu, supplied by the conversion windows;
+// an empty one does nothing.
+struct ConversionCommands {
+  std::function<void(TForm1&)> NewStr;    // "Criar novo STR"
+  std::function<void(TForm1&)> StrToAvi;  // "Converter STR para AVI"
+  std::function<void(TForm1&)> AviToStr;  // "Converter AVI para STR"
 };
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
+  static constexpr const char* kCaption = "Belmora v2 - Tavish";
+
   TForm1();
+  ~TForm1() override;
+
+  // The other windows, created after this one.
+  void AttachForms(TForm2* form2, TForm3* form3, TForm4* form4, TForm5* form5,
+                   TConvAviForm* convAvi);
+
   int OpenDocument(const QString& path);
+  void CloseDocument();
+  void ShowCurrentFrame();
+  void LayOutBar();
+  void UpdateViewChecks();
+  void FormResize();
+
+  // Event handlers.
+  void PrevButtonClick();
+  void NextButtonClick();
+  void BarChange();
+  void MenuNewClick();
+  void MenuOpenClick();
+  void MenuExitClick();
+  void MenuAviOClick();
+  void MenuAviIClick();
+  void MenuBmpOClick();
+  void MenuBmpIClick();
+  void MenuSpeed1Click();
+  void MenuSpeed2Click();
+  void MenuWidthNClick();
+  void MenuWidthHClick();
+  void MenuWidthDClick();
+  void MenuSelStartClick();
+  void MenuSelEndClick();
+  void MenuSelAllClick();
+  void MenuPosClick();
+  void MenuPlayClick();
+
+  // Navigation by key: the first and last frames, and a jump of `seconds`
+  // of the bar's time labels.
+  void FirstFrame();
+  void LastFrame();
+  void JumpSeconds(int seconds);
+
+  // Playback.
+  void StartPlayback();
+  void StopPlayback();
+  bool Playing() const { return player_ != nullptr; }
+  const PlaybackStats& LastPlaybackStats() const { return lastStats_; }
+  // Plays the sound where a device takes it; off, playback is silent.
+  bool PlaybackSound = true;
+
+  // The long operations' side of the window, used through the host.
+  void ProgressBegin();
+  void ProgressStep(const ProgressRecord& record);
+  void ProgressEnd();
+  void ShowPreview(const FrameView& view);
+  bool CancelPressed() const;
+
+  // What is drawn: the picture (scaled by ViewScale), the time labels.
+  QRect PictureRect() const;
+  std::vector<TimeLabel> BarTimeLabels() const;
+  int ViewScale() const { return viewScale_; }
+  int ClientWidth() const;
+  int ClientHeight() const;
+  TViewArea* Client() const { return client_; }
+
+  // The application's records, owned here once.
+  QtHost& Ui() { return host_; }
   StrDocument& Document() { return doc_; }
+  FrameCodec& Codec() { return codec_; }
+  FrameNumbering& Numbering() { return numbering_; }
+  XaDecoderState& XaDecoder() { return xaDecoder_; }
+  XaEncoderState& XaEncoder() { return xaEncoder_; }
+  TForm2* Form2() const { return form2_; }
+  TForm3* Form3() const { return form3_; }
+  TForm4* Form4() const { return form4_; }
+  TForm5* Form5() const { return form5_; }
+  TConvAviForm* ConvAviForm() const { return convAvi_; }
+
+  // Window state.
+  bool DocumentOpen = false;
+  int32_t SelectionStart = 0;
+  int32_t SelectionEnd = 0;
+  ImagePosition Position;  // ImageOffsetX, ImageOffsetY
+
+  // Widgets.
+  QFrame* Panel2;
+  QLabel* Label1;
+  QToolButton* PrevButton;
+  QToolButton* NextButton;
+  TTrackBar* Bar;
+  QMenuBar* MainMenu1;
+  QMenu* MenuFile;
+  QAction* MenuNew;
+  QAction* MenuOpen;
+  QAction* MenuExit;
+  QMenu* MenuConv;
+  QAction* MenuAviO;
+  QAction* MenuAviI;
+  QAction* MenuBmpO;
+  QAction* MenuBmpI;
+  QMenu* MenuConf;
+  QMenu* MenuSpeed;
+  QAction* MenuSpeed1;
+  QAction* MenuSpeed2;
+  QMenu* MenuWidth;
+  QAction* MenuWidthN;
+  QAction* MenuWidthH;
+  QAction* MenuWidthD;
+  QMenu* MenuSel;
+  QAction* MenuSelStart;
+  QAction* MenuSelEnd;
+  QAction* MenuSelAll;
+  QAction* MenuPos;
+  QAction* MenuPlay;
+
+  // File dialogs and the seam that runs them.
+  TFileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
+  FileDialogRunner RunFileDialog = RunQtFileDialog;
+  // Runs a modal window; Qt's exec unless a test stands in.
+  std::function<int(QDialog&)> RunModal;
+
+  ConversionCommands Conversions;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
 
  private:
-  BoxHost sink_{this};
+  friend class TViewArea;
+  void BuildMenu();
+  void BuildPanel();
+  void Paint(QPainter& p);
+  void SetBarPositionFromSector();
+  void SetViewSize(bool half, int scale);
+  void FitWindowToPicture();
+  void UpdateTitle();
+  void PlaybackFrameChanged();
+  bool Execute(TFileDialog& dialog);
+
+  QtHost host_{*this};
   AudioSectorHook hook_;
-  StrDocument doc_{sink_, &hook_};
+  StrDocument doc_{host_, &hook_};
+  FrameCodec codec_;
+  FrameNumbering numbering_;
+  XaDecoderState xaDecoder_;
+  XaEncoderState xaEncoder_;
+
+  TViewArea* client_;
+  TForm2* form2_ = nullptr;
+  TForm3* form3_ = nullptr;
+  TForm4* form4_ = nullptr;
+  TForm5* form5_ = nullptr;
+  TConvAviForm* convAvi_ = nullptr;
+
+  int viewScale_ = 1;         // 2 for "Dobro"
+  QSize sizeBeforeDouble_;    // the window's size before "Dobro" grew it
+  QSize sizeAfterDouble_;
+  QImage preview_;            // a long operation's latest frame
+  std::unique_ptr<TPlayer> player_;
+  PlaybackStats lastStats_;
 };
 
 }  // namespace belmora::app

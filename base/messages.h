@@ -16,6 +16,8 @@ struct Message {
 void Show(Host& host, Message m, ...);
 // Asks `m` (a question) with the given buttons.
 Answer AskQuestion(Host& host, const Message& m, Buttons buttons);
+// The text of `m`, formatted printf-style (at most 1024 bytes).
+std::string FormatMessage(Message m, ...);
 
 namespace msg {
 

@@ -1,9 +1,15 @@
 // belmora-cli: the STR tool's functions for scripts.
 #include <CLI/CLI.hpp>
+#include <csignal>
 
 #include "cli/cli_common.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // Past a file-size limit a write fails with EFBIG and is reported, rather
+  // than the signal ending the program mid-write.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   CLI::App app{"Belmora: STR movie files from the command line"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -18,6 +24,17 @@ int main(int argc, char** argv) {
   belmora::cli::AddExportAviCommand(app, run);
   belmora::cli::AddImportAviCommands(app, run);
   belmora::cli::AddLsCommand(app, run);
-  CLI11_PARSE(app, argc, argv);
-  return run ? run(global) : 1;
+  belmora::cli::AddRecoverCommand(app, run);
+  app.footer(belmora::cli::kExitCodesHelp);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return belmora::cli::kExitBadArguments;
+  }
+  return run ? run(global) : belmora::cli::kExitBadArguments;
 }

@@ -51,6 +51,12 @@ int TAviIo::Open(const std::string& path) {
   HasAudio = reader_.HasAudio();
   if (HasAudio) {
     const PcmFormatInfo& a = reader_.Audio();
+    // Rates no sound has are refused before any arithmetic is done with them.
+    if (a.Rate < kMinSourceRate || a.Rate > kMaxSourceRate) {
+      LastError = msg::kAcmStreamOpen;
+      Close();
+      return -1;
+    }
     PcmFormat = WaveFormat::Pcm(a.Rate, a.Channels, a.Bits);
   } else {
     PcmFormat = WaveFormat::Pcm(44100, 2, 16);

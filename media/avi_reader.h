@@ -15,6 +15,9 @@
 
 namespace belmora {
 
+// The sound rates a video may have.
+inline constexpr int kMinSourceRate = 1000, kMaxSourceRate = 384000;
+
 class TAviIo {
  public:
   int Open(const std::string& path);  // 0, or -1 with LastError

@@ -294,6 +294,9 @@ bool MediaWriter::Close() {
     ok &= m.DrainAudio(true) && m.Encode(m.audioCodec.get(), nullptr, m.audioStream);
   if (m.videoCodec) ok &= m.Encode(m.videoCodec.get(), nullptr, m.videoStream);
   ok &= av_write_trailer(m.out) >= 0;
+  // A write the buffered output could not make shows only in its error.
+  avio_flush(m.out->pb);
+  ok &= m.out->pb->error == 0;
   ok &= avio_closep(&m.out->pb) >= 0;
   impl_ = std::make_unique<Impl>();
   return ok;

@@ -118,7 +118,15 @@ int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
   if (!doc.File.ReadAt(at + 8, image + 8, kXaDataSize)) return -1;
   if ((*doc.Hook)(image) == 1) {
     if (RefuseIfReadOnly(doc)) return -1;
-    if (!StoreBytes(doc, at, image, kSectorImageSize)) return -1;
+    // Subheaders the hook left as they were stay as stored (the two copies
+    // may differ on disc); only the sound is written back.
+    uint8_t given[8];
+    sub.Store(given);
+    sub.Store(given + 4);
+    const bool sameSubheaders = std::memcmp(image, given, 8) == 0;
+    if (sameSubheaders ? !StoreBytes(doc, at + 8, image + 8, kXaDataSize)
+                       : !StoreBytes(doc, at, image, kSectorImageSize))
+      return -1;
   }
   return 0;
 }

@@ -1,0 +1,40 @@
+#include "app/file_dialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace belmora::app {
+
+QString TFileDialog::QtFilter() const {
+  const QStringList parts = Filter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i];
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    if (patterns == "*.*") patterns = "*";
+    // The name's own "(...)" shows the patterns; Qt reads them from there.
+    const qsizetype open = name.lastIndexOf('(');
+    if (open > 0) name = name.left(open).trimmed();
+    filters << QString("%1 (%2)").arg(name, patterns);
+  }
+  return filters.join(";;");
+}
+
+bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner) {
+  QFileDialog box(owner, dialog.Title);
+  const bool save = dialog.DialogKind == TFileDialog::Kind::kSave;
+  box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  box.setFileMode(save || !dialog.FileMustExist ? QFileDialog::AnyFile
+                                                : QFileDialog::ExistingFile);
+  box.setNameFilter(dialog.QtFilter());
+  box.setDefaultSuffix(dialog.DefaultExt);
+  box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.OverwritePrompt);
+  if (!dialog.FileName.isEmpty()) box.selectFile(dialog.FileName);
+  if (box.exec() != QDialog::Accepted) return false;
+  const QStringList files = box.selectedFiles();
+  dialog.FileName = files.isEmpty() ? QString() : files.first();
+  return true;
+}
+
+}  // namespace belmora::app

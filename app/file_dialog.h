@@ -1,0 +1,34 @@
+// The main window's file dialogs, described the way the windows were
+// designed ("Name|*.ext|..." filters, default extension, options), and the
+// seam through which they are run: Qt's file dialog, or a test's chooser.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace belmora::app {
+
+struct TFileDialog {
+  enum class Kind { kOpen, kSave };
+  Kind DialogKind = Kind::kOpen;
+  QString Title;        // empty: the toolkit's own
+  QString Filter;       // "Name|pattern|Name|pattern"
+  QString DefaultExt;   // without the dot
+  bool FileMustExist = false;
+  bool PathMustExist = false;
+  bool OverwritePrompt = false;
+  QString FileName;     // the last file chosen
+
+  // The filter as Qt writes it: "Name;;Name", each name carrying its
+  // patterns; "*.*" stands for every file.
+  QString QtFilter() const;
+};
+
+// Runs a dialog; true when the user confirmed, with the dialog's FileName set.
+using FileDialogRunner = std::function<bool(TFileDialog& dialog, QWidget* owner)>;
+
+// Qt's own file dialog.
+bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner);
+
+}  // namespace belmora::app

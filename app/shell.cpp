@@ -1,0 +1,50 @@
+#include "app/shell.h"
+
+#include <QMessageBox>
+#include <exception>
+
+#include "app/conversion_forms.h"
+#include "app/main_window.h"
+#include "app/position_form.h"
+#include "app/progress_form.h"
+
+namespace belmora::app {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName("Belmora");
+  setDesktopFileName("belmora");
+  ShowException = [](const QString& text) {
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+  };
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowException(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ShowException("Unknown exception");
+  }
+  return false;
+}
+
+TShell::TShell(const QStringList& arguments) {
+  form1_ = std::make_unique<TForm1>();
+  form2_ = std::make_unique<TForm2>();
+  form3_ = std::make_unique<TForm3>();
+  form4_ = std::make_unique<TForm4>();
+  form5_ = std::make_unique<TForm5>();
+  convAvi_ = std::make_unique<TConvAviForm>();
+  form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
+  form1_->show();
+  if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
+}
+
+TShell::~TShell() {
+  // The main window goes first: it closes the document and stops playback
+  // while the other windows still exist.
+  form1_.reset();
+}
+
+}  // namespace belmora::app

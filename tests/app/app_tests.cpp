@@ -1,0 +1,31 @@
+// The desktop application's tests: one QtTest class per suite, chosen by the
+// first argument (all of them without one), run under the application's
+// own QApplication.
+#include <QtTest>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "app/shell.h"
+#include "tests/app/app_test_support.h"
+
+int main(int argc, char** argv) {
+  belmora::app::TApplication app(argc, argv);
+  const std::map<std::string, int (*)(int, char**)> suites = {
+      {"BarLayoutTest", belmora::app::test::RunBarLayoutTest},
+      {"DialogsTest", belmora::app::test::RunDialogsTest},
+      {"MainWindowTest", belmora::app::test::RunMainWindowTest},
+      {"PlaybackTest", belmora::app::test::RunPlaybackTest},
+  };
+  if (argc > 1) {
+    auto it = suites.find(argv[1]);
+    if (it != suites.end()) {
+      // The rest of the arguments are QtTest's.
+      argv[1] = argv[0];
+      return it->second(argc - 1, argv + 1);
+    }
+  }
+  int failed = 0;
+  for (const auto& [name, run] : suites) failed += run(argc, argv);
+  return failed;
+}
