@@ -232,7 +232,8 @@ int MdecCodec::DecodeFrame(std::span<const uint8_t> frame, int width, int height
   MdecFrameHeader header = MdecFrameHeader::Parse(buffer + at);
   version_ = header.Version;
   ResetPredictors();
-  if (width > kMaxFrameDimension || height > kMaxFrameDimension) return -1;
+  if (width < 0 || height < 0 || width > kMaxFrameDimension || height > kMaxFrameDimension)
+    return -1;
   const int columns = (width + 15) / 16, rows = (height + 15) / 16;
   if (image.Width != columns * 16 || image.Height != rows * 16) image.LayOut(columns * 16, rows * 16);
 

@@ -72,6 +72,10 @@ struct Follower {
   }
 };
 
+// Sound faster than this is taken for a damaged header: the resampling
+// arithmetic downstream counts in int at the source rate.
+constexpr int kMaxAudioRate = 768000;
+
 int FirstStreams(const AVFormatContext* f) {
   return int(std::min(f->nb_streams, 4u));
 }
@@ -215,7 +219,10 @@ MediaError MediaReader::Open(const std::string& path) {
   const bool avi = std::strstr(m.v.format->iformat->name, "avi") != nullptr;
   AVRational rate = avi ? AVRational{st->time_base.den, st->time_base.num}
                         : (st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate);
-  if (rate.num <= 0 || rate.den <= 0 || info.Width <= 0 || info.Height <= 0) {
+  // Pictures FFmpeg itself would refuse to allocate are refused here too, so
+  // that the row and image sizes below stay well inside their types.
+  if (rate.num <= 0 || rate.den <= 0 || info.Width <= 0 || info.Height <= 0 ||
+      av_image_check_size(unsigned(info.Width), unsigned(info.Height), 0, nullptr) < 0) {
     Close();
     return MediaError::kFormat;
   }
@@ -298,7 +305,7 @@ MediaError MediaReader::Open(const std::string& path) {
     m.swr.reset(swr);
     av_channel_layout_uninit(&in);
     av_channel_layout_uninit(&out);
-    if (r < 0 || m.pcm.Rate <= 0 || swr_init(m.swr.get()) < 0) {
+    if (r < 0 || m.pcm.Rate <= 0 || m.pcm.Rate > kMaxAudioRate || swr_init(m.swr.get()) < 0) {
       Close();
       return MediaError::kAudio;
     }
