@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/conversion_forms.h"
+#include "app/conversions.h"
 #include "app/main_window.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
@@ -37,6 +38,7 @@ TShell::TShell(const QStringList& arguments) {
   form5_ = std::make_unique<TForm5>();
   convAvi_ = std::make_unique<TConvAviForm>();
   form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
+  InstallConversions(*form1_);
   form1_->show();
   if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
 }
