@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <algorithm>
+#include <optional>
 
 #include "app/form_font.h"
 #include "base/messages.h"
@@ -195,13 +196,24 @@ TAudioFormatChooser::TAudioFormatChooser(std::vector<AudioFormatTag> tags,
   SetTabOrder({FormatTagList, FormatList, OKButton, CancelButton});
 }
 
+// Lists the formats of the tag chosen, starting at the first with the rate
+// and channels of the format shown before.
 void TAudioFormatChooser::FillFormats() {
+  const std::optional<WaveFormat> before =
+      HasFormat() ? std::optional<WaveFormat>(Format()) : std::nullopt;
   FormatList->clear();
-  const int t = FormatTagList->currentIndex();
-  if (t >= 0)
-    for (const WaveFormat& f : tags_[size_t(t)].Formats)
-      FormatList->addItem(Text(DescribeWaveFormat(f)));
-  FormatList->setCurrentIndex(FormatList->count() > 0 ? 0 : -1);
+  listed_ = FormatTagList->currentIndex();
+  int pick = -1;
+  if (listed_ >= 0) {
+    const auto& formats = tags_[size_t(listed_)].Formats;
+    for (size_t i = 0; i < formats.size(); i++) {
+      FormatList->addItem(Text(DescribeWaveFormat(formats[i])));
+      if (pick < 0 && before && formats[i].nSamplesPerSec == before->nSamplesPerSec &&
+          formats[i].nChannels == before->nChannels)
+        pick = int(i);
+    }
+  }
+  FormatList->setCurrentIndex(FormatList->count() > 0 ? std::max(pick, 0) : -1);
   OKButton->setEnabled(FormatList->count() > 0);
 }
 
@@ -224,13 +236,13 @@ bool TAudioFormatChooser::Select(uint16_t tag, const WaveFormat& format) {
 }
 
 bool TAudioFormatChooser::HasFormat() const {
-  const int t = FormatTagList->currentIndex(), i = FormatList->currentIndex();
-  return t >= 0 && i >= 0 && size_t(i) < tags_[size_t(t)].Formats.size();
+  const int i = FormatList->currentIndex();
+  return listed_ >= 0 && i >= 0 && size_t(i) < tags_[size_t(listed_)].Formats.size();
 }
 
 WaveFormat TAudioFormatChooser::Format() const {
   if (!HasFormat()) return {};
-  return tags_[size_t(FormatTagList->currentIndex())].Formats[size_t(FormatList->currentIndex())];
+  return tags_[size_t(listed_)].Formats[size_t(FormatList->currentIndex())];
 }
 
 }  // namespace belmora::app

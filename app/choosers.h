@@ -73,6 +73,7 @@ class TAudioFormatChooser : public QDialog {
   void FillFormats();
 
   std::vector<AudioFormatTag> tags_;
+  int listed_ = -1;  // the tag whose formats the list holds
 };
 
 }  // namespace belmora::app

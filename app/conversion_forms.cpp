@@ -90,33 +90,33 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName("Form2");
   setWindowTitle("Configurações");
   setFont(FormFont());
-  setFixedSize(472, 262);
+  setFixedSize(540, 262);
 
   // Left: sectors, video, sound.
-  GroupBox1 = Group("Setor", "GroupBox1", this, {8, 4, 224, 42});
+  GroupBox1 = Group("Setor", "GroupBox1", this, {8, 4, 258, 42});
   SectorChk = new QCheckBox("Pular setor", GroupBox1);
   SectorChk->setObjectName("SectorChk");
   SectorChk->setGeometry(12, 18, SectorChk->sizeHint().width(), 18);
 
-  GroupBox2 = Group("Vídeos", "GroupBox2", this, {8, 50, 224, 74});
+  GroupBox2 = Group("Vídeos", "GroupBox2", this, {8, 50, 258, 74});
   Label("FPS", GroupBox2, {10, 22, 24, 14});
-  FPSEdit = Edit("FPSEdit", GroupBox2, {34, 18, 52, 21});
-  Label("W", GroupBox2, {94, 22, 12, 14});
-  SizeWEdit = Edit("SizeWEdit", GroupBox2, {106, 18, 44, 21});
-  Label("H", GroupBox2, {158, 22, 12, 14});
-  SizeHEdit = Edit("SizeHEdit", GroupBox2, {170, 18, 44, 21});
+  FPSEdit = Edit("FPSEdit", GroupBox2, {34, 18, 64, 21});
+  Label("W", GroupBox2, {110, 22, 12, 14});
+  SizeWEdit = Edit("SizeWEdit", GroupBox2, {124, 18, 50, 21});
+  Label("H", GroupBox2, {184, 22, 12, 14});
+  SizeHEdit = Edit("SizeHEdit", GroupBox2, {198, 18, 50, 21});
   Label("Ver. MDEC", GroupBox2, {10, 48, 60, 14});
   VerSel = DropDown("VerSel", GroupBox2, {72, 44, 44, 21}, {"2", "3"});
 
-  GroupBox3 = Group("Som", "GroupBox3", this, {8, 128, 224, 74});
+  GroupBox3 = Group("Som", "GroupBox3", this, {8, 128, 258, 74});
   Label11 = Label("", GroupBox3, {12, 22, 40, 14});
   Label11->setObjectName("Label11");
-  AudioFormSel = DropDown("AudioFormSel", GroupBox3, {56, 18, 156, 21}, {});
+  AudioFormSel = DropDown("AudioFormSel", GroupBox3, {56, 18, 192, 21}, {});
   Label("Canais", GroupBox3, {12, 48, 44, 14});
   AudioChEdit = Edit("AudioChEdit", GroupBox3, {56, 44, 56, 21});
 
   // Right: frame numbers.
-  GroupBox4 = Group("Quadros", "GroupBox4", this, {240, 4, 224, 198});
+  GroupBox4 = Group("Quadros", "GroupBox4", this, {274, 4, 258, 198});
   FrameOrgChk = new QCheckBox("Org. Quadro", GroupBox4);
   FrameOrgChk->setObjectName("FrameOrgChk");
   FrameOrgChk->setGeometry(12, 18, FrameOrgChk->sizeHint().width(), 18);
@@ -125,7 +125,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QLineEdit* numbers[5];
   for (int i = 0; i < 5; i++) {
     Label(numberLabels[i], GroupBox4, {12, 48 + 28 * i, 76, 14});
-    numbers[i] = Edit(numberNames[i], GroupBox4, {92, 44 + 28 * i, 120, 21});
+    numbers[i] = Edit(numberNames[i], GroupBox4, {92, 44 + 28 * i, 154, 21});
   }
   StartNoEdit = numbers[0];
   MinNoEdit = numbers[1];
@@ -133,14 +133,14 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   EndNoEdit = numbers[3];
   EndNumEdit = numbers[4];
 
-  Button1 = Button("OK", "Button1", this, {308, 208, 75, 25});
+  Button1 = Button("OK", "Button1", this, {376, 208, 75, 25});
   Button1->setDefault(true);
-  Button2 = Button("Cancelar", "Button2", this, {389, 208, 75, 25});
+  Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25});
 
   // Beyond the dialog's own controls: what the conversion will do.
   SummaryLabel = new QLabel(this);
   SummaryLabel->setObjectName("SummaryLabel");
-  SummaryLabel->setGeometry(8, 240, 456, 16);
+  SummaryLabel->setGeometry(8, 240, 524, 16);
   SummaryLabel->setTextFormat(Qt::PlainText);
 
   connect(SectorChk, &QCheckBox::clicked, this, &TForm2::SectorChkClick);

@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 
@@ -98,7 +99,10 @@ TForm1::TForm1() {
   OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, ""};
   OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, ""};
   SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, ""};
-  RunModal = [](QDialog& dialog) { return dialog.exec(); };
+  RunModal = [this](QDialog& dialog) {
+    KeepAbove(dialog);
+    return dialog.exec();
+  };
 
   resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
   client_->resize(kClientWidth, kClientHeight);
@@ -653,11 +657,18 @@ void TForm1::ShowConvertedDocument() {
   client_->update();
 }
 
+void TForm1::KeepAbove(QWidget& window) {
+  window.winId();
+  if (QWindow* own = window.windowHandle()) own->setTransientParent(windowHandle());
+}
+
 void TForm1::ProgressBegin() {
   StopPlayback();
   // The length may have been decided just before: the bar shows it.
   LayOutBar();
   if (form3_) {
+    // Above the main window even when that is clicked: Cancelar stays in reach.
+    KeepAbove(*form3_);
     form3_->show();
     form3_->raise();
   }

@@ -121,6 +121,9 @@ class TForm1 : public QMainWindow {
   void ShowConvertedDocument();
   bool Converting = false;
 
+  // Makes `window` belong to this one, so that it stays above it.
+  void KeepAbove(QWidget& window);
+
   // The long operations' side of the window, used through the host.
   void ProgressBegin();
   void ProgressStep(const ProgressRecord& record);

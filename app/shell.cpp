@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include <QMessageBox>
+#include <clocale>
 #include <exception>
 
 #include "app/conversion_forms.h"
@@ -12,6 +13,10 @@
 namespace belmora::app {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Numbers in the windows are written and read with a decimal point, as
+  // on the command line, whatever the user's number format: Qt has taken
+  // the environment's locale, whose separator may be a comma.
+  std::setlocale(LC_NUMERIC, "C");
   setApplicationName("Belmora");
   setDesktopFileName("belmora");
   ShowException = [](const QString& text) {

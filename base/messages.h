@@ -147,8 +147,8 @@ inline constexpr const char* kSummaryReplace = "%d quadros a substituir";
 inline constexpr const char* kSummaryLayOut = "%d quadros novos";
 inline constexpr const char* kSummaryLengths = "vídeo %.1f s / seleção %.1f s";
 inline constexpr const char* kSummaryNewLengths = "vídeo %.1f s / STR %.1f s";
-inline constexpr const char* kSummaryBudget = "%d setores (%d bytes) por quadro";
-inline constexpr const char* kSummaryBudgetRange = "%d a %d setores por quadro";
+inline constexpr const char* kSummaryBudget = "%d setores/quadro (%d B)";
+inline constexpr const char* kSummaryBudgetRange = "%d a %d setores/quadro";
 
 // Sound.
 inline constexpr Message kNoAudio{"音声データが存在しません。"};

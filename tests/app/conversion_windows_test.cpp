@@ -186,7 +186,8 @@ class ConversionWindowsTest : public QObject {
     const QString summary = form.SummaryLabel->toolTip();
     QVERIFY2(summary.startsWith("12 quadros a substituir · vídeo 2.0 s / seleção "),
              qPrintable(summary));
-    QVERIFY2(summary.endsWith(" · 8 a 9 setores por quadro"), qPrintable(summary));
+    QVERIFY2(summary.endsWith(" · 8 a 9 setores/quadro"), qPrintable(summary));
+    QCOMPARE(form.SummaryLabel->text(), summary);  // whole, not cut
     QVERIFY(form.SummaryLabel->y() > form.Button1->geometry().bottom());
 
     QTest::mouseClick(form.Button1, Qt::LeftButton);
@@ -338,8 +339,8 @@ class ConversionWindowsTest : public QObject {
     SummaryChoice c;
     c.FrameRate = 7.5;
     QCOMPARE(QString::fromStdString(SettingsSummary(f, c)),
-             QString("16 quadros a substituir · vídeo 3.5 s / seleção 2.1 s · 9 setores "
-                     "(18144 bytes) por quadro"));
+             QString("16 quadros a substituir · vídeo 3.5 s / seleção 2.1 s · 9 setores/quadro "
+                     "(18144 B)"));
     f.SelectionFrames = -1;  // too long to count
     QCOMPARE(QString::fromStdString(SettingsSummary(f, c)),
              QString("vídeo 3.5 s / seleção 2.1 s"));
@@ -526,6 +527,7 @@ class ConversionWindowsTest : public QObject {
     form.Prepare(o.Doc(), false, o.main.Ui());
     form.show();
     QStringList tags;
+    QString kept;
     form.RunModal = [&](QDialog& d) {
       auto& c = dynamic_cast<TAudioFormatChooser&>(d);
       [&] {
@@ -542,6 +544,7 @@ class ConversionWindowsTest : public QObject {
         return c.result();
       }
       c.FormatTagList->setCurrentIndex(ima);
+      kept = c.FormatList->currentText();
       c.FormatList->setCurrentIndex(c.FormatList->findText("22050 Hz, 4 Bit.; Estéreo"));
       QTest::mouseClick(c.OKButton, Qt::LeftButton);
       return c.result();
@@ -549,6 +552,7 @@ class ConversionWindowsTest : public QObject {
     QTest::mouseClick(form.AcmSelButton, Qt::LeftButton);
     QVERIFY(tags.contains("PCM"));
     if (!tags.contains("IMA ADPCM")) QSKIP("no IMA ADPCM encoder in this FFmpeg");
+    QCOMPARE(kept, QString("44100 Hz, 4 Bit.; Estéreo"));  // another tag: same rate, channels
     QCOMPARE(form.AcmSelButton->text(), QString("IMA ADPCM"));
     QCOMPARE(form.AcmSelButton->toolTip(), QString("IMA ADPCM"));
     QCOMPARE(form.AFormEdit->text(), QString("22050 Hz, 4 Bit.; Estéreo"));
