@@ -160,6 +160,7 @@ void TForm2::Prepare(const StrDocument& doc, const AviToStrInputs& inputs, Host&
   doc_ = &doc;
   host_ = &host;
   facts_ = facts;
+  facts_.NewFile = inputs.IsNewFile;
   Settings.Inputs = inputs;
 }
 
@@ -242,7 +243,6 @@ void TForm2::UpdateSummary() {
   choice.Rebuild = SectorChk->isChecked();
   choice.FrameRate = std::strtod(Std(FPSEdit->text()).c_str(), nullptr);
   choice.TailFrames = int(std::strtol(Std(EndNumEdit->text()).c_str(), nullptr, 10));
-  facts_.NewFile = Settings.Inputs.IsNewFile;
   const QString line = Text(SettingsSummary(facts_, choice));
   // The whole line in the tip, should the window be too narrow for it.
   SummaryLabel->setToolTip(line);
@@ -435,12 +435,14 @@ void TConvAviForm::AcmSelButtonClick() {
   WaveFormat chosen;
   if (!tags.empty()) {
     TAudioFormatChooser chooser(std::move(tags), Model.AudioFormat, this);
-    if (RunModal(chooser) != QDialog::Accepted)
+    if (RunModal(chooser) != QDialog::Accepted) {
       result = ChooserResult::kCancelled;
-    else if (!chooser.HasFormat())
+    } else if (!chooser.HasFormat()) {
       result = ChooserResult::kError;
-    else
-      result = ChooserResult::kChosen, chosen = chooser.Format();
+    } else {
+      result = ChooserResult::kChosen;
+      chosen = chooser.Format();
+    }
   }
   Model.AudioFormatChosen(result, chosen, *host_);
   AcmSelButton->setText(Text(Model.AcmSelCaption));

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <optional>
 
 #include "app/conversion_forms.h"
 #include "app/main_window.h"
