@@ -1,26 +1,453 @@
 #include "app/conversion_forms.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdlib>
+
+#include "app/choosers.h"
 #include "app/form_font.h"
 
 namespace belmora::app {
+namespace {
+
+QString Text(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+std::string Std(const QString& s) {
+  return s.toStdString();
+}
+
+QLabel* Label(const char* caption, QWidget* parent, QRect at) {
+  auto* l = new QLabel(QString::fromUtf8(caption), parent);
+  l->setGeometry(at);
+  return l;
+}
+
+QLineEdit* Edit(const char* name, QWidget* parent, QRect at) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setGeometry(at);
+  return e;
+}
+
+QComboBox* DropDown(const char* name, QWidget* parent, QRect at, const QStringList& items) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName(name);
+  c->setGeometry(at);
+  c->addItems(items);
+  return c;
+}
+
+QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRect at) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(name);
+  b->setGeometry(at);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QGroupBox* Group(const char* caption, const char* name, QWidget* parent, QRect at) {
+  auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+  g->setObjectName(name);
+  g->setGeometry(at);
+  return g;
+}
+
+// A label panel: a raised panel with its caption in the middle.
+QLabel* LabelPanel(const char* caption, const char* name, QWidget* parent, QRect at) {
+  auto* p = new QLabel(QString::fromUtf8(caption), parent);
+  p->setObjectName(name);
+  p->setGeometry(at);
+  p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  p->setAlignment(Qt::AlignCenter);
+  return p;
+}
+
+void SetTabOrder(std::initializer_list<QWidget*> widgets) {
+  QWidget* previous = nullptr;
+  for (QWidget* w : widgets) {
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
+}  // namespace
+
+int RunQtModal(QDialog& dialog) {
+  return dialog.exec();
+}
+
+// --- TForm2, "Configurações" ---
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName("Form2");
   setWindowTitle("Configurações");
   setFont(FormFont());
+  setFixedSize(540, 262);
+
+  // Left: sectors, video, sound.
+  GroupBox1 = Group("Setor", "GroupBox1", this, {8, 4, 258, 42});
+  SectorChk = new QCheckBox("Pular setor", GroupBox1);
+  SectorChk->setObjectName("SectorChk");
+  SectorChk->setGeometry(12, 18, SectorChk->sizeHint().width(), 18);
+
+  GroupBox2 = Group("Vídeos", "GroupBox2", this, {8, 50, 258, 74});
+  Label("FPS", GroupBox2, {10, 22, 24, 14});
+  FPSEdit = Edit("FPSEdit", GroupBox2, {34, 18, 64, 21});
+  Label("W", GroupBox2, {110, 22, 12, 14});
+  SizeWEdit = Edit("SizeWEdit", GroupBox2, {124, 18, 50, 21});
+  Label("H", GroupBox2, {184, 22, 12, 14});
+  SizeHEdit = Edit("SizeHEdit", GroupBox2, {198, 18, 50, 21});
+  Label("Ver. MDEC", GroupBox2, {10, 48, 60, 14});
+  VerSel = DropDown("VerSel", GroupBox2, {72, 44, 44, 21}, {"2", "3"});
+
+  GroupBox3 = Group("Som", "GroupBox3", this, {8, 128, 258, 74});
+  Label11 = Label("", GroupBox3, {12, 22, 40, 14});
+  Label11->setObjectName("Label11");
+  AudioFormSel = DropDown("AudioFormSel", GroupBox3, {56, 18, 192, 21}, {});
+  Label("Canais", GroupBox3, {12, 48, 44, 14});
+  AudioChEdit = Edit("AudioChEdit", GroupBox3, {56, 44, 56, 21});
+
+  // Right: frame numbers.
+  GroupBox4 = Group("Quadros", "GroupBox4", this, {274, 4, 258, 198});
+  FrameOrgChk = new QCheckBox("Org. Quadro", GroupBox4);
+  FrameOrgChk->setObjectName("FrameOrgChk");
+  FrameOrgChk->setGeometry(12, 18, FrameOrgChk->sizeHint().width(), 18);
+  const char* numberLabels[] = {"Começo", "Mínimo", "Máximo", "Nº Quadro", "Tamanho"};
+  const char* numberNames[] = {"StartNoEdit", "MinNoEdit", "MaxNoEdit", "EndNoEdit", "EndNumEdit"};
+  QLineEdit* numbers[5];
+  for (int i = 0; i < 5; i++) {
+    Label(numberLabels[i], GroupBox4, {12, 48 + 28 * i, 76, 14});
+    numbers[i] = Edit(numberNames[i], GroupBox4, {92, 44 + 28 * i, 154, 21});
+  }
+  StartNoEdit = numbers[0];
+  MinNoEdit = numbers[1];
+  MaxNoEdit = numbers[2];
+  EndNoEdit = numbers[3];
+  EndNumEdit = numbers[4];
+
+  Button1 = Button("OK", "Button1", this, {376, 208, 75, 25});
+  Button1->setDefault(true);
+  Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25});
+
+  // Beyond the dialog's own controls: what the conversion will do.
+  SummaryLabel = new QLabel(this);
+  SummaryLabel->setObjectName("SummaryLabel");
+  SummaryLabel->setGeometry(8, 240, 524, 16);
+  SummaryLabel->setTextFormat(Qt::PlainText);
+
+  connect(SectorChk, &QCheckBox::clicked, this, &TForm2::SectorChkClick);
+  connect(FrameOrgChk, &QCheckBox::clicked, this, &TForm2::FrameOrgChkClick);
+  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+  for (QLineEdit* e : {FPSEdit, EndNumEdit})
+    connect(e, &QLineEdit::textEdited, this, &TForm2::UpdateSummary);
+
+  SetTabOrder({SectorChk, FPSEdit, SizeWEdit, SizeHEdit, VerSel, AudioFormSel, AudioChEdit,
+               FrameOrgChk, StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit, Button1,
+               Button2});
 }
+
+void TForm2::Prepare(const StrDocument& doc, const AviToStrInputs& inputs, Host& host,
+                     const SummaryFacts& facts) {
+  doc_ = &doc;
+  host_ = &host;
+  facts_ = facts;
+  facts_.NewFile = inputs.IsNewFile;
+  Settings.Inputs = inputs;
+}
+
+void TForm2::showEvent(QShowEvent* e) {
+  FormShow();
+  QDialog::showEvent(e);
+}
+
+void TForm2::FormShow() {
+  if (!doc_) return;
+  Settings.FormShow(*doc_);
+  ShowSettings();
+}
+
+void TForm2::SectorChkClick() {
+  if (!doc_) return;
+  ReadControls();
+  Settings.SectorChkClick(*doc_);
+  ShowSettings();
+}
+
+void TForm2::FrameOrgChkClick() {
+  ReadControls();
+  Settings.FrameOrgChkClick();
+  ShowSettings();
+}
+
+void TForm2::Button1Click() {
+  if (!doc_ || !host_) return;
+  ReadControls();
+  // Declining the warning about silence keeps the dialog open.
+  if (Settings.Button1Click(*doc_, *host_)) accept();
+}
+
+void TForm2::ShowSettings() {
+  const AviToStrSettings& s = Settings;
+  SectorChk->setChecked(s.SectorChk);
+  SectorChk->setEnabled(s.SectorChkEnabled);
+  FPSEdit->setText(Text(s.FPSEdit));
+  FPSEdit->setEnabled(s.FPSEditEnabled);
+  SizeWEdit->setText(Text(s.SizeWEdit));
+  SizeHEdit->setText(Text(s.SizeHEdit));
+  VerSel->setCurrentIndex(s.VerSel);
+  Label11->setText(Text(s.Label11));
+  AudioFormSel->clear();
+  for (const std::string& item : s.AudioFormItems) AudioFormSel->addItem(Text(item));
+  AudioFormSel->setCurrentIndex(s.AudioFormSel);
+  AudioChEdit->setText(Text(s.AudioChEdit));
+  FrameOrgChk->setChecked(s.FrameOrgChk);
+  FrameOrgChk->setEnabled(s.FrameOrgChkEnabled);
+  const std::string* texts[] = {&s.StartNoEdit, &s.MinNoEdit, &s.MaxNoEdit, &s.EndNoEdit,
+                                &s.EndNumEdit};
+  QLineEdit* edits[] = {StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit};
+  for (int i = 0; i < 5; i++) {
+    edits[i]->setText(Text(*texts[i]));
+    edits[i]->setEnabled(s.NumberEditsEnabled);
+  }
+  UpdateSummary();
+}
+
+void TForm2::ReadControls() {
+  AviToStrSettings& s = Settings;
+  s.SectorChk = SectorChk->isChecked();
+  s.FPSEdit = Std(FPSEdit->text());
+  s.SizeWEdit = Std(SizeWEdit->text());
+  s.SizeHEdit = Std(SizeHEdit->text());
+  s.VerSel = VerSel->currentIndex();
+  s.AudioFormSel = AudioFormSel->currentIndex();
+  s.AudioChEdit = Std(AudioChEdit->text());
+  s.FrameOrgChk = FrameOrgChk->isChecked();
+  s.StartNoEdit = Std(StartNoEdit->text());
+  s.MinNoEdit = Std(MinNoEdit->text());
+  s.MaxNoEdit = Std(MaxNoEdit->text());
+  s.EndNoEdit = Std(EndNoEdit->text());
+  s.EndNumEdit = Std(EndNumEdit->text());
+}
+
+void TForm2::UpdateSummary() {
+  SummaryChoice choice;
+  choice.Rebuild = SectorChk->isChecked();
+  choice.FrameRate = std::strtod(Std(FPSEdit->text()).c_str(), nullptr);
+  choice.TailFrames = int(std::strtol(Std(EndNumEdit->text()).c_str(), nullptr, 10));
+  const QString line = Text(SettingsSummary(facts_, choice));
+  // The whole line in the tip, should the window be too narrow for it.
+  SummaryLabel->setToolTip(line);
+  SummaryLabel->setText(
+      QFontMetrics(SummaryLabel->font()).elidedText(line, Qt::ElideRight, SummaryLabel->width()));
+}
+
+// --- TForm4, "Novo STR" ---
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
   setObjectName("Form4");
   setWindowTitle("Novo STR");
   setFont(FormFont());
   setFixedSize(183, 186);
+
+  Label("Velocidade", this, {8, 12, 76, 14});
+  ComboBox1 = DropDown("ComboBox1", this, {88, 8, 87, 21}, {"1x", "2x"});
+  Label("Tipo-Setor", this, {8, 38, 76, 14});
+  ComboBox2 = DropDown("ComboBox2", this, {88, 34, 87, 21}, {"2048", "2336", "2352(RIFF)"});
+  Label("Início", this, {8, 64, 76, 14});
+  Edit5 = Edit("Edit5", this, {88, 60, 87, 21});
+  Label("Cabeçalho (HEADER)", this, {8, 92, 167, 14});
+  QLineEdit** header[] = {&Edit1, &Edit2, &Edit3, &Edit4};
+  const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
+  for (int i = 0; i < 4; i++) *header[i] = Edit(names[i], this, {9 + 42 * i, 108, 38, 21});
+
+  OKButton = Button("OK", "OKButton", this, {12, 150, 75, 25});
+  OKButton->setDefault(true);
+  Button2 = Button("Cancelar", "Button2", this, {96, 150, 75, 25});
+  connect(OKButton, &QPushButton::clicked, this, &TForm4::OKButtonClick);
+  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+  SetTabOrder({ComboBox1, ComboBox2, Edit5, Edit1, Edit2, Edit3, Edit4, OKButton, Button2});
 }
+
+void TForm4::showEvent(QShowEvent* e) {
+  FormShow();
+  QDialog::showEvent(e);
+}
+
+void TForm4::FormShow() {
+  Model.FormShow();
+  ComboBox1->setCurrentText(Text(Model.ComboBox1));
+  ComboBox2->setCurrentText(Text(Model.ComboBox2));
+  Edit1->setText(Text(Model.Edit1));
+  Edit2->setText(Text(Model.Edit2));
+  Edit3->setText(Text(Model.Edit3));
+  Edit4->setText(Text(Model.Edit4));
+  Edit5->setText(Text(Model.Edit5));
+}
+
+void TForm4::OKButtonClick() {
+  Model.ComboBox1 = Std(ComboBox1->currentText());
+  Model.ComboBox2 = Std(ComboBox2->currentText());
+  Model.Edit1 = Std(Edit1->text());
+  Model.Edit2 = Std(Edit2->text());
+  Model.Edit3 = Std(Edit3->text());
+  Model.Edit4 = Std(Edit4->text());
+  Model.Edit5 = Std(Edit5->text());
+  Options = Model.OKButtonClick();
+  accept();
+}
+
+// --- TConvAviForm, "Converter STR para AVI" ---
 
 TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
   setObjectName("ConvAviForm");
   setWindowTitle("Converter STR para AVI");
   setFont(FormFont());
+  setFixedSize(340, 234);
+
+  Panel1 = LabelPanel("Salvar como", "Panel1", this, {8, 8, 76, 21});
+  NameEdit = Edit("NameEdit", this, {88, 8, 216, 21});
+  ShowButton = Button("...", "ShowButton", this, {308, 8, 24, 21});
+
+  GroupBox1 = Group("Vídeos", "GroupBox1", this, {8, 36, 324, 76});
+  Panel2 = LabelPanel("FrameRate", "Panel2", GroupBox1, {8, 18, 76, 21});
+  VRateEdit = Edit("VRateEdit", GroupBox1, {88, 18, 64, 21});
+  Panel3 = LabelPanel("Compressão", "Panel3", GroupBox1, {160, 18, 76, 21});
+  CompSelButton = Button("", "CompSelButton", GroupBox1, {240, 18, 76, 21});
+  Panel7 = LabelPanel("Largura", "Panel7", GroupBox1, {8, 46, 76, 21});
+  VWidthEdit = Edit("VWidthEdit", GroupBox1, {88, 46, 64, 21});
+  Panel8 = LabelPanel("Altura", "Panel8", GroupBox1, {160, 46, 76, 21});
+  VHeightEdit = Edit("VHeightEdit", GroupBox1, {240, 46, 76, 21});
+
+  GroupBox2 = Group("Áudio", "GroupBox2", this, {8, 118, 324, 76});
+  // The check box sits in the group's title line, after its caption.
+  AEnable = new QCheckBox(GroupBox2);
+  AEnable->setObjectName("AEnable");
+  AEnable->setGeometry(QFontMetrics(font()).horizontalAdvance(GroupBox2->title()) + 16, 0, 18, 16);
+  Panel4 = LabelPanel("Compressão", "Panel4", GroupBox2, {8, 18, 76, 21});
+  AcmSelButton = Button("PCM", "AcmSelButton", GroupBox2, {88, 18, 228, 21});
+  Panel5 = LabelPanel("Formato", "Panel5", GroupBox2, {8, 46, 76, 21});
+  AFormEdit = Edit("AFormEdit", GroupBox2, {88, 46, 228, 21});
+  AFormEdit->setReadOnly(true);
+
+  StartButton = Button("Iniciar", "StartButton", this, {176, 202, 75, 25});
+  StartButton->setDefault(true);
+  CancelButton = Button("Cancelar", "CancelButton", this, {257, 202, 75, 25});
+
+  SaveDialog = {TFileDialog::Kind::kSave,
+                "",
+                "AVI Files(*.avi)|*.avi|All Files(*.*)|*.*",
+                "avi",
+                false,
+                true,
+                true,
+                ""};
+
+  connect(ShowButton, &QPushButton::clicked, this, &TConvAviForm::ShowButtonClick);
+  connect(CompSelButton, &QPushButton::clicked, this, &TConvAviForm::CompSelButtonClick);
+  connect(AEnable, &QCheckBox::clicked, this, &TConvAviForm::AEnableClick);
+  connect(AcmSelButton, &QPushButton::clicked, this, &TConvAviForm::AcmSelButtonClick);
+  connect(StartButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+  SetTabOrder({NameEdit, ShowButton, VRateEdit, CompSelButton, VWidthEdit, VHeightEdit, AEnable,
+               AcmSelButton, AFormEdit, StartButton, CancelButton});
+}
+
+void TConvAviForm::Prepare(const StrDocument& doc, bool halfWidthView, Host& host) {
+  doc_ = &doc;
+  halfWidthView_ = halfWidthView;
+  host_ = &host;
+}
+
+void TConvAviForm::showEvent(QShowEvent* e) {
+  FormShow();
+  QDialog::showEvent(e);
+}
+
+void TConvAviForm::FormShow() {
+  if (!doc_) return;
+  Model.FormShow(*doc_, halfWidthView_);
+  ShowFields();
+  AEnableClick();
+}
+
+void TConvAviForm::ShowFields() {
+  NameEdit->setText(QFile::decodeName(Model.NameEdit.c_str()));
+  VRateEdit->setText(Text(Model.VRateEdit));
+  VWidthEdit->setText(Text(Model.VWidthEdit));
+  VHeightEdit->setText(Text(Model.VHeightEdit));
+  CompSelButton->setText(Text(Model.CompSelCaption));
+  CompSelButton->setToolTip(Text(Model.CompSelCaption));
+  AcmSelButton->setText(Text(Model.AcmSelCaption));
+  AcmSelButton->setToolTip(Text(Model.AcmSelCaption));
+  AFormEdit->setText(Text(Model.AFormEdit));
+  AEnable->setChecked(Model.AEnableChecked);
+  AEnable->setEnabled(Model.AEnableEnabled);
+}
+
+void TConvAviForm::FormClose() {
+  Model.NameEdit = QFile::encodeName(NameEdit->text()).toStdString();
+  Model.VRateEdit = Std(VRateEdit->text());
+  Model.VWidthEdit = Std(VWidthEdit->text());
+  Model.VHeightEdit = Std(VHeightEdit->text());
+  Model.AEnableChecked = AEnable->isChecked();
+  Model.FormClose();
+}
+
+void TConvAviForm::done(int result) {
+  FormClose();
+  QDialog::done(result);
+}
+
+void TConvAviForm::ShowButtonClick() {
+  SaveDialog.FileName = NameEdit->text();
+  if (RunFileDialog(SaveDialog, this)) NameEdit->setText(SaveDialog.FileName);
+}
+
+void TConvAviForm::AEnableClick() {
+  Model.AEnableChecked = AEnable->isChecked();
+  AcmSelButton->setEnabled(AEnable->isChecked());
+  AFormEdit->setEnabled(AEnable->isChecked());
+}
+
+void TConvAviForm::CompSelButtonClick() {
+  TCompressorChooser chooser(Model.CompressOptions, this);
+  if (RunModal(chooser) != QDialog::Accepted) return;
+  Model.CompressorChosen(chooser.Chosen(), chooser.Description());
+  CompSelButton->setText(Text(Model.CompSelCaption));
+  CompSelButton->setToolTip(Text(Model.CompSelCaption));
+}
+
+void TConvAviForm::AcmSelButtonClick() {
+  if (!host_) return;
+  std::vector<AudioFormatTag> tags = AudioFormatTags();
+  ChooserResult result = ChooserResult::kNoDriver;
+  WaveFormat chosen;
+  if (!tags.empty()) {
+    TAudioFormatChooser chooser(std::move(tags), Model.AudioFormat, this);
+    if (RunModal(chooser) != QDialog::Accepted) {
+      result = ChooserResult::kCancelled;
+    } else if (!chooser.HasFormat()) {
+      result = ChooserResult::kError;
+    } else {
+      result = ChooserResult::kChosen;
+      chosen = chooser.Format();
+    }
+  }
+  Model.AudioFormatChosen(result, chosen, *host_);
+  AcmSelButton->setText(Text(Model.AcmSelCaption));
+  AcmSelButton->setToolTip(Text(Model.AcmSelCaption));
+  AFormEdit->setText(Text(Model.AFormEdit));
 }
 
 }  // namespace belmora::app

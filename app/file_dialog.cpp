@@ -1,6 +1,7 @@
 #include "app/file_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace belmora::app {
@@ -35,6 +36,11 @@ bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner) {
   const QStringList files = box.selectedFiles();
   dialog.FileName = files.isEmpty() ? QString() : files.first();
   return true;
+}
+
+bool IsVideoFile(const QString& path) {
+  static const QStringList kSuffixes = {"avi", "mp4", "mkv", "mov", "webm"};
+  return kSuffixes.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
 }
 
 }  // namespace belmora::app

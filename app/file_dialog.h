@@ -31,4 +31,8 @@ using FileDialogRunner = std::function<bool(TFileDialog& dialog, QWidget* owner)
 // Qt's own file dialog.
 bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner);
 
+// A video file by its name, as the open-video dialog's "Video files" filter
+// takes it: .avi, .mp4, .mkv, .mov or .webm, in any case.
+bool IsVideoFile(const QString& path);
+
 }  // namespace belmora::app

@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 
@@ -88,7 +89,9 @@ TForm1::TForm1() {
   BuildMenu();
 
   const QString strFilter = "STR Files (*.str)|*.str|All Files (*.*)|*.*";
-  const QString aviFilter = "AVI Files (*.avi)|*.avi|All Files (*.*)|*.*";
+  // Any video the reader takes; AVI files first, as the dialog always had them.
+  const QString aviFilter = QString("AVI Files (*.avi)|*.avi|%1|All Files (*.*)|*.*")
+                                .arg(msg::kVideoFilesFilter);
   const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
   using Kind = TFileDialog::Kind;
   OpenStrDlg = {Kind::kOpen, "", strFilter, "str", true, true, false, ""};
@@ -96,7 +99,10 @@ TForm1::TForm1() {
   OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, ""};
   OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, ""};
   SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, ""};
-  RunModal = [](QDialog& dialog) { return dialog.exec(); };
+  RunModal = [this](QDialog& dialog) {
+    KeepAbove(dialog);
+    return dialog.exec();
+  };
 
   resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
   client_->resize(kClientWidth, kClientHeight);
@@ -633,9 +639,36 @@ void TForm1::PlaybackFrameChanged() {
 
 // --- the long operations ---
 
+void TForm1::EnterNewDocument() {
+  StopPlayback();
+  DocumentOpen = true;
+  SelectionStart = SelectionEnd = 0;
+  codec_.Image.LayOut(0, 0);
+  preview_ = QImage();
+  MenuConv->menuAction()->setEnabled(true);
+  MenuConf->menuAction()->setEnabled(true);
+  client_->update();
+}
+
+void TForm1::ShowConvertedDocument() {
+  LayOutBar();
+  if (DocumentOpen) SetBarPositionFromSector();
+  UpdateTitle();
+  client_->update();
+}
+
+void TForm1::KeepAbove(QWidget& window) {
+  window.winId();
+  if (QWindow* own = window.windowHandle()) own->setTransientParent(windowHandle());
+}
+
 void TForm1::ProgressBegin() {
   StopPlayback();
+  // The length may have been decided just before: the bar shows it.
+  LayOutBar();
   if (form3_) {
+    // Above the main window even when that is clicked: Cancelar stays in reach.
+    KeepAbove(*form3_);
     form3_->show();
     form3_->raise();
   }
@@ -644,6 +677,7 @@ void TForm1::ProgressBegin() {
 
 void TForm1::ProgressStep(const ProgressRecord& record) {
   if (form3_) form3_->Bar->setValue(std::clamp(record.Percent, 0, 100));
+  Bar->SetPosition(record.Sector / kSectorsPerBarUnit);
   Label1->setText(QString::fromStdString(ProgressLabel(record)));
   Label1->adjustSize();
 }
@@ -692,17 +726,44 @@ void TForm1::keyPressEvent(QKeyEvent* e) {
   e->accept();
 }
 
+namespace {
+// The local file a drag carries, or an empty text.
+QString DraggedFile(const QMimeData* data) {
+  if (!data->hasUrls() || data->urls().isEmpty() || !data->urls().first().isLocalFile()) return {};
+  return data->urls().first().toLocalFile();
+}
+}  // namespace
+
 void TForm1::dragEnterEvent(QDragEnterEvent* e) {
-  const QMimeData* data = e->mimeData();
-  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile())
-    e->acceptProposedAction();
+  const QString file = DraggedFile(e->mimeData());
+  if (file.isEmpty()) return;
+  // A video goes into the open STR; without one there is nothing to put it in.
+  if (IsVideoFile(file) && !(DocumentOpen && Conversions.AviToStrWith)) return;
+  e->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* e) {
-  const QMimeData* data = e->mimeData();
-  if (!data->hasUrls() || data->urls().isEmpty() || !data->urls().first().isLocalFile()) return;
+  const QString file = DraggedFile(e->mimeData());
+  if (file.isEmpty()) return;
+  if (IsVideoFile(file)) {
+    if (!DocumentOpen || !Conversions.AviToStrWith) return;
+    e->acceptProposedAction();
+    // Asked and run once the drop itself has ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this, file] {
+          if (!DocumentOpen || Converting || !Conversions.AviToStrWith) return;
+          const std::string name = FileName(file);
+          if (host_.Ask(FormatMessage(msg::kAskDroppedVideo, name.c_str()),
+                        msg::kAskDroppedVideo.Caption, Buttons::kYesNo) != Answer::kYes)
+            return;
+          Conversions.AviToStrWith(*this, file);
+        },
+        Qt::QueuedConnection);
+    return;
+  }
   e->acceptProposedAction();
-  OpenDocument(data->urls().first().toLocalFile());
+  OpenDocument(file);
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

@@ -54,6 +54,8 @@ struct ConversionCommands {
   std::function<void(TForm1&)> NewStr;    // "Criar novo STR"
   std::function<void(TForm1&)> StrToAvi;  // "Converter STR para AVI"
   std::function<void(TForm1&)> AviToStr;  // "Converter AVI para STR"
+  // "Converter AVI para STR" with a video already chosen (dropped).
+  std::function<void(TForm1&, const QString& video)> AviToStrWith;
 };
 
 class TForm1 : public QMainWindow {
@@ -110,6 +112,17 @@ class TForm1 : public QMainWindow {
   const PlaybackStats& LastPlaybackStats() const { return lastStats_; }
   // Plays the sound where a device takes it; off, playback is silent.
   bool PlaybackSound = true;
+
+  // The conversions' side of the window. A new file is open in the window
+  // while its conversion fills it; afterwards the window shows the
+  // document as the conversion left it. Converting is set while a command
+  // runs: no other starts then.
+  void EnterNewDocument();
+  void ShowConvertedDocument();
+  bool Converting = false;
+
+  // Makes `window` belong to this one, so that it stays above it.
+  void KeepAbove(QWidget& window);
 
   // The long operations' side of the window, used through the host.
   void ProgressBegin();

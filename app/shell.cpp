@@ -1,9 +1,11 @@
 #include "app/shell.h"
 
 #include <QMessageBox>
+#include <clocale>
 #include <exception>
 
 #include "app/conversion_forms.h"
+#include "app/conversions.h"
 #include "app/main_window.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
@@ -11,6 +13,10 @@
 namespace belmora::app {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Numbers in the windows are written and read with a decimal point, as
+  // on the command line, whatever the user's number format: Qt has taken
+  // the environment's locale, whose separator may be a comma.
+  std::setlocale(LC_NUMERIC, "C");
   setApplicationName("Belmora");
   setDesktopFileName("belmora");
   ShowException = [](const QString& text) {
@@ -37,6 +43,7 @@ TShell::TShell(const QStringList& arguments) {
   form5_ = std::make_unique<TForm5>();
   convAvi_ = std::make_unique<TConvAviForm>();
   form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
+  InstallConversions(*form1_);
   form1_->show();
   if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
 }

@@ -118,6 +118,38 @@ inline constexpr Message kNoDriver{"利用可能なドライバが存在しま�
 inline constexpr Message kChooserError{"エラーが発生しました"};
 inline constexpr Message kSuggestError{"acmFormatSuggest error", ""};
 
+// The desktop application's own texts beyond the captions of its windows.
+// A dropped video: start "Converter AVI para STR" with it?
+inline constexpr Message kAskDroppedVideo{
+    "%s\n「Converter AVI para STR」をこのファイルで開始しますか？", kMessageCaption,
+    MessageKind::kQuestion};
+// The open-video dialog's second filter: every video the reader takes.
+inline constexpr const char* kVideoFilesFilter =
+    "Video files (*.avi *.mp4 *.mkv *.mov *.webm)|*.avi;*.mp4;*.mkv;*.mov;*.webm";
+// The video compressor chooser, worded like the platform's.
+inline constexpr const char* kCompressorTitle = "Video Compression";
+inline constexpr const char* kCompressorLabel = "Compressor:";
+inline constexpr const char* kFullFrames = "Full Frames (Uncompressed)";
+inline constexpr const char* kQualityLabel = "Compression Quality:";
+inline constexpr const char* kKeyFrameLabel = "Key Frame Every";
+inline constexpr const char* kKeyFrameUnit = "frames";
+inline constexpr const char* kDataRateLabel = "Data Rate";
+inline constexpr const char* kDataRateUnit = "KB/sec";
+inline constexpr const char* kChooserOk = "OK";
+inline constexpr const char* kChooserCancel = "Cancel";
+// The audio format chooser.
+inline constexpr const char* kAudioChooserTitle = "音声圧縮";
+inline constexpr const char* kAudioTagLabel = "形式:";
+inline constexpr const char* kAudioFormatLabel = "属性:";
+inline constexpr const char* kAudioChooserCancel = "キャンセル";
+// The one-line summary of "Configurações", its parts joined by " · ".
+inline constexpr const char* kSummaryReplace = "%d quadros a substituir";
+inline constexpr const char* kSummaryLayOut = "%d quadros novos";
+inline constexpr const char* kSummaryLengths = "vídeo %.1f s / seleção %.1f s";
+inline constexpr const char* kSummaryNewLengths = "vídeo %.1f s / STR %.1f s";
+inline constexpr const char* kSummaryBudget = "%d setores/quadro (%d B)";
+inline constexpr const char* kSummaryBudgetRange = "%d a %d setores/quadro";
+
 // Sound.
 inline constexpr Message kNoAudio{"音声データが存在しません。"};
 inline constexpr Message kNoSuchChannel{"音声チャンネル %d が存在しません。"};

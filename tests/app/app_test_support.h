@@ -17,6 +17,8 @@ class TForm1;
 namespace belmora::app::test {
 
 int RunBarLayoutTest(int argc, char** argv);
+int RunConversionRunsTest(int argc, char** argv);
+int RunConversionWindowsTest(int argc, char** argv);
 int RunDialogsTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);

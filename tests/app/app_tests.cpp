@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   belmora::app::TApplication app(argc, argv);
   const std::map<std::string, int (*)(int, char**)> suites = {
       {"BarLayoutTest", belmora::app::test::RunBarLayoutTest},
+      {"ConversionRunsTest", belmora::app::test::RunConversionRunsTest},
+      {"ConversionWindowsTest", belmora::app::test::RunConversionWindowsTest},
       {"DialogsTest", belmora::app::test::RunDialogsTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},

@@ -172,7 +172,10 @@ class MainWindowTest : public QObject {
     QVERIFY(form.OpenStrDlg.FileMustExist && form.OpenStrDlg.PathMustExist);
     QCOMPARE(form.SaveStrDlg.Title, QString("Salvar como"));
     QVERIFY(form.SaveStrDlg.OverwritePrompt);
-    QCOMPARE(form.OpenAviDlg.QtFilter(), QString("AVI Files (*.avi);;All Files (*)"));
+    // AVI files first, then any video the reader takes.
+    QCOMPARE(form.OpenAviDlg.QtFilter(),
+             QString("AVI Files (*.avi);;Video files (*.avi *.mp4 *.mkv *.mov *.webm);;"
+                     "All Files (*)"));
     QCOMPARE(form.OpenAviDlg.DefaultExt, QString("avi"));
     QCOMPARE(form.OpenBmpDlg.QtFilter(), QString("BMP Files (*.bmp);;All Files (*)"));
     QVERIFY(form.OpenBmpDlg.FileMustExist && !form.OpenBmpDlg.OverwritePrompt);
