@@ -133,6 +133,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   EndNoEdit = numbers[3];
   EndNumEdit = numbers[4];
 
+  // The best-quality encoder and filtered sound instead of the exact ones.
+  QualityChk = new QCheckBox("Qualidade máxima", this);
+  QualityChk->setObjectName("QualityChk");
+  QualityChk->setGeometry(12, 212, QualityChk->sizeHint().width(), 18);
+
   Button1 = Button("OK", "Button1", this, {376, 208, 75, 25});
   Button1->setDefault(true);
   Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25});
@@ -151,8 +156,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     connect(e, &QLineEdit::textEdited, this, &TForm2::UpdateSummary);
 
   SetTabOrder({SectorChk, FPSEdit, SizeWEdit, SizeHEdit, VerSel, AudioFormSel, AudioChEdit,
-               FrameOrgChk, StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit, Button1,
-               Button2});
+               FrameOrgChk, StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit, QualityChk,
+               Button1, Button2});
 }
 
 void TForm2::Prepare(const StrDocument& doc, const AviToStrInputs& inputs, Host& host,
@@ -218,6 +223,7 @@ void TForm2::ShowSettings() {
     edits[i]->setText(Text(*texts[i]));
     edits[i]->setEnabled(s.NumberEditsEnabled);
   }
+  QualityChk->setChecked(s.QualityChk);
   UpdateSummary();
 }
 
@@ -236,6 +242,7 @@ void TForm2::ReadControls() {
   s.MaxNoEdit = Std(MaxNoEdit->text());
   s.EndNoEdit = Std(EndNoEdit->text());
   s.EndNumEdit = Std(EndNumEdit->text());
+  s.QualityChk = QualityChk->isChecked();
 }
 
 void TForm2::UpdateSummary() {
@@ -350,7 +357,9 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
                 false,
                 true,
                 true,
-                ""};
+                "",
+                "",
+                false};
 
   connect(ShowButton, &QPushButton::clicked, this, &TConvAviForm::ShowButtonClick);
   connect(CompSelButton, &QPushButton::clicked, this, &TConvAviForm::CompSelButtonClick);

@@ -62,6 +62,7 @@ class TForm2 : public QDialog {
   QLineEdit* MaxNoEdit;
   QLineEdit* EndNoEdit;
   QLineEdit* EndNumEdit;
+  QCheckBox* QualityChk;  // "Qualidade máxima": the best-quality encoder
   QPushButton* Button1;  // "OK"
   QPushButton* Button2;  // "Cancelar"
   QLabel* SummaryLabel;  // what the conversion will do, one line

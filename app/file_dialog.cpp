@@ -1,6 +1,8 @@
 #include "app/file_dialog.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -32,9 +34,20 @@ bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner) {
   box.setDefaultSuffix(dialog.DefaultExt);
   box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.OverwritePrompt);
   if (!dialog.FileName.isEmpty()) box.selectFile(dialog.FileName);
+  QCheckBox* option = nullptr;
+  if (!dialog.OptionCaption.isEmpty()) {
+    box.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+      option = new QCheckBox(dialog.OptionCaption, &box);
+      option->setObjectName("OptionChk");
+      option->setChecked(dialog.Option);
+      grid->addWidget(option, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+  }
   if (box.exec() != QDialog::Accepted) return false;
   const QStringList files = box.selectedFiles();
   dialog.FileName = files.isEmpty() ? QString() : files.first();
+  if (option) dialog.Option = option->isChecked();
   return true;
 }
 

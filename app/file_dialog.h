@@ -19,6 +19,11 @@ struct TFileDialog {
   bool PathMustExist = false;
   bool OverwritePrompt = false;
   QString FileName;     // the last file chosen
+  // A check box shown under the file list when its caption is set (the
+  // toolkit's own dialog is then used, which has room for it); its state
+  // is read back on OK.
+  QString OptionCaption;
+  bool Option = false;
 
   // The filter as Qt writes it: "Name;;Name", each name carrying its
   // patterns; "*.*" stands for every file.

@@ -94,11 +94,11 @@ TForm1::TForm1() {
                                 .arg(msg::kVideoFilesFilter);
   const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
   using Kind = TFileDialog::Kind;
-  OpenStrDlg = {Kind::kOpen, "", strFilter, "str", true, true, false, ""};
-  SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, ""};
-  OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, ""};
-  OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, ""};
-  SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, ""};
+  OpenStrDlg = {Kind::kOpen, "", strFilter, "str", true, true, false, "", "", false};
+  SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, "", "", false};
+  OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, "", "", false};
+  OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, "", "Qualidade máxima", false};
+  SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, "", "", false};
   RunModal = [this](QDialog& dialog) {
     KeepAbove(dialog);
     return dialog.exec();
@@ -494,7 +494,9 @@ void TForm1::MenuBmpIClick() {
   if (!Execute(OpenBmpDlg)) return;
   // The encoder's own messages say what went wrong; the picture shown is
   // the frame as it now stands.
+  codec_.Encoder = OpenBmpDlg.Option ? EncoderChoice::kBest : EncoderChoice::kExact;
   (void)ImportFrameBmp(codec_, doc_, numbering_, FileName(OpenBmpDlg.FileName), Position);
+  codec_.Encoder = EncoderChoice::kExact;
   preview_ = QImage();
   client_->update();
 }

@@ -47,6 +47,8 @@ inline constexpr Message kRollbackFailed{
     "元のファイルに戻せませんでした: %s\n後で belmora-cli recover %s を実行してください。"};
 inline constexpr Message kRecovered{"中断された編集を取り消しました: %s"};
 inline constexpr Message kNoJournal{"取り消す編集はありません: %s"};
+// Sector framing checks.
+inline constexpr Message kCheckUnknownLayout{"セクタの形式が分かりません: %s"};
 inline constexpr Message kAskRecover{
     "%s は編集の途中で中断されています。\n元のファイルに戻しますか？", kMessageCaption,
     MessageKind::kQuestion};

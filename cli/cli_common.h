@@ -59,6 +59,7 @@ void AddFormatsCommand(CLI::App& app, CommandRunner& run);
 void AddExportAviCommand(CLI::App& app, CommandRunner& run);
 void AddImportAviCommands(CLI::App& app, CommandRunner& run);
 void AddRecoverCommand(CLI::App& app, CommandRunner& run);
+void AddCheckCommand(CLI::App& app, CommandRunner& run);
 void AddLsCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

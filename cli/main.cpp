@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   belmora::cli::AddImportAviCommands(app, run);
   belmora::cli::AddLsCommand(app, run);
   belmora::cli::AddRecoverCommand(app, run);
+  belmora::cli::AddCheckCommand(app, run);
   app.footer(belmora::cli::kExitCodesHelp);
   try {
     app.parse(argc, argv);

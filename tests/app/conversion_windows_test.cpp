@@ -242,6 +242,20 @@ class ConversionWindowsTest : public QObject {
     QVERIFY(form.Settings.Options.RebuildSectors && !form.Settings.Options.NoAudio);
     QVERIFY(form.Settings.Options.Stereo && !form.Settings.Options.HighRate);
     QVERIFY(!form.Settings.Options.KeepFrameNumbers);
+    QVERIFY(!form.Settings.Options.BestQuality);
+
+    // "Qualidade máxima" chooses the best-quality encoder, and is kept for
+    // the next showing.
+    form.show();
+    QVERIFY(!form.QualityChk->isChecked());
+    QTest::mouseClick(form.QualityChk, Qt::LeftButton);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QVERIFY(form.Settings.Options.BestQuality);
+    form.show();
+    QVERIFY(form.QualityChk->isChecked());
+    QTest::mouseClick(form.QualityChk, Qt::LeftButton);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QVERIFY(!form.Settings.Options.BestQuality);
 
     // Cleared again: the file's rate, the sound's method, numbering free.
     form.show();

@@ -448,6 +448,20 @@ class MainWindowTest : public QObject {
     QVERIFY(qGray(picture.pixel(2, 2)) < 60);       // left of and above it: black
     QCOMPARE(PictureDifferences(GrabClient(form), picture, 1), 0);
 
+    // The same picture through the best-quality encoder ("Qualidade
+    // máxima" ticked in the open dialog) makes other bytes.
+    QCOMPARE(form.OpenBmpDlg.OptionCaption, QString("Qualidade máxima"));
+    const auto exact = belmora::test::ReadFileBytes(path.toStdString());
+    form.OpenBmpDlg.Option = true;
+    form.MenuBmpIClick();
+    QVERIFY(f.boxes.Boxes.empty());
+    QVERIFY(belmora::test::ReadFileBytes(path.toStdString()) != exact);
+    QVERIFY(qGray(CodecPicture(form).pixel(100, 100)) > 200);
+    QVERIFY(form.Codec().Encoder == belmora::EncoderChoice::kExact);  // for the next run
+    form.OpenBmpDlg.Option = false;
+    form.MenuBmpIClick();
+    QVERIFY(belmora::test::ReadFileBytes(path.toStdString()) == exact);
+
     // A file that is no BMP: the reader's message, the frame as it was.
     chosen = path;
     form.MenuBmpIClick();

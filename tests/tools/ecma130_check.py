@@ -48,17 +48,41 @@ def gf_mul(a, b):
     return GF_EXP[GF_LOG[a] + GF_LOG[b]]
 
 
+def _edc_step_bits(r, bits):
+    """Feeds the shift register `bits` (first bit sent first); returns it."""
+    for b in bits:
+        top = ((r >> 31) ^ b) & 1
+        r = (r << 1) & 0xFFFFFFFF
+        if top:
+            r ^= EDC_POLY & 0xFFFFFFFF
+    return r
+
+
+# The register after eight steps depends on its top byte XOR the eight bits
+# sent, so eight steps at a time are one lookup: the effect of a top byte x
+# fed zeros for eight steps.
+EDC_BYTE_STEP = [_edc_step_bits(x << 24, [0] * 8) for x in range(256)]
+# A byte's bits in the order they are sent (least significant first), as
+# the register's top byte sees them: bit 0 meets bit 31.
+BIT_REVERSED = [int("{:08b}".format(v)[::-1], 2) for v in range(256)]
+
+
 def edc_remainder(data):
     """M(x) * x^32 mod P(x), M(x) having the first bit sent as its highest
     term; bit k of the result is the coefficient of x^k."""
     r = 0
+    step, rev = EDC_BYTE_STEP, BIT_REVERSED
     for byte in data:
-        for k in range(8):  # least significant bit first
-            top = ((r >> 31) ^ (byte >> k)) & 1
-            r = (r << 1) & 0xFFFFFFFF
-            if top:
-                r ^= EDC_POLY & 0xFFFFFFFF
+        r = ((r << 8) & 0xFFFFFFFF) ^ step[(r >> 24) ^ rev[byte]]
     return r
+
+
+def edc_remainder_bitwise(data):
+    """The same, one bit at a time (checks the byte table at start-up)."""
+    bits = []
+    for byte in data:
+        bits.extend((byte >> k) & 1 for k in range(8))
+    return _edc_step_bits(0, bits)
 
 
 def edc_field(stored4):
@@ -123,6 +147,8 @@ def check_image(image):
 
 
 def main():
+    probe = bytes(range(256)) + b"EDC"
+    assert edc_remainder(probe) == edc_remainder_bitwise(probe)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("file")
     parser.add_argument("--sector", type=int, choices=(2352, 2336), default=2352)

@@ -1,0 +1,162 @@
+// belmora-cli check: the sync, address, EDC and ECC of every sector, and
+// with --fix the framing of the bad ones rewritten.
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+
+#include "cli/cli_common.h"
+#include "str/journal.h"
+#include "str/sector_check.h"
+
+namespace belmora::cli {
+
+namespace {
+
+std::string Problems(const SectorCheck& c) {
+  std::string s;
+  auto add = [&s](const char* what) { s += s.empty() ? what : std::string(", ") + what; };
+  if (!c.SyncOk) add("sync");
+  if (!c.HeaderOk) add("address/mode");
+  if (!c.EdcOk && !c.Form2EdcZero) add("EDC");
+  if (!c.EccOk) add("ECC");
+  return s;
+}
+
+std::string LayoutText(const SectorCheckReport& r) {
+  if (r.Layout.SectorSize == kRawSectorSize)
+    return r.HasRiffHeader ? "2352-byte sectors, RIFF CDXA header" : "2352-byte raw sectors";
+  return std::to_string(r.Layout.SectorSize) + "-byte sectors";
+}
+
+void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix) {
+  nlohmann::ordered_json j;
+  j["Path"] = path;
+  j["SectorSize"] = r.Layout.SectorSize;
+  j["HasRiffHeader"] = r.HasRiffHeader;
+  j["Checkable"] = r.Checkable;
+  j["SectorCount"] = r.SectorCount;
+  j["TrailingBytes"] = r.TrailingBytes;
+  auto kinds = nlohmann::ordered_json::object();
+  for (int k = 0; k < kSectorKindCount; k++) {
+    const SectorKindCounts& c = r.Kinds[size_t(k)];
+    if (c.Sectors == 0) continue;
+    kinds[SectorKindName(SectorKind(k))] = {
+        {"Sectors", c.Sectors}, {"Valid", c.Valid},     {"SyncOk", c.SyncOk},
+        {"HeaderOk", c.HeaderOk}, {"EdcOk", c.EdcOk}, {"EdcZero", c.EdcZero},
+        {"Form1", c.Form1},     {"EccOk", c.EccOk}};
+  }
+  j["Kinds"] = kinds;
+  j["BadCount"] = r.BadCount;
+  auto bad = nlohmann::ordered_json::array();
+  for (const BadSector& b : r.FirstBad)
+    bad.push_back({{"Sector", b.Index},
+                   {"Kind", SectorKindName(b.Kind)},
+                   {"SyncOk", b.Check.SyncOk},
+                   {"HeaderOk", b.Check.HeaderOk},
+                   {"EdcOk", b.Check.EdcOk || b.Check.Form2EdcZero},
+                   {"EccOk", b.Check.EccOk}});
+  j["FirstBad"] = bad;
+  if (fix) j["Fixed"] = r.Fixed;
+  std::printf("%s\n", j.dump(2).c_str());
+}
+
+void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
+  std::printf("%s: %s, %lld sectors\n", path.c_str(), LayoutText(r).c_str(),
+              (long long)r.SectorCount);
+  if (r.TrailingBytes)
+    std::printf("  %lld bytes after the last whole sector\n", (long long)r.TrailingBytes);
+  if (!r.Checkable) {
+    std::printf("  2048-byte sectors carry no sync, address or checksums: nothing to check.\n");
+    return;
+  }
+  for (int k = 0; k < kSectorKindCount; k++) {
+    const SectorKindCounts& c = r.Kinds[size_t(k)];
+    if (c.Sectors == 0) continue;
+    std::printf("  %-6s %7lld sectors: %lld valid (sync %lld, address %lld, EDC %lld",
+                SectorKindName(SectorKind(k)), (long long)c.Sectors, (long long)c.Valid,
+                (long long)c.SyncOk, (long long)c.HeaderOk, (long long)c.EdcOk);
+    if (c.EdcZero) std::printf(" + %lld zero", (long long)c.EdcZero);
+    if (c.Form1) std::printf(", ECC %lld of %lld Form 1", (long long)c.EccOk, (long long)c.Form1);
+    std::printf(")\n");
+  }
+  if (r.BadCount == 0) {
+    std::printf("All sectors valid.\n");
+    return;
+  }
+  std::printf("%lld bad sectors%s:\n", (long long)r.BadCount,
+              r.BadCount > int64_t(r.FirstBad.size()) ? " (the first 20)" : "");
+  for (const BadSector& b : r.FirstBad)
+    std::printf("  sector %d (%s): %s wrong\n", b.Index, SectorKindName(b.Kind),
+                Problems(b.Check).c_str());
+  if (fix) std::printf("Rewrote the framing of %lld sectors.\n", (long long)r.Fixed);
+}
+
+int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool json) {
+  CliHost host(g.Quiet);
+  const std::string path = FullPath(given);
+  if (fix && JournalExists(path)) {
+    Show(host, msg::kJournalExists, path.c_str(), path.c_str());
+    return kExitFailed;
+  }
+  SectorFile file;
+  if (!file.Open(path, fix ? SectorFile::Mode::kReadWrite : SectorFile::Mode::kReadOnly)) {
+    const int err = file.Error();
+    if (fix && (err == EACCES || err == EROFS || err == EPERM))
+      Show(host, msg::kReadOnly);
+    else
+      Show(host, msg::kCannotOpenFile);
+    return kExitFailed;
+  }
+  if (fix && !file.BeginJournal()) {
+    Show(host, msg::kWriteError, JournalPath(path).c_str(), std::strerror(file.Error()));
+    return kExitFailed;
+  }
+  SectorCheckReport report;
+  const SectorCheckResult result = CheckSectors(file, fix, report);
+  if (result == SectorCheckResult::kOk && (!fix || file.CommitJournal())) {
+    if (json)
+      PrintJson(path, report, fix);
+    else
+      PrintText(path, report, fix);
+    return report.BadCount == 0 || (fix && report.Fixed == report.BadCount) ? kExitDone
+                                                                            : kExitFailed;
+  }
+  const int err = file.Error();
+  if (fix && file.Journaling()) {
+    if (!file.RollbackJournal()) {
+      Show(host, msg::kRollbackFailed, path.c_str(), path.c_str());
+      return kExitFailed;
+    }
+    if (file.Changed()) Show(host, msg::kRolledBack, path.c_str());
+  }
+  switch (result) {
+    case SectorCheckResult::kUnknownLayout:
+      Show(host, msg::kCheckUnknownLayout, path.c_str());
+      break;
+    case SectorCheckResult::kReadFailed:
+      Show(host, msg::kStrReadError);
+      break;
+    default:
+      Show(host, msg::kWriteError, path.c_str(), std::strerror(err));
+  }
+  return kExitFailed;
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app, CommandRunner& run) {
+  auto* cmd = app.add_subcommand(
+      "check", "Check the sync, address, EDC and ECC of every sector (exit 1 when any is bad)");
+  auto path = std::make_shared<std::string>();
+  auto fix = std::make_shared<bool>(false);
+  auto json = std::make_shared<bool>(false);
+  cmd->add_option("FILE", *path, "STR or XA file (2352 or 2336-byte sectors)")->required();
+  cmd->add_flag("--fix", *fix,
+                "Rewrite the sync, address, EDC and ECC of bad sectors (never their data)");
+  cmd->add_flag("--json", *json, "Print the report as JSON");
+  cmd->callback([&run, path, fix, json] {
+    run = [=](const GlobalOptions& g) { return RunCheck(g, *path, *fix, *json); };
+  });
+}
+
+}  // namespace belmora::cli
