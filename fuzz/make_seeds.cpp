@@ -4,13 +4,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/bytes.h"
 #include "mdec/codec.h"
 #include "platform/media_writer.h"
+#include "str/journal.h"
 #include "str/sector.h"
+#include "str/sector_file.h"
 #include "tests/support/audio.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/mdec_builder.h"
@@ -239,6 +242,40 @@ void AviSeeds(const fs::path& dir) {
   }
 }
 
+// Journals left by edits that never finished: overwrites, a file grown and
+// one shortened, each with the length of the file it belongs to in front.
+void JournalSeeds(const fs::path& dir) {
+  const std::string file = (fs::temp_directory_path() / "belmora-journal-seed.bin").string();
+  struct Edit {
+    uint16_t Length;
+    int64_t WriteAt;
+    size_t WriteSize;
+    int64_t TruncateTo;  // -1: none
+  };
+  const Edit edits[] = {{4000, 100, 500, -1}, {4000, 3900, 400, -1}, {6000, 10, 50, 2500},
+                        {2352, 0, 2352, -1}};
+  int n = 0;
+  for (const Edit& e : edits) {
+    std::vector<uint8_t> bytes(e.Length);
+    for (size_t i = 0; i < bytes.size(); i++) bytes[i] = uint8_t(i * 7 + 3);
+    test::WriteFileBytes(file, bytes);
+    {
+      SectorFile f;
+      if (!f.Open(file, SectorFile::Mode::kReadWrite) || !f.BeginJournal())
+        throw std::runtime_error("cannot journal " + file);
+      std::vector<uint8_t> junk(e.WriteSize, 0xA5);
+      if (!f.WriteAt(e.WriteAt, junk.data(), junk.size()) ||
+          (e.TruncateTo >= 0 && !f.Truncate(e.TruncateTo)))
+        throw std::runtime_error("cannot write " + file);
+      // Closed without a commit, as a killed edit leaves it.
+    }
+    Put(dir, "journal" + std::to_string(n++), Prefix().U16(e.Length).Then(
+        test::ReadFileBytes(JournalPath(file))));
+    fs::remove(JournalPath(file));
+  }
+  fs::remove(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,7 +285,7 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   try {
-    for (const char* target : {"str", "mdec", "xa", "bmp", "avi"}) {
+    for (const char* target : {"str", "mdec", "xa", "bmp", "avi", "journal"}) {
       fs::remove_all(out / target);
       fs::create_directories(out / target);
     }
@@ -257,6 +294,7 @@ int main(int argc, char** argv) {
     XaSeeds(out / "xa");
     BmpSeeds(out / "bmp");
     AviSeeds(out / "avi");
+    JournalSeeds(out / "journal");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make-fuzz-seeds: %s\n", e.what());
     return 1;
