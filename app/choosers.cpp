@@ -10,31 +10,10 @@
 #include <optional>
 
 #include "app/form_font.h"
+#include "app/form_widgets.h"
 #include "base/messages.h"
 
 namespace belmora::app {
-namespace {
-
-QString Text(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRect at) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(name);
-  b->setGeometry(at);
-  return b;
-}
-
-void SetTabOrder(std::initializer_list<QWidget*> widgets) {
-  QWidget* previous = nullptr;
-  for (QWidget* w : widgets) {
-    if (previous) QWidget::setTabOrder(previous, w);
-    previous = w;
-  }
-}
-
-}  // namespace
 
 // --- the video compressor ---
 

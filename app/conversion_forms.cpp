@@ -12,53 +12,10 @@
 
 #include "app/choosers.h"
 #include "app/form_font.h"
+#include "app/form_widgets.h"
 
 namespace belmora::app {
 namespace {
-
-QString Text(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-std::string Std(const QString& s) {
-  return s.toStdString();
-}
-
-QLabel* Label(const char* caption, QWidget* parent, QRect at) {
-  auto* l = new QLabel(QString::fromUtf8(caption), parent);
-  l->setGeometry(at);
-  return l;
-}
-
-QLineEdit* Edit(const char* name, QWidget* parent, QRect at) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  e->setGeometry(at);
-  return e;
-}
-
-QComboBox* DropDown(const char* name, QWidget* parent, QRect at, const QStringList& items) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(name);
-  c->setGeometry(at);
-  c->addItems(items);
-  return c;
-}
-
-QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRect at) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(name);
-  b->setGeometry(at);
-  b->setAutoDefault(false);
-  return b;
-}
-
-QGroupBox* Group(const char* caption, const char* name, QWidget* parent, QRect at) {
-  auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
-  g->setObjectName(name);
-  g->setGeometry(at);
-  return g;
-}
 
 // A label panel: a raised panel with its caption in the middle.
 QLabel* LabelPanel(const char* caption, const char* name, QWidget* parent, QRect at) {
@@ -68,14 +25,6 @@ QLabel* LabelPanel(const char* caption, const char* name, QWidget* parent, QRect
   p->setFrameStyle(QFrame::Panel | QFrame::Raised);
   p->setAlignment(Qt::AlignCenter);
   return p;
-}
-
-void SetTabOrder(std::initializer_list<QWidget*> widgets) {
-  QWidget* previous = nullptr;
-  for (QWidget* w : widgets) {
-    if (previous) QWidget::setTabOrder(previous, w);
-    previous = w;
-  }
 }
 
 }  // namespace
@@ -138,9 +87,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QualityChk->setObjectName("QualityChk");
   QualityChk->setGeometry(12, 212, QualityChk->sizeHint().width(), 18);
 
-  Button1 = Button("OK", "Button1", this, {376, 208, 75, 25});
+  Button1 = Button("OK", "Button1", this, {376, 208, 75, 25}, false);
   Button1->setDefault(true);
-  Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25});
+  Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25}, false);
 
   // Beyond the dialog's own controls: what the conversion will do.
   SummaryLabel = new QLabel(this);
@@ -276,9 +225,9 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
   const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
   for (int i = 0; i < 4; i++) *header[i] = Edit(names[i], this, {9 + 42 * i, 108, 38, 21});
 
-  OKButton = Button("OK", "OKButton", this, {12, 150, 75, 25});
+  OKButton = Button("OK", "OKButton", this, {12, 150, 75, 25}, false);
   OKButton->setDefault(true);
-  Button2 = Button("Cancelar", "Button2", this, {96, 150, 75, 25});
+  Button2 = Button("Cancelar", "Button2", this, {96, 150, 75, 25}, false);
   connect(OKButton, &QPushButton::clicked, this, &TForm4::OKButtonClick);
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -323,13 +272,13 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
 
   Panel1 = LabelPanel("Salvar como", "Panel1", this, {8, 8, 76, 21});
   NameEdit = Edit("NameEdit", this, {88, 8, 216, 21});
-  ShowButton = Button("...", "ShowButton", this, {308, 8, 24, 21});
+  ShowButton = Button("...", "ShowButton", this, {308, 8, 24, 21}, false);
 
   GroupBox1 = Group("Vídeos", "GroupBox1", this, {8, 36, 324, 76});
   Panel2 = LabelPanel("FrameRate", "Panel2", GroupBox1, {8, 18, 76, 21});
   VRateEdit = Edit("VRateEdit", GroupBox1, {88, 18, 64, 21});
   Panel3 = LabelPanel("Compressão", "Panel3", GroupBox1, {160, 18, 76, 21});
-  CompSelButton = Button("", "CompSelButton", GroupBox1, {240, 18, 76, 21});
+  CompSelButton = Button("", "CompSelButton", GroupBox1, {240, 18, 76, 21}, false);
   Panel7 = LabelPanel("Largura", "Panel7", GroupBox1, {8, 46, 76, 21});
   VWidthEdit = Edit("VWidthEdit", GroupBox1, {88, 46, 64, 21});
   Panel8 = LabelPanel("Altura", "Panel8", GroupBox1, {160, 46, 76, 21});
@@ -341,14 +290,14 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
   AEnable->setObjectName("AEnable");
   AEnable->setGeometry(QFontMetrics(font()).horizontalAdvance(GroupBox2->title()) + 16, 0, 18, 16);
   Panel4 = LabelPanel("Compressão", "Panel4", GroupBox2, {8, 18, 76, 21});
-  AcmSelButton = Button("PCM", "AcmSelButton", GroupBox2, {88, 18, 228, 21});
+  AcmSelButton = Button("PCM", "AcmSelButton", GroupBox2, {88, 18, 228, 21}, false);
   Panel5 = LabelPanel("Formato", "Panel5", GroupBox2, {8, 46, 76, 21});
   AFormEdit = Edit("AFormEdit", GroupBox2, {88, 46, 228, 21});
   AFormEdit->setReadOnly(true);
 
-  StartButton = Button("Iniciar", "StartButton", this, {176, 202, 75, 25});
+  StartButton = Button("Iniciar", "StartButton", this, {176, 202, 75, 25}, false);
   StartButton->setDefault(true);
-  CancelButton = Button("Cancelar", "CancelButton", this, {257, 202, 75, 25});
+  CancelButton = Button("Cancelar", "CancelButton", this, {257, 202, 75, 25}, false);
 
   SaveDialog = {TFileDialog::Kind::kSave,
                 "",

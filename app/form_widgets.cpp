@@ -1,0 +1,56 @@
+#include "app/form_widgets.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace belmora::app {
+
+QLabel* Label(const char* caption, QWidget* parent, QRect at) {
+  auto* l = new QLabel(QString::fromUtf8(caption), parent);
+  l->setGeometry(at);
+  return l;
+}
+
+QLineEdit* Edit(const char* name, QWidget* parent, QRect at) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  e->setGeometry(at);
+  return e;
+}
+
+QComboBox* DropDown(const char* name, QWidget* parent, QRect at, const QStringList& items) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName(name);
+  c->setGeometry(at);
+  c->addItems(items);
+  return c;
+}
+
+QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRect at,
+                    bool autoDefault) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(name);
+  b->setGeometry(at);
+  if (!autoDefault) b->setAutoDefault(false);
+  return b;
+}
+
+QGroupBox* Group(const char* caption, const char* name, QWidget* parent, QRect at) {
+  auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+  g->setObjectName(name);
+  g->setGeometry(at);
+  return g;
+}
+
+void SetTabOrder(std::initializer_list<QWidget*> widgets) {
+  QWidget* previous = nullptr;
+  for (QWidget* w : widgets) {
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
+}  // namespace belmora::app
