@@ -9,10 +9,12 @@ int DefaultThreadCount() {
   return int(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
-FramePipeline::FramePipeline(int threads, Work work) : work_(std::move(work)) {
+FramePipeline::FramePipeline(int threads, Work work, int maxDepth) : work_(std::move(work)) {
   threads = std::max(1, threads);
   // One thread works each frame as it comes; more keep a few frames each in hand.
-  state_.assign(threads == 1 ? 1 : size_t(4 * threads), SlotState::kFree);
+  int depth = threads == 1 ? 1 : 4 * threads;
+  if (maxDepth > 0) depth = std::min(depth, maxDepth);
+  state_.assign(size_t(depth), SlotState::kFree);
   for (int t = 1; t < threads; t++) threads_.emplace_back([this, t] { WorkerLoop(t); });
 }
 
@@ -95,8 +97,15 @@ void FramePipeline::WorkerLoop(int worker) {
   }
 }
 
+Host& DeferredMessages::To(Host& target) {
+  for (auto& s : standIns_)
+    if (&s->Target() == &target) return *s;
+  standIns_.push_back(std::make_unique<StandIn>(*this, target));
+  return *standIns_.back();
+}
+
 void DeferredMessages::Replay() {
-  for (const Message& m : messages_) host_.ShowMessage(m.Text, m.Caption, m.Kind);
+  for (const Message& m : messages_) m.Target->ShowMessage(m.Text, m.Caption, m.Kind);
   messages_.clear();
 }
 

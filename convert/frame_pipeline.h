@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,9 +31,10 @@ class FramePipeline {
  public:
   // `work(slot, worker)` works the job in `slot` (0 .. Depth() - 1) with the
   // worker's own tools (worker 0 .. threads - 1); it runs on a worker thread
-  // or on the caller's while it waits.
+  // or on the caller's while it waits. At most `maxDepth` jobs are in hand
+  // at once (0: four a thread).
   using Work = std::function<void(int slot, int worker)>;
-  FramePipeline(int threads, Work work);
+  FramePipeline(int threads, Work work, int maxDepth = 0);
   ~FramePipeline();
   FramePipeline(const FramePipeline&) = delete;
   FramePipeline& operator=(const FramePipeline&) = delete;
@@ -70,28 +72,42 @@ class FramePipeline {
 // Messages shown while a frame ahead of the others is read or laid out,
 // kept until that frame's turn comes, so that they appear where they would
 // in a sequential run (and not at all when the run stops before it).
-// Questions and progress go straight through.
-class DeferredMessages : public Host {
+// To(host) is the stand-in for a host whose messages are to wait;
+// questions and the cancel button go straight through.
+class DeferredMessages {
  public:
-  explicit DeferredMessages(Host& host) : host_(host) {}
-  void ShowMessage(const std::string& text, const std::string& caption,
-                   MessageKind kind) override {
-    messages_.push_back({text, caption, kind});
-  }
-  Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) override {
-    return host_.Ask(text, caption, buttons);
-  }
-  bool CancelRequested() override { return host_.CancelRequested(); }
-  // The messages kept so far, shown now; none kept after.
+  DeferredMessages() = default;
+  DeferredMessages(const DeferredMessages&) = delete;
+  DeferredMessages& operator=(const DeferredMessages&) = delete;
+  Host& To(Host& target);
+  // The messages kept so far, shown now, in the order they came.
   void Replay();
   void Clear() { messages_.clear(); }
 
  private:
   struct Message {
+    Host* Target;
     std::string Text, Caption;
     MessageKind Kind;
   };
-  Host& host_;
+  class StandIn : public Host {
+   public:
+    StandIn(DeferredMessages& log, Host& target) : log_(log), target_(target) {}
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageKind kind) override {
+      log_.messages_.push_back({&target_, text, caption, kind});
+    }
+    Answer Ask(const std::string& text, const std::string& caption, Buttons buttons) override {
+      return target_.Ask(text, caption, buttons);
+    }
+    bool CancelRequested() override { return target_.CancelRequested(); }
+    Host& Target() const { return target_; }
+
+   private:
+    DeferredMessages& log_;
+    Host& target_;
+  };
+  std::vector<std::unique_ptr<StandIn>> standIns_;
   std::vector<Message> messages_;
 };
 

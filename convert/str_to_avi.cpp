@@ -152,7 +152,6 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   Host* const docHost = doc.Ui;  // where the reads' own messages go
 
   struct ExportFrame {
-    explicit ExportFrame(Host& host) : Messages(host) {}
     FramePosition Position;  // the frame read, and where the walk stands
     std::vector<std::vector<uint8_t>> Sound;
     DeferredMessages Messages;
@@ -185,7 +184,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     if (job.FrameReady) makeFrame(job.Image, job.Frame);
   };
   FramePipeline pipeline(threads, work);
-  for (int i = 0; i < pipeline.Depth(); i++) jobs.push_back(std::make_unique<ExportFrame>(*docHost));
+  for (int i = 0; i < pipeline.Depth(); i++) jobs.push_back(std::make_unique<ExportFrame>());
   FramePosition written;  // where the walk stood after the last frame written
   bool anyWritten = false;
 
@@ -226,13 +225,13 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   int readIndex = 0;  // AVI frames read (ahead of those written)
   while (!stopped && doc.NextSector <= last && !readFailed) {
     ExportFrame& job = *jobs[size_t(pipeline.NextSlot())];
-    doc.Ui = &job.Messages;
+    doc.Ui = &job.Messages.To(*docHost);
     heldSound = &job.Sound;
     const double aviTime = readIndex / form.VideoRate;
     while (aviTime > strTime) {
       doc.CurrentSector = doc.NextSector;
       if (ReadFrame(doc) != 0) {
-        Show(*doc.Ui, msg::kStrReadError);
+        Show(job.Messages.To(ui), msg::kStrReadError);
         // The same position would fail again for every later frame: the
         // AVI ends here, with this frame the last.
         readFailed = true;
