@@ -340,6 +340,7 @@ struct AviToStrRun::PendingFrame {
   bool Failed = false;     // its layout, read or preparation failed (reported)
   bool Renumber = false;   // laid out anew: numbered from here on
   bool TailReset = false;  // the video ran out while its picture was chosen
+  bool WriteFailed = false;  // a write failed by the end of its layout
   EncodeWork Work;
   // The best encoder's searches start where those of the frame
   // kHistoryLag frames before ended, whatever the number of threads.
@@ -382,6 +383,10 @@ Status AviToStrRun::RunFrames() {
   Host* const docHost = doc.Ui;
   FramePosition done;  // the document's record after the last frame finished
   bool anyDone = false;
+  // A failed write is reported once, by the first write that fails in
+  // frame order: the layouts ahead and the frames finished each keep their
+  // own record of it, and a frame is finished knowing of its own layout's.
+  bool laidOutWriteFailed = doc.WriteFailed, finishedWriteFailed = doc.WriteFailed;
 
   // The oldest frame encoded, written and decoded as EncodeAndStoreFrame
   // does; false when the run stops there.
@@ -402,8 +407,10 @@ Status AviToStrRun::RunFrames() {
     histories[size_t(finished++ % kHistoryLag)] = f.EndHistory;
     c_.Codec.Best.SetSearchHistory(f.EndHistory);
     done.Swap(doc);
+    doc.WriteFailed = finishedWriteFailed || f.WriteFailed;
     int r = FinishEncode(doc, f.Work, c_.Numbering);
     if (r == 0) r = WriteFrame(doc);
+    finishedWriteFailed = doc.WriteFailed;
     if (r == 0 && !f.Decoded) r = -1;
     if (r == 0) {
       if (doc.PictureWidth != f.Work.Request.Width || doc.PictureHeight != f.Work.Request.Height)
@@ -430,6 +437,7 @@ Status AviToStrRun::RunFrames() {
     f.Failed = f.Renumber = f.TailReset = false;
     doc.Ui = &f.Messages.To(*docHost);
     Host& ui = f.Messages.To(c_.Ui);
+    doc.WriteFailed = laidOutWriteFailed || finishedWriteFailed;
     doc.CurrentSector = doc.NextSector;
     if (!ProtectAhead(doc.CurrentSector, ui)) {
       f.Failed = true;
@@ -458,6 +466,7 @@ Status AviToStrRun::RunFrames() {
     }
     doc.Ui = docHost;
     tailReset_ = nullptr;
+    laidOutWriteFailed = f.WriteFailed = doc.WriteFailed;
     f.Position.Take(doc);
     if (f.Failed) {
       pipeline.SubmitDone();
@@ -483,6 +492,7 @@ Status AviToStrRun::RunFrames() {
   }
   // The document is left at the last frame finished.
   if (anyDone) done.Swap(doc);
+  doc.WriteFailed = finishedWriteFailed || (!anyDone && laidOutWriteFailed);
   return outcome;
 }
 

@@ -59,7 +59,8 @@ struct AviToStrContext {
   // cancelled by the user (what was written is kept, whole).
   Status Outcome = Status::kOk;
   // Threads that encode frames (0: one per core); the file is the same
-  // whatever their number.
+  // whatever their number. With more than one, a few frames are laid out
+  // ahead of those being encoded, and the user's stop finishes those too.
   int Threads = 0;
 };
 

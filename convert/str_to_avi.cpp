@@ -219,6 +219,12 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     if (state.Failed) return false;
     frameIndex++;
     ReportFrame(ui, written.CurrentSector, written.ChunkHeader.FrameNumber, first, last);
+    // The user's stop ends the AVI after this frame; the frames read ahead
+    // (and the sound their reads passed) are dropped.
+    if (ui.CancelRequested()) {
+      result.Cancelled = true;
+      return false;
+    }
     return true;
   };
 
@@ -245,12 +251,6 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     readIndex++;
     pipeline.Submit();
     while (!stopped && pipeline.Full()) stopped = !writeOldest();
-    // The user's stop is asked for as each frame is read; the frames
-    // already read are still written.
-    if (!stopped && ui.CancelRequested()) {
-      result.Cancelled = true;
-      break;
-    }
   }
   while (!stopped && !pipeline.Empty()) stopped = !writeOldest();
   while (!pipeline.Empty()) (void)pipeline.TakeOldest();  // read after a stop: dropped
