@@ -14,7 +14,7 @@ namespace {
 struct ExportAviOptions {
   std::string path, out, rate, size, vcodec = "DIB ", atag;
   int from = -1, to = -1, quality = -1, keyint = -1, kbps = -1, arate = 0, achannels = 0, abits = 0,
-      speed = 0;
+      speed = 0, threads = 0;
   bool half = false, noAudio = false, force = false;
 };
 
@@ -120,7 +120,7 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
 
   s.host.CatchInterrupt();
   XaDecoderState decoder;
-  auto result = ConvertStrToAvi(options, doc, codec, decoder, s.host);
+  auto result = ConvertStrToAvi(options, doc, codec, decoder, s.host, o.threads);
   if (!result.Completed) return kExitFailed;
   std::printf("%d frames written at %g fps, %d x %d%s; %d audio sectors\n", result.FramesWritten,
               options.VideoRate, options.VideoWidth, options.VideoHeight,
@@ -155,6 +155,8 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--achannels", o->achannels, "Audio channels")->check(CLI::IsMember({1, 2}));
   cmd->add_option("--abits", o->abits, "PCM bits")->check(CLI::IsMember({8, 16}));
   cmd->add_option("--speed", o->speed, "Override the detected speed")->check(CLI::IsMember({1, 2}));
+  cmd->add_option("--threads", o->threads, "Decoding threads (default: one per core)")
+      ->check(CLI::Range(1, 64));
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportAvi(g, *o); }; });
 }
 

@@ -16,7 +16,7 @@ namespace {
 struct AviOptions {
   std::string path, avi, fps, size, audio, resize = "no", header, encoder = "exact";
   int from = -1, to = -1, mdec = 0, channel = -1, tailNumber = INT32_MIN, tailFrames = -1,
-      sector = 2336, speed = 2, trailing = 0;
+      sector = 2336, speed = 2, trailing = 0, threads = 0;
   bool rebuild = false, force = false, noEdc = false;
   std::vector<int> renumber, position;
 };
@@ -171,6 +171,7 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   ImagePosition position;
   if (o.position.size() == 2) position = ImagePosition::FromDialog(o.position[0], o.position[1]);
   AviToStrContext c{doc, codec, encoder, numbering, s.host, start, end, position};
+  c.Threads = o.threads;
   OptionsChooser chooser(o, s.host, newFile);
   doc.SealSectors = !o.noEdc;
   s.host.CatchInterrupt();
@@ -217,6 +218,8 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
                   "exact (default) or best: the best-quality picture encoder and a filtered "
                   "sound resampler")
       ->check(CLI::IsMember({"exact", "best"}));
+  cmd->add_option("--threads", o.threads, "Encoding threads (default: one per core)")
+      ->check(CLI::Range(1, 64));
 }
 
 }  // namespace

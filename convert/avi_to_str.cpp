@@ -7,6 +7,7 @@
 
 #include "base/bytes.h"
 #include "base/messages.h"
+#include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
 #include "str/cd_sector.h"
@@ -59,7 +60,7 @@ class AviToStrRun {
   void ChoosePicture();
   bool NextAviFrame();
   bool IsLaidOutAudio(int32_t n) const;
-  bool ProtectAhead(int32_t sector);
+  bool ProtectAhead(int32_t sector, Host& ui);
 
   AviToStrContext& c_;
   StrDocument& doc_;
@@ -74,17 +75,19 @@ class AviToStrRun {
   int t_ = 0;
   std::optional<ScopedAudioHook> hook_;
   int32_t protectedUpTo_ = 0;
+  struct PendingFrame;
+  bool* tailReset_ = nullptr;  // of the frame being laid out
 };
 
 // Saves the original bytes of the sectors ahead in one step, instead of one
 // journal append for every sector written.
-bool AviToStrRun::ProtectAhead(int32_t sector) {
+bool AviToStrRun::ProtectAhead(int32_t sector, Host& ui) {
   constexpr int32_t kAhead = 256;
   if (!doc_.File.Journaling() || sector + kMaxChunks * 2 < protectedUpTo_) return true;
   const int64_t from = SectorStartOffset(doc_.Layout(), sector);
   protectedUpTo_ = sector + kAhead;
   if (doc_.File.Protect(from, SectorStartOffset(doc_.Layout(), protectedUpTo_) - from)) return true;
-  Show(c_.Ui, msg::kWriteError, JournalPath(doc_.Path).c_str(), std::strerror(doc_.File.Error()));
+  Show(ui, msg::kWriteError, JournalPath(doc_.Path).c_str(), std::strerror(doc_.File.Error()));
   doc_.WriteFailed = true;
   return false;
 }
@@ -168,8 +171,8 @@ bool AviToStrRun::NextAviFrame() {
   }
   picture_ = &black_;
   if (!aviExhausted_) {
-    c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
-    c_.Numbering.NumberLimit = INT_MAX;
+    // The numbers change for the frame being laid out, when it is finished.
+    if (tailReset_) *tailReset_ = true;
     aviExhausted_ = true;
   }
   return false;
@@ -328,6 +331,24 @@ bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   return true;
 }
 
+// One frame of the run between its layout (or read) and its write: the
+// encoding runs on the pipeline's threads, everything else in frame order.
+constexpr int kHistoryLag = 16;
+struct AviToStrRun::PendingFrame {
+  FramePosition Position;  // the document's record of the frame
+  DeferredMessages Messages;
+  bool Failed = false;     // its layout, read or preparation failed (reported)
+  bool Renumber = false;   // laid out anew: numbered from here on
+  bool TailReset = false;  // the video ran out while its picture was chosen
+  bool WriteFailed = false;  // a write failed by the end of its layout
+  EncodeWork Work;
+  // The best encoder's searches start where those of the frame
+  // kHistoryLag frames before ended, whatever the number of threads.
+  BestEncoder::History StartHistory, EndHistory;
+  bool Decoded = false;
+  FrameImage Image;  // the encoding decoded again, for the preview
+};
+
 Status AviToStrRun::RunFrames() {
   StrDocument& doc = doc_;
   Status outcome = Status::kOk;
@@ -341,44 +362,137 @@ Status AviToStrRun::RunFrames() {
   hook_->Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
   doc.NextSector = c_.SelectionStart;
 
-  while (doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
-    doc.CurrentSector = doc.NextSector;
-    if (!ProtectAhead(doc.CurrentSector)) {
+  // Each thread encodes with a codec of its own, set as the run's.
+  const int threads = c_.Threads > 0 ? c_.Threads : DefaultThreadCount();
+  std::vector<std::unique_ptr<FrameCodec>> codecs;
+  for (int t = 0; t < threads; t++) codecs.push_back(std::make_unique<FrameCodec>(c_.Codec));
+  std::vector<std::unique_ptr<PendingFrame>> frames;
+  FramePipeline pipeline(threads, [&](int slot, int worker) {
+    PendingFrame& f = *frames[size_t(slot)];
+    FrameCodec& codec = *codecs[size_t(worker)];
+    codec.Best.SetSearchHistory(f.StartHistory);
+    RunEncode(codec, f.Work);
+    f.EndHistory = codec.Best.SearchHistory();
+    f.Decoded = f.Work.Status == EncodeStatus::kOk &&
+                codec.Codec.DecodeFrame(f.Work.Encoded.Bytes, f.Work.Request.Width,
+                                        f.Work.Request.Height, codec.HalfWidthView, f.Image) == 0;
+  }, kHistoryLag);
+  std::vector<BestEncoder::History> histories(kHistoryLag, c_.Codec.Best.SearchHistory());
+  int64_t laidOut = 0, finished = 0;  // frames
+  for (int i = 0; i < pipeline.Depth(); i++) frames.push_back(std::make_unique<PendingFrame>());
+  Host* const docHost = doc.Ui;
+  FramePosition done;  // the document's record after the last frame finished
+  bool anyDone = false;
+  // A failed write is reported once, by the first write that fails in
+  // frame order: the layouts ahead and the frames finished each keep their
+  // own record of it, and a frame is finished knowing of its own layout's.
+  bool laidOutWriteFailed = doc.WriteFailed, finishedWriteFailed = doc.WriteFailed;
+
+  // The oldest frame encoded, written and decoded as EncodeAndStoreFrame
+  // does; false when the run stops there.
+  auto finishOldest = [&]() -> bool {
+    PendingFrame& f = *frames[size_t(pipeline.TakeOldest())];
+    f.Messages.Replay();
+    std::swap(done, f.Position);
+    anyDone = true;
+    if (f.Failed) {
       outcome = Status::kFailed;
-      break;
+      return false;
     }
-    if (doc.CurrentSector > rewriteLimit_) {
-      c_.Numbering.Renumber = true;
+    if (f.Renumber) c_.Numbering.Renumber = true;
+    if (f.TailReset) {
+      c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
+      c_.Numbering.NumberLimit = INT_MAX;
+    }
+    histories[size_t(finished++ % kHistoryLag)] = f.EndHistory;
+    c_.Codec.Best.SetSearchHistory(f.EndHistory);
+    done.Swap(doc);
+    doc.WriteFailed = finishedWriteFailed || f.WriteFailed;
+    int r = FinishEncode(doc, f.Work, c_.Numbering);
+    if (r == 0) r = WriteFrame(doc);
+    finishedWriteFailed = doc.WriteFailed;
+    if (r == 0 && !f.Decoded) r = -1;
+    if (r == 0) {
+      if (doc.PictureWidth != f.Work.Request.Width || doc.PictureHeight != f.Work.Request.Height)
+        doc.SetPictureSize(f.Work.Request.Width, f.Work.Request.Height);
+      AdoptDecodedPicture(c_.Codec.Image, f.Image, c_.Codec.HalfWidthView);
+    }
+    done.Swap(doc);
+    // A frame that cannot be encoded or stored ends the run (reported).
+    if (r != 0) {
+      outcome = Status::kFailed;
+      return false;
+    }
+    c_.Ui.PreviewFrame(c_.Codec.View());
+    ReportFrame(c_.Ui, done.CurrentSector, done.ChunkHeader.FrameNumber, c_.SelectionStart,
+                c_.SelectionEnd);
+    return true;
+  };
+
+  bool stopped = false;
+  while (!stopped && doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
+    PendingFrame& f = *frames[size_t(pipeline.NextSlot())];
+    tailReset_ = &f.TailReset;
+    f.StartHistory = histories[size_t(laidOut++ % kHistoryLag)];
+    f.Failed = f.Renumber = f.TailReset = false;
+    doc.Ui = &f.Messages.To(*docHost);
+    Host& ui = f.Messages.To(c_.Ui);
+    doc.WriteFailed = laidOutWriteFailed || finishedWriteFailed;
+    doc.CurrentSector = doc.NextSector;
+    if (!ProtectAhead(doc.CurrentSector, ui)) {
+      f.Failed = true;
+    } else if (doc.CurrentSector > rewriteLimit_) {
+      f.Renumber = true;
       const LayoutResult r = LayOutNewFrame();
       if (r != LayoutResult::kLaidOut) {
         // A failed write has been reported where it happened.
-        if (r == LayoutResult::kTooManySectors) Show(c_.Ui, msg::kTooManySectors, s_.FrameRate);
-        if (r == LayoutResult::kNoVideoSector) Show(c_.Ui, msg::kFrameLayoutError);
-        outcome = Status::kFailed;
-        break;
+        if (r == LayoutResult::kTooManySectors) Show(ui, msg::kTooManySectors, s_.FrameRate);
+        if (r == LayoutResult::kNoVideoSector) Show(ui, msg::kFrameLayoutError);
+        f.Failed = true;
       }
     } else if (ReadFrame(doc) != 0) {
-      if (!doc.WriteFailed) Show(c_.Ui, msg::kSourceReadError);
-      outcome = Status::kFailed;
-      break;
+      if (!doc.WriteFailed) Show(ui, msg::kSourceReadError);
+      f.Failed = true;
     }
-    ChoosePicture();
-    doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
-    doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
-    PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
-    picture_->XOffset = c_.Position.ImageOffsetX;
-    picture_->YOffset = c_.Position.ImageOffsetY;
-    // A frame that cannot be encoded or stored ends the run (reported).
-    if (EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering) != 0) {
-      outcome = Status::kFailed;
-      break;
+    if (!f.Failed) {
+      ChoosePicture();
+      doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
+      doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
+      PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
+      picture_->XOffset = c_.Position.ImageOffsetX;
+      picture_->YOffset = c_.Position.ImageOffsetY;
+      // The picture is taken now: the video moves on before it is encoded.
+      f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
     }
-    c_.Ui.PreviewFrame(c_.Codec.View());
-    if (FrameDone(c_.Ui, doc, c_.SelectionStart, c_.SelectionEnd)) {
+    doc.Ui = docHost;
+    tailReset_ = nullptr;
+    laidOutWriteFailed = f.WriteFailed = doc.WriteFailed;
+    f.Position.Take(doc);
+    if (f.Failed) {
+      pipeline.SubmitDone();
+      stopped = true;
+    } else {
+      pipeline.Submit();
+    }
+    while (!stopped && pipeline.Full()) stopped = !finishOldest();
+    // The user's stop is asked for as each frame is laid out; the frames
+    // already laid out are still finished.
+    if (!stopped && c_.Ui.CancelRequested()) {
       outcome = Status::kCancelled;
       break;
     }
   }
+  stopped = outcome == Status::kFailed;
+  while (!pipeline.Empty()) {
+    if (stopped) {
+      (void)pipeline.TakeOldest();  // laid out after a failure: not finished
+    } else {
+      stopped = !finishOldest();
+    }
+  }
+  // The document is left at the last frame finished.
+  if (anyDone) done.Swap(doc);
+  doc.WriteFailed = finishedWriteFailed || (!anyDone && laidOutWriteFailed);
   return outcome;
 }
 

@@ -58,6 +58,10 @@ struct AviToStrContext {
   // How the last run ended: done, stopped by a failure (reported), or
   // cancelled by the user (what was written is kept, whole).
   Status Outcome = Status::kOk;
+  // Threads that encode frames (0: one per core); the file is the same
+  // whatever their number. With more than one, a few frames are laid out
+  // ahead of those being encoded, and the user's stop finishes those too.
+  int Threads = 0;
 };
 
 // Where the choices of a conversion come from: the dialogs of the

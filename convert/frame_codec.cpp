@@ -23,8 +23,7 @@ int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc) {
   return DecodeCurrentFrame(codec, doc) != 0 ? -2 : 0;
 }
 
-int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
-                FrameNumbering& numbering, EncodeResult* result) {
+int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work) {
   VideoChunkHeader& header = doc.ChunkHeader;
   if (header.Width > kMaxFrameDimension || header.Height > kMaxFrameDimension ||
       header.ChunkCount == 0 || header.ChunkCount > doc.ValidChunkSectors) {
@@ -36,34 +35,50 @@ int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
 
   // The picture as the frame sees it: its padded area, offsets applied.
   const int width = (header.Width + 15) / 16 * 16, height = (header.Height + 15) / 16 * 16;
-  std::vector<uint8_t> pixels;
-  EncodedFrame encoded;
-  EncodeStatus status;
+  work.Request = {header.Width, header.Height, GetU16(&header.MdecHeader[6]),
+                  header.ChunkCount * kChunkPayloadSize};
+  work.Status = EncodeStatus::kOk;
   try {
-    pixels.resize(size_t(width) * size_t(height) * 3);
-    ReadFramePixels(picture, width, height, pixels.data());
-    const FrameView view{pixels.data(), width, height, width * 3};
-    const EncodeRequest request{header.Width, header.Height, GetU16(&header.MdecHeader[6]),
-                                header.ChunkCount * kChunkPayloadSize};
-    status = codec.Encoder == EncoderChoice::kBest ? codec.Best.EncodeFrame(view, request, encoded)
-                                                   : codec.Codec.EncodeFrame(view, request, encoded);
+    work.Pixels.resize(size_t(width) * size_t(height) * 3);
+    ReadFramePixels(picture, width, height, work.Pixels.data());
   } catch (const std::bad_alloc&) {
-    status = EncodeStatus::kNoMemory;
+    work.Status = EncodeStatus::kNoMemory;
   }
-  if (result) result->Trials = encoded.Trials;
-  if (status == EncodeStatus::kNoMemory) {
+  return 0;
+}
+
+void RunEncode(FrameCodec& codec, EncodeWork& work) {
+  if (work.Status != EncodeStatus::kOk) return;
+  const int width = (work.Request.Width + 15) / 16 * 16;
+  const int height = (work.Request.Height + 15) / 16 * 16;
+  try {
+    const FrameView view{work.Pixels.data(), width, height, width * 3};
+    work.Status = codec.Encoder == EncoderChoice::kBest
+                      ? codec.Best.EncodeFrame(view, work.Request, work.Encoded)
+                      : codec.Codec.EncodeFrame(view, work.Request, work.Encoded);
+  } catch (const std::bad_alloc&) {
+    work.Status = EncodeStatus::kNoMemory;
+  }
+  // The encoding becomes the frame buffer, zero-filled up to the capacity.
+  if (work.Status == EncodeStatus::kOk)
+    std::fill(work.Encoded.Bytes.begin() + work.Encoded.Length,
+              work.Encoded.Bytes.begin() + work.Request.Capacity, uint8_t(0));
+}
+
+int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
+                 EncodeResult* result) {
+  VideoChunkHeader& header = doc.ChunkHeader;
+  if (result) result->Trials = work.Encoded.Trials;
+  if (work.Status == EncodeStatus::kNoMemory) {
     Show(*doc.Ui, msg::kNoMemory);
     return -1;
   }
-  if (status != EncodeStatus::kOk) {
+  if (work.Status != EncodeStatus::kOk) {
     Show(*doc.Ui, msg::kNoScaleFits);
     return -1;
   }
-
-  // The encoding becomes the frame buffer, zero-filled up to the capacity.
-  const int capacity = header.ChunkCount * kChunkPayloadSize;
-  std::fill(encoded.Bytes.begin() + encoded.Length, encoded.Bytes.begin() + capacity, uint8_t(0));
-  doc.FrameBuffer.swap(encoded.Bytes);
+  const EncodedFrame& encoded = work.Encoded;
+  doc.FrameBuffer.swap(work.Encoded.Bytes);
   header.FrameDataSize = uint32_t((encoded.Length + 3) & ~3);
   std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
   if (numbering.Renumber) {
@@ -78,6 +93,14 @@ int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
     result->Bytes = encoded.Length;
   }
   return 0;
+}
+
+int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                FrameNumbering& numbering, EncodeResult* result) {
+  EncodeWork work;
+  if (PrepareEncode(doc, picture, work) != 0) return -1;
+  RunEncode(codec, work);
+  return FinishEncode(doc, work, numbering, result);
 }
 
 int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,

@@ -58,6 +58,22 @@ struct EncodeResult {
 // its buffer and header are unchanged.
 [[nodiscard]] int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                               FrameNumbering& numbering, EncodeResult* result = nullptr);
+// EncodeFrame in its three steps, for encodings run on other threads: the
+// request and the picture's pixels taken from the document (checks
+// reported; -1 when the frame cannot be encoded); the encoding itself, on
+// any thread with a codec of its own, touching no document; the result put
+// into the document (failures reported), as EncodeFrame does.
+struct EncodeWork {
+  EncodeRequest Request;
+  std::vector<uint8_t> Pixels;  // the padded frame area
+  EncodedFrame Encoded;         // zero-filled up to the capacity
+  EncodeStatus Status = EncodeStatus::kOk;
+};
+[[nodiscard]] int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work);
+void RunEncode(FrameCodec& codec, EncodeWork& work);
+[[nodiscard]] int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
+                               EncodeResult* result = nullptr);
+
 // EncodeFrame, WriteFrame, and a fresh decode into the picture.
 [[nodiscard]] int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                                       FrameNumbering& numbering, EncodeResult* result = nullptr);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/messages.h"
+#include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
 
@@ -42,7 +43,7 @@ void AviAudioState::Finish() {
 }
 
 StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
-                               XaDecoderState& decoder, Host& ui) {
+                               XaDecoderState& decoder, Host& ui, int threadCount) {
   StrToAviResult result;
   // Refused before anything is touched: writing over the open movie or
   // into a folder, rates that cannot time the frames, sizes no frame has.
@@ -113,6 +114,9 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   }
 
   AviAudioState state;
+  // Audio sectors passed by the reads of a frame read ahead wait with it;
+  // null: straight to the writer.
+  std::vector<std::vector<uint8_t>>* heldSound = nullptr;
   if (audio) {
     state.Writer = &writer;
     state.Decoder = &decoder;
@@ -124,27 +128,116 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     state.SourceChunk = std::max<size_t>(bytesPerSecond, 1);
     state.PcmBuffer.assign(2 * state.SourceChunk + 256, 0);
     XaSetOutputFormat(decoder, form.PcmRate, form.PcmChannels, form.PcmBits);
-    hook.Install([&state, &result](uint8_t* image) {
+    hook.Install([&state, &result, &heldSound](uint8_t* image) {
+      if (heldSound) {
+        heldSound->emplace_back(image, image + kSectorImageSize);
+        return 0;
+      }
       if (image[1] == state.Channel) result.AudioSectors++;
       return state.WriteAudioSector(image);
     });
   }
 
   // The frame loop: AVI frame k shows the first STR frame whose time is not
-  // earlier than k / rate.
+  // earlier than k / rate. The frames are read here in order, decoded on the
+  // pipeline's threads, and written here in order, each after the sound its
+  // reads passed.
   const int32_t first = form.FirstSector, last = form.LastSector;
   int frameIndex = 0;
   doc.NextSector = doc.CurrentSector = first;
   (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
   (void)DecodeCurrentFrame(codec, doc);
   double strTime = 0;
-  bool readFailed = false, writeFailed = false;
-  while (doc.NextSector <= last && !readFailed) {
-    const double aviTime = frameIndex / form.VideoRate;
+  bool readFailed = false, writeFailed = false, stopped = false;
+  Host* const docHost = doc.Ui;  // where the reads' own messages go
+
+  struct ExportFrame {
+    FramePosition Position;  // the frame read, and where the walk stands
+    std::vector<std::vector<uint8_t>> Sound;
+    DeferredMessages Messages;
+    bool Decoded = false;
+    FrameImage Image;
+    std::vector<uint8_t> Frame;  // the AVI frame, when made by the worker
+    bool FrameReady = false;
+  };
+  // Copies the picture into an AVI frame: rows bottom-up, left edge kept.
+  auto makeFrame = [&](const FrameImage& image, std::vector<uint8_t>& out) {
+    out.assign(stride * size_t(height), 0);
+    const int rows = std::min(image.Height, height);
+    const size_t rowBytes = std::min(size_t(image.Width) * 3, size_t(width) * 3);
+    const size_t sourceStride = (size_t(image.Stride()) + 3) & ~size_t(3);
+    for (int i = 0; i < rows; i++)
+      std::memcpy(&out[size_t(rows - 1 - i) * stride], &image.Pixels[size_t(i) * sourceStride],
+                  rowBytes);
+  };
+  const int threads = threadCount > 0 ? threadCount : DefaultThreadCount();
+  std::vector<MdecCodec> decoders(size_t(threads), codec.Codec);
+  std::vector<std::unique_ptr<ExportFrame>> jobs;
+  auto work = [&](int slot, int worker) {
+    ExportFrame& job = *jobs[size_t(slot)];
+    const VideoChunkHeader& h = job.Position.ChunkHeader;
+    job.Decoded = decoders[size_t(worker)].DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
+                                                       codec.HalfWidthView, job.Image) == 0;
+    // A whole picture makes its AVI frame here; a half one (its right half
+    // is the earlier pictures') or a failed one in turn.
+    job.FrameReady = job.Decoded && !codec.HalfWidthView;
+    if (job.FrameReady) makeFrame(job.Image, job.Frame);
+  };
+  FramePipeline pipeline(threads, work);
+  for (int i = 0; i < pipeline.Depth(); i++) jobs.push_back(std::make_unique<ExportFrame>());
+  FramePosition written;  // where the walk stood after the last frame written
+  bool anyWritten = false;
+
+  // Writes the oldest frame; false when the run stops there.
+  auto writeOldest = [&]() -> bool {
+    ExportFrame& job = *jobs[size_t(pipeline.TakeOldest())];
+    job.Messages.Replay();
+    const VideoChunkHeader& h = job.Position.ChunkHeader;
+    if (job.Decoded) {
+      if (doc.PictureWidth != h.Width || doc.PictureHeight != h.Height)
+        doc.SetPictureSize(h.Width, h.Height);
+      AdoptDecodedPicture(codec.Image, job.Image, codec.HalfWidthView);
+    } else {
+      // A frame that does not decode is written as the picture then holds it.
+      (void)codec.Codec.DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
+                                    codec.HalfWidthView, codec.Image);
+    }
+    ui.PreviewFrame(codec.View());
+    for (auto& image : job.Sound) {
+      if (image[1] == state.Channel) result.AudioSectors++;
+      state.WriteAudioSector(image.data());
+    }
+    job.Sound.clear();
+    if (!job.FrameReady) makeFrame(codec.Image, job.Frame);
+    std::swap(written, job.Position);
+    anyWritten = true;
+    if (!writer.WriteVideo(job.Frame.data())) {
+      Show(ui, msg::kVideoWriteFailed);
+      writeFailed = true;
+      return false;
+    }
+    if (state.Failed) return false;
+    frameIndex++;
+    ReportFrame(ui, written.CurrentSector, written.ChunkHeader.FrameNumber, first, last);
+    // The user's stop ends the AVI after this frame; the frames read ahead
+    // (and the sound their reads passed) are dropped.
+    if (ui.CancelRequested()) {
+      result.Cancelled = true;
+      return false;
+    }
+    return true;
+  };
+
+  int readIndex = 0;  // AVI frames read (ahead of those written)
+  while (!stopped && doc.NextSector <= last && !readFailed) {
+    ExportFrame& job = *jobs[size_t(pipeline.NextSlot())];
+    doc.Ui = &job.Messages.To(*docHost);
+    heldSound = &job.Sound;
+    const double aviTime = readIndex / form.VideoRate;
     while (aviTime > strTime) {
       doc.CurrentSector = doc.NextSector;
       if (ReadFrame(doc) != 0) {
-        Show(ui, msg::kStrReadError);
+        Show(job.Messages.To(ui), msg::kStrReadError);
         // The same position would fail again for every later frame: the
         // AVI ends here, with this frame the last.
         readFailed = true;
@@ -152,29 +245,17 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
       }
       strTime = (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) / doc.SpeedFactor;
     }
-    // A frame that does not decode is written as the picture then holds it.
-    (void)DecodeCurrentFrame(codec, doc);
-    ui.PreviewFrame(codec.View());
-
-    std::fill(frame.begin(), frame.end(), uint8_t(0));
-    const int rows = std::min(codec.Image.Height, height);
-    const size_t rowBytes = std::min(size_t(codec.Image.Width) * 3, size_t(width) * 3);
-    const size_t sourceStride = (size_t(codec.Image.Stride()) + 3) & ~size_t(3);
-    for (int i = 0; i < rows; i++)
-      std::memcpy(&frame[size_t(rows - 1 - i) * stride],
-                  &codec.Image.Pixels[size_t(i) * sourceStride], rowBytes);
-    if (!writer.WriteVideo(frame.data())) {
-      Show(ui, msg::kVideoWriteFailed);
-      writeFailed = true;
-      break;
-    }
-    if (state.Failed) break;
-    frameIndex++;
-    if (FrameDone(ui, doc, first, last)) {
-      result.Cancelled = true;
-      break;
-    }
+    heldSound = nullptr;
+    doc.Ui = docHost;
+    job.Position.Take(doc);
+    readIndex++;
+    pipeline.Submit();
+    while (!stopped && pipeline.Full()) stopped = !writeOldest();
   }
+  while (!stopped && !pipeline.Empty()) stopped = !writeOldest();
+  while (!pipeline.Empty()) (void)pipeline.TakeOldest();  // read after a stop: dropped
+  // The document is left at the last frame written.
+  if (anyWritten) written.Swap(doc);
   ui.Progress({100, doc.CurrentSector, doc.ChunkHeader.FrameNumber});
 
   if (audio) state.Finish();

@@ -44,7 +44,9 @@ struct StrToAviResult {
 };
 
 // Writes the range of `options` to its AVI file; failures are reported.
+// The frames are decoded on `threads` threads (0: one per core); the AVI is
+// the same whatever their number.
 StrToAviResult ConvertStrToAvi(const StrToAviOptions& options, StrDocument& doc, FrameCodec& codec,
-                               XaDecoderState& decoder, Host& host);
+                               XaDecoderState& decoder, Host& host, int threads = 0);
 
 }  // namespace belmora

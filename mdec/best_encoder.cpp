@@ -682,11 +682,11 @@ int64_t BestEncoder::NominalLambda(int scale) const {
 // win shows it in one pass (the Lagrangian bound is tightest there).
 void BestEncoder::Remember(int scale, int64_t budget, int64_t lambda) {
   Filled* slot = nullptr;
-  for (Filled& f : filled_)
+  for (Filled& f : history_.Multipliers)
     if (f.Scale == scale && f.Budget == budget) slot = &f;
   if (!slot) {
-    slot = &filled_[size_t(filledNext_)];
-    filledNext_ = (filledNext_ + 1) % int(filled_.size());
+    slot = &history_.Multipliers[size_t(history_.Next)];
+    history_.Next = (history_.Next + 1) % int(history_.Multipliers.size());
   }
   *slot = {scale, budget, lambda};
 }
@@ -714,7 +714,7 @@ bool BestEncoder::FillAtScale(int scale, int64_t budget, int64_t rival, int64_t&
   // From the multiplier that filled this scale and budget last time, or
   // the nominal one, up in steps until the budget is bracketed.
   int64_t guess = 0;
-  for (const Filled& f : filled_)
+  for (const Filled& f : history_.Multipliers)
     if (f.Scale == scale && f.Budget == budget) guess = f.Lambda;
   const bool known = guess > 0;
   int64_t lo = 0, hi = std::max<int64_t>(known ? guess : NominalLambda(scale), 1), step = 1;
@@ -832,7 +832,7 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     return AtZero(s).Sum.Bits <= budget;
   };
   int fit, fail;  // a scale that fits, one that does not (0: none known)
-  const int guess = std::clamp(lastScale_ > 0 ? lastScale_ : 4, 1, kMaxScale);
+  const int guess = std::clamp(history_.LastScale > 0 ? history_.LastScale : 4, 1, kMaxScale);
   if (fits(guess)) {
     fit = guess;
     fail = 0;
@@ -894,7 +894,7 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
     if (length == 0) return EncodeStatus::kNoScaleFits;
   }
-  lastScale_ = bestScale;
+  history_.LastScale = bestScale;
   out.Length = length;
   out.Scale = bestScale;
   return EncodeStatus::kOk;

@@ -96,6 +96,23 @@ class BestEncoder {
   BestEncoder() = default;
   explicit BestEncoder(const Settings& settings) : settings_(settings) {}
 
+  // Where the searches of the next frame start: the scale and multipliers
+  // that an earlier frame ended with. An encoding depends on it (only in
+  // the last few bits spent), so frames encoded on several threads each
+  // start from the history of the frame a fixed distance back.
+  struct Filled {
+    int Scale = 0;
+    int64_t Budget = 0;
+    int64_t Lambda = 0;
+  };
+  struct History {
+    int LastScale = 0;
+    std::array<Filled, 8> Multipliers{};
+    int Next = 0;
+  };
+  const History& SearchHistory() const { return history_; }
+  void SetSearchHistory(const History& history) { history_ = history; }
+
   // Encodes `picture` (blue-green-red, top row first, covering the padded
   // frame area) for `request`: the bitstream in out.Bytes (kTrialBufferSize
   // bytes, Length of them used, always less than the capacity), its scale,
@@ -157,17 +174,10 @@ class BestEncoder {
   std::array<ZeroScale, 3> zero_{};
   int zeroNext_ = 0;
   std::vector<RdBlockOutcome> low_, high_, mid_;
-  // The previous frame's choice, where the search starts.
-  int lastScale_ = 0;
-  // The multipliers that filled the last few scales and budgets (frames of
-  // a movie come in a few sizes).
-  struct Filled {
-    int Scale = 0;
-    int64_t Budget = 0;
-    int64_t Lambda = 0;
-  };
-  std::array<Filled, 8> filled_{};
-  int filledNext_ = 0;
+  // The previous frame's choice, where the search starts, and the
+  // multipliers that filled the last few scales and budgets (frames of a
+  // movie come in a few sizes).
+  History history_;
   void Remember(int scale, int64_t budget, int64_t lambda);
 };
 

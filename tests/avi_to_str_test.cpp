@@ -282,11 +282,38 @@ TEST_F(AviToStrTest, CancelWhileLengthening) {
   ui.answerYes = true;
   ui.cancelAfter = 15;
   auto c = Context();
+  c.Threads = 1;  // with more, the frames laid out ahead are finished too
   ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
   EXPECT_EQ(ui.questions[0], msg::kLengthen.Text);
   // 15 frames converted: the file ends after frame 15's sectors and two fillers.
   EXPECT_EQ(doc.SectorCount, 150 + 2);
   EXPECT_EQ(int64_t(std::filesystem::file_size(str)), int64_t(152) * 2336);
+}
+
+TEST_F(AviToStrTest, CancelWhileLengtheningOnSeveralThreads) {
+  std::string avi = MakeAvi(60, 15, false);
+  test::MovieSpec m;
+  m.SectorSize = 2336;
+  m.Riff = false;
+  m.Frames = 10;
+  m.ChunkPattern = {10};
+  m.TrailingFillers = 2;
+  ASSERT_NO_FATAL_FAILURE(OpenMovie(m));
+  start = 0;
+  end = doc.LastFrameSector;
+  ui.answerYes = true;
+  ui.cancelAfter = 15;
+  auto c = Context();
+  c.Threads = 3;
+  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  EXPECT_EQ(c.Outcome, Status::kCancelled);
+  // The frames laid out ahead of the stop are finished too: whole frames of
+  // ten sectors, then the two fillers, and nothing after them.
+  EXPECT_GE(doc.SectorCount, 150 + 2);
+  EXPECT_LT(doc.SectorCount, 600);
+  EXPECT_EQ((doc.SectorCount - 2) % 10, 0);
+  EXPECT_EQ(int64_t(std::filesystem::file_size(str)), int64_t(doc.SectorCount) * 2336);
+  EXPECT_EQ(doc.LastFrameSector, doc.SectorCount - 2 - 10);
 }
 
 TEST_F(AviToStrTest, NumberingWraps) {
