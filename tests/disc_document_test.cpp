@@ -189,7 +189,7 @@ TEST_F(DiscDocumentTest, OpensTheFilesExtentInTheImagesLayout) {
   EXPECT_EQ(ReadFileBytes(bin), original);
 }
 
-// info, decode, export-bmp and export-wav through IMAGE::PATH print and
+// info, decode, export-bmp, export-avi and export-wav through IMAGE::PATH print and
 // write exactly what they do for the same STR as a loose file.
 TEST_F(DiscDocumentTest, CommandsSeeWhatTheySeeInTheLooseFile) {
   for (const std::string inner : {"/MOVIE/OPEN.STR", "/MOVIE/END.STR"}) {
@@ -227,6 +227,11 @@ TEST_F(DiscDocumentTest, CommandsSeeWhatTheySeeInTheLooseFile) {
       b = RunCommand(Cli({"export-bmp", loose, "--frame", "2", "-o", dir + "/b.bmp", "--force"}));
       ASSERT_EQ(a.Status, 0) << a.Err;
       EXPECT_EQ(ReadFileBytes(dir + "/a.bmp"), ReadFileBytes(dir + "/b.bmp"));
+
+      a = RunCommand(Cli({"export-avi", path, "-o", dir + "/a.avi", "--force"}));
+      b = RunCommand(Cli({"export-avi", loose, "-o", dir + "/b.avi", "--force"}));
+      ASSERT_EQ(a.Status, 0) << a.Err;
+      EXPECT_EQ(ReadFileBytes(dir + "/a.avi"), ReadFileBytes(dir + "/b.avi"));
 
       a = RunCommand(Cli({"export-wav", path, "-o", dir + "/a.wav", "--force"}));
       b = RunCommand(Cli({"export-wav", loose, "-o", dir + "/b.wav", "--force"}));
