@@ -21,7 +21,7 @@ bool IsDiscImageFile(const QString& path);
 
 // One file of the list.
 struct ImageFileItem {
-  std::string Path;         // inside the image: "/MOVIE/OPEN.STR"
+  std::string Path;  // inside the image: "/MOVIE/OPEN.STR"
   int64_t Sectors = 0;
   std::string Description;  // what it holds, in the window's words
 };

@@ -85,7 +85,8 @@ bool AviToStrRun::ProtectAhead(int32_t sector) {
   const int64_t from = SectorStartOffset(doc_.Layout(), sector);
   protectedUpTo_ = sector + kAhead;
   if (doc_.File.Protect(from, SectorStartOffset(doc_.Layout(), protectedUpTo_) - from)) return true;
-  Show(c_.Ui, msg::kWriteError, JournalPath(doc_.DiskPath()).c_str(), std::strerror(doc_.File.Error()));
+  Show(c_.Ui, msg::kWriteError, JournalPath(doc_.DiskPath()).c_str(),
+       std::strerror(doc_.File.Error()));
   doc_.WriteFailed = true;
   return false;
 }

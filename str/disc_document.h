@@ -23,8 +23,7 @@ struct StrDocument;
 // writing, or when asked) and sets the document's path, read-only mark and
 // first sector address. Returns the layout the document must take; nullopt
 // on failure, reported.
-std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& path,
-                                            bool readOnly);
+std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& path, bool readOnly);
 
 // The layout detection for a file inside an image: the image decides the
 // layout; the first sector only the picture size. Nullopt where the bytes

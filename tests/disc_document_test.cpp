@@ -160,7 +160,8 @@ class DiscDocumentTest : public ::testing::Test {
 TEST_F(DiscDocumentTest, OpensTheFilesExtentInTheImagesLayout) {
   CollectingHost host;
   StrDocument doc(host);
-  ASSERT_EQ(OpenStrFile(doc, cue + "::/movie/open.str;1", true), 0) << (host.texts.empty() ? "" : host.texts.back());
+  ASSERT_EQ(OpenStrFile(doc, cue + "::/movie/open.str;1", true), 0)
+      << (host.texts.empty() ? "" : host.texts.back());
   EXPECT_EQ(doc.Path, FullPath(cue) + "::/MOVIE/OPEN.STR");
   EXPECT_EQ(doc.DiskPath(), FullPath(bin));
   EXPECT_EQ(doc.Layout(), kLayout2352Raw);
@@ -179,7 +180,8 @@ TEST_F(DiscDocumentTest, OpensTheFilesExtentInTheImagesLayout) {
   EXPECT_FALSE(doc.File.ReadAt(-1, b, 1));
   CloseStrFile(doc);
 
-  ASSERT_EQ(OpenStrFile(doc, bin + "::/MOVIE/END.STR"), 0) << (host.texts.empty() ? "" : host.texts.back());
+  ASSERT_EQ(OpenStrFile(doc, bin + "::/MOVIE/END.STR"), 0)
+      << (host.texts.empty() ? "" : host.texts.back());
   EXPECT_FALSE(doc.ReadOnly);
   EXPECT_EQ(doc.SectorCount, int32_t(contents.End.size()));
   EXPECT_EQ(doc.PictureWidth, 64);
@@ -440,8 +442,7 @@ TEST_F(DiscDocumentTest, ImagesThatCannotBeOpenedSayWhy) {
     return dir + "/" + name;
   };
   const std::string audioCue =
-      writeText("audio.cue",
-                "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+      writeText("audio.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
   const std::string missingCue = writeText(
       "missing.cue", "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
   // A directory whose extent lies past the end of the image.

@@ -98,7 +98,8 @@ class ImageFileChooserTest : public QObject {
     QCOMPARE(items[1].Path, std::string("/MOVIE/OPEN.STR"));
     QCOMPARE(items[2].Path, std::string("/SOUND/MUSIC.XA"));
     QCOMPARE(items[1].Sectors, b.Placement("/MOVIE/OPEN.STR").Sectors);
-    QCOMPARE(QString::fromStdString(items[0].Description), QString("vídeo STR, 12 quadros, 64 x 48"));
+    QCOMPARE(QString::fromStdString(items[0].Description),
+             QString("vídeo STR, 12 quadros, 64 x 48"));
     QCOMPARE(QString::fromStdString(items[1].Description),
              QString("vídeo STR, 6 quadros, 160 x 112, canal 1 37,8 kHz estéreo"));
     QCOMPARE(QString::fromStdString(items[2].Description),
@@ -146,7 +147,8 @@ class ImageFileChooserTest : public QObject {
     QVERIFY2(form.DocumentOpen, qPrintable(boxes.Texts().join("\n")));
     QCOMPARE(form.windowTitle(), QString("Belmora v2 - Tavish - disc.cue::/MOVIE/OPEN.STR"));
     StrDocument& doc = form.Document();
-    QCOMPARE(QString::fromStdString(doc.Path), QFileInfo(cue).absoluteFilePath() + "::/MOVIE/OPEN.STR");
+    QCOMPARE(QString::fromStdString(doc.Path),
+             QFileInfo(cue).absoluteFilePath() + "::/MOVIE/OPEN.STR");
     QCOMPARE(doc.PictureWidth, 160);
     QCOMPARE(form.SelectionEnd, doc.LastFrameSector);
     const int32_t first = doc.CurrentSector;
@@ -167,7 +169,8 @@ class ImageFileChooserTest : public QObject {
     const size_t from = size_t(placed.Lsn * 2352), to = from + size_t(placed.Sectors * 2352);
     QVERIFY(std::equal(now.begin(), now.begin() + long(from), original.begin()));
     QVERIFY(std::equal(now.begin() + long(to), now.end(), original.begin() + long(to)));
-    QVERIFY(!std::equal(now.begin() + long(from), now.begin() + long(to), original.begin() + long(from)));
+    QVERIFY(!std::equal(now.begin() + long(from), now.begin() + long(to),
+                        original.begin() + long(from)));
     for (size_t at = from; at < to; at += 2352) {
       if (std::memcmp(&now[at], &original[at], 2352) == 0) continue;
       QVERIFY(std::memcmp(&now[at], &original[at], 24) == 0);
@@ -182,7 +185,8 @@ class ImageFileChooserTest : public QObject {
     // A path into the image opens without the list.
     shown = 0;
     form.RunModal = Choose("/MOVIE/OPEN.STR", &shown);
-    QVERIFY2(form.OpenDocument(cue + "::/MOVIE/END.STR") == 0, qPrintable(boxes.Texts().join("\n")));
+    QVERIFY2(form.OpenDocument(cue + "::/MOVIE/END.STR") == 0,
+             qPrintable(boxes.Texts().join("\n")));
     QCOMPARE(shown, 0);
     QCOMPARE(form.Document().PictureWidth, 64);
   }
@@ -201,7 +205,8 @@ class ImageFileChooserTest : public QObject {
     const std::string iso = TempFile(dir_, "plain.iso");
     plain.WriteIso(iso);
     QCOMPARE(form.OpenDocument(QString::fromStdString(iso)), -1);
-    QCOMPARE(boxes.Texts(), QStringList{QString::fromStdString(FormatMessage(msg::kDiscNoMovies, iso.c_str()))});
+    QCOMPARE(boxes.Texts(),
+             QStringList{QString::fromStdString(FormatMessage(msg::kDiscNoMovies, iso.c_str()))});
 
     const std::string junk = TempFile(dir_, "junk.bin");
     belmora::test::WriteFileBytes(junk, std::vector<uint8_t>(2352 * 30, 0x41));

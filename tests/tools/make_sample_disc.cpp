@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
   end.AudioChannel = 0;
   end.Interleave = 16;
   end.AudioPhase = 5;
-  end.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 3, 2); };
+  end.Bitstream = [&](int) {
+    return test::EncodeLevels(test::RandomLevels(160, 112, random), 3, 2);
+  };
   test::StrBuilder music(2352, false);
   for (int i = 0; i < 64; i++) music.AddAudio(i % 2, kCoding189Stereo, uint8_t(i));
 
