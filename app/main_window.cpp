@@ -21,8 +21,10 @@
 #include <cstring>
 
 #include "app/form_font.h"
+#include "app/image_file_chooser.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
+#include "str/disc_document.h"
 #include "str/journal.h"
 
 namespace belmora::app {
@@ -89,12 +91,15 @@ TForm1::TForm1() {
   BuildMenu();
 
   const QString strFilter = "STR Files (*.str)|*.str|All Files (*.*)|*.*";
+  // Opening also takes disc images, whose STR and XA files are listed.
+  const QString openFilter =
+      QString("STR Files (*.str)|*.str|%1|All Files (*.*)|*.*").arg(msg::kDiscImagesFilter);
   // Any video the reader takes; AVI files first, as the dialog always had them.
   const QString aviFilter = QString("AVI Files (*.avi)|*.avi|%1|All Files (*.*)|*.*")
                                 .arg(msg::kVideoFilesFilter);
   const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
   using Kind = TFileDialog::Kind;
-  OpenStrDlg = {Kind::kOpen, "", strFilter, "str", true, true, false, "", "", false};
+  OpenStrDlg = {Kind::kOpen, "", openFilter, "str", true, true, false, "", "", false};
   SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, "", "", false};
   OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, "", "", false};
   OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, "", "Qualidade máxima", false};
@@ -229,11 +234,16 @@ void TForm1::BuildMenu() {
 
 // --- the document ---
 
-int TForm1::OpenDocument(const QString& path) {
+int TForm1::OpenDocument(const QString& given) {
+  // A disc image: one of its STR and XA files, chosen from a list.
+  const QString path =
+      IsDiscImageFile(given) ? ChooseImageFile(given, host_, this, RunModal) : given;
+  if (path.isEmpty()) return -1;
   StopPlayback();
   CloseDocument();
-  // A file left in the middle of an edit is put back before it is shown.
-  const std::string file = FullPath(FileName(path));
+  // A file left in the middle of an edit is put back before it is shown
+  // (for a file inside a disc image, the image's data file).
+  const std::string file = FileOnDisk(FileName(path));
   if (JournalExists(file)) {
     if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
                   Buttons::kYesNo) != Answer::kYes)
@@ -298,7 +308,10 @@ void TForm1::UpdateTitle() {
     setWindowTitle(kCaption);
     return;
   }
-  const QString name = QFileInfo(QFile::decodeName(doc_.Path.c_str())).fileName();
+  QString name = QFileInfo(QFile::decodeName(doc_.Path.c_str())).fileName();
+  if (const auto inner = SplitImagePath(doc_.Path))  // IMAGE::/PATH
+    name = QFileInfo(QFile::decodeName(inner->Image.c_str())).fileName() + "::" +
+           QFile::decodeName(inner->Inner.c_str());
   setWindowTitle(QString("%1 - %2").arg(kCaption, name));
 }
 

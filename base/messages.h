@@ -128,6 +128,9 @@ inline constexpr Message kAskDroppedVideo{
 // The open-video dialog's second filter: every video the reader takes.
 inline constexpr const char* kVideoFilesFilter =
     "Video files (*.avi *.mp4 *.mkv *.mov *.webm)|*.avi;*.mp4;*.mkv;*.mov;*.webm";
+// The open-STR dialog's second filter: the disc images whose files it lists.
+inline constexpr const char* kDiscImagesFilter =
+    "Imagens de disco (*.bin *.cue *.iso)|*.bin;*.cue;*.iso";
 // The video compressor chooser, worded like the platform's.
 inline constexpr const char* kCompressorTitle = "Video Compression";
 inline constexpr const char* kCompressorLabel = "Compressor:";
@@ -151,6 +154,10 @@ inline constexpr const char* kSummaryLengths = "vídeo %.1f s / seleção %.1f s
 inline constexpr const char* kSummaryNewLengths = "vídeo %.1f s / STR %.1f s";
 inline constexpr const char* kSummaryBudget = "%d setores/quadro (%d B)";
 inline constexpr const char* kSummaryBudgetRange = "%d a %d setores/quadro";
+// What a file of a disc image holds, in the list of "Arquivos da imagem".
+inline constexpr const char* kImageItemStr = "vídeo STR, %d quadros, %d x %d";
+inline constexpr const char* kImageItemXa = "áudio XA, %d canais";
+inline constexpr const char* kImageItemChannel = ", canal %d %s kHz %s";
 
 // Sound.
 inline constexpr Message kNoAudio{"音声データが存在しません。"};
@@ -174,6 +181,11 @@ inline constexpr Message kCueBadLine{"キューシートが読み取れません
 inline constexpr Message kCueNoTrack{"キューシートにトラックがありません: %s"};
 inline constexpr Message kCueFileMissing{"キューシートのファイルが見つかりません: %s"};
 inline constexpr Message kCueUnsupportedMode{"対応していないトラック形式です: %s"};
+// A file inside a disc image.
+inline constexpr Message kDiscIsDirectory{"ディスクイメージ内のディレクトリです。ファイルを指定してください: %s"};
+inline constexpr Message kImageFixedLength{
+    "ディスクイメージ内のファイルは長さを変えられません。同じセクタの中でのみ編集できます: %s"};
+inline constexpr Message kDiscNoMovies{"ディスクイメージに STR / XA ファイルがありません: %s"};
 
 }  // namespace msg
 }  // namespace belmora

@@ -4,14 +4,17 @@
 #include <cstdlib>
 
 #include "convert/output_file.h"
+#include "str/disc_document.h"
 #include "str/journal.h"
 
 namespace belmora::cli {
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
-  // A file left in the middle of an edit is not what it seems: roll it back first.
-  if (JournalExists(FullPath(path))) {
-    Show(s.host, msg::kJournalExists, path.c_str(), path.c_str());
+  // A file left in the middle of an edit is not what it seems: roll it back
+  // first. For a file inside a disc image the journal is the image's.
+  const std::string disk = FileOnDisk(path);
+  if (JournalExists(disk)) {
+    Show(s.host, msg::kJournalExists, path.c_str(), disk.c_str());
     return false;
   }
   if (OpenStrFile(s.doc, path, readOnly) != 0) {
@@ -47,7 +50,15 @@ bool CheckSectorRange(const StrDocument& doc, int from, int to) {
 
 bool CheckOutput(Host& host, const std::string& out, const std::vector<std::string>& inputs,
                  bool force) {
-  return CheckOutputPath(host, out, inputs, force);
+  // An input inside a disc image: the image and its data file are inputs too.
+  std::vector<std::string> all = inputs;
+  for (const std::string& in : inputs) {
+    if (auto inner = SplitImagePath(in)) {
+      all.push_back(inner->Image);
+      all.push_back(FileOnDisk(in));
+    }
+  }
+  return CheckOutputPath(host, out, all, force);
 }
 
 }  // namespace belmora::cli

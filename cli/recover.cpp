@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "str/disc_document.h"
 #include "str/journal.h"
 
 namespace belmora::cli {
@@ -11,7 +12,8 @@ namespace {
 int RunRecover(const GlobalOptions& g, const std::string& path) {
   CliHost host(g.Quiet);
   int error = 0;
-  switch (RecoverJournal(FullPath(path), &error)) {
+  // A disc image's journal lies beside its data file (the BIN of a cue).
+  switch (RecoverJournal(FileOnDisk(path), &error)) {
     case RecoverResult::kNoJournal:
       Show(host, msg::kNoJournal, path.c_str());
       return kExitDone;

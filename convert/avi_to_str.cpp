@@ -11,6 +11,7 @@
 #include "convert/output_file.h"
 #include "convert/progress.h"
 #include "str/cd_sector.h"
+#include "str/disc_document.h"
 
 namespace belmora {
 
@@ -87,7 +88,7 @@ bool AviToStrRun::ProtectAhead(int32_t sector, Host& ui) {
   const int64_t from = SectorStartOffset(doc_.Layout(), sector);
   protectedUpTo_ = sector + kAhead;
   if (doc_.File.Protect(from, SectorStartOffset(doc_.Layout(), protectedUpTo_) - from)) return true;
-  Show(ui, msg::kWriteError, JournalPath(doc_.Path).c_str(), std::strerror(doc_.File.Error()));
+  Show(ui, msg::kWriteError, JournalPath(doc_.DiskPath()).c_str(), std::strerror(doc_.File.Error()));
   doc_.WriteFailed = true;
   return false;
 }
@@ -324,6 +325,7 @@ bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
                        Answer::kYes;
   }
   if (!yes) return true;
+  if (RefuseIfFixedLength(doc)) return false;  // a file inside a disc image
   resize_ = newFile_ || longer ? ResizeMode::kLengthen : ResizeMode::kShorten;
   c_.SelectionEnd = target;
   doc.LastFrameSector = target;

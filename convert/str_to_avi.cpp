@@ -47,7 +47,8 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   StrToAviResult result;
   // Refused before anything is touched: writing over the open movie or
   // into a folder, rates that cannot time the frames, sizes no frame has.
-  if (!CheckOutputPath(ui, form.OutputPath, {doc.Path}, true, msg::kSameFile)) return result;
+  if (!CheckOutputPath(ui, form.OutputPath, {doc.Path, doc.DiskPath()}, true, msg::kSameFile))
+    return result;
   const uint32_t scale = VideoScaleFor(form.VideoRate);
   if (scale == 0) {
     Show(ui, msg::kBadFrameRate, form.VideoRate);

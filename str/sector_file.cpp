@@ -33,8 +33,26 @@ bool SectorFile::Open(const std::string& path, Mode mode) {
   return true;
 }
 
+bool SectorFile::Restrict(int64_t start, int64_t size) {
+  const int64_t length = FileSize();
+  if (fd_ < 0 || start < 0 || size < 0 || length < 0 || start > length) return Fail(EINVAL);
+  windowStart_ = start;
+  windowSize_ = std::min(size, length - start);
+  return true;
+}
+
+bool SectorFile::Place(int64_t& offset, int64_t size) const {
+  if (offset < 0) return false;
+  if (windowSize_ < 0) return true;
+  if (size > windowSize_ || offset > windowSize_ - size) return false;
+  offset += windowStart_;
+  return true;
+}
+
 bool SectorFile::Close() {
   cacheStart_ = -1;
+  windowStart_ = 0;
+  windowSize_ = -1;
   if (fd_ < 0) return true;
   const bool ok = ::close(fd_) == 0;
   if (!ok) error_ = errno;
@@ -43,7 +61,7 @@ bool SectorFile::Close() {
 }
 
 bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
-  if (fd_ < 0 || offset < 0) return false;
+  if (fd_ < 0 || !Place(offset, int64_t(size))) return false;
   auto* out = static_cast<uint8_t*>(buffer);
   while (size > 0) {
     if (cacheStart_ < 0 || offset < cacheStart_ || offset >= cacheStart_ + int64_t(cache_.size())) {
@@ -76,6 +94,7 @@ bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
 
 bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
   if (fd_ < 0 || offset < 0) return Fail(EBADF);
+  if (!Place(offset, int64_t(size))) return Fail(EFBIG);
   if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
   changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
@@ -105,12 +124,18 @@ bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
 }
 
 int64_t SectorFile::Size() {
+  if (windowSize_ >= 0) return fd_ >= 0 ? windowSize_ : -1;
+  return FileSize();
+}
+
+int64_t SectorFile::FileSize() {
   struct stat st;
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
   return int64_t(st.st_size);
 }
 
 bool SectorFile::Truncate(int64_t size) {
+  if (windowSize_ >= 0) return size == windowSize_ ? true : Fail(EFBIG);
   const int64_t now = Size();
   if (now < 0) return Fail(errno);
   if (size < now && !journal_.Protect(size, now - size)) return Fail(journal_.Error());
@@ -127,7 +152,7 @@ bool SectorFile::Sync() {
 }
 
 bool SectorFile::BeginJournal() {
-  const int64_t size = Size();
+  const int64_t size = FileSize();  // the whole file's, window or not
   if (size < 0) return Fail(errno);
   if (!journal_.Begin(path_, fd_, size)) return Fail(journal_.Error());
   changed_ = false;
@@ -146,6 +171,11 @@ bool SectorFile::RollbackJournal() {
 }
 
 bool SectorFile::Protect(int64_t offset, int64_t size) {
+  // Nothing past a window is ever written: its part of the range needs no saving.
+  if (windowSize_ >= 0 && offset >= 0) {
+    size = std::max<int64_t>(0, std::min(size, windowSize_ - offset));
+    offset += windowStart_;
+  }
   if (!journal_.Protect(offset, size)) return Fail(journal_.Error());
   return true;
 }

@@ -1,7 +1,10 @@
 // A file accessed by position: reads go through a block cache, since the
 // frame scans read a few bytes from every sector; writes go straight to the
 // file. While an edit is journaled, every write and truncation first saves
-// the bytes it replaces (see str/journal.h).
+// the bytes it replaces (see str/journal.h). A file may be restricted to a
+// window of its bytes (a file inside a disc image): positions then count
+// from the window's start, nothing outside it is read or written, and its
+// length cannot change.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +26,12 @@ class SectorFile {
 
   // Opens `path`; false on failure, with `Error()` holding errno.
   bool Open(const std::string& path, Mode mode);
+  // Restricts the open file to `size` bytes from `start` (cut at the file's
+  // end); false when the window does not lie inside the file.
+  [[nodiscard]] bool Restrict(int64_t start, int64_t size);
+  bool Restricted() const { return windowSize_ >= 0; }
+  // Where the window starts in the file (0 when not restricted).
+  int64_t WindowStart() const { return windowStart_; }
   // Closes the file; false when closing reported an error.
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
@@ -34,7 +43,9 @@ class SectorFile {
   // read or written.
   [[nodiscard]] bool ReadAt(int64_t offset, void* buffer, size_t size);
   [[nodiscard]] bool WriteAt(int64_t offset, const void* buffer, size_t size);
+  // The length of the file, or of its window.
   int64_t Size();
+  // Refused (EFBIG) in a window, unless the length stays as it is.
   [[nodiscard]] bool Truncate(int64_t size);
   [[nodiscard]] bool Sync();
 
@@ -54,6 +65,10 @@ class SectorFile {
  private:
   static constexpr size_t kBlockSize = 64 * 1024;
   bool Fail(int error);
+  // Turns a position in the window into one in the file; false when
+  // [offset, offset + size) does not lie inside the window.
+  bool Place(int64_t& offset, int64_t size) const;
+  int64_t FileSize();
 
   int fd_ = -1;
   std::string path_;
@@ -62,6 +77,8 @@ class SectorFile {
   int64_t cacheStart_ = -1;  // file offset of cache_[0]; -1 when empty
   belmora::RollbackJournal journal_;
   bool changed_ = false;
+  int64_t windowStart_ = 0;
+  int64_t windowSize_ = -1;  // -1: the whole file
 };
 
 }  // namespace belmora

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "str/disc_document.h"
+
 namespace belmora {
 
 void StrDocument::SetPictureSize(int width, int height) {
@@ -47,6 +49,12 @@ bool RefuseIfReadOnly(StrDocument& doc) {
 }
 
 bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size) {
+  // A file inside a disc image keeps its length: a write past it is refused.
+  if (doc.File.Restricted() && offset + int64_t(size) > doc.File.Size()) {
+    if (!doc.WriteFailed) (void)RefuseIfFixedLength(doc);
+    doc.WriteFailed = true;
+    return false;
+  }
   if (doc.File.WriteAt(offset, data, size)) return true;
   if (!doc.WriteFailed) Show(*doc.Ui, msg::kWriteError, doc.Path.c_str(), std::strerror(doc.File.Error()));
   doc.WriteFailed = true;
@@ -119,12 +127,12 @@ bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t*
 DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
   doc.WriteFailed = false;
   if (RefuseIfReadOnly(doc)) return;
-  if (JournalExists(doc.Path)) {
-    Show(*doc.Ui, msg::kJournalExists, doc.Path.c_str(), doc.Path.c_str());
+  if (JournalExists(doc.DiskPath())) {
+    Show(*doc.Ui, msg::kJournalExists, doc.Path.c_str(), doc.DiskPath().c_str());
     return;
   }
   if (!doc.File.BeginJournal()) {
-    Show(*doc.Ui, msg::kWriteError, JournalPath(doc.Path).c_str(),
+    Show(*doc.Ui, msg::kWriteError, JournalPath(doc.DiskPath()).c_str(),
          std::strerror(doc.File.Error()));
     return;
   }
@@ -143,13 +151,13 @@ DocumentEdit::~DocumentEdit() {
   if (!ok_ || done_) return;
   // Nothing written: there is nothing to put back.
   if (!doc_.File.Changed() && doc_.File.CommitJournal()) return;
-  const std::string path = doc_.Path;
+  const std::string path = doc_.Path, disk = doc_.DiskPath();
   const bool rolledBack = doc_.File.RollbackJournal();
   CloseStrFile(doc_);
   if (rolledBack)
     Show(*doc_.Ui, msg::kRolledBack, path.c_str());
   else
-    Show(*doc_.Ui, msg::kRollbackFailed, path.c_str(), path.c_str());
+    Show(*doc_.Ui, msg::kRollbackFailed, path.c_str(), disk.c_str());
 }
 
 bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
@@ -259,19 +267,32 @@ int FailOpen(StrDocument& doc) {
   return -1;
 }
 
-}  // namespace
-
-int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
+// Opens a file of its own, as a whole.
+bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
   doc.Path = FullPath(path);
   doc.ReadOnly = readOnly;
   if (readOnly) {
-    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return -1;
+    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return false;
   } else if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {
     int err = doc.File.Error();
-    if (err != EACCES && err != EROFS && err != EPERM) return -1;
+    if (err != EACCES && err != EROFS && err != EPERM) return false;
     // Read-only file or medium: open for viewing and export only.
-    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return -1;
+    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return false;
     doc.ReadOnly = true;
+  }
+  return true;
+}
+
+}  // namespace
+
+int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  // A file inside a disc image opens over its extent, in the image's layout.
+  std::optional<SectorLayout> imageLayout;
+  if (auto inner = SplitImagePath(path)) {
+    imageLayout = OpenImageExtent(doc, *inner, readOnly);
+    if (!imageLayout) return FailOpen(doc);
+  } else if (!OpenWholeFile(doc, path, readOnly)) {
+    return -1;
   }
   doc.FrameBuffer.assign(kFrameBufferSize, 0);
   doc.ValidChunkSectors = 0;
@@ -280,7 +301,7 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   int64_t size = doc.File.Size();
   if (size < 0) return FailOpen(doc);
   if (!doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) return FailOpen(doc);
-  auto detected = DetectLayout(head);
+  auto detected = imageLayout ? DetectImageLayout(head, *imageLayout) : DetectLayout(head);
   if (!detected) {
     Show(*doc.Ui, msg::kUnknownFormat);
     return FailOpen(doc);

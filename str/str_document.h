@@ -109,6 +109,9 @@ struct StrDocument {
   AudioSectorHook* Hook;
 
   bool IsOpen() const { return File.IsOpen(); }
+  // The file on disk that holds the sectors: Path, or for a file inside a
+  // disc image ("IMAGE.bin::/MOVIE/OPEN.STR") the image's data file.
+  const std::string& DiskPath() const { return File.Restricted() ? File.Path() : Path; }
   SectorLayout Layout() const { return {SectorSize, DataOffset}; }
   bool HasSubheaders() const { return SectorSize > 2048; }
   // Sets the picture size and the sizes derived from it.

@@ -20,6 +20,7 @@ int RunBarLayoutTest(int argc, char** argv);
 int RunConversionRunsTest(int argc, char** argv);
 int RunConversionWindowsTest(int argc, char** argv);
 int RunDialogsTest(int argc, char** argv);
+int RunImageFileChooserTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);
 

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
       {"ConversionRunsTest", belmora::app::test::RunConversionRunsTest},
       {"ConversionWindowsTest", belmora::app::test::RunConversionWindowsTest},
       {"DialogsTest", belmora::app::test::RunDialogsTest},
+      {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
   };

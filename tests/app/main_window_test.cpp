@@ -167,7 +167,8 @@ class MainWindowTest : public QObject {
 
   void FileDialogs() {
     TForm1 form;
-    QCOMPARE(form.OpenStrDlg.QtFilter(), QString("STR Files (*.str);;All Files (*)"));
+    QCOMPARE(form.OpenStrDlg.QtFilter(),
+             QString("STR Files (*.str);;Imagens de disco (*.bin *.cue *.iso);;All Files (*)"));
     QCOMPARE(form.OpenStrDlg.DefaultExt, QString("str"));
     QVERIFY(form.OpenStrDlg.FileMustExist && form.OpenStrDlg.PathMustExist);
     QCOMPARE(form.SaveStrDlg.Title, QString("Salvar como"));
