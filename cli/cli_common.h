@@ -60,5 +60,9 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run);
 void AddImportAviCommands(CLI::App& app, CommandRunner& run);
 void AddRecoverCommand(CLI::App& app, CommandRunner& run);
 void AddLsCommand(CLI::App& app, CommandRunner& run);
+// The translator's commands.
+void AddSubtitleCommand(CLI::App& app, CommandRunner& run);
+void AddImportWavCommand(CLI::App& app, CommandRunner& run);
+void AddExportFramesCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

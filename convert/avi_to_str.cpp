@@ -17,9 +17,10 @@ AviToStrInputs VideoInput::Inputs(const StrDocument& doc, bool newFile) const {
   return {newFile, Avi.FrameRate, doc.FramesPerSecond, Avi.HasAudio};
 }
 
-std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host) {
+std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host,
+                                           double sequenceRate) {
   auto in = std::make_unique<VideoInput>();
-  if (in->Avi.Open(path) != 0) {
+  if (in->Avi.Open(path, sequenceRate) != 0) {
     MessageBoxF(host, "%s", in->Avi.LastError.c_str());
     return nullptr;
   }
@@ -74,6 +75,7 @@ class AviToStrRun {
   int t_ = 0;
   std::optional<ScopedAudioHook> hook_;
   int32_t protectedUpTo_ = 0;
+  int framesDone_ = 0;
 };
 
 // Saves the original bytes of the sectors ahead in one step, instead of one
@@ -301,7 +303,7 @@ void AviToStrRun::TakeSettings() {
 
 bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   StrDocument& doc = doc_;
-  if (c_.SelectionEnd < doc.LastFrameSector) return true;
+  if (c_.SelectionEnd < doc.LastFrameSector || c_.Mapping == FrameMapping::kFrameExact) return true;
   const double wanted =
       double(c_.SelectionStart +
              int64_t(in_.Avi.LengthMs()) * doc.SpeedFactor * kSectorsPerSecond / 1000) +
@@ -343,6 +345,7 @@ Status AviToStrRun::RunFrames() {
 
   while (doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
     doc.CurrentSector = doc.NextSector;
+    std::optional<VideoChunkHeader> asRead;  // a frame already in the file, as it is there
     if (!ProtectAhead(doc.CurrentSector)) {
       outcome = Status::kFailed;
       break;
@@ -361,15 +364,22 @@ Status AviToStrRun::RunFrames() {
       if (!doc.WriteFailed) Show(c_.Ui, msg::kSourceReadError);
       outcome = Status::kFailed;
       break;
+    } else {
+      asRead = doc.ChunkHeader;
     }
-    ChoosePicture();
+    if (c_.Mapping != FrameMapping::kFrameExact)
+      ChoosePicture();
+    else if (framesDone_ > 0)
+      NextAviFrame();
+    framesDone_++;
     doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
     doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
     PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
     picture_->XOffset = c_.Position.ImageOffsetX;
     picture_->YOffset = c_.Position.ImageOffsetY;
     // A frame that cannot be encoded or stored ends the run (reported).
-    if (EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering) != 0) {
+    if ((c_.Fit ? c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering, asRead ? &*asRead : nullptr)
+                : EncodeAndStoreFrame(c_.Codec, doc, *picture_, c_.Numbering)) != 0) {
       outcome = Status::kFailed;
       break;
     }
@@ -398,13 +408,15 @@ bool AviToStrRun::Finish() {
 int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
             AviToStrChooser& chooser) {
   if (!newFile && RefuseIfReadOnly(c.Doc)) return -1;
-  auto in = OpenVideoInput(aviPath, c.Ui);
+  auto in = OpenVideoInput(aviPath, c.Ui, c.SequenceRate);
   if (!in) return -1;
   AviToStrRun run(c, *in, newFile);
   if (!run.Prepare(chooser)) return -1;
   AviToStrOptions options;
   if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
   if (!run.Accept(options)) return -1;
+  if (!newFile) ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
+                                    options.RebuildSectors, c.Mapping);
   // An existing file is edited under a rollback journal: a failure puts it
   // back as it was; a new file is a .part file of its own.
   std::optional<DocumentEdit> edit;

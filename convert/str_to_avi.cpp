@@ -138,9 +138,11 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
   (void)DecodeCurrentFrame(codec, doc);
   double strTime = 0;
+  int strIndex = 0;     // the STR frame's index in the range
+  FrameImage overlaid;  // the picture with the overlay drawn on
   bool readFailed = false, writeFailed = false;
   while (doc.NextSector <= last && !readFailed) {
-    const double aviTime = frameIndex / form.VideoRate;
+    const double aviTime = form.FrameExact ? frameIndex : frameIndex / form.VideoRate;
     while (aviTime > strTime) {
       doc.CurrentSector = doc.NextSector;
       if (ReadFrame(doc) != 0) {
@@ -150,19 +152,29 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
         readFailed = true;
         break;
       }
-      strTime = (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) / doc.SpeedFactor;
+      strIndex++;
+      strTime = form.FrameExact ? strIndex
+                                : (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) /
+                                      doc.SpeedFactor;
     }
     // A frame that does not decode is written as the picture then holds it.
     (void)DecodeCurrentFrame(codec, doc);
     ui.PreviewFrame(codec.View());
 
+    const FrameImage* shown = &codec.Image;
+    if (form.Overlay) {
+      overlaid = codec.Image;
+      form.Overlay(strIndex, overlaid);
+      shown = &overlaid;
+    }
+
     std::fill(frame.begin(), frame.end(), uint8_t(0));
-    const int rows = std::min(codec.Image.Height, height);
-    const size_t rowBytes = std::min(size_t(codec.Image.Width) * 3, size_t(width) * 3);
-    const size_t sourceStride = (size_t(codec.Image.Stride()) + 3) & ~size_t(3);
+    const int rows = std::min(shown->Height, height);
+    const size_t rowBytes = std::min(size_t(shown->Width) * 3, size_t(width) * 3);
+    const size_t sourceStride = (size_t(shown->Stride()) + 3) & ~size_t(3);
     for (int i = 0; i < rows; i++)
       std::memcpy(&frame[size_t(rows - 1 - i) * stride],
-                  &codec.Image.Pixels[size_t(i) * sourceStride], rowBytes);
+                  &shown->Pixels[size_t(i) * sourceStride], rowBytes);
     if (!writer.WriteVideo(frame.data())) {
       Show(ui, msg::kVideoWriteFailed);
       writeFailed = true;

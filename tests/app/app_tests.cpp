@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
       {"DialogsTest", belmora::app::test::RunDialogsTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
+      {"TranslatorWindowsTest", belmora::app::test::RunTranslatorWindowsTest},
   };
   if (argc > 1) {
     auto it = suites.find(argv[1]);
