@@ -13,5 +13,8 @@ class TForm1;
 bool OpenAudioOnly(TForm1& form, const std::string& path);
 // "Salvar som do canal…": a channel of the file shown, to a WAV file.
 void SaveAudioChannelCommand(TForm1& form);
+// "Reproduzir som do canal…": a channel of the file shown, played where a
+// sound device takes it (again: the playing one stops).
+void PlayAudioChannelCommand(TForm1& form);
 
 }  // namespace belmora::app

@@ -190,6 +190,8 @@ void TForm1::BuildMenu() {
   MenuSubs = item(MenuConv, msg::kApplySubtitlesMenu, "MenuSubs", &TForm1::MenuSubsClick);
   MenuSaveChannel =
       item(MenuConv, msg::kSaveChannelMenu, "MenuSaveChannel", &TForm1::MenuSaveChannelClick);
+  MenuPlayChannel =
+      item(MenuConv, msg::kPlayChannelMenu, "MenuPlayChannel", &TForm1::MenuPlayChannelClick);
 
   MenuConf = menu(MainMenu1, nullptr, "Visualizar", "MenuConf");
   MenuSpeed = menu(nullptr, MenuConf, "Formato de tempo", "MenuSpeed");
@@ -490,6 +492,10 @@ void TForm1::MenuAviIClick() {
 
 void TForm1::MenuSaveChannelClick() {
   SaveAudioChannelCommand(*this);
+}
+
+void TForm1::MenuPlayChannelClick() {
+  PlayAudioChannelCommand(*this);
 }
 
 void TForm1::MenuSubsClick() {

@@ -91,6 +91,7 @@ class TForm1 : public QMainWindow {
   void MenuBmpIClick();
   void MenuSubsClick();
   void MenuSaveChannelClick();
+  void MenuPlayChannelClick();
   void MenuSpeed1Click();
   void MenuSpeed2Click();
   void MenuWidthNClick();
@@ -181,6 +182,7 @@ class TForm1 : public QMainWindow {
   QAction* MenuBmpI;
   QAction* MenuSubs;
   QAction* MenuSaveChannel;
+  QAction* MenuPlayChannel;
   QMenu* MenuConf;
   QMenu* MenuSpeed;
   QAction* MenuSpeed1;

@@ -201,6 +201,7 @@ inline constexpr const char* kSubtitleTitle = "Aplicar legendas";
 inline constexpr const char* kSubtitleFilter = "Legendas (*.ass *.ssa *.srt)|*.ass;*.ssa;*.srt";
 inline constexpr const char* kFrameByFrame = "Quadro a quadro";
 inline constexpr const char* kSaveChannelMenu = "Salvar som do canal…";
+inline constexpr const char* kPlayChannelMenu = "Reproduzir som do canal…";
 inline constexpr Message kChannelItem{"%d: %d Hz, %d ch, %.1f s"};
 
 }  // namespace msg

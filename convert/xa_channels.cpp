@@ -20,23 +20,29 @@ std::string ChannelWavName(int channel) {
   return name;
 }
 
-bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& path,
-                     const XaWavFormat& format, Host& host) {
-  const int rate = format.Rate > 0 ? format.Rate : channel.Rate();
-  const int channels = format.Channels > 0 ? format.Channels : channel.ChannelCount();
+bool DecodeXaChannel(StrDocument& doc, const XaChannelInfo& channel, const XaWavFormat& format,
+                     std::vector<uint8_t>& pcm, Host& host) {
   XaDecoderState decoder;
-  XaSetOutputFormat(decoder, rate, channels, format.Bits);
-  std::vector<uint8_t> pcm, out(XaMaxOutputBytes(decoder));
+  XaSetOutputFormat(decoder, format.Rate > 0 ? format.Rate : channel.Rate(),
+                    format.Channels > 0 ? format.Channels : channel.ChannelCount(), format.Bits);
+  std::vector<uint8_t> out(XaMaxOutputBytes(decoder));
+  pcm.clear();
   const bool read = ForEachAudioSector(doc, channel.Channel, [&](uint8_t* image) {
     int32_t n = 0;
     XaDecodeSector(decoder, image, out.data(), n);
     pcm.insert(pcm.end(), out.begin(), out.begin() + n);
     return 0;
   });
-  if (!read) {
-    Show(host, msg::kStrReadError);
-    return false;
-  }
+  if (!read) Show(host, msg::kStrReadError);
+  return read;
+}
+
+bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& path,
+                     const XaWavFormat& format, Host& host) {
+  const int rate = format.Rate > 0 ? format.Rate : channel.Rate();
+  const int channels = format.Channels > 0 ? format.Channels : channel.ChannelCount();
+  std::vector<uint8_t> pcm;
+  if (!DecodeXaChannel(doc, channel, format, pcm, host)) return false;
   PartFile part(path);
   if (!WriteWavFile(part.Part(), rate, channels, format.Bits, pcm)) {
     Show(host, msg::kWriteError, path.c_str(), std::strerror(errno));

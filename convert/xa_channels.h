@@ -2,7 +2,9 @@
 // the channel in file order, in files of sound only as in movies.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/host.h"
 #include "str/xa_file.h"
@@ -17,6 +19,11 @@ struct XaWavFormat {
   int Channels = 0;
   int Bits = 16;
 };
+
+// The sound of `channel` decoded, as PCM of the format's (its own rate and
+// channels where the format says 0); false (reported) when it cannot be read.
+bool DecodeXaChannel(StrDocument& doc, const XaChannelInfo& channel, const XaWavFormat& format,
+                     std::vector<uint8_t>& pcm, Host& host);
 
 // Decodes `channel` into a WAV file at `path`; false (reported) on failure.
 bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& path,
