@@ -97,6 +97,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SummaryLabel->setGeometry(8, 240, 524, 16);
   SummaryLabel->setTextFormat(Qt::PlainText);
 
+  // The translator's additions: frame by frame, and a simulation first.
+  FrameByFrameChk = new QCheckBox(QString::fromUtf8(msg::kFrameByFrame), GroupBox1);
+  FrameByFrameChk->setObjectName("FrameByFrameChk");
+  FrameByFrameChk->setGeometry(120, 18, FrameByFrameChk->sizeHint().width(), 18);
+  SimulateButton = Button(msg::kSimulateButton, "SimulateButton", this, {295, 208, 75, 25});
+  connect(SimulateButton, &QPushButton::clicked, this, &TForm2::SimulateButtonClick);
+
   connect(SectorChk, &QCheckBox::clicked, this, &TForm2::SectorChkClick);
   connect(FrameOrgChk, &QCheckBox::clicked, this, &TForm2::FrameOrgChkClick);
   connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
@@ -123,7 +130,16 @@ void TForm2::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
 }
 
+void TForm2::SimulateButtonClick() {
+  if (!doc_ || !host_ || !Simulate) return;
+  ReadControls();
+  // The settings as OK would take them, the window left open.
+  AviToStrSettings trial = Settings;
+  if (trial.Button1Click(*doc_, *host_)) Simulate(trial.Options, FrameByFrameChk->isChecked());
+}
+
 void TForm2::FormShow() {
+  SimulateButton->setVisible(bool(Simulate));
   if (!doc_) return;
   Settings.FormShow(*doc_);
   ShowSettings();

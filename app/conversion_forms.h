@@ -66,8 +66,14 @@ class TForm2 : public QDialog {
   QPushButton* Button1;  // "OK"
   QPushButton* Button2;  // "Cancelar"
   QLabel* SummaryLabel;  // what the conversion will do, one line
+  QCheckBox* FrameByFrameChk;  // "Quadro a quadro": one video frame per STR frame
+  QPushButton* SimulateButton;  // "Simular": shown when Simulate is set
+  // Tries the conversion with the options the controls hold (set by the
+  // command that shows the window), and whether it goes frame by frame.
+  std::function<void(const AviToStrOptions&, bool frameByFrame)> Simulate;
 
   void FormShow();
+  void SimulateButtonClick();
   void SectorChkClick();
   void FrameOrgChkClick();
   void Button1Click();

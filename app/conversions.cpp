@@ -1,10 +1,12 @@
 #include "app/conversions.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <algorithm>
 
 #include "app/conversion_forms.h"
 #include "app/main_window.h"
+#include "app/subtitle_dialog.h"
 #include "convert/avi_to_str.h"
 #include "convert/str_to_avi.h"
 
@@ -35,7 +37,8 @@ class Running {
 // question is the core's own, asked through the host.
 class WindowChooser : public AviToStrChooser {
  public:
-  WindowChooser(TForm1& form, std::string video) : form_(form), video_(std::move(video)) {}
+  WindowChooser(TForm1& form, std::string video, FrameMapping* mapping = nullptr)
+      : form_(form), video_(std::move(video)), mapping_(mapping) {}
 
   bool ChooseNewStr(NewStrOptions& options) override {
     TForm4* dialog = form_.Form4();
@@ -49,8 +52,16 @@ class WindowChooser : public AviToStrChooser {
     TForm2* dialog = form_.Form2();
     if (!dialog) return false;
     dialog->Prepare(doc, inputs, form_.Ui(), Facts(inputs));
-    if (form_.RunModal(*dialog) != QDialog::Accepted) return false;
+    // "Simular" tries the settings on a scratch copy; "Quadro a quadro" maps frames one to one.
+    const bool newFile = inputs.IsNewFile;
+    dialog->Simulate = [this, dialog, newFile](const AviToStrOptions& o, bool frameByFrame) {
+      SimulateAviToStr(form_, dialog, video_, o, newFile, frameByFrame);
+    };
+    const int result = form_.RunModal(*dialog);
+    dialog->Simulate = nullptr;
+    if (result != QDialog::Accepted) return false;
     options = dialog->Settings.Options;
+    if (mapping_ && dialog->FrameByFrameChk->isChecked()) *mapping_ = FrameMapping::kFrameExact;
     return true;
   }
 
@@ -75,6 +86,7 @@ class WindowChooser : public AviToStrChooser {
 
   TForm1& form_;
   std::string video_;
+  FrameMapping* mapping_;
 };
 
 AviToStrContext ContextOf(TForm1& form) {
@@ -89,6 +101,7 @@ void InstallConversions(TForm1& form) {
   form.Conversions.AviToStr = AviToStrCommand;
   form.Conversions.AviToStrWith = AviToStrWith;
   form.Conversions.NewStr = NewStrCommand;
+  form.Conversions.ApplySubtitles = ApplySubtitlesCommand;
 }
 
 void StrToAviCommand(TForm1& form) {
@@ -118,8 +131,8 @@ void AviToStrWith(TForm1& form, const QString& video) {
   const std::string path = doc.Path;
   const int32_t start = form.SelectionStart, end = form.SelectionEnd,
                 current = doc.CurrentSector;
-  WindowChooser chooser(form, FileName(video));
   AviToStrContext c = ContextOf(form);
+  WindowChooser chooser(form, FileName(video), &c.Mapping);
   const int r = ConvertAviToStr(c, FileName(video), chooser);
   if (doc.IsOpen()) {
     if (r != 0) {

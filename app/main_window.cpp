@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/audio_only.h"
 #include "app/form_font.h"
 #include "app/image_file_chooser.h"
 #include "app/position_form.h"
@@ -191,6 +192,11 @@ void TForm1::BuildMenu() {
   MenuAviI = item(MenuConv, "Converter AVI para STR", "MenuAviI", &TForm1::MenuAviIClick);
   MenuBmpO = item(MenuConv, "Salvar em BMP", "MenuBmpO", &TForm1::MenuBmpOClick);
   MenuBmpI = item(MenuConv, "Abrir arquivo BMP", "MenuBmpI", &TForm1::MenuBmpIClick);
+  MenuSubs = item(MenuConv, msg::kApplySubtitlesMenu, "MenuSubs", &TForm1::MenuSubsClick);
+  MenuSaveChannel =
+      item(MenuConv, msg::kSaveChannelMenu, "MenuSaveChannel", &TForm1::MenuSaveChannelClick);
+  MenuPlayChannel =
+      item(MenuConv, msg::kPlayChannelMenu, "MenuPlayChannel", &TForm1::MenuPlayChannelClick);
 
   MenuConf = menu(MainMenu1, nullptr, "Visualizar", "MenuConf");
   MenuSpeed = menu(nullptr, MenuConf, "Formato de tempo", "MenuSpeed");
@@ -256,6 +262,8 @@ int TForm1::OpenDocument(const QString& given) {
     Show(host_, msg::kRecovered, file.c_str());
   }
   if (OpenStrFile(doc_, FileName(path)) != 0) {
+    // Sound only: the status line says there is no picture.
+    if (OpenAudioOnly(*this, file)) return -1;
     Show(host_, msg::kCannotOpenStr);
     return -1;
   }
@@ -282,6 +290,7 @@ int TForm1::OpenDocument(const QString& given) {
 }
 
 void TForm1::CloseDocument() {
+  AudioOnlyPath.clear();
   if (!DocumentOpen) return;
   StopPlayback();
   DocumentOpen = false;
@@ -492,6 +501,19 @@ void TForm1::MenuAviOClick() {
 void TForm1::MenuAviIClick() {
   StopPlayback();
   if (Conversions.AviToStr) Conversions.AviToStr(*this);
+}
+
+void TForm1::MenuSaveChannelClick() {
+  SaveAudioChannelCommand(*this);
+}
+
+void TForm1::MenuPlayChannelClick() {
+  PlayAudioChannelCommand(*this);
+}
+
+void TForm1::MenuSubsClick() {
+  StopPlayback();
+  if (Conversions.ApplySubtitles) Conversions.ApplySubtitles(*this);
 }
 
 void TForm1::MenuBmpOClick() {

@@ -56,6 +56,7 @@ struct ConversionCommands {
   std::function<void(TForm1&)> AviToStr;  // "Converter AVI para STR"
   // "Converter AVI para STR" with a video already chosen (dropped).
   std::function<void(TForm1&, const QString& video)> AviToStrWith;
+  std::function<void(TForm1&)> ApplySubtitles;  // "Aplicar legendas…"
 };
 
 class TForm1 : public QMainWindow {
@@ -88,6 +89,9 @@ class TForm1 : public QMainWindow {
   void MenuAviIClick();
   void MenuBmpOClick();
   void MenuBmpIClick();
+  void MenuSubsClick();
+  void MenuSaveChannelClick();
+  void MenuPlayChannelClick();
   void MenuSpeed1Click();
   void MenuSpeed2Click();
   void MenuWidthNClick();
@@ -154,6 +158,8 @@ class TForm1 : public QMainWindow {
 
   // Window state.
   bool DocumentOpen = false;
+  // A file of sound only shown instead of a document (empty: none).
+  std::string AudioOnlyPath;
   int32_t SelectionStart = 0;
   int32_t SelectionEnd = 0;
   ImagePosition Position;  // ImageOffsetX, ImageOffsetY
@@ -174,6 +180,9 @@ class TForm1 : public QMainWindow {
   QAction* MenuAviI;
   QAction* MenuBmpO;
   QAction* MenuBmpI;
+  QAction* MenuSubs;
+  QAction* MenuSaveChannel;
+  QAction* MenuPlayChannel;
   QMenu* MenuConf;
   QMenu* MenuSpeed;
   QAction* MenuSpeed1;

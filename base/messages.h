@@ -187,5 +187,36 @@ inline constexpr Message kImageFixedLength{
     "ディスクイメージ内のファイルは長さを変えられません。同じセクタの中でのみ編集できます: %s"};
 inline constexpr Message kDiscNoMovies{"ディスクイメージに STR / XA ファイルがありません: %s"};
 
+// The translator's workflow: fit reports, frame-exact runs, subtitles,
+// picture sequences, audio-only XA files.
+inline constexpr Message kFitSummary{
+    "%d フレーム: 再エンコード %d、変更なし %d、最悪はフレーム %d (%.2f dB)、平均 %.2f dB"};
+inline constexpr Message kDryRunDone{"試行のみ: ファイルは変更されていません。"};
+inline constexpr Message kFrameExactChosen{
+    "動画のフレーム数が選択範囲のフレーム数 (%d) と同じなので、1 フレームずつ対応させます。"};
+inline constexpr Message kFrameCountDiffers{
+    "動画のフレーム数 (%lld) が選択範囲のフレーム数 (%d) と違います。"};
+inline constexpr Message kSubtitleCannotOpen{"字幕ファイルが読み取れません: %s"};
+inline constexpr Message kSubtitleRendererFailed{"字幕の描画を準備できません。"};
+inline constexpr Message kSubtitleDone{"字幕: %d フレームを書き換え、%d フレームはそのままです。"};
+inline constexpr Message kNoSequenceFrame{"連番画像が見つかりません: %s"};
+inline constexpr Message kImageWriteFailed{"画像を書き込めません: %s"};
+inline constexpr Message kAudioLengthDiffers{
+    "WAV の長さ (%lld サンプル) がチャンネル %d の長さ (%lld サンプル) と違います。"};
+// The report window and the subtitle window of the application.
+inline constexpr const char* kApplySubtitlesMenu = "Aplicar legendas…";
+inline constexpr const char* kSimulateButton = "Simular";
+inline constexpr const char* kFitReportTitle = "Simulação";
+inline constexpr const char* kFitColumns[] = {"Quadro", "Setor", "Capacidade", "Escala",
+                                              "Bytes", "PSNR (dB)", "Mantido"};
+inline constexpr const char* kKeptYes = "sim";
+inline constexpr const char* kKeptNo = "não";
+inline constexpr const char* kSubtitleTitle = "Aplicar legendas";
+inline constexpr const char* kSubtitleFilter = "Legendas (*.ass *.ssa *.srt)|*.ass;*.ssa;*.srt";
+inline constexpr const char* kFrameByFrame = "Quadro a quadro";
+inline constexpr const char* kSaveChannelMenu = "Salvar som do canal…";
+inline constexpr const char* kPlayChannelMenu = "Reproduzir som do canal…";
+inline constexpr Message kChannelItem{"%d: %d Hz, %d ch, %.1f s"};
+
 }  // namespace msg
 }  // namespace belmora

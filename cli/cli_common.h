@@ -61,5 +61,9 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run);
 void AddRecoverCommand(CLI::App& app, CommandRunner& run);
 void AddCheckCommand(CLI::App& app, CommandRunner& run);
 void AddLsCommand(CLI::App& app, CommandRunner& run);
+// The translator's commands.
+void AddSubtitleCommand(CLI::App& app, CommandRunner& run);
+void AddImportWavCommand(CLI::App& app, CommandRunner& run);
+void AddExportFramesCommand(CLI::App& app, CommandRunner& run);
 
 }  // namespace belmora::cli

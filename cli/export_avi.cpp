@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "convert/str_to_avi.h"
+#include "convert/subtitle.h"
 
 namespace belmora::cli {
 
@@ -15,7 +16,8 @@ struct ExportAviOptions {
   std::string path, out, rate, size, vcodec = "DIB ", atag;
   int from = -1, to = -1, quality = -1, keyint = -1, kbps = -1, arate = 0, achannels = 0, abits = 0,
       speed = 0, threads = 0;
-  bool half = false, noAudio = false, force = false;
+  bool half = false, noAudio = false, force = false, frameExact = false;
+  SubtitleOptions subtitles;  // a preview drawn onto the pictures when its path is given
 };
 
 // A tag given by its number (1, 0x0002) or its name, any case.
@@ -74,6 +76,9 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
     options.VideoHeight = size->second;
   }
   if (o.noAudio) options.Audio = false;
+  options.FrameExact = o.frameExact;
+  if (!o.subtitles.Path.empty() && !AddSubtitlePreview(options, doc, o.subtitles, s.host))
+    return kExitFailed;
   const uint32_t handler = o.vcodec.size() == 4
                                ? FourCC({o.vcodec[0], o.vcodec[1], o.vcodec[2], o.vcodec[3], 0})
                                : 0;
@@ -154,6 +159,12 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run) {
       ->check(CLI::Range(kMinSampleRate, kMaxSampleRate));
   cmd->add_option("--achannels", o->achannels, "Audio channels")->check(CLI::IsMember({1, 2}));
   cmd->add_option("--abits", o->abits, "PCM bits")->check(CLI::IsMember({8, 16}));
+  cmd->add_flag("--frame-exact", o->frameExact,
+                "One AVI frame per STR frame of the range, at the STR's rate (not re-timed)");
+  cmd->add_option("--subtitles", o->subtitles.Path,
+                  "Draw these subtitles (ASS or SRT) onto the pictures; the STR is not changed");
+  cmd->add_option("--offset", o->subtitles.OffsetSeconds,
+                  "Subtitle time of the range's first frame in seconds (default 0)");
   cmd->add_option("--speed", o->speed, "Override the detected speed")->check(CLI::IsMember({1, 2}));
   cmd->add_option("--threads", o->threads, "Decoding threads (default: one per core)")
       ->check(CLI::Range(1, 64));

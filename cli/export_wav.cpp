@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "cli/xa_commands.h"
 #include "convert/output_file.h"
 #include "platform/media_formats.h"
 #include "convert/audio_track.h"
@@ -16,9 +17,18 @@ struct WavOptions {
   std::string path, out;
   int channel = -1, rate = 0, channels = 0, bits = 16;
   bool force = false;
+  std::string allChannels;
 };
 
 int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
+  // Every channel at once, and files of sound only, channel by channel.
+  if (!o.allChannels.empty() || IsAudioOnlyFile(o.path))
+    return RunXaExportWav(g, {o.path, o.out, o.allChannels, o.channel, o.rate, o.channels, o.bits,
+                              o.force});
+  if (o.out.empty()) {
+    std::fprintf(stderr, "--output or --all-channels is required\n");
+    return kExitBadArguments;
+  }
   Session s(g);
   if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
   if (!OpenForViewing(s, o.path, true)) return kExitFailed;
@@ -61,7 +71,8 @@ void AddExportWavCommand(CLI::App& app, CommandRunner& run) {
   auto* cmd = app.add_subcommand("export-wav", "Decode one audio channel to a WAV file");
   auto o = std::make_shared<WavOptions>();
   cmd->add_option("FILE", o->path, "STR file")->required();
-  cmd->add_option("-o,--output", o->out, "WAV file to write")->required();
+  cmd->add_option("-o,--output", o->out, "WAV file to write");
+  cmd->add_option("--all-channels", o->allChannels, "Write DIR/channel_NN.wav for every channel");
   cmd->add_option("--channel", o->channel, "Audio channel (default: the first found)")
       ->check(CLI::Range(0, 31));
   cmd->add_flag("--force", o->force, "Replace an existing WAV file");

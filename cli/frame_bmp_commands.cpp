@@ -1,5 +1,6 @@
 // belmora-cli export-bmp and import-bmp: one frame to and from a BMP file.
 #include "cli/cli_common.h"
+#include "cli/fit_options.h"
 #include "convert/frame_bmp.h"
 
 namespace belmora::cli {
@@ -75,11 +76,15 @@ struct ImportOptions {
   std::vector<int> position;
   bool noEdc = false;
   std::string encoder = "exact";
+  FitCliOptions fit;
 };
 
 int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   Session s(g);
-  if (int r = OpenChosenFrame(s, o.path, false, o.choice)) return r;
+  // A dry run encodes into a scratch copy.
+  ScratchCopy scratch;
+  if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
+  if (int r = OpenChosenFrame(s, o.fit.dryRun ? scratch.Path() : o.path, false, o.choice)) return r;
   s.doc.SealSectors = !o.noEdc;
   FrameCodec codec;
   if (o.encoder == "best") codec.Encoder = EncoderChoice::kBest;
@@ -87,7 +92,12 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   ImagePosition where;
   if (o.position.size() == 2) where = ImagePosition::FromDialog(o.position[0], o.position[1]);
   EncodeResult result;
-  if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result) != 0) return kExitFailed;
+  FitReport report;
+  FrameFitter fitter({&report, 0});
+  if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result,
+                     o.fit.Wanted() ? &fitter : nullptr) != 0)
+    return kExitFailed;
+  if (o.fit.Wanted()) return FinishFit(s.host, report, o.fit) ? kExitDone : kExitFailed;
   std::printf("frame %u at sector %d: quantizer scale %d, %d bytes\n",
               s.doc.ChunkHeader.FrameNumber, s.doc.CurrentSector, result.Scale, result.Bytes);
   return 0;
@@ -118,6 +128,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("--encoder", io->encoder, "exact (default) or best (best-quality encoder)")
       ->check(CLI::IsMember({"exact", "best"}));
   AddFrameChoice(im, io->choice);
+  AddFitOptions(im, io->fit);
   im->callback([&run, io] { run = [io](const GlobalOptions& g) { return RunImport(g, *io); }; });
 }
 

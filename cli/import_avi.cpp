@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/cli_common.h"
+#include "cli/fit_options.h"
 #include "convert/output_file.h"
 #include "convert/avi_to_str.h"
 #include "str/new_str.h"
@@ -19,6 +20,16 @@ struct AviOptions {
       sector = 2336, speed = 2, trailing = 0, threads = 0;
   bool rebuild = false, force = false, noEdc = false;
   std::vector<int> renumber, position;
+  FitCliOptions fit;
+  bool frameExact = false;
+  bool onlyChanged = false;  // --only-changed given, with or without its DB
+  std::vector<double> keepPsnr;
+  double inputFps = 15;
+  double KeepPsnr() const {
+    // Given without its DB, the option holds nothing (or a zero).
+    if (!onlyChanged) return 0;
+    return keepPsnr.empty() || !(keepPsnr.front() > 0) ? kDefaultKeepPsnr : keepPsnr.front();
+  }
 };
 
 // The options that do not need the file: false (printed) when one is wrong.
@@ -106,6 +117,8 @@ class OptionsChooser : public AviToStrChooser {
       s.FrameHeight = size->second;
     }
     if (o_.mdec) s.MdecVersion = o_.mdec;
+    // Only changed frames: the sound is left as it is unless --audio asks.
+    if (o_.audio.empty() && o_.onlyChanged && !s.RebuildSectors) s.NoAudio = true;
     if (!o_.audio.empty() && !TakeAudio(doc, s)) return false;
     if (!s.NoAudio && !in.AviHasAudio) Show(host_, msg::kNoAviSound);  // silence it is
     if (o_.channel >= 0) s.AudioChannel = o_.channel;
@@ -174,14 +187,23 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   c.Threads = o.threads;
   OptionsChooser chooser(o, s.host, newFile);
   doc.SealSectors = !o.noEdc;
+  // The fit of every frame, when asked for; a dry run works on a scratch copy.
+  FitReport report;
+  FrameFitter fitter({&report, o.KeepPsnr()});
+  if (o.fit.Wanted() || o.onlyChanged) c.Fit = &fitter;
+  if (!newFile) c.Mapping = o.frameExact ? FrameMapping::kFrameExact : FrameMapping::kAuto;
+  c.SequenceRate = o.inputFps;
+  ScratchCopy scratch;
   s.host.CatchInterrupt();
   int r;
   if (newFile) {
     if (!CheckOutput(s.host, o.path, {o.avi}, o.force)) return kExitFailed;
-    r = CreateStrFromAvi(c, o.path, o.avi, chooser);
+    if (o.fit.dryRun && !scratch.Make("", s.host)) return kExitFailed;
+    r = CreateStrFromAvi(c, o.fit.dryRun ? scratch.Path() : o.path, o.avi, chooser);
   } else {
     if (!CheckOutputPath(s.host, o.path, {o.avi}, true)) return kExitFailed;
-    if (!OpenForViewing(s, o.path, false)) return kExitFailed;
+    if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
+    if (!OpenForViewing(s, o.fit.dryRun ? scratch.Path() : o.path, false)) return kExitFailed;
     if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
     start = o.from >= 0 ? o.from : 0;
     end = o.to >= 0 ? o.to : doc.LastFrameSector;
@@ -189,6 +211,8 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   }
   if (r != 0 || c.Outcome == Status::kFailed || !doc.IsOpen()) return kExitFailed;
   const bool cancelled = c.Outcome == Status::kCancelled;
+  if (c.Fit && !FinishFit(s.host, report, o.fit)) return kExitFailed;
+  if (o.fit.dryRun) return cancelled ? kExitCancelled : kExitDone;
   std::printf("%d sectors, last frame at sector %d (number %d), %s\n", doc.SectorCount,
               doc.LastFrameSector, doc.LastFrameNumber, cancelled ? "cancelled" : "done");
   return cancelled ? kExitCancelled : kExitDone;
@@ -220,6 +244,11 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
       ->check(CLI::IsMember({"exact", "best"}));
   cmd->add_option("--threads", o.threads, "Encoding threads (default: one per core)")
       ->check(CLI::Range(1, 64));
+  AddFitOptions(cmd, o.fit);
+  cmd->add_option("--input-fps", o.inputFps,
+                  "Frames per second of a picture sequence VIDEO such as frames/%04d.png "
+                  "(numbered from 0 or 1; default 15)")
+      ->check(CLI::Range(0.1, 150.0));
 }
 
 }  // namespace
@@ -240,7 +269,16 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("--resize", io->resize, "Answer to lengthening or shortening the STR")
       ->check(CLI::IsMember({"yes", "no"}));
   AddSettingsOptions(im, *io);
-  im->callback([&run, io] { run = [io](const GlobalOptions& g) { return Run(g, *io, false); }; });
+  im->add_flag("--frame-exact", io->frameExact,
+               "One STR frame per video frame, in order (chosen by itself when the counts agree)");
+  auto* changed = im->add_option("--only-changed", io->keepPsnr,
+                                 "Keep the bitstream of frames whose picture matches at or above "
+                                 "DB luma PSNR (default 45); the sound is kept unless --audio")
+                      ->expected(0, 1);
+  im->callback([&run, io, changed] {
+    io->onlyChanged = changed->count() > 0;
+    run = [io](const GlobalOptions& g) { return Run(g, *io, false); };
+  });
 
   auto* nw = app.add_subcommand("new", "Make a new STR file from a video");
   auto no = std::make_shared<AviOptions>();

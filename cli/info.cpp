@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_common.h"
+#include "cli/xa_commands.h"
 
 namespace belmora::cli {
 
@@ -23,6 +24,7 @@ const char* CodingText(int coding) {
 }
 
 int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
+  if (IsAudioOnlyFile(path)) return RunXaInfo(g, path, json);  // sound only: every channel
   Session s(g);
   if (!OpenForViewing(s, path, true)) return 1;
   StrDocument& d = s.doc;

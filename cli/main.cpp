@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
   belmora::cli::AddLsCommand(app, run);
   belmora::cli::AddRecoverCommand(app, run);
   belmora::cli::AddCheckCommand(app, run);
+  belmora::cli::AddSubtitleCommand(app, run);
+  belmora::cli::AddImportWavCommand(app, run);
+  belmora::cli::AddExportFramesCommand(app, run);
   app.footer(belmora::cli::kExitCodesHelp);
   try {
     app.parse(argc, argv);

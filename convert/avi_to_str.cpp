@@ -19,9 +19,10 @@ AviToStrInputs VideoInput::Inputs(const StrDocument& doc, bool newFile) const {
   return {newFile, Avi.FrameRate, doc.FramesPerSecond, Avi.HasAudio};
 }
 
-std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host) {
+std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host,
+                                           double sequenceRate) {
   auto in = std::make_unique<VideoInput>();
-  if (in->Avi.Open(path) != 0) {
+  if (in->Avi.Open(path, sequenceRate) != 0) {
     MessageBoxF(host, "%s", in->Avi.LastError.c_str());
     return nullptr;
   }
@@ -78,6 +79,7 @@ class AviToStrRun {
   int32_t protectedUpTo_ = 0;
   struct PendingFrame;
   bool* tailReset_ = nullptr;  // of the frame being laid out
+  int framesDone_ = 0;
 };
 
 // Saves the original bytes of the sectors ahead in one step, instead of one
@@ -305,7 +307,7 @@ void AviToStrRun::TakeSettings() {
 
 bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   StrDocument& doc = doc_;
-  if (c_.SelectionEnd < doc.LastFrameSector) return true;
+  if (c_.SelectionEnd < doc.LastFrameSector || c_.Mapping == FrameMapping::kFrameExact) return true;
   const double wanted =
       double(c_.SelectionStart +
              int64_t(in_.Avi.LengthMs()) * doc.SpeedFactor * kSectorsPerSecond / 1000) +
@@ -343,6 +345,7 @@ struct AviToStrRun::PendingFrame {
   bool Renumber = false;   // laid out anew: numbered from here on
   bool TailReset = false;  // the video ran out while its picture was chosen
   bool WriteFailed = false;  // a write failed by the end of its layout
+  bool Stored = false;       // encoded (or kept) and written as it was laid out
   EncodeWork Work;
   // The best encoder's searches start where those of the frame
   // kHistoryLag frames before ended, whatever the number of threads.
@@ -365,7 +368,8 @@ Status AviToStrRun::RunFrames() {
   doc.NextSector = c_.SelectionStart;
 
   // Each thread encodes with a codec of its own, set as the run's.
-  const int threads = c_.Threads > 0 ? c_.Threads : DefaultThreadCount();
+  // A fit report encodes or keeps each frame as it is laid out: one thread.
+  const int threads = c_.Fit ? 1 : c_.Threads > 0 ? c_.Threads : DefaultThreadCount();
   std::vector<std::unique_ptr<FrameCodec>> codecs;
   for (int t = 0; t < threads; t++) codecs.push_back(std::make_unique<FrameCodec>(c_.Codec));
   std::vector<std::unique_ptr<PendingFrame>> frames;
@@ -400,6 +404,12 @@ Status AviToStrRun::RunFrames() {
     if (f.Failed) {
       outcome = Status::kFailed;
       return false;
+    }
+    if (f.Stored) {
+      c_.Ui.PreviewFrame(c_.Codec.View());
+      ReportFrame(c_.Ui, done.CurrentSector, done.ChunkHeader.FrameNumber, c_.SelectionStart,
+                  c_.SelectionEnd);
+      return true;
     }
     if (f.Renumber) c_.Numbering.Renumber = true;
     if (f.TailReset) {
@@ -436,7 +446,8 @@ Status AviToStrRun::RunFrames() {
     PendingFrame& f = *frames[size_t(pipeline.NextSlot())];
     tailReset_ = &f.TailReset;
     f.StartHistory = histories[size_t(laidOut++ % kHistoryLag)];
-    f.Failed = f.Renumber = f.TailReset = false;
+    f.Failed = f.Renumber = f.TailReset = f.Stored = false;
+    std::optional<VideoChunkHeader> asRead;  // a frame already in the file, as it is there
     doc.Ui = &f.Messages.To(*docHost);
     Host& ui = f.Messages.To(c_.Ui);
     doc.WriteFailed = laidOutWriteFailed || finishedWriteFailed;
@@ -455,16 +466,35 @@ Status AviToStrRun::RunFrames() {
     } else if (ReadFrame(doc) != 0) {
       if (!doc.WriteFailed) Show(ui, msg::kSourceReadError);
       f.Failed = true;
+    } else {
+      asRead = doc.ChunkHeader;
     }
     if (!f.Failed) {
-      ChoosePicture();
+      if (c_.Mapping != FrameMapping::kFrameExact)
+        ChoosePicture();
+      else if (framesDone_ > 0)
+        NextAviFrame();
+      framesDone_++;
       doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
       doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
       PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
       picture_->XOffset = c_.Position.ImageOffsetX;
       picture_->YOffset = c_.Position.ImageOffsetY;
-      // The picture is taken now: the video moves on before it is encoded.
-      f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
+      if (c_.Fit) {
+        // Encoded, or kept as it is, and written now, numbered as it goes.
+        if (f.Renumber) c_.Numbering.Renumber = true;
+        if (f.TailReset) {
+          c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
+          c_.Numbering.NumberLimit = INT_MAX;
+        }
+        f.Stored = true;
+        f.Failed = RefuseIfReadOnly(doc) ||
+                   c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering,
+                                 asRead ? &*asRead : nullptr) != 0;
+      } else {
+        // The picture is taken now: the video moves on before it is encoded.
+        f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
+      }
     }
     doc.Ui = docHost;
     tailReset_ = nullptr;
@@ -514,13 +544,15 @@ bool AviToStrRun::Finish() {
 int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
             AviToStrChooser& chooser) {
   if (!newFile && RefuseIfReadOnly(c.Doc)) return -1;
-  auto in = OpenVideoInput(aviPath, c.Ui);
+  auto in = OpenVideoInput(aviPath, c.Ui, c.SequenceRate);
   if (!in) return -1;
   AviToStrRun run(c, *in, newFile);
   if (!run.Prepare(chooser)) return -1;
   AviToStrOptions options;
   if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
   if (!run.Accept(options)) return -1;
+  if (!newFile) ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
+                                    options.RebuildSectors, c.Mapping);
   // An existing file is edited under a rollback journal: a failure puts it
   // back as it was; a new file is a .part file of its own.
   std::optional<DocumentEdit> edit;

@@ -14,6 +14,8 @@
 #include "base/host.h"
 #include "base/status.h"
 #include "convert/avi_to_str_dialog.h"
+#include "convert/fit_report.h"
+#include "convert/frame_exact.h"
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
 #include "media/avi_reader.h"
@@ -41,8 +43,10 @@ struct VideoInput {
   FilteredWavIo FilteredWav;
   AviToStrInputs Inputs(const StrDocument& doc, bool newFile) const;
 };
-// Opens the video at `path`; its failure is shown. Null on failure.
-std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host);
+// Opens the video at `path` (a picture sequence at `sequenceRate`); its
+// failure is shown. Null on failure.
+std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host,
+                                           double sequenceRate = 15);
 
 // What the conversion works on: the application's records and the main
 // window's selection and image position.
@@ -62,6 +66,11 @@ struct AviToStrContext {
   // whatever their number. With more than one, a few frames are laid out
   // ahead of those being encoded, and the user's stop finishes those too.
   int Threads = 0;
+  // How video frames meet STR frames (by time unless asked otherwise), and
+  // what else each frame's encoding does (null: encode and store it).
+  FrameMapping Mapping = FrameMapping::kByTime;
+  FrameFitter* Fit = nullptr;
+  double SequenceRate = 15;  // frames per second of a picture sequence
 };
 
 // Where the choices of a conversion come from: the dialogs of the

@@ -53,7 +53,8 @@ int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
 namespace belmora {
 
 int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
-                   const std::string& path, const ImagePosition& position, EncodeResult* result) {
+                   const std::string& path, const ImagePosition& position, EncodeResult* result,
+                   FrameFitter* fit) {
   TBmpIo picture;
   if (picture.ReadBmp(path, *doc.Ui) != 0) return -1;
   picture.XOffset = position.ImageOffsetX;
@@ -61,7 +62,9 @@ int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numberin
   // Under a rollback journal: a failed write puts the frame back as it was.
   DocumentEdit edit(doc);
   if (!edit.Ok()) return -1;
-  if (EncodeAndStoreFrame(codec, doc, picture, numbering, result) != 0 || doc.WriteFailed)
+  const int stored = fit ? fit->Store(codec, doc, picture, numbering, nullptr)
+                         : EncodeAndStoreFrame(codec, doc, picture, numbering, result);
+  if (stored != 0 || doc.WriteFailed)
     return -1;
   return edit.Commit() ? 0 : -1;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/host.h"
+#include "convert/fit_report.h"
 #include "convert/frame_codec.h"
 
 namespace belmora {
@@ -28,9 +29,10 @@ struct ImagePosition {
 
 // Encodes the BMP at `path` into the current frame in place and decodes the
 // result into the picture. -1 when the BMP cannot be read (reported by the
-// reader), else the encoder's result.
+// reader), else the encoder's result. With `fit` the frame is encoded and
+// noted through it (and `result` is not filled).
 [[nodiscard]] int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
                    const std::string& path, const ImagePosition& position,
-                   EncodeResult* result = nullptr);
+                   EncodeResult* result = nullptr, FrameFitter* fit = nullptr);
 
 }  // namespace belmora

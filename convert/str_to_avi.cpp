@@ -149,6 +149,8 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
   (void)DecodeCurrentFrame(codec, doc);
   double strTime = 0;
+  int strIndex = 0;     // the STR frame's index in the range
+  FrameImage overlaid;  // the picture with the overlay drawn on
   bool readFailed = false, writeFailed = false, stopped = false;
   Host* const docHost = doc.Ui;  // where the reads' own messages go
 
@@ -160,6 +162,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     FrameImage Image;
     std::vector<uint8_t> Frame;  // the AVI frame, when made by the worker
     bool FrameReady = false;
+    int StrIndex = 0;  // of the STR frame the picture comes from
   };
   // Copies the picture into an AVI frame: rows bottom-up, left edge kept.
   auto makeFrame = [&](const FrameImage& image, std::vector<uint8_t>& out) {
@@ -181,7 +184,8 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
                                                        codec.HalfWidthView, job.Image) == 0;
     // A whole picture makes its AVI frame here; a half one (its right half
     // is the earlier pictures') or a failed one in turn.
-    job.FrameReady = job.Decoded && !codec.HalfWidthView;
+    // An overlay is drawn in turn too.
+    job.FrameReady = job.Decoded && !codec.HalfWidthView && !form.Overlay;
     if (job.FrameReady) makeFrame(job.Image, job.Frame);
   };
   FramePipeline pipeline(threads, work);
@@ -209,7 +213,13 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
       state.WriteAudioSector(image.data());
     }
     job.Sound.clear();
-    if (!job.FrameReady) makeFrame(codec.Image, job.Frame);
+    if (form.Overlay) {
+      overlaid = codec.Image;
+      form.Overlay(job.StrIndex, overlaid);
+      makeFrame(overlaid, job.Frame);
+    } else if (!job.FrameReady) {
+      makeFrame(codec.Image, job.Frame);
+    }
     std::swap(written, job.Position);
     anyWritten = true;
     if (!writer.WriteVideo(job.Frame.data())) {
@@ -234,7 +244,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     ExportFrame& job = *jobs[size_t(pipeline.NextSlot())];
     doc.Ui = &job.Messages.To(*docHost);
     heldSound = &job.Sound;
-    const double aviTime = readIndex / form.VideoRate;
+    const double aviTime = form.FrameExact ? readIndex : readIndex / form.VideoRate;
     while (aviTime > strTime) {
       doc.CurrentSector = doc.NextSector;
       if (ReadFrame(doc) != 0) {
@@ -244,8 +254,12 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
         readFailed = true;
         break;
       }
-      strTime = (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) / doc.SpeedFactor;
+      strIndex++;
+      strTime = form.FrameExact ? strIndex
+                                : (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) /
+                                      doc.SpeedFactor;
     }
+    job.StrIndex = strIndex;
     heldSound = nullptr;
     doc.Ui = docHost;
     job.Position.Take(doc);

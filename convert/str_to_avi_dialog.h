@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "base/host.h"
+#include "mdec/frame_image.h"
 #include "platform/media_formats.h"
 #include "str/str_document.h"
 
@@ -23,6 +25,12 @@ struct StrToAviOptions {
   // What the XA decoder delivers: the PCM that is written, or converted to AudioFormat.
   int32_t PcmRate = 44100, PcmChannels = 2, PcmBits = 16;
   int32_t FirstSector = 0, LastSector = 0;  // first sectors of the range's first and last frame
+  // One AVI frame for each STR frame of the range, in order, instead of
+  // frames re-timed to VideoRate (which then only labels the AVI).
+  bool FrameExact = false;
+  // Drawn onto a copy of each picture before it is written, given the STR
+  // frame's index in the range (a preview: the STR is not touched).
+  std::function<void(int frameIndex, FrameImage& picture)> Overlay;
 };
 
 // What the dialog offers for the open document and the current frame (its

@@ -7,9 +7,9 @@
 
 namespace belmora {
 
-int TAviIo::Open(const std::string& path) {
+int TAviIo::Open(const std::string& path, double sequenceRate) {
   Close();
-  switch (reader_.Open(path)) {
+  switch (reader_.Open(path, sequenceRate)) {
     case MediaError::kNone:
       break;
     case MediaError::kCannotOpen:

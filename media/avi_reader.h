@@ -20,7 +20,9 @@ inline constexpr int kMinSourceRate = 1000, kMaxSourceRate = 384000;
 
 class TAviIo {
  public:
-  int Open(const std::string& path);  // 0, or -1 with LastError
+  // 0, or -1 with LastError; a numbered picture sequence (frames/%04d.png)
+  // is shown at `sequenceRate` frames per second.
+  int Open(const std::string& path, double sequenceRate = 15);
   void Close();
   // End time of the video in milliseconds.
   int LengthMs() const;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "platform/ffmpeg_common.h"
 #include "base/bytes.h"
+#include "platform/image_sequence.h"
 
 namespace belmora {
 
@@ -27,8 +30,9 @@ struct Follower {
 
   ~Follower() { avformat_close_input(&format); }
 
-  bool OpenFile(const std::string& path) {
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
+  bool OpenFile(const std::string& path, const AVInputFormat* input = nullptr,
+                AVDictionary** options = nullptr) {
+    if (avformat_open_input(&format, path.c_str(), input, options) < 0) return false;
     return avformat_find_stream_info(format, nullptr) >= 0;
   }
   void Follow(int index) {
@@ -191,10 +195,29 @@ const PcmFormatInfo& MediaReader::Audio() const {
   return impl_->pcm;
 }
 
-MediaError MediaReader::Open(const std::string& path) {
+MediaError MediaReader::Open(const std::string& path, double sequenceRate) {
   Close();
   Impl& m = *impl_;
-  if (!m.v.OpenFile(path)) {
+  // A picture sequence goes through FFmpeg's image2 reader from its first
+  // number, at the rate given.
+  std::optional<SequenceRange> sequence;
+  if (IsSequencePattern(path)) {
+    sequence = FindSequence(path);
+    if (!sequence || !(sequenceRate > 0)) return MediaError::kCannotOpen;
+  }
+  bool opened;
+  if (sequence) {
+    AVDictionary* options = nullptr;
+    const AVRational rate = av_d2q(sequenceRate, 1000000);
+    av_dict_set(&options, "framerate",
+                (std::to_string(rate.num) + "/" + std::to_string(rate.den)).c_str(), 0);
+    av_dict_set(&options, "start_number", std::to_string(sequence->Start).c_str(), 0);
+    opened = m.v.OpenFile(path, av_find_input_format("image2"), &options);
+    av_dict_free(&options);
+  } else {
+    opened = m.v.OpenFile(path);
+  }
+  if (!opened) {
     Close();
     return MediaError::kCannotOpen;
   }
@@ -242,6 +265,7 @@ MediaError MediaReader::Open(const std::string& path) {
   // there is one, says how many there are.
   const int64_t indexed = avformat_index_get_entries_count(st);
   if (indexed > 0 && info.Length > indexed) info.Length = indexed;
+  if (sequence) info.Length = sequence->Count;
 
   const int bits = par->bits_per_coded_sample;
   info.Raw = avi && par->codec_id == AV_CODEC_ID_RAWVIDEO && par->codec_tag == 0 &&

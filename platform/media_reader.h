@@ -40,8 +40,10 @@ class MediaReader {
   MediaReader& operator=(const MediaReader&) = delete;
 
   // Looks at the first four streams and takes the last video and the last
-  // audio stream among them (attached pictures are not video).
-  MediaError Open(const std::string& path);
+  // audio stream among them (attached pictures are not video). A path with
+  // a number conversion (frames/%04d.png) is a numbered picture sequence,
+  // numbered from 0 or 1, shown at `sequenceRate` frames per second.
+  MediaError Open(const std::string& path, double sequenceRate = 15);
   void Close();
 
   const VideoStreamInfo& Video() const;

@@ -23,6 +23,7 @@ int RunDialogsTest(int argc, char** argv);
 int RunImageFileChooserTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);
+int RunTranslatorWindowsTest(int argc, char** argv);
 
 // 320 x 240 frames with picture-like content and 37.8 kHz stereo sound
 // sectors: 2352-byte sectors at double speed, 15 frames per second.

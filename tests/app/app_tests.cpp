@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
       {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
+      {"TranslatorWindowsTest", belmora::app::test::RunTranslatorWindowsTest},
   };
   if (argc > 1) {
     auto it = suites.find(argv[1]);

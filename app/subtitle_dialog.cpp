@@ -1,0 +1,151 @@
+#include "app/subtitle_dialog.h"
+
+#include <QApplication>
+#include <QFile>
+#include <algorithm>
+
+#include "app/conversion_forms.h"
+#include "app/fit_report_window.h"
+#include "app/main_window.h"
+#include "base/messages.h"
+#include "convert/subtitle.h"
+
+namespace belmora::app {
+namespace {
+
+std::string FileName(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// Shows the viewer's frame at `sector` (a frame of the report).
+void JumpTo(TForm1& form, int32_t sector) {
+  if (!form.DocumentOpen) return;
+  form.Document().CurrentSector = std::clamp(sector, 0, form.Document().LastFrameSector);
+  form.ShowCurrentFrame();
+}
+
+// The choices of a simulated conversion: the settings given, the new
+// file's layout as "Novo STR" last had it, and the length kept.
+class FixedChooser : public AviToStrChooser {
+ public:
+  FixedChooser(const AviToStrOptions& options, const NewStrOptions& layout)
+      : options_(options), layout_(layout) {}
+  bool ChooseNewStr(NewStrOptions& options) override {
+    options = layout_;
+    return true;
+  }
+  bool ChooseSettings(const StrDocument&, const AviToStrInputs&, AviToStrOptions& o) override {
+    o = options_;
+    return true;
+  }
+  std::optional<bool> ResizeAnswer() override { return false; }
+
+ private:
+  AviToStrOptions options_;
+  NewStrOptions layout_;
+};
+
+}  // namespace
+
+void ApplySubtitlesCommand(TForm1& form) {
+  if (!form.DocumentOpen || form.Converting) return;
+  TFileDialog dialog{TFileDialog::Kind::kOpen, QString::fromUtf8(msg::kSubtitleTitle),
+                     QString::fromUtf8(msg::kSubtitleFilter), "srt", true, true, false, "", "", false};
+  if (!form.RunFileDialog(dialog, &form)) return;
+  form.Converting = true;
+  StrDocument& doc = form.Document();
+  SubtitleOptions options;
+  options.Path = FileName(dialog.FileName);
+  options.FirstSector = form.SelectionStart;
+  options.LastSector = form.SelectionEnd;
+
+  // First on a scratch copy: the report says what the run will do.
+  FitReport report;
+  {
+    ScratchCopy scratch;
+    if (!scratch.Make(doc.Path, form.Ui())) {
+      form.Converting = false;
+      return;
+    }
+    StrDocument trial(form.Ui());
+    if (OpenStrFile(trial, scratch.Path()) != 0) {
+      Show(form.Ui(), msg::kCannotOpenStr);
+      form.Converting = false;
+      return;
+    }
+    FrameCodec codec;
+    FrameFitter fitter({&report, 0});
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const SubtitleResult r = BurnSubtitles(trial, codec, options, fitter, form.Ui());
+    QApplication::restoreOverrideCursor();
+    CloseStrFile(trial);
+    if (r.Outcome != Status::kOk) {
+      form.Converting = false;
+      form.ShowCurrentFrame();
+      return;
+    }
+  }
+  FitReportWindow window(report, true, &form);
+  window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
+  const int answer = form.RunModal(window);
+  if (answer != QDialog::Accepted) {
+    form.Converting = false;
+    form.ShowCurrentFrame();
+    return;
+  }
+
+  // Then for real, in place.
+  const std::string path = doc.Path;
+  const int32_t current = doc.CurrentSector;
+  FitReport done;
+  FrameFitter fitter({&done, 0});
+  (void)BurnSubtitles(doc, form.Codec(), options, fitter, form.Ui());
+  form.Converting = false;
+  if (!doc.IsOpen()) {
+    // A failed edit was put back and the document closed (reported).
+    if (form.OpenDocument(QFile::decodeName(path.c_str())) != 0) return;
+  }
+  doc.CurrentSector = std::min(current, doc.LastFrameSector);
+  form.ShowCurrentFrame();
+  form.ShowConvertedDocument();
+}
+
+void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
+                      const AviToStrOptions& options, bool newFile, bool frameExact) {
+  StrDocument& doc = form.Document();
+  CollectingHost quiet;  // questions answered no, messages kept
+  AudioSectorHook hook;
+  StrDocument trial(quiet, &hook);
+  FrameCodec codec;
+  XaEncoderState encoder;
+  FrameNumbering numbering;
+  int32_t start = form.SelectionStart, end = form.SelectionEnd;
+  AviToStrContext c{trial, codec, encoder, numbering, quiet, start, end, form.Position};
+  FitReport report;
+  FrameFitter fitter({&report, 0});
+  c.Fit = &fitter;
+  c.Mapping = frameExact ? FrameMapping::kFrameExact : FrameMapping::kByTime;
+  NewStrOptions layout;
+  if (form.Form4()) layout = form.Form4()->Options;
+  FixedChooser chooser(options, layout);
+  ScratchCopy scratch;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  int r = -1;
+  if (newFile) {
+    if (scratch.Make("", form.Ui())) r = CreateStrFromAvi(c, scratch.Path(), video, chooser);
+  } else if (scratch.Make(doc.Path, form.Ui()) && OpenStrFile(trial, scratch.Path()) == 0) {
+    r = ConvertAviToStr(c, video, chooser);
+  }
+  QApplication::restoreOverrideCursor();
+  CloseStrFile(trial);
+  if (r != 0 || c.Outcome == Status::kFailed) {
+    for (const auto& text : quiet.texts)
+      form.Ui().ShowMessage(text, kMessageCaption, MessageKind::kInformation);
+    if (report.Frames().empty()) return;
+  }
+  FitReportWindow window(report, false, owner);
+  window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
+  form.RunModal(window);
+}
+
+}  // namespace belmora::app

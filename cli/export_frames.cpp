@@ -1,0 +1,48 @@
+// belmora-cli export-frames: every frame of a range as a numbered picture.
+#include "cli/cli_common.h"
+#include "convert/frame_export.h"
+
+namespace belmora::cli {
+
+namespace {
+
+struct ExportFramesOptions {
+  std::string path, dir, format = "png";
+  int from = -1, to = -1;
+  bool half = false;
+};
+
+int RunExportFrames(const GlobalOptions& g, const ExportFramesOptions& o) {
+  Session s(g);
+  if (!OpenForViewing(s, o.path, true)) return kExitFailed;
+  if (!CheckSectorRange(s.doc, o.from, o.to)) return kExitBadArguments;
+  FrameCodec codec;
+  codec.HalfWidthView = o.half;
+  FrameExportOptions options;
+  options.Dir = o.dir;
+  options.Format = o.format == "bmp" ? PictureFormat::kBmp : PictureFormat::kPng;
+  options.FirstSector = o.from >= 0 ? o.from : 0;
+  options.LastSector = o.to;
+  s.host.CatchInterrupt();
+  const FrameExportResult r = ExportFrames(s.doc, codec, options, s.host);
+  if (!r.Ok) return kExitFailed;
+  std::printf("%d frames written to %s\n", r.Frames, o.dir.c_str());
+  return r.Cancelled ? kExitCancelled : kExitDone;
+}
+
+}  // namespace
+
+void AddExportFramesCommand(CLI::App& app, CommandRunner& run) {
+  auto* cmd = app.add_subcommand("export-frames", "Write every frame as a numbered picture");
+  auto o = std::make_shared<ExportFramesOptions>();
+  cmd->add_option("FILE", o->path, "STR file")->required();
+  cmd->add_option("DIR", o->dir, "Folder for 000000.png, 000001.png, ...")->required();
+  cmd->add_option("--format", o->format, "png (default) or bmp")
+      ->check(CLI::IsMember({"png", "bmp"}));
+  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)");
+  cmd->add_option("--to", o->to, "Sector of the range's last frame");
+  cmd->add_flag("--half", o->half, "Half-width pictures");
+  cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportFrames(g, *o); }; });
+}
+
+}  // namespace belmora::cli

@@ -1,0 +1,154 @@
+#include "cli/xa_commands.h"
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "convert/xa_channels.h"
+
+namespace belmora::cli {
+
+namespace {
+
+bool OpenSectors(Session& s, const std::string& path, bool readOnly) {
+  if (OpenSectorFile(s.doc, path, readOnly) != 0) {
+    Show(s.host, msg::kCannotOpenStr);
+    return false;
+  }
+  return true;
+}
+
+const char* FormatText(const XaChannelInfo& c) {
+  if (c.Rate() == 18900) return c.ChannelCount() == 2 ? "18.9 kHz stereo" : "18.9 kHz mono";
+  return c.ChannelCount() == 2 ? "37.8 kHz stereo" : "37.8 kHz mono";
+}
+
+const XaChannelInfo* FindChannel(const XaFileInfo& info, int channel) {
+  for (const auto& c : info.Channels)
+    if (c.Channel == channel) return &c;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsAudioOnlyFile(const std::string& path) {
+  CollectingHost quiet;
+  StrDocument doc(quiet);
+  if (OpenSectorFile(doc, path, true) != 0) return false;
+  const XaFileInfo info = ScanXaChannels(doc);
+  return info.VideoSectors == 0 && !info.Channels.empty();
+}
+
+int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
+  Session s(g);
+  if (!OpenSectors(s, path, true)) return kExitFailed;
+  const StrDocument& d = s.doc;
+  const XaFileInfo info = ScanXaChannels(s.doc);
+  if (json) {
+    nlohmann::ordered_json j;
+    j["Path"] = d.Path;
+    j["SectorSize"] = d.SectorSize;
+    j["DataOffset"] = d.DataOffset;
+    j["HasRiffHeader"] = d.HasRiffHeader;
+    j["SectorCount"] = d.SectorCount;
+    j["FrameCount"] = 0;
+    auto channels = nlohmann::ordered_json::array();
+    for (const auto& c : info.Channels)
+      channels.push_back({{"Channel", c.Channel},
+                          {"CodingInfo", c.Coding},
+                          {"Sectors", c.Sectors},
+                          {"Seconds", c.Seconds()}});
+    j["AudioChannels"] = channels;
+    std::printf("%s\n", j.dump(2).c_str());
+    return kExitDone;
+  }
+  std::printf("File:               %s\n", d.Path.c_str());
+  std::printf("Sector size:        %d (data offset %d%s)\n", d.SectorSize, d.DataOffset,
+              d.SectorSize == 2352 ? (d.HasRiffHeader ? ", RIFF header" : ", raw sectors") : "");
+  std::printf("Sectors:            %d\n", d.SectorCount);
+  std::printf("Picture:            %s\n", FormatMessage(msg::kNoPicture).c_str());
+  for (const auto& c : info.Channels)
+    std::printf("Audio channel:      %d, %s, %d sectors, %.2f s\n", c.Channel, FormatText(c),
+                c.Sectors, c.Seconds());
+  return kExitDone;
+}
+
+int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
+  Session s(g);
+  if (!o.out.empty() && !CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
+  if (!OpenSectors(s, o.path, true)) return kExitFailed;
+  const XaFileInfo info = ScanXaChannels(s.doc);
+  if (info.Channels.empty()) {
+    Show(s.host, msg::kNoAudio);
+    return kExitFailed;
+  }
+  const XaWavFormat format{o.rate, o.channels, o.bits};
+  if (!o.allChannelsDir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(o.allChannelsDir, ec);
+    if (!std::filesystem::is_directory(o.allChannelsDir)) {
+      Show(s.host, msg::kWriteError, o.allChannelsDir.c_str(), ec ? ec.message().c_str() : "");
+      return kExitFailed;
+    }
+    for (const auto& c : info.Channels) {
+      const std::string out = (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
+      if (!CheckOutput(s.host, out, {o.path}, o.force)) return kExitFailed;
+      if (!ExportXaChannel(s.doc, c, out, format, s.host)) return kExitFailed;
+      std::printf("%s: %d sectors, %s, %.2f s\n", out.c_str(), c.Sectors, FormatText(c),
+                  c.Seconds());
+    }
+    return kExitDone;
+  }
+  if (o.out.empty()) {
+    std::fprintf(stderr, "--output or --all-channels is required\n");
+    return kExitBadArguments;
+  }
+  const XaChannelInfo* c = o.channel >= 0 ? FindChannel(info, o.channel) : &info.Channels[0];
+  if (!c) {
+    Show(s.host, msg::kNoSuchChannel, o.channel);
+    return kExitFailed;
+  }
+  if (!ExportXaChannel(s.doc, *c, o.out, format, s.host)) return kExitFailed;
+  std::printf("%s: %d sectors, %s, %.2f s\n", o.out.c_str(), c->Sectors, FormatText(*c),
+              c->Seconds());
+  return kExitDone;
+}
+
+namespace {
+
+struct ImportWavOptions {
+  std::string path, wav;
+  int channel = -1;
+  bool noEdc = false;
+};
+
+int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
+  Session s(g);
+  if (!OpenSectors(s, o.path, false)) return kExitFailed;
+  s.doc.SealSectors = !o.noEdc;
+  const XaFileInfo info = ScanXaChannels(s.doc);
+  const XaChannelInfo* c = FindChannel(info, o.channel);
+  if (!c) {
+    Show(s.host, msg::kNoSuchChannel, o.channel);
+    return kExitFailed;
+  }
+  if (!ImportXaChannel(s.doc, *c, o.wav, s.host)) return kExitFailed;
+  std::printf("channel %d: %d sectors re-encoded, %s, %.2f s\n", c->Channel, c->Sectors,
+              FormatText(*c), c->Seconds());
+  return kExitDone;
+}
+
+}  // namespace
+
+void AddImportWavCommand(CLI::App& app, CommandRunner& run) {
+  auto* cmd = app.add_subcommand("import-wav", "Re-encode one XA channel in place from a WAV file");
+  auto o = std::make_shared<ImportWavOptions>();
+  cmd->add_option("FILE", o->path, "XA or STR file")->required();
+  cmd->add_option("WAV", o->wav, "WAV file of the channel's rate and length")->required();
+  cmd->add_option("--channel", o->channel, "Audio channel to replace")
+      ->required()
+      ->check(CLI::Range(0, 255));
+  cmd->add_flag("--no-edc", o->noEdc, "Leave the EDC and ECC of the sectors as they are");
+  cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunImportWav(g, *o); }; });
+}
+
+}  // namespace belmora::cli

@@ -1,0 +1,70 @@
+#include "convert/frame_export.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "base/messages.h"
+#include "convert/frame_bmp.h"
+#include "convert/output_file.h"
+#include "convert/progress.h"
+#include "platform/image_sequence.h"
+
+namespace belmora {
+
+std::string FramePictureName(int index, PictureFormat format) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%06d.%s", index, format == PictureFormat::kPng ? "png" : "bmp");
+  return name;
+}
+
+FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& o,
+                               Host& host) {
+  FrameExportResult result;
+  std::error_code ec;
+  std::filesystem::create_directories(o.Dir, ec);
+  if (!std::filesystem::is_directory(o.Dir)) {
+    Show(host, msg::kWriteError, o.Dir.c_str(), ec ? ec.message().c_str() : "");
+    return result;
+  }
+  const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
+  host.BeginProgress();
+  doc.CurrentSector = first;
+  bool ok = true;
+  while (doc.CurrentSector <= last) {
+    const int r = ReadFrame(doc);
+    if (r != 0) {
+      Show(host, msg::kStrReadError);
+      ok = false;
+      break;
+    }
+    if (doc.CurrentSector > last) break;
+    // A frame that does not decode is written as the picture then holds it.
+    (void)DecodeCurrentFrame(codec, doc);
+    const std::string path =
+        (std::filesystem::path(o.Dir) / FramePictureName(result.Frames, o.Format)).string();
+    if (o.Format == PictureFormat::kBmp) {
+      ok = SaveFrameBmp(codec, path, host) == 0;
+    } else {
+      const FrameView v = codec.View();
+      PartFile part(path);
+      ok = WritePngFile(part.Part(), v.Pixels, std::min(v.Width, int(doc.ChunkHeader.Width)),
+                        std::min(v.Height, int(doc.ChunkHeader.Height)), size_t(v.Stride)) &&
+           part.Commit(host);
+      if (!ok) Show(host, msg::kImageWriteFailed, path.c_str());
+    }
+    if (!ok) break;
+    result.Frames++;
+    host.PreviewFrame(codec.View());
+    if (FrameDone(host, doc, first, last)) {
+      result.Cancelled = true;
+      break;
+    }
+    doc.CurrentSector = doc.NextSector;
+  }
+  host.EndProgress();
+  result.Ok = ok;
+  return result;
+}
+
+}  // namespace belmora

@@ -1,0 +1,35 @@
+// Every frame of a range written as a numbered picture (000000.png, ...),
+// for editing in other tools and importing back as a sequence.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/host.h"
+#include "convert/frame_codec.h"
+#include "str/str_document.h"
+
+namespace belmora {
+
+enum class PictureFormat { kPng, kBmp };
+
+struct FrameExportOptions {
+  std::string Dir;
+  PictureFormat Format = PictureFormat::kPng;
+  int32_t FirstSector = 0;
+  int32_t LastSector = -1;  // -1: to the last frame
+};
+
+struct FrameExportResult {
+  bool Ok = false;  // false: a failure (reported)
+  bool Cancelled = false;
+  int Frames = 0;
+};
+
+// The name of picture `index` in the folder ("%06d" and the format's extension).
+std::string FramePictureName(int index, PictureFormat format);
+
+FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec,
+                               const FrameExportOptions& options, Host& host);
+
+}  // namespace belmora

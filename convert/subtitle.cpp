@@ -1,0 +1,125 @@
+#include "convert/subtitle.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "base/messages.h"
+#include "convert/progress.h"
+
+namespace belmora {
+
+int64_t SubtitleTimeMs(int index, double framesPerSecond, double offsetSeconds) {
+  return std::llround((offsetSeconds + index / framesPerSecond) * 1000.0);
+}
+
+namespace {
+
+// The decoded picture as a top-down 24-bit picture for the encoder (padded
+// widths are multiples of 16, so rows need no padding).
+void ToPicture(const FrameImage& image, TBmpIo& picture) {
+  picture.Header = BitmapInfoHeader{};
+  picture.Header.Width = image.Width;
+  picture.Header.Height = -image.Height;
+  picture.Header.BitCount = 24;
+  picture.Header.ImageSize = uint32_t(image.Pixels.size());
+  picture.Pixels = image.Pixels;
+  picture.XOffset = picture.YOffset = 0;
+}
+
+bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int width, int height,
+                  Host& host) {
+  if (renderer.Load(o.Path, width, height, o.Style)) return true;
+  Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
+  return false;
+}
+
+}  // namespace
+
+SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o,
+                             FrameFitter& fit, Host& host) {
+  SubtitleResult result;
+  if (RefuseIfReadOnly(doc)) return result;
+  if (!(doc.FramesPerSecond > 0)) {
+    Show(host, msg::kBadFrameRate, doc.FramesPerSecond);
+    return result;
+  }
+  SubtitleRenderer renderer;
+  if (!LoadRenderer(renderer, o, std::max(doc.PictureWidth, 16), std::max(doc.PictureHeight, 16),
+                    host))
+    return result;
+  DocumentEdit edit(doc);
+  if (!edit.Ok()) return result;
+
+  const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
+  const bool halfView = codec.HalfWidthView;
+  codec.HalfWidthView = false;  // the whole picture is encoded back
+  FrameNumbering numbering;
+  TBmpIo picture;
+  Status outcome = Status::kOk;
+  host.BeginProgress();
+  doc.CurrentSector = first;
+  for (int index = 0; doc.CurrentSector <= last; index++) {
+    const int r = ReadFrame(doc);
+    if (r != 0) {
+      if (!doc.WriteFailed) Show(host, msg::kStrReadError);
+      outcome = Status::kFailed;
+      break;
+    }
+    if (doc.CurrentSector > last) break;
+    bool drawn = false;
+    if (DecodeCurrentFrame(codec, doc) == 0) {
+      drawn = renderer.Draw(SubtitleTimeMs(index, doc.FramesPerSecond, o.OffsetSeconds),
+                            codec.Image.Pixels.data(), doc.ChunkHeader.Width,
+                            doc.ChunkHeader.Height, size_t(codec.Image.Stride()));
+    }
+    if (drawn) {
+      ToPicture(codec.Image, picture);
+      numbering.NumberLimit = INT32_MAX;
+      if (fit.Store(codec, doc, picture, numbering, nullptr) != 0 || doc.WriteFailed) {
+        outcome = Status::kFailed;
+        break;
+      }
+      result.Changed++;
+    } else {
+      int scale = 0, bytes = 0;
+      CurrentFrameFit(doc, scale, bytes);
+      fit.NoteKept(doc, scale, bytes);
+      result.Untouched++;
+    }
+    host.PreviewFrame(codec.View());
+    if (FrameDone(host, doc, first, last)) {
+      outcome = Status::kCancelled;
+      break;
+    }
+    doc.CurrentSector = doc.NextSector;
+  }
+  host.EndProgress();
+  codec.HalfWidthView = halfView;
+  if (doc.WriteFailed) outcome = Status::kFailed;
+  // A cancelled run keeps the frames done, each whole.
+  if (outcome != Status::kFailed && !edit.Commit()) outcome = Status::kFailed;
+  result.Outcome = outcome;
+  return result;
+}
+
+bool AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
+                        const SubtitleOptions& o, Host& host) {
+  if (!(doc.FramesPerSecond > 0)) {
+    Show(host, msg::kBadFrameRate, doc.FramesPerSecond);
+    return false;
+  }
+  auto renderer = std::make_shared<SubtitleRenderer>();
+  const int width = std::max(doc.PictureWidth, 16), height = std::max(doc.PictureHeight, 16);
+  if (!LoadRenderer(*renderer, o, width, height, host)) return false;
+  const double fps = doc.FramesPerSecond, offset = o.OffsetSeconds;
+  export_.Overlay = [renderer, fps, offset, width, height](int index, FrameImage& image) {
+    (void)renderer->Draw(SubtitleTimeMs(index, fps, offset), image.Pixels.data(),
+                         std::min(width, image.Width), std::min(height, image.Height),
+                         size_t(image.Stride()));
+  };
+  return true;
+}
+
+}  // namespace belmora

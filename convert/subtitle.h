@@ -1,0 +1,48 @@
+// Subtitles burned into the frames of the open STR: each frame's decoded
+// picture with the subtitles visible at its time drawn on is encoded back
+// into its own sectors; frames with nothing visible keep every byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/host.h"
+#include "base/status.h"
+#include "convert/fit_report.h"
+#include "convert/frame_codec.h"
+#include "convert/str_to_avi_dialog.h"
+#include "platform/subtitle_renderer.h"
+#include "str/str_document.h"
+
+namespace belmora {
+
+struct SubtitleOptions {
+  std::string Path;  // .ass/.ssa, or SRT
+  SubtitleStyle Style;
+  int32_t FirstSector = 0;   // the range: frames starting from here
+  int32_t LastSector = -1;   // to the frame starting here (-1: the last frame)
+  double OffsetSeconds = 0;  // subtitle time of the range's first frame
+};
+
+// The subtitle time of frame `index` of the range, in milliseconds: the
+// index over the file's frame rate, after the offset.
+int64_t SubtitleTimeMs(int index, double framesPerSecond, double offsetSeconds);
+
+struct SubtitleResult {
+  Status Outcome = Status::kFailed;
+  int Changed = 0;    // frames re-encoded
+  int Untouched = 0;  // frames left as they were
+};
+
+// Burns the subtitles into the range, under a rollback journal (a failure
+// leaves the file as it was). Every frame is noted in `fit`'s report.
+SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& options,
+                             FrameFitter& fit, Host& host);
+
+// Makes an STR-to-AVI export draw the subtitles onto its pictures (the
+// frames' indexes taken from the export's first sector). False (reported)
+// when the subtitle file cannot be read.
+bool AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
+                        const SubtitleOptions& options, Host& host);
+
+}  // namespace belmora

@@ -1,0 +1,44 @@
+// Subtitles drawn onto pictures: SRT and ASS files rendered by libass, with
+// fonts found through fontconfig. No libass type appears here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace belmora {
+
+// Choices for SRT files (ASS files keep their own styles; a font given is
+// then only the fallback for styles whose font is missing).
+struct SubtitleStyle {
+  std::string Font;  // empty: a sans-serif font
+  int SizePx = 0;    // 0: relative to the picture's height
+};
+
+class SubtitleRenderer {
+ public:
+  SubtitleRenderer();
+  ~SubtitleRenderer();
+  SubtitleRenderer(const SubtitleRenderer&) = delete;
+  SubtitleRenderer& operator=(const SubtitleRenderer&) = delete;
+
+  // Reads an .ass/.ssa file, or anything else as SRT, for pictures of
+  // width x height; false when it cannot be read or rendered.
+  bool Load(const std::string& path, int width, int height, const SubtitleStyle& style);
+  // Draws what is visible at `ms` onto a BGR picture (top row first) of
+  // width x height pixels; true when anything was drawn.
+  bool Draw(int64_t ms, uint8_t* bgr, int width, int height, size_t stride);
+  // Events in the file.
+  int EventCount() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// An SRT file's text as an ASS script for a picture of width x height, with
+// the readable default style: white, black outline, bottom centre.
+std::string SrtToAss(const std::string& srt, int width, int height, const SubtitleStyle& style);
+
+}  // namespace belmora

@@ -1,0 +1,181 @@
+// The translator's windows: the fit report with its plot, "Aplicar
+// legendas…" from the menu through its report to the frames written, and
+// "Simular" and "Quadro a quadro" in "Configurações".
+#include <QtTest>
+#include <QtWidgets>
+#include <fstream>
+
+#include "app/conversion_forms.h"
+#include "app/fit_report_window.h"
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/avi_builder.h"
+#include "tests/support/run.h"
+#include "tests/support/xa_builder.h"
+
+namespace belmora::app::test {
+
+using belmora::test::ReadFileBytes;
+
+class TranslatorWindowsTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir_;
+
+  static FitReport SampleReport() {
+    FitReport r;
+    for (int i = 0; i < 40; i++)
+      r.Add({i, 10 * i, 4032, 2 + i % 3, 3000, i == 17 ? 24.0 : (i == 30 ? 27.5 : 40.0 - i % 5),
+             i % 10 == 0});
+    return r;
+  }
+
+ private slots:
+  void ReportTableMarksTheWorstFramesAndJumps() {
+    const FitReport report = SampleReport();
+    // 36 frames encoded: one in twenty of them is the worst one, frame 17.
+    QCOMPARE(FitReportWindow::WorstFrames(report), std::set<int>{17});
+    FitReportWindow w(report, true, nullptr);
+    QCOMPARE(w.windowTitle(), QString("Simulação"));
+    QCOMPARE(w.Table->rowCount(), 40);
+    QCOMPARE(w.Table->columnCount(), 7);
+    QCOMPARE(w.Table->horizontalHeaderItem(5)->text(), QString("PSNR (dB)"));
+    QCOMPARE(w.Table->item(17, 5)->text(), QString("24.00"));
+    QCOMPARE(w.Table->item(10, 6)->text(), QString("sim"));
+    QCOMPARE(w.Table->item(11, 6)->text(), QString("não"));
+    QVERIFY(w.Table->item(17, 0)->background().color() != w.Table->item(16, 0)->background().color());
+    QVERIFY(w.SummaryLabel->text().startsWith("40 フレーム: 再エンコード 36、変更なし 4、最悪はフレーム 17"));
+    QVERIFY(w.CancelButton);
+
+    QList<int32_t> chosen;
+    w.FrameChosen = [&](int32_t sector) { chosen << sector; };
+    emit w.Table->cellDoubleClicked(17, 2);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The plot's last point is the last frame; its first the first.
+    QCOMPARE(w.Plot->FrameAt(w.Plot->width() - 30), 39);
+    QCOMPARE(w.Plot->FrameAt(30), 0);
+    QTest::mouseDClick(w.Plot, Qt::LeftButton, {}, QPoint(w.Plot->width() - 30, 20));
+    QCOMPARE(chosen, (QList<int32_t>{170, 390}));
+
+    FitReportWindow only(report, false, nullptr);
+    QVERIFY(!only.CancelButton);
+  }
+
+  void SimulateAndFrameByFrameInTheSettings() {
+    const QString path = WriteMovie(dir_, PictureMovie(6), "settings.str");
+    TForm1 main;
+    BoxLog boxes;
+    boxes.Attach(main);
+    QCOMPARE(main.OpenDocument(path), 0);
+    TForm2 form;
+    form.Prepare(main.Document(), {false, 15, 15, true}, main.Ui(), {});
+    form.FormShow();
+    QVERIFY(!form.SimulateButton->isVisibleTo(&form));
+    QCOMPARE(form.FrameByFrameChk->text(), QString("Quadro a quadro"));
+    QCOMPARE(form.SimulateButton->text(), QString("Simular"));
+    int runs = 0;
+    bool exact = false;
+    form.Simulate = [&](const AviToStrOptions& o, bool frameByFrame) {
+      runs++;
+      exact = frameByFrame;
+      QVERIFY(o.FrameRate > 0);
+    };
+    form.FormShow();
+    QVERIFY(form.SimulateButton->isVisibleTo(&form));
+    form.FrameByFrameChk->setChecked(true);
+    QTest::mouseClick(form.SimulateButton, Qt::LeftButton);
+    QCOMPARE(runs, 1);
+    QVERIFY(exact);
+    QVERIFY(form.result() != QDialog::Accepted);  // the window stays
+  }
+
+  void AudioOnlyFileShowsNoPictureAsStatusLine() {
+    belmora::test::XaFileSpec spec;
+    for (int k = 0; k < 3; k++) {
+      belmora::test::XaChannelSpec c;
+      c.Channel = k;
+      c.Sectors = 3;
+      c.Left.assign(3 * 4032, int16_t(1000 * k));
+      c.Right = c.Left;
+      spec.Channels.push_back(c);
+    }
+    const std::string path = TempFile(dir_, "voice.xa");
+    belmora::test::WriteFileBytes(path, belmora::test::BuildXaFile(spec));
+    TForm1 main;
+    BoxLog boxes;
+    boxes.Attach(main);
+    QVERIFY(main.OpenDocument(QString::fromStdString(path)) != 0);
+    QVERIFY(boxes.Boxes.empty());  // no box: the status line says it
+    QCOMPARE(main.Label1->text(), QString("画像データが存在しません。"));
+    QCOMPARE(main.AudioOnlyPath, FullPath(path));
+    QVERIFY(!main.DocumentOpen);
+    QVERIFY(main.MenuSaveChannel->isEnabled());
+  }
+
+  void ApplySubtitlesFromTheMenu() {
+    // A movie made by the program from a video, and a line over 0.5 to 1 s.
+    const std::string avi = TempFile(dir_, "subs.avi"), str = TempFile(dir_, "subs.str"),
+                      srt = TempFile(dir_, "subs.srt");
+    belmora::test::AviSpec spec;
+    spec.Frames = 29;
+    spec.Fps = 15;
+    spec.Width = 160;
+    spec.Height = 112;
+    belmora::test::WriteTestAvi(avi, spec);
+    auto r = belmora::test::RunCommand(
+        {BELMORA_CLI, "--quiet", "new", str, avi, "--tail-frames", "0"});
+    QCOMPARE(r.Status, 0);
+    {
+      std::ofstream out(srt);
+      out << "1\n00:00:00,480 --> 00:00:01,020\nLegenda\n";
+    }
+    TShell shell{QStringList{"belmora"}};
+    TForm1& main = shell.Form1();
+    BoxLog boxes;
+    boxes.Attach(main);
+    QCOMPARE(main.OpenDocument(QString::fromStdString(str)), 0);
+    main.MenuSelAllClick();
+    QStringList modals;
+    bool confirm = false;
+    QString summary;
+    int rows = 0;
+    main.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+      modals << d.Title;
+      d.FileName = QString::fromStdString(srt);
+      return true;
+    };
+    main.RunModal = [&](QDialog& d) {
+      modals << d.objectName();
+      if (auto* w = dynamic_cast<FitReportWindow*>(&d)) {
+        summary = w->SummaryLabel->text();
+        rows = w->Table->rowCount();
+      }
+      return confirm ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    QAction* item = main.findChild<QAction*>("MenuSubs");
+    QVERIFY(item);
+    QCOMPARE(item->text(), QString("Aplicar legendas…"));
+    const auto before = ReadFileBytes(str);
+    item->trigger();
+    QCOMPARE(modals, (QStringList{"Aplicar legendas", "FitReportWindow"}));
+    QCOMPARE(rows, 29);
+    // Frames 8 to 15 (at 15 per second) show the line.
+    QVERIFY2(summary.startsWith("29 フレーム: 再エンコード 8、変更なし 21"), qPrintable(summary));
+    QVERIFY(ReadFileBytes(str) == before);  // cancelled after the report: nothing written
+    confirm = true;
+    item->trigger();
+    QVERIFY(main.DocumentOpen);
+    QVERIFY(ReadFileBytes(str) != before);
+    QVERIFY(!main.Converting);
+  }
+};
+
+int RunTranslatorWindowsTest(int argc, char** argv) {
+  TranslatorWindowsTest t;
+  return QTest::qExec(&t, argc, argv);
+}
+
+}  // namespace belmora::app::test
+
+#include "translator_windows_test.moc"
