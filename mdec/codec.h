@@ -125,6 +125,7 @@ class MdecCodec {
   void StoreMacroblockReference(FrameImage& image, int column, int row, bool halfWidth) const;
   void Analyse(const FrameView& picture, int columns, int rows);
   int Trial(int q, uint8_t* buffer, int capacity);
+  int CountTrial(int q, int capacity);
 
   Settings settings_;
   TransformSet transforms_{};

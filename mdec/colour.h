@@ -4,6 +4,9 @@
 // columns only). The variants give identical pixels.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "mdec/frame_image.h"
 #include "mdec/transform.h"
 
@@ -28,5 +31,16 @@ bool ProcessorHasSsse3();
 
 // The fastest variant this processor runs.
 ColourStore SelectColourStore();
+
+// The encoder's way back: the 16 x 16 blue-green-red pixels at (x, y) of a
+// picture (top row first, `stride` bytes a row) into the six blocks, luma
+// as 4 x luma - 512 and each chroma sample the sum of its four pixels',
+// every term truncated as the exact encoder prescribes.
+void PictureToSamplesPlain(const uint8_t* bgr, size_t stride, int x, int y, Blocks6& samples);
+#if defined(BELMORA_HAVE_SSE2)
+void PictureToSamplesSse2(const uint8_t* bgr, size_t stride, int x, int y, Blocks6& samples);
+#endif
+// The fastest variant (chosen when the program is built: SSE2 on x86-64).
+void PictureToSamples(const uint8_t* bgr, size_t stride, int x, int y, Blocks6& samples);
 
 }  // namespace belmora
