@@ -22,6 +22,30 @@ const Divider& MatrixDivider(int z) {
   return dividers[z];
 }
 
+// Code length of (run, level) for runs 0..31 and levels -40..40, 0 where
+// the pair has no code of its own (the 22-bit escape).
+struct AcLengths {
+  uint8_t Length[32][81];
+  AcLengths() {
+    const auto& rows = AcCodeTable();
+    for (int run = 0; run < 32; run++)
+      for (int level = -40; level <= 40; level++) {
+        const int r = MdecCodec::FindAcRow(run, level);
+        Length[run][level + 40] = uint8_t(r >= 0 ? rows[r].Length : 0);
+      }
+  }
+  int Of(int run, int level) const {
+    if (unsigned(run) > 31 || unsigned(level + 40) > 80) return 22;
+    const int n = Length[run][level + 40];
+    return n ? n : 22;
+  }
+};
+// Built on first use, after the tables it reads.
+const AcLengths& AcCodeLengths() {
+  static const AcLengths lengths;
+  return lengths;
+}
+
 }  // namespace
 
 // Colour conversion and forward transform of every macroblock (column-major)
@@ -116,8 +140,8 @@ int MdecCodec::CountTrial(int q, int capacity) {
   ResetPredictors();
   const size_t macroblocks = scratch.Quotients.size() / 6;
   const Divider scale{uint32_t(q)};
-  const auto& rows = AcCodeTable();
   const bool v3 = version_ >= 3;
+  const AcLengths& lengths = AcCodeLengths();
   int64_t bits = 64;
   for (size_t m = 0; m < macroblocks; m++) {
     for (int b = 0; b < 6; b++) {
@@ -146,8 +170,7 @@ int MdecCodec::CountTrial(int q, int capacity) {
         if (level == 0) continue;
         const int run = in.Position[i] - previous - 1;
         previous = in.Position[i];
-        const int r = FindAcRow(run, level);
-        bits += r >= 0 ? rows[r].Length : 22;
+        bits += lengths.Of(run, level);
       }
       bits += 2;  // end of block
     }
