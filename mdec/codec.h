@@ -116,9 +116,9 @@ class MdecCodec {
     int Bits = 0;
   };
   // DecodeMacroblock's codes, stored as natural-order dequantized
-  // coefficients (scaledMatrix[z] = QuantMatrix[z] x scale); false on an
-  // invalid code.
-  bool DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledMatrix, Blocks6& out);
+  // coefficients (scaledByScan[k] = QuantMatrix[ZigzagOrder[k]] x scale);
+  // false on an invalid code.
+  bool DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledByScan, Blocks6& out);
   int EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first,
                              const SparseBlock* blocks);
   void StoreMacroblock(FrameImage& image, int column, int row, bool halfWidth) const;

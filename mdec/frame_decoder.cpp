@@ -57,15 +57,16 @@ int MdecCodec::DecodeFrame(std::span<const uint8_t> frame, int width, int height
 
   const uint8_t* codes = buffer + at + 8;
   const size_t codeBytes = size - size_t(at) - 8;
-  uint32_t scaledMatrix[64];
+  uint32_t scaledMatrix[64], scaledByScan[64];
   for (int z = 0; z < 64; z++) scaledMatrix[z] = uint32_t(QuantMatrix[z]) * header.QuantScale;
+  for (int k = 0; k < 64; k++) scaledByScan[k] = scaledMatrix[ZigzagOrder[k]];
   int position = 0;
   bool first = true;
   WideReader reader(codes, codeBytes);
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++) {
       if (settings_.FastPaths) {
-        if (!DecodeMacroblockWide(reader, scaledMatrix, work_)) return -1;
+        if (!DecodeMacroblockWide(reader, scaledByScan, work_)) return -1;
         for (int b = 0; b < 6; b++)
           transforms_.InverseBlock(work_[b], halfWidth && b >= 2, lastScan_[b]);
         StoreMacroblock(image, c, r, halfWidth);
