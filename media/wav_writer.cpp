@@ -33,7 +33,7 @@ bool WriteWavFile(const std::string& path, int rate, int channels, int bits,
   if (!f) return false;
   auto header = WavHeader(rate, channels, bits, uint32_t(data.size()));
   bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-  ok &= std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  if (!data.empty()) ok &= std::fwrite(data.data(), 1, data.size(), f) == data.size();
   ok &= std::fclose(f) == 0;
   return ok;
 }
