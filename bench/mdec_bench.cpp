@@ -5,6 +5,7 @@
 #include <random>
 
 #include "convert/frame_codec.h"
+#include "mdec/colour.h"
 #include "str/str_document.h"
 #include "tests/support/mdec_builder.h"
 
@@ -87,5 +88,69 @@ BENCHMARK(BM_Transform<ForwardTransformPackedPortable>)->Name("ForwardPackedPort
 BENCHMARK(BM_Transform<InverseTransformPackedSse2>)->Name("InversePackedSse2");
 BENCHMARK(BM_Transform<ForwardTransformPackedSse2>)->Name("ForwardPackedSse2");
 #endif
+
+// The whole decode of a frame by the plain reference steps (fast 0) and by
+// the fast ones (fast 1): the codes, the transforms and the colour.
+void BM_DecodeFramePaths(benchmark::State& state) {
+  MdecCodec codec;
+  codec.Init({TransformVariant::kPacked, state.range(0) != 0});
+  auto bits = Frame(6, 2);
+  FrameImage image;
+  for (auto _ : state) {
+    if (codec.DecodeFrame(bits, 320, 240, false, image) != 0) state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(image.Pixels.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DecodeFramePaths)->ArgName("fast")->Arg(0)->Arg(1);
+
+// Colour conversion of the 300 macroblocks of a 320 x 240 picture:
+// variant 0 plain, 1 SSE2, 2 SSSE3 (when the processor has it).
+void BM_ColourStore(benchmark::State& state) {
+  ColourStore store = StoreMacroblockPlain;
+#if defined(BELMORA_HAVE_SSE2)
+  if (state.range(0) == 1) store = StoreMacroblockSse2;
+  if (state.range(0) == 2) {
+    if (!ProcessorHasSsse3()) {
+      state.SkipWithError("no SSSE3");
+      return;
+    }
+    store = StoreMacroblockSsse3;
+  }
+#endif
+  std::mt19937 random(9);
+  alignas(16) Blocks6 samples;
+  for (auto& block : samples)
+    for (auto& v : block) v = int16_t(int(random() % 1200) - 600);
+  FrameImage image;
+  image.LayOut(320, 240);
+  for (auto _ : state) {
+    for (int c = 0; c < 20; c++)
+      for (int r = 0; r < 15; r++) store(samples, image, c, r, false);
+    benchmark::DoNotOptimize(image.Pixels.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 300);
+}
+BENCHMARK(BM_ColourStore)->ArgName("variant")->Arg(0)->Arg(1)->Arg(2);
+
+// The encoder's colour conversion of a 320 x 240 picture: variant 0 plain,
+// 1 SSE2.
+void BM_PictureToSamples(benchmark::State& state) {
+  auto convert = PictureToSamplesPlain;
+#if defined(BELMORA_HAVE_SSE2)
+  if (state.range(0) == 1) convert = PictureToSamplesSse2;
+#endif
+  std::mt19937 random(11);
+  std::vector<uint8_t> picture(320 * 240 * 3);
+  for (auto& v : picture) v = uint8_t(random());
+  alignas(16) Blocks6 samples;
+  for (auto _ : state) {
+    for (int c = 0; c < 20; c++)
+      for (int r = 0; r < 15; r++) convert(picture.data(), 320 * 3, 16 * c, 16 * r, samples);
+    benchmark::DoNotOptimize(samples);
+  }
+  state.SetItemsProcessed(state.iterations() * 300);
+}
+BENCHMARK(BM_PictureToSamples)->ArgName("variant")->Arg(0)->Arg(1);
 
 }  // namespace

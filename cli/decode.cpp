@@ -9,6 +9,7 @@
 #include "cli/cli_common.h"
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
+#include "convert/frame_pipeline.h"
 
 namespace belmora::cli {
 
@@ -76,49 +77,40 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   if (o.from >= 0) doc.CurrentSector = o.from;
   const int32_t last = o.to >= 0 ? o.to : doc.LastFrameSector;
   int decoded = 0, failed = 0, index = 0;
-  bool more = true, writeFailed = false;
-  std::vector<FrameJob> batch(threads == 1 ? 1 : 32 * size_t(threads));
-  while (more && !writeFailed) {
-    // Read a batch of frames in file order, as the viewer's Next button walks them.
-    size_t filled = 0;
-    while (filled < batch.size()) {
-      if (doc.CurrentSector > last) {
-        more = false;
-        break;
-      }
-      int r = ReadFrame(doc);
-      if (r == -1) {  // end of file or a read error
-        more = false;
-        break;
-      }
-      if (r == 1) {  // nothing in this window: look further on
-        doc.CurrentSector += kFrameSearchWindow;
-        continue;
-      }
-      if (doc.CurrentSector > last) {
-        more = false;
-        break;
-      }
-      FrameJob& job = batch[filled++];
-      job.Buffer = doc.FrameBuffer;
-      job.Header = doc.ChunkHeader;
-      job.Index = index++;
-      doc.CurrentSector = doc.NextSector;
+  bool writeFailed = false;
+  // Frames are read here in file order, as the viewer's Next button walks
+  // them, decoded on the pipeline's threads a few frames ahead, and counted
+  // here in order.
+  std::vector<FrameJob> jobs;
+  std::atomic<bool> bad{false};
+  FramePipeline pipeline(threads, [&](int slot, int worker) {
+    if (!workers[size_t(worker)]->Decode(jobs[size_t(slot)], s.host)) bad = true;
+  });
+  jobs.resize(size_t(pipeline.Depth()));
+  auto takeOldest = [&] {
+    const FrameJob& job = jobs[size_t(pipeline.TakeOldest())];
+    (job.Decoded ? decoded : failed)++;
+    if (bad) writeFailed = true;
+  };
+  while (!writeFailed) {
+    if (doc.CurrentSector > last) break;
+    int r = ReadFrame(doc);
+    if (r == -1) break;  // end of file or a read error
+    if (r == 1) {        // nothing in this window: look further on
+      doc.CurrentSector += kFrameSearchWindow;
+      continue;
     }
-    // Decode it, each thread taking the next frame not yet taken.
-    std::atomic<size_t> next{0};
-    std::atomic<bool> bad{false};
-    auto work = [&](FrameWorker& w) {
-      for (size_t i; (i = next++) < filled;)
-        if (!w.Decode(batch[i], s.host)) bad = true;
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads && filled > 1; t++) pool.emplace_back(work, std::ref(*workers[t]));
-    work(*workers[0]);
-    for (auto& t : pool) t.join();
-    writeFailed = bad;
-    for (size_t i = 0; i < filled; i++) (batch[i].Decoded ? decoded : failed)++;
+    if (doc.CurrentSector > last) break;
+    FrameJob& job = jobs[size_t(pipeline.NextSlot())];
+    job.Buffer = doc.FrameBuffer;
+    job.Header = doc.ChunkHeader;
+    job.Index = index++;
+    doc.CurrentSector = doc.NextSector;
+    pipeline.Submit();
+    while (pipeline.Full() && !writeFailed) takeOldest();
   }
+  while (!pipeline.Empty() && !writeFailed) takeOldest();
+  while (!pipeline.Empty()) (void)pipeline.TakeOldest();
   if (writeFailed) return kExitFailed;
   std::printf("%d frames decoded, %d failed\n", decoded, failed);
   if (failed > 0) Show(s.host, msg::kFramesFailed, failed);

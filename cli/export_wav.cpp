@@ -53,14 +53,24 @@ int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   const int channels = o.channels > 0 ? o.channels : IsStereo(coding) ? 2 : 1;
   XaDecoderState decoder;
   XaSetOutputFormat(decoder, rate, channels, o.bits);
-  auto track = DecodeAudioTrack(doc, decoder, doc.AudioChannels[entry]);
+  // The sound goes to the file as it is decoded.
   PartFile part(o.out);
-  if (!WriteWavFile(part.Part(), rate, channels, o.bits, track.Pcm)) {
-    Show(s.host, msg::kWriteError, o.out.c_str(), std::strerror(errno));
+  WavStreamWriter wav;
+  int error = 0;
+  int sectors = 0;
+  if (wav.Open(part.Part(), rate, channels, o.bits)) {
+    sectors = StreamAudioTrack(doc, decoder, doc.AudioChannels[entry],
+                               [&](const uint8_t* pcm, size_t n) { return wav.Write(pcm, n); });
+    if (!wav.Close()) error = wav.Error();
+  } else {
+    error = wav.Error();
+  }
+  if (error != 0) {
+    Show(s.host, msg::kWriteError, o.out.c_str(), std::strerror(error));
     return kExitFailed;
   }
   if (!part.Commit(s.host)) return kExitFailed;
-  std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits\n", track.Sectors, rate,
+  std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits\n", sectors, rate,
               channels, channels == 1 ? "" : "s", o.bits);
   return 0;
 }

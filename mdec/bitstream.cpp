@@ -39,15 +39,7 @@ inline void StoreWord(uint8_t* buffer, size_t size, int position, uint32_t word)
 
 int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first,
                                 Blocks6& levels) {
-  return DecodeMacroblockImpl<false>(buffer, size, position, first, nullptr, levels);
-}
-
-// One body for both decoders: kDequantize stores natural-order dequantized
-// coefficients (scaledMatrix[z] = QuantMatrix[z] x scale) instead of zigzag
-// levels.
-template <bool kDequantize>
-int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int position, bool first,
-                                    const uint32_t* scaledMatrix, Blocks6& blocks) {
+  Blocks6& blocks = levels;
   uint32_t w = window_;
   int n = windowBits_;
   int pos = position;
@@ -126,13 +118,7 @@ int MdecCodec::DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int posi
       }
       k += e.Run;
       if (k > 63) return -1;  // a run past the end of the block
-      if constexpr (kDequantize) {
-        int z = ZigzagOrder[k];
-        // The signed 32-bit product, wrapped as the arithmetic prescribes.
-        out[z] = int16_t(uint16_t(uint32_t(int32_t(uint32_t(level) * scaledMatrix[z]) / 16)));
-      } else {
-        out[k] = int16_t(level);
-      }
+      out[k] = int16_t(level);
       k++;
       consume(e.Length);
       refill();
@@ -276,9 +262,4 @@ int MdecCodec::WriteFrameEnd(uint8_t* buffer, size_t size, int position) {
   return pos;
 }
 
-}  // namespace belmora
-
-namespace belmora {
-template int MdecCodec::DecodeMacroblockImpl<true>(const uint8_t*, size_t, int, bool,
-                                                   const uint32_t*, Blocks6&);
 }  // namespace belmora

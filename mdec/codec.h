@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/host.h"
+#include "mdec/colour.h"
 #include "mdec/frame_image.h"
 #include "mdec/tables.h"
 #include "mdec/transform.h"
@@ -103,18 +104,32 @@ class MdecCodec {
   static int FindAcRow(int run, int level);
 
  private:
-  template <bool kDequantize>
-  int DecodeMacroblockImpl(const uint8_t* buffer, size_t size, int position, bool first,
-                           const uint32_t* scaledMatrix, Blocks6& out);
+  // The fast reader of a frame's codes: a 64-bit window, valid bits at the
+  // top, refilled 32 bits at a time when no more than 32 are left.
+  struct WideReader {
+    WideReader(const uint8_t* buffer, size_t size);
+    void Refill();
+    const uint8_t* Buffer;
+    size_t Size;
+    size_t At = 0;  // byte offset of the next word not in the window
+    uint64_t Window = 0;
+    int Bits = 0;
+  };
+  // DecodeMacroblock's codes, stored as natural-order dequantized
+  // coefficients (scaledByScan[k] = QuantMatrix[ZigzagOrder[k]] x scale);
+  // false on an invalid code.
+  bool DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledByScan, Blocks6& out);
   int EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first,
                              const SparseBlock* blocks);
   void StoreMacroblock(FrameImage& image, int column, int row, bool halfWidth) const;
   void StoreMacroblockReference(FrameImage& image, int column, int row, bool halfWidth) const;
   void Analyse(const FrameView& picture, int columns, int rows);
   int Trial(int q, uint8_t* buffer, int capacity);
+  int CountTrial(int q, int capacity);
 
   Settings settings_;
   TransformSet transforms_{};
+  ColourStore colourStore_ = nullptr;
   int version_ = 2;
   std::array<uint32_t, 3> predictors_{};  // Cr, Cb, Y; wrapping arithmetic
   alignas(16) Blocks6 coefs_{};           // levels in zigzag order

@@ -6,6 +6,7 @@
 
 #include "base/bytes.h"
 #include "mdec/codec.h"
+#include "mdec/colour.h"
 #include "mdec/divider.h"
 
 namespace belmora {
@@ -21,6 +22,30 @@ const Divider& MatrixDivider(int z) {
   return dividers[z];
 }
 
+// Code length of (run, level) for runs 0..31 and levels -40..40, 0 where
+// the pair has no code of its own (the 22-bit escape).
+struct AcLengths {
+  uint8_t Length[32][81];
+  AcLengths() {
+    const auto& rows = AcCodeTable();
+    for (int run = 0; run < 32; run++)
+      for (int level = -40; level <= 40; level++) {
+        const int r = MdecCodec::FindAcRow(run, level);
+        Length[run][level + 40] = uint8_t(r >= 0 ? rows[r].Length : 0);
+      }
+  }
+  int Of(int run, int level) const {
+    if (unsigned(run) > 31 || unsigned(level + 40) > 80) return 22;
+    const int n = Length[run][level + 40];
+    return n ? n : 22;
+  }
+};
+// Built on first use, after the tables it reads.
+const AcLengths& AcCodeLengths() {
+  static const AcLengths lengths;
+  return lengths;
+}
+
 }  // namespace
 
 // Colour conversion and forward transform of every macroblock (column-major)
@@ -34,27 +59,14 @@ void MdecCodec::Analyse(const FrameView& picture, int columns, int rows) {
   scratch.Quotients.resize(size_t(columns) * rows * 6);
   int16_t* store = scratch.Coefficients.data();
   SparseBlock* blocks = scratch.Quotients.data();
+  const Divider* dividers = &MatrixDivider(0);
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++, store += 384, blocks += 6) {
       Blocks6& w = work_;
-      std::memset(w[0], 0, 256);  // Cr and Cb
-      for (int q = 0; q < 4; q++) {
-        const int x0 = 16 * c + (q & 1) * 8, y0 = 16 * r + (q >> 1) * 8;
-        for (int i = 0; i < 8; i++) {
-          const uint8_t* p = &bgr[size_t(y0 + i) * stride + size_t(x0) * 3];
-          int16_t* cbRow = w[1] + (i / 2 + (q >= 2 ? 4 : 0)) * 8 + ((q & 1) ? 4 : 0);
-          int16_t* crRow = w[0] + (cbRow - w[1]);
-          for (int j = 0; j < 8; j++, p += 3) {
-            const int blue = p[0], green = p[1], red = p[2];
-            const int luma = (77 * red + 150 * green + 29 * blue) / 256;
-            const int cb = (-43 * red - 85 * green + 128 * blue) / 256;
-            const int cr = (128 * red - 107 * green - 21 * blue) / 256;
-            w[2 + q][i * 8 + j] = int16_t(4 * luma - 512);
-            cbRow[j / 2] = int16_t(cbRow[j / 2] + cb);
-            crRow[j / 2] = int16_t(crRow[j / 2] + cr);
-          }
-        }
-      }
+      if (settings_.FastPaths)
+        PictureToSamples(bgr, stride, 16 * c, 16 * r, w);
+      else
+        PictureToSamplesPlain(bgr, stride, 16 * c, 16 * r, w);
       transforms_.Forward(w);
       for (int b = 0; b < 6; b++) {
         int16_t* out = store + 64 * b;
@@ -66,7 +78,7 @@ void MdecCodec::Analyse(const FrameView& picture, int columns, int rows) {
         int count = 0;
         for (int k = 1; k < 64; k++) {
           const int z = ZigzagOrder[k];
-          const int16_t g = int16_t(MatrixDivider(z).Divide(out[z]));
+          const int16_t g = int16_t(dividers[z].Divide(out[z]));
           blk.Position[count] = uint8_t(k);
           blk.Level[count] = g;
           count += g != 0;
@@ -120,6 +132,54 @@ int MdecCodec::Trial(int q, uint8_t* buffer, int capacity) {
   return length;
 }
 
+// The length Trial(q) gives (0 when it does not fit), found by adding up
+// the code lengths instead of writing them: the same levels, codes and
+// predictors, and the same stops. Bits count from the header's start.
+int MdecCodec::CountTrial(int q, int capacity) {
+  const auto& scratch = scratch_;
+  ResetPredictors();
+  const size_t macroblocks = scratch.Quotients.size() / 6;
+  const Divider scale{uint32_t(q)};
+  const bool v3 = version_ >= 3;
+  const AcLengths& lengths = AcCodeLengths();
+  int64_t bits = 64;
+  for (size_t m = 0; m < macroblocks; m++) {
+    for (int b = 0; b < 6; b++) {
+      const SparseBlock& in = scratch.Quotients[m * 6 + b];
+      if (!v3) {
+        bits += 10;
+      } else {
+        uint32_t& predictor = predictors_[b < 2 ? b : 2];
+        const int32_t d = int32_t(in.Dc) - int32_t(predictor);
+        const int32_t D = (d + 2) & ~3;
+        predictor += uint32_t(D);
+        const auto& table = b < 2 ? DcSizeTableChroma : DcSizeTableLuma;
+        const int32_t magnitude = D < 0 ? -D : D;
+        const DcSizeRow* row = &table[11];
+        for (const DcSizeRow& r : table) {
+          if (r.ValueMask >= magnitude) {
+            row = &r;
+            break;
+          }
+        }
+        bits += row->PrefixLength + row->Size;
+      }
+      int previous = 0;
+      for (int i = 0; i < in.Count; i++) {
+        const int level = scale.Divide(in.Level[i]);
+        if (level == 0) continue;
+        const int run = in.Position[i] - previous - 1;
+        previous = in.Position[i];
+        bits += lengths.Of(run, level);
+      }
+      bits += 2;  // end of block
+    }
+    if ((bits / 16) * 2 + 2 >= capacity) return 0;
+  }
+  const int64_t length = ((bits + 12) / 16) * 2 + 2;  // the frame end's 12 bits
+  return length >= capacity ? 0 : int(length);
+}
+
 EncodeStatus MdecCodec::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
                                     EncodedFrame& out) {
   if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
@@ -141,29 +201,34 @@ EncodeStatus MdecCodec::EncodeFrame(const FrameView& picture, const EncodeReques
   }
 
   // Rounds of 16 scales, each a halving search: lo + 8, + 4, + 2, + 1, + 0.
+  // The fast path counts the trials' lengths and writes only the one chosen.
   const int capacity = request.Capacity;
+  auto trial = [&](int q) {
+    return settings_.FastPaths ? CountTrial(q, capacity) : Trial(q, work.data(), capacity);
+  };
   int bestLength = 0, bestScale = 0;
   out.Trials.clear();
   for (int base = 0; base <= 65535 && bestLength == 0; base += 16) {
     // At the largest scale every AC level is 0: the smallest encoding any
     // scale can give. When even that does not fit, no round will.
-    if (base == 16 && Trial(65535, work.data(), capacity) == 0) break;
+    if (base == 16 && trial(65535) == 0) break;
     int lo = base;
     for (int step = 16; step > 0; step /= 2) {
       const int q = lo + step / 2;
       if (q == 0 || q > 65535) continue;
       out.Trials.push_back(q);
-      const int length = Trial(q, work.data(), capacity);
+      const int length = trial(q);
       if (length == 0) {
         lo = q;
         continue;
       }
-      best.swap(work);
+      if (!settings_.FastPaths) best.swap(work);
       bestLength = length;
       bestScale = q;
     }
   }
   if (bestLength == 0) return EncodeStatus::kNoScaleFits;
+  if (settings_.FastPaths) bestLength = Trial(bestScale, best.data(), capacity);
   out.Length = bestLength;
   out.Scale = bestScale;
   return EncodeStatus::kOk;
