@@ -64,7 +64,7 @@ void StrBuilder::AddFiller() {
 void StrBuilder::AddRaw(const Subheader& sub, const std::vector<uint8_t>& data) {
   Sector s;
   s.Sub = sub;
-  std::memcpy(s.Data.data(), data.data(), std::min(data.size(), s.Data.size()));
+  if (!data.empty()) std::memcpy(s.Data.data(), data.data(), std::min(data.size(), s.Data.size()));
   sectors_.push_back(s);
 }
 
