@@ -799,11 +799,8 @@ int BestEncoder::WriteFrame(int scale, int version, uint8_t* buffer, int capacit
 
 EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
                                       EncodedFrame& out) {
-  if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
-      request.Height > kMaxFrameDimension || request.Capacity <= 0)
-    return EncodeStatus::kBadSize;
-  const int columns = (request.Width + 15) / 16, rows = (request.Height + 15) / 16;
-  if (picture.Width < columns * 16 || picture.Height < rows * 16) return EncodeStatus::kBadSize;
+  int columns = 0, rows = 0;
+  if (!MacroblockGrid(picture, request, columns, rows)) return EncodeStatus::kBadSize;
   out.Trials.clear();
   try {
     out.Bytes.resize(kTrialBufferSize);

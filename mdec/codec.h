@@ -62,6 +62,18 @@ struct EncodedFrame {
 
 enum class EncodeStatus { kOk, kNoMemory, kNoScaleFits, kBadSize };
 
+// The macroblock columns and rows a request covers; false when its size or
+// capacity cannot be encoded or the picture does not cover those macroblocks.
+inline bool MacroblockGrid(const FrameView& picture, const EncodeRequest& request, int& columns,
+                           int& rows) {
+  if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
+      request.Height > kMaxFrameDimension || request.Capacity <= 0)
+    return false;
+  columns = (request.Width + 15) / 16;
+  rows = (request.Height + 15) / 16;
+  return picture.Width >= columns * 16 && picture.Height >= rows * 16;
+}
+
 class MdecCodec {
  public:
   struct Settings {

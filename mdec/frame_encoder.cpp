@@ -182,11 +182,8 @@ int MdecCodec::CountTrial(int q, int capacity) {
 
 EncodeStatus MdecCodec::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
                                     EncodedFrame& out) {
-  if (request.Width <= 0 || request.Height <= 0 || request.Width > kMaxFrameDimension ||
-      request.Height > kMaxFrameDimension || request.Capacity <= 0)
-    return EncodeStatus::kBadSize;
-  const int columns = (request.Width + 15) / 16, rows = (request.Height + 15) / 16;
-  if (picture.Width < columns * 16 || picture.Height < rows * 16) return EncodeStatus::kBadSize;
+  int columns = 0, rows = 0;
+  if (!MacroblockGrid(picture, request, columns, rows)) return EncodeStatus::kBadSize;
 
   // The best trial so far, and the one being written (kept from frame to frame).
   std::vector<uint8_t>& best = out.Bytes;

@@ -24,6 +24,7 @@
 #include "tests/support/avi_builder.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/mdec_builder.h"
+#include "tests/support/cli_command.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -37,25 +38,12 @@ using test::ReadFileBytes;
 using test::RunCommand;
 using test::RunResult;
 
-std::vector<std::string> Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), BELMORA_CLI);
-  return args;
-}
+using test::Cli;
+using test::FailingAfter;
 // The command under a file-size limit of `kib` KiB.
 std::vector<std::string> Limited(int kib, std::vector<std::string> args) {
   std::vector<std::string> c = {"bash", "-c", "ulimit -f " + std::to_string(kib) + "; exec \"$@\"",
                                 "_"};
-  auto cli = Cli(std::move(args));
-  c.insert(c.end(), cli.begin(), cli.end());
-  return c;
-}
-// The command with writes to files failing after `bytes` bytes.
-std::vector<std::string> FailingAfter(long bytes, std::vector<std::string> args) {
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  std::vector<std::string> c = {
-      "env", std::string("LD_PRELOAD=") + BELMORA_FAIL_WRITES,
-      "BELMORA_FAIL_AFTER=" + std::to_string(bytes),
-      std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
   auto cli = Cli(std::move(args));
   c.insert(c.end(), cli.begin(), cli.end());
   return c;

@@ -22,6 +22,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/disc_builder.h"
 #include "tests/support/mdec_builder.h"
+#include "tests/support/cli_command.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -35,21 +36,8 @@ using test::RunCommand;
 using test::RunResult;
 using test::SectorImage;
 
-std::vector<std::string> Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), BELMORA_CLI);
-  return args;
-}
-// The command with writes to files failing after `bytes` bytes.
-std::vector<std::string> FailingAfter(long bytes, std::vector<std::string> args) {
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  std::vector<std::string> c = {
-      "env", std::string("LD_PRELOAD=") + BELMORA_FAIL_WRITES,
-      "BELMORA_FAIL_AFTER=" + std::to_string(bytes),
-      std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
-  auto cli = Cli(std::move(args));
-  c.insert(c.end(), cli.begin(), cli.end());
-  return c;
-}
+using test::Cli;
+using test::FailingAfter;
 
 std::string Text(const Message& m, const std::string& what) {
   return FormatMessage(m, what.c_str());
