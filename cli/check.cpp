@@ -121,14 +121,7 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
     return report.BadCount == 0 || (fix && report.Fixed == report.BadCount) ? kExitDone
                                                                             : kExitFailed;
   }
-  const int err = file.Error();
-  if (fix && file.Journaling()) {
-    if (!file.RollbackJournal()) {
-      Show(host, msg::kRollbackFailed, path.c_str(), path.c_str());
-      return kExitFailed;
-    }
-    if (file.Changed()) Show(host, msg::kRolledBack, path.c_str());
-  }
+  // What went wrong first, then what was done about it.
   switch (result) {
     case SectorCheckResult::kUnknownLayout:
       Show(host, msg::kCheckUnknownLayout, path.c_str());
@@ -137,7 +130,13 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
       Show(host, msg::kStrReadError);
       break;
     default:
-      Show(host, msg::kWriteError, path.c_str(), std::strerror(err));
+      Show(host, msg::kWriteError, path.c_str(), std::strerror(file.Error()));
+  }
+  if (fix && file.Journaling()) {
+    if (!file.RollbackJournal())
+      Show(host, msg::kRollbackFailed, path.c_str(), path.c_str());
+    else if (file.Changed())
+      Show(host, msg::kRolledBack, path.c_str());
   }
   return kExitFailed;
 }

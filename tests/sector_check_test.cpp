@@ -11,6 +11,7 @@
 #include "str/cd_sector.h"
 #include "str/sector.h"
 #include "tests/support/avi_builder.h"
+#include "tests/support/cli_command.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
@@ -196,6 +197,22 @@ TEST_F(SectorCheckTest, EditedFilesStayValidAndKeepTheirEndOfFileMark) {
   const size_t sub = 44 + size_t(lastAudio) * 2352 + 16;
   EXPECT_EQ(bytes[sub + 2], kSubmodeRealTime | kSubmodeForm2 | kSubmodeAudio | 0x80);
   EXPECT_EQ(bytes[sub + 6], bytes[sub + 2]);
+}
+
+TEST_F(SectorCheckTest, FailedFixIsRolledBack) {
+  const std::string path = CorpusFile("failing.str", 2352);
+  const std::vector<uint8_t> before = test::ReadFileBytes(path);
+  for (long bytes : {0L, 5000L, 40000L}) {
+    SCOPED_TRACE(bytes);
+    RunResult r = RunCommand(test::FailingAfter(bytes, {"check", path, "--fix"}));
+    EXPECT_EQ(r.Status, 1) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("書き込みエラー"), std::string::npos) << r.Err;
+    // The disk stays full for the rollback too: the journal is kept, and
+    // recover puts the file back once writes work again.
+    MustRun({"recover", path});
+    EXPECT_EQ(test::ReadFileBytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + ".belmora-journal"));
+  }
 }
 
 TEST_F(SectorCheckTest, FixRefusesReadOnlyFilesAndUnknownFormats) {
