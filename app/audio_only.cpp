@@ -25,6 +25,7 @@ bool OpenAudioOnly(TForm1& form, const std::string& path) {
   if (info.VideoSectors != 0 || info.Channels.empty()) return false;
   form.AudioOnlyPath = path;
   form.Label1->setText(QString::fromUtf8(msg::kNoPicture.Text));
+  form.Label1->adjustSize();
   form.MenuConv->menuAction()->setEnabled(true);
   return true;
 }

@@ -263,7 +263,7 @@ int TForm1::OpenDocument(const QString& given) {
   }
   if (OpenStrFile(doc_, FileName(path)) != 0) {
     // Sound only: the status line says there is no picture.
-    if (OpenAudioOnly(*this, file)) return -1;
+    if (OpenAudioOnly(*this, FileName(path))) return -1;
     Show(host_, msg::kCannotOpenStr);
     return -1;
   }

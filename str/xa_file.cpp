@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+
+#include "str/disc_document.h"
+#include "str/disc_image.h"
 
 namespace belmora {
 
@@ -21,6 +25,18 @@ int64_t XaChannelInfo::Frames() const {
 }
 
 int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  // A file inside a disc image: its extent, in the image's layout.
+  if (auto inner = SplitImagePath(path)) {
+    const auto layout = OpenImageExtent(doc, *inner, readOnly);
+    if (!layout) return -1;
+    doc.SectorSize = layout->SectorSize;
+    doc.DataOffset = layout->DataOffset;
+    doc.HasRiffHeader = false;
+    doc.SectorCount = int32_t(std::min<int64_t>(doc.File.Size() / doc.SectorSize, INT32_MAX));
+    doc.FrameBuffer.assign(kFrameBufferSize, 0);
+    doc.SetPictureSize(0, 0);
+    return 0;
+  }
   doc.Path = FullPath(path);
   doc.ReadOnly = readOnly;
   if (readOnly || !doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {

@@ -236,6 +236,35 @@ TEST_F(DiscDocumentTest, CommandsSeeWhatTheySeeInTheLooseFile) {
   EXPECT_EQ(ReadFileBytes(bin), original);
 }
 
+// The sound-only file of the image: listed, exported and re-encoded in
+// place like the loose file, only its own channel's sectors changing.
+TEST_F(DiscDocumentTest, SoundOnlyFileWorksAsTheLooseFile) {
+  const std::string inner = "/SOUND/MUSIC.XA", path = cue + "::" + inner;
+  const std::string loose = Loose(inner, "loose.xa");
+  auto a = RunCommand(Cli({"info", "--json", path}));
+  auto b = RunCommand(Cli({"info", "--json", loose}));
+  ASSERT_EQ(a.Status, 0) << a.Err;
+  ASSERT_EQ(b.Status, 0) << b.Err;
+  auto ja = nlohmann::json::parse(a.Out), jb = nlohmann::json::parse(b.Out);
+  ja.erase("Path");
+  jb.erase("Path");
+  EXPECT_EQ(ja, jb);
+
+  a = RunCommand(Cli({"export-wav", path, "--channel", "1", "-o", dir + "/a.wav"}));
+  b = RunCommand(Cli({"export-wav", loose, "--channel", "1", "-o", dir + "/b.wav"}));
+  ASSERT_EQ(a.Status, 0) << a.Err;
+  ASSERT_EQ(b.Status, 0) << b.Err;
+  EXPECT_EQ(ReadFileBytes(dir + "/a.wav"), ReadFileBytes(dir + "/b.wav"));
+
+  a = RunCommand(Cli({"import-wav", path, dir + "/a.wav", "--channel", "1"}));
+  b = RunCommand(Cli({"import-wav", loose, dir + "/b.wav", "--channel", "1"}));
+  ASSERT_EQ(a.Status, 0) << a.Err;
+  ASSERT_EQ(b.Status, 0) << b.Err;
+  ExpectOnlyInside(inner);
+  EXPECT_EQ(Slice(ReadFileBytes(bin), Start(inner), Length(inner)), ReadFileBytes(loose));
+  EXPECT_FALSE(JournalExists(bin));
+}
+
 // An in-place import changes the frame's sectors' user data and their EDC
 // and ECC, as the same import does in the loose file, and nothing else:
 // every sector keeps its sync, address and subheaders, and checks valid.
