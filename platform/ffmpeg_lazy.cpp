@@ -59,7 +59,7 @@ std::atomic<void*> BelmoraFfmpegSlots[kFunctionCount];
 void* BelmoraFfmpegResolve(unsigned index) {
   std::call_once(opened, [] {
     for (int i = 0; i < kLibraries; i++) {
-      handles[i] = dlopen(kLibraryNames[i], RTLD_NOW | RTLD_GLOBAL);
+      handles[i] = dlopen(kLibraryNames[i], RTLD_LAZY | RTLD_GLOBAL);
       if (!handles[i]) Fail("cannot load", kLibraryNames[i]);
     }
   });
