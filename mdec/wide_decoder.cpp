@@ -2,6 +2,7 @@
 // read through a 64-bit window that is refilled 32 bits at a time, so that
 // one refill covers any code (an escape with its level is 22 bits), and
 // stored straight as dequantized natural-order coefficients.
+#include <bit>
 #include <cstring>
 
 #include "mdec/codec.h"
@@ -41,24 +42,34 @@ bool MdecCodec::DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledB
                                      Blocks6& blocks) {
   uint64_t w = reader.Window;
   int n = reader.Bits;
+  // The reader's position is kept here, in a register, while the block is
+  // read: the stores of coefficients cannot then be taken to change it.
+  const uint8_t* const buffer = reader.Buffer;
+  const size_t size = reader.Size;
+  size_t at = reader.At;
   // At least 33 valid bits after this.
   auto refill = [&] {
     if (n <= 32) {
-      if (reader.At + 4 <= reader.Size) {  // the usual case, kept inline
-        uint8_t b[4];
-        std::memcpy(b, reader.Buffer + reader.At, 4);
-        const uint32_t two =
-            uint32_t(b[0]) << 16 | uint32_t(b[1]) << 24 | uint32_t(b[2]) | uint32_t(b[3]) << 8;
+      if (at + 4 <= size) {  // the usual case, kept inline
+        // Bytes b0 b1 b2 b3 are the words b1b0 and b3b2, the first one
+        // high: the little-endian load turned by 16 bits.
+        uint32_t le;
+        std::memcpy(&le, buffer + at, 4);
+        if constexpr (std::endian::native == std::endian::big)
+          le = le >> 24 | (le >> 8 & 0xFF00u) | (le << 8 & 0xFF0000u) | le << 24;
+        const uint32_t two = std::rotl(le, 16);
         w |= uint64_t(two) << (32 - n);
         n += 32;
-        reader.At += 4;
+        at += 4;
         return;
       }
       reader.Window = w;
       reader.Bits = n;
+      reader.At = at;
       reader.Refill();
       w = reader.Window;
       n = reader.Bits;
+      at = reader.At;
     }
   };
   auto consume = [&](int k) {
@@ -137,6 +148,7 @@ bool MdecCodec::DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledB
   }
   reader.Window = w;
   reader.Bits = n;
+  reader.At = at;
   return true;
 }
 

@@ -1,6 +1,6 @@
-// The FFmpeg libraries loaded on the first call into them, so that commands
-// that never read or write a video start without mapping FFmpeg and the many
-// libraries it brings along.
+// The FFmpeg libraries, and libass, loaded on the first call into them, so
+// that commands that never read or write a video (or draw a subtitle) start
+// without mapping them and the many libraries they bring along.
 #include <dlfcn.h>
 
 #include <atomic>
@@ -18,7 +18,7 @@ extern "C" {
 
 namespace {
 
-enum Library { kUtil, kCodec, kFormat, kScale, kResample, kLibraries };
+enum Library { kUtil, kCodec, kFormat, kScale, kResample, kAss, kLibraries };
 
 // The libraries by the names the program was built against (their major
 // versions keep the binary interface).
@@ -28,7 +28,10 @@ const char* const kLibraryNames[kLibraries] = {
     "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
     "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
     "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
+    BELMORA_LIBASS_SONAME,
 };
+// FFmpeg's libraries are loaded together; libass on its own.
+int GroupOf(int library) { return library == kAss ? 1 : 0; }
 
 struct Function {
   const char* Name;
@@ -41,7 +44,7 @@ const Function kFunctions[] = {
 #undef BELMORA_FFMPEG_FUNCTION
 constexpr int kFunctionCount = int(sizeof kFunctions / sizeof kFunctions[0]);
 
-std::once_flag opened;
+std::once_flag opened[2];
 void* handles[kLibraries];
 
 [[noreturn]] void Fail(const char* what, const char* name) {
@@ -57,13 +60,15 @@ extern "C" {
 std::atomic<void*> BelmoraFfmpegSlots[kFunctionCount];
 
 void* BelmoraFfmpegResolve(unsigned index) {
-  std::call_once(opened, [] {
+  const Function& f = kFunctions[index];
+  const int group = GroupOf(f.In);
+  std::call_once(opened[group], [group] {
     for (int i = 0; i < kLibraries; i++) {
+      if (GroupOf(i) != group) continue;
       handles[i] = dlopen(kLibraryNames[i], RTLD_LAZY | RTLD_GLOBAL);
       if (!handles[i]) Fail("cannot load", kLibraryNames[i]);
     }
   });
-  const Function& f = kFunctions[index];
   void* address = dlsym(handles[f.In], f.Name);
   if (!address) Fail("no function", f.Name);
   BelmoraFfmpegSlots[index].store(address, std::memory_order_release);
