@@ -105,7 +105,7 @@ void BM_DecodeFramePaths(benchmark::State& state) {
 BENCHMARK(BM_DecodeFramePaths)->ArgName("fast")->Arg(0)->Arg(1);
 
 // Colour conversion of the 300 macroblocks of a 320 x 240 picture:
-// variant 0 plain, 1 SSE2, 2 SSSE3 (when the processor has it).
+// variant 0 plain, 1 SSE2, 2 SSSE3, 3 AVX2 (when the processor has them).
 void BM_ColourStore(benchmark::State& state) {
   ColourStore store = StoreMacroblockPlain;
 #if defined(BELMORA_HAVE_SSE2)
@@ -116,6 +116,13 @@ void BM_ColourStore(benchmark::State& state) {
       return;
     }
     store = StoreMacroblockSsse3;
+  }
+  if (state.range(0) == 3) {
+    if (!ProcessorHasAvx2()) {
+      state.SkipWithError("no AVX2");
+      return;
+    }
+    store = StoreMacroblockAvx2;
   }
 #endif
   std::mt19937 random(9);
@@ -131,7 +138,7 @@ void BM_ColourStore(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 300);
 }
-BENCHMARK(BM_ColourStore)->ArgName("variant")->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_ColourStore)->ArgName("variant")->Arg(0)->Arg(1)->Arg(2)->Arg(3);
 
 // The encoder's colour conversion of a 320 x 240 picture: variant 0 plain,
 // 1 SSE2.

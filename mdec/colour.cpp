@@ -66,10 +66,15 @@ void StoreMacroblockSse2(const Blocks6& work, FrameImage& img, int column, int r
 bool ProcessorHasSsse3() {
   return __builtin_cpu_supports("ssse3");
 }
+
+bool ProcessorHasAvx2() {
+  return __builtin_cpu_supports("avx2");
+}
 #endif
 
 ColourStore SelectColourStore() {
 #if defined(BELMORA_HAVE_SSE2)
+  if (ProcessorHasAvx2()) return StoreMacroblockAvx2;
   return ProcessorHasSsse3() ? StoreMacroblockSsse3 : StoreMacroblockSse2;
 #else
   return StoreMacroblockPlain;

@@ -27,6 +27,10 @@ void StoreMacroblockSse2(const Blocks6& samples, FrameImage& image, int column, 
 void StoreMacroblockSsse3(const Blocks6& samples, FrameImage& image, int column, int row,
                           bool halfWidth);
 bool ProcessorHasSsse3();
+// Sixteen pixels at a time in AVX2; only where the processor has AVX2.
+void StoreMacroblockAvx2(const Blocks6& samples, FrameImage& image, int column, int row,
+                         bool halfWidth);
+bool ProcessorHasAvx2();
 #endif
 
 // The fastest variant this processor runs.

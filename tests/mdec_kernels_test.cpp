@@ -23,6 +23,7 @@ std::vector<std::pair<const char*, ColourStore>> ColourVariants() {
 #if defined(BELMORA_HAVE_SSE2)
   v.emplace_back("sse2", StoreMacroblockSse2);
   if (ProcessorHasSsse3()) v.emplace_back("ssse3", StoreMacroblockSsse3);
+  if (ProcessorHasAvx2()) v.emplace_back("avx2", StoreMacroblockAvx2);
 #endif
   v.emplace_back("selected", SelectColourStore());
   return v;
