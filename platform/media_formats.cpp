@@ -169,4 +169,9 @@ std::optional<WaveFormat> SuggestPcmFormat(const WaveFormat& target) {
   return std::nullopt;
 }
 
+void PreloadMediaLibraries() {
+  // Any call loads them where they are loaded on first use.
+  (void)avformat_version();
+}
+
 }  // namespace belmora

@@ -81,4 +81,9 @@ std::string WaveTagName(uint16_t tag);
 // unless the target is 8-bit PCM); nullopt for a tag this build cannot write.
 std::optional<WaveFormat> SuggestPcmFormat(const WaveFormat& target);
 
+// Loads the video libraries now rather than at their first use, for a
+// caller that will need them and has other work meanwhile (call it on a
+// thread of its own). Safe from any thread.
+void PreloadMediaLibraries();
+
 }  // namespace belmora
