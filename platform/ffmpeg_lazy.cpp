@@ -30,8 +30,6 @@ const char* const kLibraryNames[kLibraries] = {
     "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
     BELMORA_LIBASS_SONAME,
 };
-// FFmpeg's libraries are loaded together; libass on its own.
-int GroupOf(int library) { return library == kAss ? 1 : 0; }
 
 struct Function {
   const char* Name;
@@ -44,7 +42,9 @@ const Function kFunctions[] = {
 #undef BELMORA_FFMPEG_FUNCTION
 constexpr int kFunctionCount = int(sizeof kFunctions / sizeof kFunctions[0]);
 
-std::once_flag opened[2];
+// Each library is loaded when a function of its own is first called (with
+// those it needs): a command writing uncompressed AVI never maps libswscale.
+std::once_flag opened[kLibraries];
 void* handles[kLibraries];
 
 [[noreturn]] void Fail(const char* what, const char* name) {
@@ -61,13 +61,10 @@ std::atomic<void*> BelmoraFfmpegSlots[kFunctionCount];
 
 void* BelmoraFfmpegResolve(unsigned index) {
   const Function& f = kFunctions[index];
-  const int group = GroupOf(f.In);
-  std::call_once(opened[group], [group] {
-    for (int i = 0; i < kLibraries; i++) {
-      if (GroupOf(i) != group) continue;
-      handles[i] = dlopen(kLibraryNames[i], RTLD_LAZY | RTLD_GLOBAL);
-      if (!handles[i]) Fail("cannot load", kLibraryNames[i]);
-    }
+  const int library = f.In;
+  std::call_once(opened[library], [library] {
+    handles[library] = dlopen(kLibraryNames[library], RTLD_LAZY | RTLD_GLOBAL);
+    if (!handles[library]) Fail("cannot load", kLibraryNames[library]);
   });
   void* address = dlsym(handles[f.In], f.Name);
   if (!address) Fail("no function", f.Name);
