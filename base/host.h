@@ -51,6 +51,9 @@ class Host {
   virtual void Progress(const ProgressRecord&) {}
   virtual void EndProgress() {}
   virtual void PreviewFrame(const FrameView&) {}
+  // False for a front end that shows no previews: the core then need not
+  // make the pictures it would show.
+  virtual bool WantsPreviews() const { return true; }
   virtual bool CancelRequested() { return false; }
 };
 

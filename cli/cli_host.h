@@ -22,6 +22,7 @@ class CliHost : public Host {
   void Progress(const ProgressRecord& record) override;
   void EndProgress() override;
   bool CancelRequested() override;
+  bool WantsPreviews() const override { return false; }
 
   // From now on Ctrl-C asks the running operation to stop after the frame
   // it is working on, instead of ending the program.

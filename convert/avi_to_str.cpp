@@ -373,6 +373,8 @@ Status AviToStrRun::RunFrames() {
   std::vector<std::unique_ptr<FrameCodec>> codecs;
   for (int t = 0; t < threads; t++) codecs.push_back(std::make_unique<FrameCodec>(c_.Codec));
   std::vector<std::unique_ptr<PendingFrame>> frames;
+  // Each encoding is decoded again for the preview, when there is one to show.
+  const bool previews = c_.Ui.WantsPreviews();
   FramePipeline pipeline(threads, [&](int slot, int worker) {
     PendingFrame& f = *frames[size_t(slot)];
     FrameCodec& codec = *codecs[size_t(worker)];
@@ -380,8 +382,10 @@ Status AviToStrRun::RunFrames() {
     RunEncode(codec, f.Work);
     f.EndHistory = codec.Best.SearchHistory();
     f.Decoded = f.Work.Status == EncodeStatus::kOk &&
-                codec.Codec.DecodeFrame(f.Work.Encoded.Bytes, f.Work.Request.Width,
-                                        f.Work.Request.Height, codec.HalfWidthView, f.Image) == 0;
+                (!previews ||
+                 codec.Codec.DecodeFrame(f.Work.Encoded.Bytes, f.Work.Request.Width,
+                                         f.Work.Request.Height, codec.HalfWidthView,
+                                         f.Image) == 0);
   }, kHistoryLag);
   std::vector<BestEncoder::History> histories(kHistoryLag, c_.Codec.Best.SearchHistory());
   int64_t laidOut = 0, finished = 0;  // frames
@@ -427,7 +431,7 @@ Status AviToStrRun::RunFrames() {
     if (r == 0) {
       if (doc.PictureWidth != f.Work.Request.Width || doc.PictureHeight != f.Work.Request.Height)
         doc.SetPictureSize(f.Work.Request.Width, f.Work.Request.Height);
-      AdoptDecodedPicture(c_.Codec.Image, f.Image, c_.Codec.HalfWidthView);
+      if (previews) AdoptDecodedPicture(c_.Codec.Image, f.Image, c_.Codec.HalfWidthView);
     }
     done.Swap(doc);
     // A frame that cannot be encoded or stored ends the run (reported).
@@ -435,7 +439,7 @@ Status AviToStrRun::RunFrames() {
       outcome = Status::kFailed;
       return false;
     }
-    c_.Ui.PreviewFrame(c_.Codec.View());
+    if (previews) c_.Ui.PreviewFrame(c_.Codec.View());
     ReportFrame(c_.Ui, done.CurrentSector, done.ChunkHeader.FrameNumber, c_.SelectionStart,
                 c_.SelectionEnd);
     return true;

@@ -165,6 +165,24 @@ TEST_F(AviToStrTest, NewFileLayout) {
   EXPECT_EQ(FrameOfGrey(LevelAt(100)), 10);
 }
 
+// A front end that shows no previews (the command line) gets the same file,
+// without the encodings being decoded again for it.
+TEST_F(AviToStrTest, SameFileWithoutPreviews) {
+  std::string avi = MakeAvi(20, 15, true);
+  auto c = Context();
+  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0);
+  CloseStrFile(doc);
+  EXPECT_GT(ui.framesShown, 0);
+  const std::string quiet = dir + "/quiet.str";
+  ui.wantsPreviews = false;
+  ui.framesShown = 0;
+  auto c2 = Context();
+  ASSERT_EQ(CreateStrFromAvi(c2, quiet, avi, chooser), 0);
+  CloseStrFile(doc);
+  EXPECT_EQ(ui.framesShown, 0);
+  EXPECT_EQ(test::ReadFileBytes(quiet), test::ReadFileBytes(str));
+}
+
 TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
   // STR frames 10 sectors apart at double speed, AVI at 15 fps (d = 66 ms):
   // frames take the AVI frames 0, 0, 2, 3, 4, ...

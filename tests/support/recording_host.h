@@ -30,13 +30,14 @@ class RecordingHost : public Host {
   }
   void EndProgress() override { progressShown = false; }
   void PreviewFrame(const FrameView&) override { framesShown++; }
+  bool WantsPreviews() const override { return wantsPreviews; }
   bool CancelRequested() override { return cancelAfter >= 0 && frames >= cancelAfter; }
 
   std::vector<std::string> messages, captions, questions;
   std::vector<int> progress;
   std::string label;
   int bar = 0, framesShown = 0, frames = 0, cancelAfter = -1;
-  bool answerYes = false, progressShown = false;
+  bool answerYes = false, progressShown = false, wantsPreviews = true;
 };
 
 }  // namespace belmora::test
