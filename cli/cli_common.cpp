@@ -2,12 +2,28 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "convert/output_file.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
 
 namespace belmora::cli {
+
+void AddLayoutJson(nlohmann::ordered_json& j, const StrDocument& d) {
+  j["Path"] = d.Path;
+  j["SectorSize"] = d.SectorSize;
+  j["DataOffset"] = d.DataOffset;
+  j["HasRiffHeader"] = d.HasRiffHeader;
+  j["SectorCount"] = d.SectorCount;
+}
+
+void PrintLayout(const StrDocument& d) {
+  std::printf("File:               %s\n", d.Path.c_str());
+  std::printf("Sector size:        %d (data offset %d%s)\n", d.SectorSize, d.DataOffset,
+              d.SectorSize == 2352 ? (d.HasRiffHeader ? ", RIFF header" : ", raw sectors") : "");
+  std::printf("Sectors:            %d\n", d.SectorCount);
+}
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
   // A file left in the middle of an edit is not what it seems: roll it back

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ struct Session {
 // Opens `path` as the viewer does (read-only for commands that only look);
 // prints the viewer's message and returns false on failure.
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
+
+// What info shows first of every file, STR or sound only: where it is and
+// how its sectors are laid out.
+void AddLayoutJson(nlohmann::ordered_json& j, const StrDocument& doc);
+void PrintLayout(const StrDocument& doc);
 
 // "WxH"; nullopt when the text is not two numbers around an x.
 std::optional<std::pair<int, int>> ParseSize(const std::string& size);

@@ -18,11 +18,6 @@ int CountFrames(StrDocument& doc) {
   return count;
 }
 
-const char* CodingText(int coding) {
-  if (IsHalfRate(coding)) return IsStereo(coding) ? "18.9 kHz stereo" : "18.9 kHz mono";
-  return IsStereo(coding) ? "37.8 kHz stereo" : "37.8 kHz mono";
-}
-
 int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   if (IsAudioOnlyFile(path)) return RunXaInfo(g, path, json);  // sound only: every channel
   Session s(g);
@@ -31,11 +26,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   int frames = CountFrames(d);
   if (json) {
     nlohmann::ordered_json j;
-    j["Path"] = d.Path;
-    j["SectorSize"] = d.SectorSize;
-    j["DataOffset"] = d.DataOffset;
-    j["HasRiffHeader"] = d.HasRiffHeader;
-    j["SectorCount"] = d.SectorCount;
+    AddLayoutJson(j, d);
     j["SpeedFactor"] = d.SpeedFactor;
     j["FramesPerSecond"] = d.FramesPerSecond;
     j["FirstFrameNumber"] = d.FirstFrameNumber;
@@ -52,10 +43,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
     std::printf("%s\n", j.dump(2).c_str());
     return 0;
   }
-  std::printf("File:               %s\n", d.Path.c_str());
-  std::printf("Sector size:        %d (data offset %d%s)\n", d.SectorSize, d.DataOffset,
-              d.SectorSize == 2352 ? (d.HasRiffHeader ? ", RIFF header" : ", raw sectors") : "");
-  std::printf("Sectors:            %d\n", d.SectorCount);
+  PrintLayout(d);
   std::printf("Speed:              %dx (%d sectors per second)\n", d.SpeedFactor,
               kSectorsPerSecond * d.SpeedFactor);
   std::printf("Frames per second:  %g\n", d.FramesPerSecond);

@@ -17,11 +17,6 @@ bool OpenSectors(Session& s, const std::string& path, bool readOnly) {
   return true;
 }
 
-const char* FormatText(const XaChannelInfo& c) {
-  if (c.Rate() == 18900) return c.ChannelCount() == 2 ? "18.9 kHz stereo" : "18.9 kHz mono";
-  return c.ChannelCount() == 2 ? "37.8 kHz stereo" : "37.8 kHz mono";
-}
-
 const XaChannelInfo* FindChannel(const XaFileInfo& info, int channel) {
   for (const auto& c : info.Channels)
     if (c.Channel == channel) return &c;
@@ -45,11 +40,7 @@ int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
   const XaFileInfo info = ScanXaChannels(s.doc);
   if (json) {
     nlohmann::ordered_json j;
-    j["Path"] = d.Path;
-    j["SectorSize"] = d.SectorSize;
-    j["DataOffset"] = d.DataOffset;
-    j["HasRiffHeader"] = d.HasRiffHeader;
-    j["SectorCount"] = d.SectorCount;
+    AddLayoutJson(j, d);
     j["FrameCount"] = 0;
     auto channels = nlohmann::ordered_json::array();
     for (const auto& c : info.Channels)
@@ -61,13 +52,10 @@ int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
     std::printf("%s\n", j.dump(2).c_str());
     return kExitDone;
   }
-  std::printf("File:               %s\n", d.Path.c_str());
-  std::printf("Sector size:        %d (data offset %d%s)\n", d.SectorSize, d.DataOffset,
-              d.SectorSize == 2352 ? (d.HasRiffHeader ? ", RIFF header" : ", raw sectors") : "");
-  std::printf("Sectors:            %d\n", d.SectorCount);
+  PrintLayout(d);
   std::printf("Picture:            %s\n", FormatMessage(msg::kNoPicture).c_str());
   for (const auto& c : info.Channels)
-    std::printf("Audio channel:      %d, %s, %d sectors, %.2f s\n", c.Channel, FormatText(c),
+    std::printf("Audio channel:      %d, %s, %d sectors, %.2f s\n", c.Channel, CodingText(c.Coding),
                 c.Sectors, c.Seconds());
   return kExitDone;
 }
@@ -90,10 +78,11 @@ int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
       return kExitFailed;
     }
     for (const auto& c : info.Channels) {
-      const std::string out = (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
+      const std::string out =
+          (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
       if (!CheckOutput(s.host, out, {o.path}, o.force)) return kExitFailed;
       if (!ExportXaChannel(s.doc, c, out, format, s.host)) return kExitFailed;
-      std::printf("%s: %d sectors, %s, %.2f s\n", out.c_str(), c.Sectors, FormatText(c),
+      std::printf("%s: %d sectors, %s, %.2f s\n", out.c_str(), c.Sectors, CodingText(c.Coding),
                   c.Seconds());
     }
     return kExitDone;
@@ -108,7 +97,7 @@ int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
     return kExitFailed;
   }
   if (!ExportXaChannel(s.doc, *c, o.out, format, s.host)) return kExitFailed;
-  std::printf("%s: %d sectors, %s, %.2f s\n", o.out.c_str(), c->Sectors, FormatText(*c),
+  std::printf("%s: %d sectors, %s, %.2f s\n", o.out.c_str(), c->Sectors, CodingText(c->Coding),
               c->Seconds());
   return kExitDone;
 }
@@ -133,7 +122,7 @@ int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
   }
   if (!ImportXaChannel(s.doc, *c, o.wav, s.host)) return kExitFailed;
   std::printf("channel %d: %d sectors re-encoded, %s, %.2f s\n", c->Channel, c->Sectors,
-              FormatText(*c), c->Seconds());
+              CodingText(c->Coding), c->Seconds());
   return kExitDone;
 }
 

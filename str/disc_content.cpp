@@ -118,11 +118,6 @@ std::vector<ContentRun> FindUncoveredRuns(SectorReader& reader,
   return runs;
 }
 
-const char* CodingText(int coding) {
-  if (IsHalfRate(coding)) return IsStereo(coding) ? "18.9 kHz stereo" : "18.9 kHz mono";
-  return IsStereo(coding) ? "37.8 kHz stereo" : "37.8 kHz mono";
-}
-
 std::string DescribeContent(const ContentInfo& info) {
   std::string s;
   switch (info.Kind) {

@@ -87,8 +87,6 @@ struct ContentRun {
 std::vector<ContentRun> FindUncoveredRuns(SectorReader& reader,
                                           const std::vector<SectorExtent>& covered);
 
-// "37.8 kHz stereo" and the like.
-const char* CodingText(int coding);
 // One line: "STR video: 412 frames 320x240 MDEC v2, audio ch 1 37.8 kHz stereo",
 // "XA audio: ch 0 37.8 kHz stereo 300 sectors, ch 1 ...", "other".
 std::string DescribeContent(const ContentInfo& info);

@@ -130,6 +130,12 @@ inline int CodingFor(bool highRate, bool stereo) {
   return (highRate ? 0 : kCodingHalfRateBit) | (stereo ? kCodingStereoBit : 0);
 }
 
+// "37.8 kHz stereo" and the like.
+inline const char* CodingText(int coding) {
+  if (IsHalfRate(coding)) return IsStereo(coding) ? "18.9 kHz stereo" : "18.9 kHz mono";
+  return IsStereo(coding) ? "37.8 kHz stereo" : "37.8 kHz mono";
+}
+
 // Sectors between two audio sectors of one channel.
 inline int InterleaveFor(int speedFactor, int coding) {
   int n = speedFactor * 4;
