@@ -29,7 +29,7 @@ bool IsAudioOnlyFile(const std::string& path) {
   CollectingHost quiet;
   StrDocument doc(quiet);
   if (OpenSectorFile(doc, path, true) != 0) return false;
-  const XaFileInfo info = ScanXaChannels(doc);
+  const XaFileInfo info = ScanXaChannels(doc, true);
   return info.VideoSectors == 0 && !info.Channels.empty();
 }
 

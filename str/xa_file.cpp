@@ -66,7 +66,7 @@ int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
   return 0;
 }
 
-XaFileInfo ScanXaChannels(StrDocument& doc) {
+XaFileInfo ScanXaChannels(StrDocument& doc, bool untilVideo) {
   XaFileInfo info;
   if (!doc.HasSubheaders()) {
     info.VideoSectors = doc.SectorCount;
@@ -76,7 +76,9 @@ XaFileInfo ScanXaChannels(StrDocument& doc) {
     Subheader sub;
     if (!ReadSubheader(doc, n, sub)) break;
     if (!IsAudioSector(sub)) {
-      info.VideoSectors += !IsSkippedSector(sub);
+      if (IsSkippedSector(sub)) continue;
+      info.VideoSectors++;
+      if (untilVideo) break;
       continue;
     }
     auto it = std::find_if(info.Channels.begin(), info.Channels.end(),

@@ -32,8 +32,10 @@ struct XaFileInfo {
 // for. 0, or -1 (an unknown layout is reported; other failures are not).
 [[nodiscard]] int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly);
 
-// Reads every sector's subheader: the channels and their lengths.
-XaFileInfo ScanXaChannels(StrDocument& doc);
+// Reads every sector's subheader: the channels and their lengths. With
+// `untilVideo`, stops at the first video sector (enough to tell whether the
+// file holds sound only).
+XaFileInfo ScanXaChannels(StrDocument& doc, bool untilVideo = false);
 
 // Hands every audio sector of `channel`, in file order, as a 2336-byte
 // image to `visit`, which may change it and returns 1 to have it written
