@@ -398,6 +398,16 @@ Status AviToStrRun::RunFrames() {
   // own record of it, and a frame is finished knowing of its own layout's.
   bool laidOutWriteFailed = doc.WriteFailed, finishedWriteFailed = doc.WriteFailed;
 
+  // A frame laid out anew is numbered from here on; one laid out after the
+  // video ran out takes the tail's numbers.
+  auto takeNumbering = [this](const PendingFrame& f) {
+    if (f.Renumber) c_.Numbering.Renumber = true;
+    if (f.TailReset) {
+      c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
+      c_.Numbering.NumberLimit = INT_MAX;
+    }
+  };
+
   // The oldest frame encoded, written and decoded as EncodeAndStoreFrame
   // does; false when the run stops there.
   auto finishOldest = [&]() -> bool {
@@ -415,11 +425,7 @@ Status AviToStrRun::RunFrames() {
                   c_.SelectionEnd);
       return true;
     }
-    if (f.Renumber) c_.Numbering.Renumber = true;
-    if (f.TailReset) {
-      c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
-      c_.Numbering.NumberLimit = INT_MAX;
-    }
+    takeNumbering(f);
     histories[size_t(finished++ % kHistoryLag)] = f.EndHistory;
     c_.Codec.Best.SetSearchHistory(f.EndHistory);
     done.Swap(doc);
@@ -486,11 +492,7 @@ Status AviToStrRun::RunFrames() {
       picture_->YOffset = c_.Position.ImageOffsetY;
       if (c_.Fit) {
         // Encoded, or kept as it is, and written now, numbered as it goes.
-        if (f.Renumber) c_.Numbering.Renumber = true;
-        if (f.TailReset) {
-          c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
-          c_.Numbering.NumberLimit = INT_MAX;
-        }
+        takeNumbering(f);
         f.Stored = true;
         f.Failed = RefuseIfReadOnly(doc) ||
                    c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering,
