@@ -267,7 +267,8 @@ int FailOpen(StrDocument& doc) {
   return -1;
 }
 
-// Opens a file of its own, as a whole.
+}  // namespace
+
 bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
   doc.Path = FullPath(path);
   doc.ReadOnly = readOnly;
@@ -282,8 +283,6 @@ bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
   }
   return true;
 }
-
-}  // namespace
 
 int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   // A file inside a disc image opens over its extent, in the image's layout.

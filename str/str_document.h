@@ -118,6 +118,11 @@ struct StrDocument {
   void SetPictureSize(int width, int height);
 };
 
+// Opens a file of its own (not one inside a disc image) as doc.File, for
+// writing unless `readOnly`; a read-only file or medium opens for reading.
+// Sets Path and ReadOnly; false when the file cannot be opened.
+[[nodiscard]] bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly);
+
 // Opens for reading and writing, falling back to read-only where the file or
 // medium allows no writing; `readOnly` asks for read-only from the start.
 [[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);

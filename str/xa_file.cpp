@@ -1,7 +1,6 @@
 #include "str/xa_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 
 #include "str/disc_document.h"
@@ -37,14 +36,7 @@ int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
     doc.SetPictureSize(0, 0);
     return 0;
   }
-  doc.Path = FullPath(path);
-  doc.ReadOnly = readOnly;
-  if (readOnly || !doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {
-    const int err = doc.File.Error();
-    if (!readOnly && err != EACCES && err != EROFS && err != EPERM) return -1;
-    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return -1;
-    doc.ReadOnly = true;
-  }
+  if (!OpenWholeFile(doc, path, readOnly)) return -1;
   uint8_t head[kUserDataSize] = {};
   const int64_t size = doc.File.Size();
   if (size < 0 || !doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) {
