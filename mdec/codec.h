@@ -115,6 +115,15 @@ class MdecCodec {
   static int FindAcRowLinear(int run, int level);
   static int FindAcRow(int run, int level);
 
+  // The stages every bitstream variant shares. StoreLevels: six blocks of
+  // zigzag levels, each dequantized with its own scale, transformed and
+  // colour-converted into macroblock (column, row) of the image.
+  // AnalyseMacroblock: the picture's macroblock (column, row) as six blocks
+  // of transformed samples divided by 4, in natural order.
+  void StoreLevels(const Blocks6& levels, const std::array<int, 6>& scales, FrameImage& image,
+                   int column, int row, bool halfWidth);
+  void AnalyseMacroblock(const FrameView& picture, int column, int row, Blocks6& coefficients);
+
  private:
   // The fast reader of a frame's codes: a 64-bit window, valid bits at the
   // top, refilled 32 bits at a time when no more than 32 are left.

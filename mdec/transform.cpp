@@ -138,6 +138,15 @@ void PackedSse2(int16_t* b, const PackedDirection& d, int inputRows) {
 
 }  // namespace
 
+void DequantizeBlock(const int16_t* l, int16_t* c, int scale) {
+  c[0] = l[0];
+  for (int k = 1; k < 64; k++) {
+    int z = ZigzagOrder[k];
+    int32_t product = Wrap32(int64_t(l[k]) * QuantMatrix[z] * scale);
+    c[z] = Wrap16(product / 16);
+  }
+}
+
 void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale) {
   for (int blk = 0; blk < 6; blk++) {
     const int16_t* l = levels[blk];

@@ -10,6 +10,8 @@ using Blocks6 = int16_t[6][64];
 
 // Zigzag levels -> natural-order coefficients, all six blocks.
 void Dequantize(const Blocks6& levels, Blocks6& coefs, int scale);
+// The same for one block with its own scale.
+void DequantizeBlock(const int16_t* levels, int16_t* coefs, int scale);
 // Natural-order coefficients -> zigzag levels, all six blocks.
 void Quantize(const Blocks6& coefs, Blocks6& levels, int scale);
 
