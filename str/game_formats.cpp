@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "base/bytes.h"
 
@@ -24,8 +25,10 @@ constexpr GameFormatInfo kInfos[] = {
      0, 32, kPayload, 2048, false, 0, 0, true, true},
     {GameFormat::kFf8, "Final Fantasy VIII", FrameCoding::kStandard, SoundCoding::kSpuAdpcm,
      44100, 10, 2, 8, 2040, 2048, false, 320, 224, true, true},
+    // Whether its frame data begins with the frame header that its chunk
+    // headers copy is not known: its pictures are read, never written.
     {GameFormat::kFf9, "Final Fantasy IX", FrameCoding::kStandard, SoundCoding::kSpuAdpcm, 0, 10,
-     2, 32, 2292, 2324, true, 0, 0, true, true},
+     2, 32, 2292, 2324, true, 0, 0, false, true},
     {GameFormat::kChronoCross, "Chrono Cross / Legend of Mana", FrameCoding::kStandard,
      SoundCoding::kSpuAdpcm, 44100, 10, 2, 32, kPayload, 2048, false, 0, 0, true, true},
     {GameFormat::kLain, "Serial Experiments Lain", FrameCoding::kLain, SoundCoding::kXaAdpcm, 0,
@@ -265,6 +268,103 @@ std::optional<GameFormat> RecogniseGameSector(std::span<const uint8_t> user) {
     return f;
   }
   return std::nullopt;
+}
+
+std::optional<GameFormat> DetectGameFormat(std::span<const std::span<const uint8_t>> sectors) {
+  int counts[std::size(kAllGameFormats)] = {};
+  for (const auto& user : sectors) {
+    const auto format = RecogniseGameSector(user);
+    if (!format) continue;
+    if (*format == GameFormat::kChronoCross || *format == GameFormat::kFf8 ||
+        *format == GameFormat::kFf9)
+      return format;
+    counts[int(*format)]++;
+  }
+  int best = -1;
+  for (int f = 0; f < int(std::size(counts)); f++)
+    if (counts[f] > 0 && (best < 0 || counts[f] > counts[best])) best = f;
+  if (best < 0) return std::nullopt;
+  return kAllGameFormats[best];
+}
+
+namespace {
+
+// The sectors' chunks in the order their payloads make up the frame; empty
+// when one is not a video chunk of the format or they differ in frame.
+template <typename Sector>
+std::vector<std::pair<int, size_t>> FrameOrder(GameFormat format, std::span<const Sector> sectors) {
+  const GameFormatInfo& info = InfoOf(format);
+  std::vector<std::pair<int, size_t>> order;
+  std::optional<uint32_t> frameNumber;
+  for (size_t i = 0; i < sectors.size(); i++) {
+    const std::span<const uint8_t> user(sectors[i].data(), sectors[i].size());
+    const auto chunk = ReadGameChunk(format, user);
+    if (!chunk || chunk->IsSound ||
+        user.size() < size_t(info.PayloadOffset + info.PayloadSize) ||
+        (frameNumber && *frameNumber != chunk->FrameNumber))
+      return {};
+    frameNumber = chunk->FrameNumber;
+    order.push_back({info.ReverseChunks ? -chunk->ChunkNumber : chunk->ChunkNumber, i});
+  }
+  std::sort(order.begin(), order.end());
+  for (size_t i = 1; i < order.size(); i++)
+    if (order[i].first == order[i - 1].first) return {};
+  return order;
+}
+
+}  // namespace
+
+bool GatherFrame(GameFormat format, std::span<const std::span<const uint8_t>> sectors,
+                 std::vector<uint8_t>& frame) {
+  const GameFormatInfo& info = InfoOf(format);
+  const auto order = FrameOrder(format, sectors);
+  frame.clear();
+  if (order.empty()) return false;
+  for (const auto& [key, i] : order) {
+    const uint8_t* payload = sectors[i].data() + info.PayloadOffset;
+    frame.insert(frame.end(), payload, payload + info.PayloadSize);
+  }
+  // Data without a frame header of its own takes the copy in the chunk
+  // header in front of it.
+  if (format == GameFormat::kFf9 && GetU16(frame.data() + 2) != kFrameMagic &&
+      GetU16(sectors[order[0].second].data() + 22) == kFrameMagic) {
+    const uint8_t* copy = sectors[order[0].second].data() + 20;
+    frame.insert(frame.begin(), copy, copy + 8);
+  }
+  return true;
+}
+
+int FrameCapacity(GameFormat format, int videoSectors) {
+  return InfoOf(format).PayloadSize * videoSectors;
+}
+
+bool SpreadFrame(GameFormat format, std::span<const uint8_t> frame,
+                 std::span<const std::span<uint8_t>> sectors) {
+  const GameFormatInfo& info = InfoOf(format);
+  if (!info.PictureWritable) return false;
+  std::vector<std::span<const uint8_t>> readOnly(sectors.begin(), sectors.end());
+  const auto order = FrameOrder<std::span<const uint8_t>>(format, readOnly);
+  if (order.empty() || frame.size() > size_t(FrameCapacity(format, int(order.size()))))
+    return false;
+  // The size each format's chunk headers give.
+  const uint32_t length = uint32_t(frame.size());
+  uint32_t dataSize = (length + 3) & ~3u;
+  if (format == GameFormat::kLain) dataSize = uint32_t(order.size()) * uint32_t(info.PayloadSize);
+  if (format == GameFormat::kFf7) dataSize = length;
+  const std::span<const uint8_t> header = frame.size() >= 8 ? frame.first(8) : frame.first(0);
+  size_t at = 0;
+  for (const auto& [key, i] : order) {
+    std::span<uint8_t> user = sectors[i];
+    GameChunk chunk = *ReadGameChunk(format, user);
+    chunk.DataSize = dataSize;
+    if (!WriteGameChunk(format, chunk, header, user)) return false;
+    uint8_t* payload = user.data() + info.PayloadOffset;
+    const size_t n = std::min(frame.size() - std::min(at, frame.size()), size_t(info.PayloadSize));
+    if (n) std::memcpy(payload, frame.data() + at, n);
+    std::memset(payload + n, 0, size_t(info.PayloadSize) - n);
+    at += size_t(info.PayloadSize);
+  }
+  return true;
 }
 
 std::optional<SoundPayload> SoundPayloadOf(GameFormat format, std::span<const uint8_t> user) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace belmora {
 
@@ -75,6 +76,30 @@ bool WriteGameChunk(GameFormat format, const GameChunk& chunk, std::span<const u
 // The format a video or sound sector belongs to, tried from the most
 // particular layout to the standard one; nullopt for none of them.
 std::optional<GameFormat> RecogniseGameSector(std::span<const uint8_t> user);
+
+// The format of a movie from the user data of its first sectors (empty spans
+// for sectors that are not there): a game whose frames mix sound sectors of
+// its own with standard video sectors is named by its sound sectors; else the
+// format most of the recognised sectors have. nullopt when none is known.
+std::optional<GameFormat> DetectGameFormat(std::span<const std::span<const uint8_t>> sectors);
+
+// A frame's data gathered from the user data of its video sectors, in the
+// order the format takes them (by chunk number; from the last chunk down
+// where the format says so). Every sector must be a video chunk of the same
+// frame; false otherwise.
+bool GatherFrame(GameFormat format, std::span<const std::span<const uint8_t>> videoSectors,
+                 std::vector<uint8_t>& frame);
+
+// Bytes of frame data the sectors of a frame can hold.
+int FrameCapacity(GameFormat format, int videoSectors);
+
+// Puts `frame` back into the sectors it was gathered from: payloads in the
+// same order, zeros after its end, each chunk header's size and frame header
+// copy brought up to date. Everything else in the sectors stays. False
+// (nothing written) when the frame does not fit, a sector is not a video
+// chunk of the format, or the format is not writable.
+bool SpreadFrame(GameFormat format, std::span<const uint8_t> frame,
+                 std::span<const std::span<uint8_t>> videoSectors);
 
 // Where a sound sector keeps its SPU-ADPCM units: offset and size in bytes
 // of the user data; nullopt when the sector holds no sound.

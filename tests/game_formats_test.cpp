@@ -75,8 +75,14 @@ TEST(GameFormatsTest, VideoSectorsAreRecognisedReadAndRewritten) {
     EXPECT_EQ(got->Height, c.Expected.Height);
 
     // A rewrite with other values reads back as written; the frame header
-    // copy follows the new frame where the format keeps one.
+    // copy follows the new frame where the format keeps one. A format whose
+    // pictures are read only refuses and changes nothing.
     std::vector<uint8_t> sector = c.Sector;
+    if (!InfoOf(c.Format).PictureWritable) {
+      EXPECT_FALSE(WriteGameChunk(c.Format, *got, {}, sector));
+      EXPECT_EQ(sector, c.Sector);
+      continue;
+    }
     GameChunk next = *got;
     next.FrameNumber += 2;
     next.ChunkNumber = next.ChunkCount - 1;
@@ -148,6 +154,32 @@ TEST(GameFormatsTest, SoundSectorsSayWhereTheirUnitsAre) {
     std::vector<uint8_t> copy = c.Sector;
     EXPECT_FALSE(WriteGameChunk(c.Format, *chunk, {}, copy));
     EXPECT_EQ(copy, c.Sector);
+  }
+}
+
+TEST(GameFormatsTest, AMovieIsNamedByItsSectors) {
+  const std::vector<uint8_t> units(1680, 0x11);
+  const auto standard = test::StandardVideoSector(
+      Fields(0, 8, 1, 320, 240, 9000, {0x60, 0x01, 0x00, 0x38, 0x05, 0x00, 0x02, 0x00}));
+  const auto lain = test::LainVideoSector(Fields(0, 9, 1, 320, 240, 0, {7, 9, 0, 0x38}), 0);
+  const std::vector<uint8_t> filler(2048), empty;
+  struct Case {
+    std::string Name;
+    std::vector<std::vector<uint8_t>> Sectors;
+    std::optional<GameFormat> Expected;
+  };
+  const std::vector<Case> cases = {
+      {"standard", {standard, filler, standard}, GameFormat::kStandard},
+      {"Lain", {filler, lain, lain, standard}, GameFormat::kLain},
+      {"Chrono Cross: its sound sectors decide",
+       {standard, standard, test::ChronoCrossSoundSector(0x00000160, 0, 1, units), standard},
+       GameFormat::kChronoCross},
+      {"FF8 sound only", {test::Ff8SoundSector(0, 2, 0, units)}, GameFormat::kFf8},
+      {"nothing known", {filler, empty}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::span<const uint8_t>> spans(c.Sectors.begin(), c.Sectors.end());
+    EXPECT_EQ(DetectGameFormat(spans), c.Expected) << c.Name;
   }
 }
 
