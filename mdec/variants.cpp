@@ -653,12 +653,17 @@ class IkiCodec final : public BitstreamCodec {
         }
       // The frame end of version 2 follows the last block.
       bits.Put(0x7FC, 12);
-      const std::vector<uint8_t> packed = IkiCompress(table);
+      // The compressed table is padded to whole 16-bit words; its size
+      // field counts the padding.
+      std::vector<uint8_t> packed = IkiCompress(table);
+      if (packed.size() % 2) packed.push_back(0);
       const size_t length = kIkiHeaderSize + packed.size() + (bits.Bits() + 15) / 16 * 2;
       if (length >= size_t(request.Capacity) || packed.size() > 0xFFFF) return 0;
       if (result) {
         std::vector<uint8_t> bytes(kIkiHeaderSize);
-        PutU16(&bytes[0], uint32_t(codes));
+        // The size of the MDEC codes in 32-bit words, rounded up as the
+        // standard header has it.
+        PutU16(&bytes[0], ((uint32_t(codes) + 63) >> 1) & 0xFFE0);
         PutU16(&bytes[2], kMdecMagic);
         PutU16(&bytes[4], uint32_t(request.Width));
         PutU16(&bytes[6], uint32_t(request.Height));

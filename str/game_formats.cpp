@@ -12,7 +12,8 @@ namespace {
 
 constexpr uint32_t kMagic80010160 = 0x80010160;
 constexpr uint32_t kMagic81010160 = 0x81010160;  // Chrono Cross, second disc
-constexpr uint32_t kFf9Magic = 0x00080160;
+constexpr uint32_t kFf9Magic = 0x00080160;       // sound sectors (and video, by some accounts)
+constexpr uint32_t kFf9VideoMagic = 0x00040160;  // video sectors
 constexpr uint16_t kFrameMagic = 0x3800;
 constexpr int kPayload = 2016;
 
@@ -25,8 +26,9 @@ constexpr GameFormatInfo kInfos[] = {
      0, 32, kPayload, 2048, false, 0, 0, true, true},
     {GameFormat::kFf8, "Final Fantasy VIII", FrameCoding::kStandard, SoundCoding::kSpuAdpcm,
      44100, 10, 2, 8, 2040, 2048, false, 320, 224, true, true},
-    // Whether its frame data begins with the frame header that its chunk
-    // headers copy is not known: its pictures are read, never written.
+    // Some of its movies keep extra data after a frame's data, marked in the
+    // chunk header of the sector where the frame ends; that is not known
+    // well enough to move it: its pictures are read, never written.
     {GameFormat::kFf9, "Final Fantasy IX", FrameCoding::kStandard, SoundCoding::kSpuAdpcm, 0, 10,
      2, 32, 2292, 2324, true, 0, 0, false, true},
     {GameFormat::kChronoCross, "Chrono Cross / Legend of Mana", FrameCoding::kStandard,
@@ -109,14 +111,17 @@ std::optional<GameChunk> ReadFf8(std::span<const uint8_t> user) {
 }
 
 std::optional<GameChunk> ReadFf9(std::span<const uint8_t> user) {
-  if (!Has(user, 32) || GetU32(user.data()) != kFf9Magic) return std::nullopt;
+  if (!Has(user, 32)) return std::nullopt;
   const uint8_t* p = user.data();
+  const uint32_t magic = GetU32(p);
+  if (magic != kFf9Magic && magic != kFf9VideoMagic) return std::nullopt;
   GameChunk c;
   c.ChunkNumber = GetU16(p + 4);
   c.ChunkCount = GetU16(p + 6);
   c.FrameNumber = GetU32(p + 8);
   if (c.ChunkCount != 10 || c.ChunkNumber >= 10) return std::nullopt;
   if (c.ChunkNumber < 2) {
+    if (magic != kFf9Magic) return std::nullopt;
     c.IsSound = true;
     c.SoundChannel = c.ChunkNumber;
     return c;
@@ -240,11 +245,12 @@ bool WriteGameChunk(GameFormat format, const GameChunk& c, std::span<const uint8
       if (headerCopy) std::memcpy(p + 20, frameHeader.data(), 8);
       return true;
     }
-    case GameFormat::kFf7: {
-      // Bytes 20 to 27 are of unknown meaning: kept.
+    case GameFormat::kFf7:
+      // Bytes 20 to 27 copy the frame's first eight bytes: its camera data
+      // where it has some, else its frame header.
       WriteCommon(c, p);
+      if (headerCopy) std::memcpy(p + 20, frameHeader.data(), 8);
       return true;
-    }
     default:
       WriteCommon(c, p);
       if (headerCopy) std::memcpy(p + 20, frameHeader.data(), 8);
@@ -389,7 +395,10 @@ std::optional<SoundPayload> SoundPayloadOf(GameFormat format, std::span<const ui
   if (!HasAkao(user, size_t(akao))) return std::nullopt;
   const uint32_t size = GetU32(user.data() + akao + 32);
   if (size == 0 || size % 16 != 0 || size > uint32_t(2048 - data)) return std::nullopt;
-  return SoundPayload{data, int(size)};
+  const uint32_t pitch = GetU32(user.data() + akao + 28);
+  int rate = pitch == 0x116A ? 48000 : int((uint64_t(pitch) * 44100 + 2048) / 4096);
+  if (rate == 0) rate = InfoOf(format).SoundRate;
+  return SoundPayload{data, int(size), rate};
 }
 
 }  // namespace belmora

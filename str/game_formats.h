@@ -106,6 +106,7 @@ bool SpreadFrame(GameFormat format, std::span<const uint8_t> frame,
 struct SoundPayload {
   int Offset = 0;
   int Size = 0;
+  int Rate = 0;  // Hz, from the sound chip pitch the sector gives (0x1000 = 44100 Hz)
 };
 std::optional<SoundPayload> SoundPayloadOf(GameFormat format, std::span<const uint8_t> user);
 

@@ -215,6 +215,19 @@ TEST(GameBitstreamTest, EncodedPicturesDecodeAtGoodQuality) {
     ASSERT_EQ(codec.Encode(mdec, view, {c.Width, c.Height, 2, c.Capacity}, none, out),
               EncodeStatus::kOk);
     EXPECT_LT(out.Length, c.Capacity);
+    // The headers: iki gives the picture size and a compressed table of
+    // whole 16-bit words; Lain its luma and chroma scales and version 0.
+    if (c.Kind == BitstreamKind::kIki) {
+      EXPECT_EQ(GetU16(&out.Bytes[4]), c.Width);
+      EXPECT_EQ(GetU16(&out.Bytes[6]), c.Height);
+      EXPECT_EQ(GetU16(&out.Bytes[8]) % 2, 0);
+    }
+    if (c.Kind == BitstreamKind::kLain) {
+      EXPECT_EQ(out.Bytes[0], out.Scale);
+      EXPECT_EQ(out.Bytes[1], out.Scale);
+      EXPECT_EQ(GetU16(&out.Bytes[2]), kMdecMagic);
+      EXPECT_EQ(GetU16(&out.Bytes[6]), 0);
+    }
     FrameImage image;
     const std::span<const uint8_t> bytes(out.Bytes.data(), size_t(out.Length));
     ASSERT_EQ(codec.Decode(mdec, bytes, c.Width, c.Height, false, image), 0);

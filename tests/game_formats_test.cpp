@@ -46,8 +46,7 @@ TEST(GameFormatsTest, VideoSectorsAreRecognisedReadAndRewritten) {
            Fields(0, 9, 3, 320, 224, 17000, {0x60, 0x01, 0x00, 0x38, 0x05, 0x00, 0x01, 0x00})),
        GameFormat::kVersion1, GameChunk{false, 0, 3, 0, 9, 17000, 320, 224}, {}},
       {"Final Fantasy VII", test::Ff7VideoSector(Fields(2, 10, 44, 320, 224, 18000, {}), 0xC7),
-       GameFormat::kFf7, GameChunk{false, 0, 44, 2, 10, 18000, 320, 224},
-       {20, 21, 22, 23, 24, 25, 26, 27}},
+       GameFormat::kFf7, GameChunk{false, 0, 44, 2, 10, 18000, 320, 224}, {}},
       {"Lain",
        test::LainVideoSector(Fields(5, 9, 300, 320, 240, 0, {7, 9, 0x00, 0x38, 0x10, 0x20, 0, 0}),
                              0xE1),
@@ -91,6 +90,7 @@ TEST(GameFormatsTest, VideoSectorsAreRecognisedReadAndRewritten) {
     uint8_t header[8] = {0x20, 0, 0x00, 0x38, 9, 0, 0, 0};
     if (c.Format == GameFormat::kVersion1) header[6] = 1;
     if (c.Format == GameFormat::kStandard || c.Format == GameFormat::kFf9) header[6] = 2;
+    if (c.Format == GameFormat::kFf7) std::fill(header, header + 8, 0xB5);  // camera data
     if (c.Format == GameFormat::kIki) {
       PutU16(header + 4, uint32_t(next.Width));
       PutU16(header + 6, uint32_t(next.Height));
@@ -104,7 +104,7 @@ TEST(GameFormatsTest, VideoSectorsAreRecognisedReadAndRewritten) {
     EXPECT_EQ(back->FrameNumber, next.FrameNumber);
     EXPECT_EQ(back->ChunkNumber, next.ChunkNumber);
     EXPECT_EQ(back->DataSize, next.DataSize);
-    if (c.Format != GameFormat::kFf7 && c.Format != GameFormat::kFf8) {
+    if (c.Format != GameFormat::kFf8) {
       EXPECT_TRUE(std::equal(header, header + 8, sector.begin() + 20));
     }
   }
@@ -120,6 +120,7 @@ TEST(GameFormatsTest, SoundSectorsSayWhereTheirUnitsAre) {
     uint32_t Frame;
     std::optional<SoundPayload> Payload;
   };
+  // Sizes of 1680 bytes play at 44100 Hz, the others at 48000 Hz.
   const std::vector<Case> cases = {
       {"FF8 left", test::Ff8SoundSector(0, 10, 77, units1680), GameFormat::kFf8, 0, 77,
        SoundPayload{368, 1680}},
@@ -149,6 +150,7 @@ TEST(GameFormatsTest, SoundSectorsSayWhereTheirUnitsAre) {
     if (payload) {
       EXPECT_EQ(payload->Offset, c.Payload->Offset);
       EXPECT_EQ(payload->Size, c.Payload->Size);
+      EXPECT_EQ(payload->Rate, c.Payload->Size == 1680 ? 44100 : 48000);
     }
     // A sound sector is never written as a video chunk.
     std::vector<uint8_t> copy = c.Sector;

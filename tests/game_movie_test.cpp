@@ -64,7 +64,9 @@ Movie BuildFrame(GameFormat format, const std::vector<uint8_t>& frame, int video
     std::vector<uint8_t> s;
     switch (format) {
       case GameFormat::kFf7:
+        // Bytes 20..27 copy the camera data's first eight bytes.
         s = test::Ff7VideoSector(f, 0xC7);
+        std::memcpy(&s[20], frame.data(), 8);
         for (int i = 20; i < 28; i++) m.Kept.push_back({m.Sectors.size(), i});
         break;
       case GameFormat::kFf8:

@@ -27,10 +27,12 @@ void Common(const GameVideoFields& f, uint8_t* p) {
   PutU32(p + 28, 0);
 }
 
+// Square's sound header: 0x1000 is the sound chip pitch of 44100 Hz,
+// 0x116A that of 48000 Hz.
 void Akao(uint8_t* p, uint32_t frameMinusOne, uint32_t size) {
   std::memcpy(p, "AKAO", 4);
   PutU32(p + 4, frameMinusOne);
-  PutU32(p + 28, 0x1000);
+  PutU32(p + 28, size == 1680 ? 0x1000 : 0x116A);
   PutU32(p + 32, size);
 }
 
@@ -114,7 +116,7 @@ std::vector<uint8_t> Ff9StrangeSoundSector(int channel, uint32_t frame) {
 std::vector<uint8_t> Ff9VideoSector(const GameVideoFields& f) {
   auto s = Sector(2324);
   Common(f, s.data());
-  PutU32(&s[0], 0x00080160);
+  PutU32(&s[0], 0x00040160);
   PutU16(&s[6], 10);
   PutU32(&s[12], f.DataSize / 4);
   return s;

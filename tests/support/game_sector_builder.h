@@ -32,9 +32,9 @@ std::vector<uint8_t> Ff8VideoSector(int chunk, int chunks, int frame);
 // with its size at 288, `units` bytes of sound at 368.
 std::vector<uint8_t> Ff8SoundSector(int channel, int chunks, int frame,
                                     const std::vector<uint8_t>& units);
-// Final Fantasy IX: magic 0x00080160; sound sectors (chunks 0, 1) with the
-// AKAO block at 128 and units at 208; video sectors 2324 bytes with the
-// size / 4 at 12.
+// Final Fantasy IX: sound sectors (magic 0x00080160, chunks 0 and 1) with
+// the AKAO block at 128 and units at 208; video sectors (magic 0x00040160)
+// of 2324 bytes with the size / 4 at 12.
 std::vector<uint8_t> Ff9SoundSector(int channel, uint32_t frame,
                                     const std::vector<uint8_t>& units);
 std::vector<uint8_t> Ff9StrangeSoundSector(int channel, uint32_t frame);
