@@ -10,8 +10,9 @@
 #include <string>
 
 #include "base/bytes.h"
-#include "mdec/variants.h"
-#include "str/game_formats.h"
+#include <cmath>
+
+#include "convert/game_movie.h"
 #include "tests/support/game_sector_builder.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"
@@ -20,19 +21,6 @@ namespace belmora {
 namespace {
 
 using test::GameVideoFields;
-
-BitstreamKind KindOf(FrameCoding coding) {
-  switch (coding) {
-    case FrameCoding::kVersion1:
-      return BitstreamKind::kVersion1;
-    case FrameCoding::kLain:
-      return BitstreamKind::kLain;
-    case FrameCoding::kIki:
-      return BitstreamKind::kIki;
-    default:
-      return BitstreamKind::kStandard;
-  }
-}
 
 struct Movie {
   std::vector<std::vector<uint8_t>> Sectors;
@@ -101,19 +89,17 @@ Movie BuildFrame(GameFormat format, const std::vector<uint8_t>& frame, int video
   return m;
 }
 
-std::vector<uint8_t> Gather(GameFormat format, const Movie& m) {
+std::vector<std::span<const uint8_t>> VideoOf(const Movie& m) {
   std::vector<std::span<const uint8_t>> video;
   for (size_t i : m.Video) video.emplace_back(m.Sectors[i]);
-  std::vector<uint8_t> frame;
-  EXPECT_TRUE(GatherFrame(format, video, frame));
-  return frame;
+  return video;
 }
 
-double DecodedPsnr(const BitstreamCodec& codec, const std::vector<uint8_t>& frame, int width,
-                   int height, const std::vector<uint8_t>& picture) {
+double DecodedPsnr(GameFormat format, const Movie& m, int width, int height,
+                   const std::vector<uint8_t>& picture) {
   MdecCodec mdec;
   FrameImage image;
-  if (codec.Decode(mdec, frame, width, height, false, image) != 0) return 0;
+  if (DecodeGameFrame(mdec, format, VideoOf(m), false, image) != 0) return 0;
   return test::LumaPsnr(picture.data(), size_t((width + 15) / 16 * 16) * 3, image.Pixels.data(),
                         size_t(image.Stride()), width, height);
 }
@@ -135,7 +121,7 @@ TEST(GameMovieTest, AFrameIsReadAndReplacedInItsOwnSectors) {
   for (const Case& c : cases) {
     const GameFormatInfo& info = InfoOf(c.Format);
     SCOPED_TRACE(info.Name);
-    const BitstreamCodec& codec = BitstreamCodecFor(KindOf(info.Frames));
+    const BitstreamCodec& codec = CodecOf(c.Format);
     const int pw = (c.Width + 15) / 16 * 16, ph = (c.Height + 15) / 16 * 16;
     const int capacity = FrameCapacity(c.Format, c.VideoSectors);
     const std::vector<uint8_t> first = test::NaturalPicture(pw, ph, 1);
@@ -155,25 +141,21 @@ TEST(GameMovieTest, AFrameIsReadAndReplacedInItsOwnSectors) {
     Movie movie = BuildFrame(c.Format, frame, c.VideoSectors, c.Width, c.Height);
     for (const auto& s : movie.Sectors) ASSERT_EQ(RecogniseGameSector(s), c.Format);
 
-    const std::vector<uint8_t> gathered = Gather(c.Format, movie);
-    ASSERT_GE(gathered.size(), frame.size());
-    EXPECT_GE(DecodedPsnr(codec, gathered, c.Width, c.Height, first), 35.0);
+    EXPECT_GE(DecodedPsnr(c.Format, movie, c.Width, c.Height, first), 35.0);
 
-    // The replacement, encoded against the frame it replaces.
-    EncodedFrame replacement;
-    ASSERT_EQ(codec.Encode(mdec, {second.data(), pw, ph, pw * 3},
-                           {c.Width, c.Height, 2, capacity}, gathered, replacement),
-              EncodeStatus::kOk);
-    const std::span<const uint8_t> newFrame(replacement.Bytes.data(), size_t(replacement.Length));
+    // The replacement, in the format's coding, into the same sectors.
     const Movie before = movie;
     std::vector<std::span<uint8_t>> video;
     for (size_t i : movie.Video) video.emplace_back(movie.Sectors[i]);
+    const GameFrameWrite written =
+        ReplaceGameFrame(mdec, c.Format, video, {second.data(), pw, ph, pw * 3});
     if (!info.PictureWritable) {
-      EXPECT_FALSE(SpreadFrame(c.Format, newFrame, video));
+      EXPECT_EQ(written.Result, GameWrite::kReadOnly);
       EXPECT_EQ(movie.Sectors, before.Sectors);
       continue;
     }
-    ASSERT_TRUE(SpreadFrame(c.Format, newFrame, video));
+    ASSERT_EQ(written.Result, GameWrite::kOk);
+    EXPECT_LT(written.Length, capacity);
     for (size_t i = 0; i < movie.Sectors.size(); i++) {
       const bool isVideo = std::find(movie.Video.begin(), movie.Video.end(), i) != movie.Video.end();
       if (!isVideo) {
@@ -188,17 +170,82 @@ TEST(GameMovieTest, AFrameIsReadAndReplacedInItsOwnSectors) {
       ASSERT_TRUE(chunk);
       EXPECT_EQ(chunk->FrameNumber, 21u);
     }
-    const std::vector<uint8_t> again = Gather(c.Format, movie);
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(GatherFrame(c.Format, VideoOf(movie), again));
     if (c.Camera) {
       EXPECT_TRUE(std::equal(camera.begin(), camera.end(), again.begin()));
+      EXPECT_EQ(GetU16(&again[46]), 1);  // still version 1
     }
-    EXPECT_GE(DecodedPsnr(codec, again, c.Width, c.Height, second), 35.0);
+    EXPECT_GE(DecodedPsnr(c.Format, movie, c.Width, c.Height, second), 35.0);
 
     // A frame bigger than the sectors is refused and writes nothing.
     const Movie kept = movie;
     const std::vector<uint8_t> tooBig(size_t(capacity) + 1, 0x11);
     EXPECT_FALSE(SpreadFrame(c.Format, tooBig, video));
     EXPECT_EQ(movie.Sectors, kept.Sectors);
+  }
+}
+
+TEST(GameMovieTest, SoundIsReadAndReplacedInItsOwnUnits) {
+  std::vector<uint8_t> noise(1840);
+  for (size_t i = 0; i < noise.size(); i++) noise[i] = uint8_t(i * 73 + 5);
+  auto units = [&](size_t n) { return std::vector<uint8_t>(noise.begin(), noise.begin() + long(n)); };
+  struct Case {
+    std::string Name;
+    GameFormat Format;
+    std::vector<uint8_t> Sector;
+    int Rate;  // 0: no sound
+    int Samples;
+  };
+  const std::vector<Case> cases = {
+      {"FF8", GameFormat::kFf8, test::Ff8SoundSector(1, 10, 4, units(1680)), 44100, 2940},
+      {"FF9", GameFormat::kFf9, test::Ff9SoundSector(0, 4, units(1840)), 48000, 3220},
+      {"FF9 1824", GameFormat::kFf9, test::Ff9SoundSector(1, 5, units(1824)), 48000, 3192},
+      {"FF9 none", GameFormat::kFf9, test::Ff9StrangeSoundSector(0, 6), 0, 0},
+      {"Chrono Cross", GameFormat::kChronoCross,
+       test::ChronoCrossSoundSector(0x01000160, 0, 9, units(1680)), 44100, 2940},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    SpuAdpcmHistory history;
+    std::vector<int16_t> samples;
+    EXPECT_EQ(DecodeGameSound(c.Format, c.Sector, history, samples), c.Rate);
+    EXPECT_EQ(int(samples.size()), c.Samples);
+
+    std::vector<int16_t> tone(size_t(std::max(c.Samples, 1)));
+    for (size_t i = 0; i < tone.size(); i++)
+      tone[i] = int16_t(10000 * std::sin(double(i) * 2 * M_PI * 700 / 44100));
+    std::vector<uint8_t> sector = c.Sector;
+    SpuAdpcmHistory enc;
+    if (c.Rate == 0) {
+      EXPECT_FALSE(ReplaceGameSound(c.Format, sector, enc, tone));
+      EXPECT_EQ(sector, c.Sector);
+      continue;
+    }
+    // Too few samples: refused, nothing written.
+    EXPECT_FALSE(ReplaceGameSound(c.Format, sector, enc,
+                                  std::span<const int16_t>(tone).first(tone.size() - 1)));
+    EXPECT_EQ(sector, c.Sector);
+    ASSERT_TRUE(ReplaceGameSound(c.Format, sector, enc, tone));
+    const auto payload = SoundPayloadOf(c.Format, sector);
+    ASSERT_TRUE(payload);
+    for (size_t i = 0; i < sector.size(); i++) {
+      const bool unitByte = i >= size_t(payload->Offset) &&
+                            i < size_t(payload->Offset + payload->Size) &&
+                            (i - size_t(payload->Offset)) % kSpuUnitSize != 1;
+      if (!unitByte) {
+        ASSERT_EQ(sector[i], c.Sector[i]) << i;
+      }
+    }
+    SpuAdpcmHistory dec;
+    std::vector<int16_t> back;
+    DecodeGameSound(c.Format, sector, dec, back);
+    double signal = 0, error = 0;
+    for (size_t i = 0; i < back.size(); i++) {
+      signal += double(tone[i]) * tone[i];
+      error += double(tone[i] - back[i]) * (tone[i] - back[i]);
+    }
+    EXPECT_GE(10 * std::log10(signal / std::max(error, 1.0)), 40.0);
   }
 }
 
