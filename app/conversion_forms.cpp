@@ -13,6 +13,7 @@
 #include "app/choosers.h"
 #include "app/form_font.h"
 #include "app/form_widgets.h"
+#include "platform/media_module.h"
 
 namespace belmora::app {
 namespace {
@@ -395,6 +396,8 @@ void TConvAviForm::AEnableClick() {
 }
 
 void TConvAviForm::CompSelButtonClick() {
+  // Without the media module there is nothing to choose: say what is missing.
+  if (host_ && !Ok(RequireMediaModule(*host_))) return;
   TCompressorChooser chooser(Model.CompressOptions, this);
   if (RunModal(chooser) != QDialog::Accepted) return;
   Model.CompressorChosen(chooser.Chosen(), chooser.Description());
@@ -403,7 +406,7 @@ void TConvAviForm::CompSelButtonClick() {
 }
 
 void TConvAviForm::AcmSelButtonClick() {
-  if (!host_) return;
+  if (!host_ || !Ok(RequireMediaModule(*host_))) return;
   std::vector<AudioFormatTag> tags = AudioFormatTags();
   ChooserResult result = ChooserResult::kNoDriver;
   WaveFormat chosen;

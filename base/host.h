@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "base/frame_view.h"
+
 namespace belmora {
 
 enum class MessageKind { kInformation, kWarning, kQuestion, kError };
@@ -29,14 +31,6 @@ struct ProgressRecord {
   int Percent = 0;           // 0 to 100
   int32_t Sector = 0;        // first sector of the frame just done
   uint32_t FrameNumber = 0;  // its frame number
-};
-
-// A picture to show: blue-green-red, top row first.
-struct FrameView {
-  const uint8_t* Pixels = nullptr;
-  int Width = 0;
-  int Height = 0;
-  int Stride = 0;  // bytes per row
 };
 
 class Host {

@@ -67,6 +67,11 @@ inline constexpr Message kBmpCompressed{"圧縮されたBMP形式には対応し
 inline constexpr Message kBmpBitCount{"このビット数のBMPには対応していません。(%d)"};
 inline constexpr Message kBmpSize{"BMPの大きさが正しくありません。(%d x %d)"};
 
+// The media module (FFmpeg and libass), loaded on first use: the path
+// looked for, or the loader's reason (which names a missing library).
+inline constexpr Message kMediaModuleMissing{"動画ライブラリのモジュールが見つかりません: %s"};
+inline constexpr Message kMediaModuleUnusable{"動画ライブラリを読み込めません: %s"};
+
 // The video reader's failures (TAviIo::LastError).
 inline constexpr const char* kAviCannotOpen = "AVIファイルがオープンできません。";
 inline constexpr const char* kAviNoVideo = "VIDEOが含まれていません。";

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/cli_common.h"
+#include "platform/media_module.h"
 #include "convert/str_to_avi.h"
 #include "convert/subtitle.h"
 
@@ -38,6 +39,7 @@ std::optional<AudioFormatTag> FindTag(const std::string& text) {
 }
 
 int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
+  StartLoadingMediaModule();  // while the STR file opens
   Session s(g);
   if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
   if (!OpenForViewing(s, o.path, true)) return kExitFailed;

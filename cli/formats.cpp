@@ -1,12 +1,15 @@
 // belmora-cli formats: the video compressors and wave formats this build can write.
 #include "cli/cli_common.h"
 #include "platform/media_formats.h"
+#include "platform/media_module.h"
 
 namespace belmora::cli {
 
 namespace {
 
-int RunFormats() {
+int RunFormats(const GlobalOptions& g) {
+  Session s(g);
+  if (!Ok(RequireMediaModule(s.host))) return kExitFailed;
   std::printf("Video compressors (--vcodec):\n");
   for (const auto& v : VideoCompressors())
     std::printf("  %s  %s\n", FourCCText(v.fccHandler).c_str(), v.Description.c_str());
@@ -23,7 +26,7 @@ int RunFormats() {
 
 void AddFormatsCommand(CLI::App& app, CommandRunner& run) {
   auto* cmd = app.add_subcommand("formats", "List the video compressors and audio formats");
-  cmd->callback([&run] { run = [](const GlobalOptions&) { return RunFormats(); }; });
+  cmd->callback([&run] { run = [](const GlobalOptions& g) { return RunFormats(g); }; });
 }
 
 }  // namespace belmora::cli

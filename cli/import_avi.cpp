@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/cli_common.h"
+#include "platform/media_module.h"
 #include "cli/fit_options.h"
 #include "convert/output_file.h"
 #include "convert/avi_to_str.h"
@@ -174,6 +175,7 @@ class OptionsChooser : public AviToStrChooser {
 };
 
 int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
+  StartLoadingMediaModule();  // while the STR file opens
   Session s(g);
   if (!CheckOptions(o)) return kExitBadArguments;
   StrDocument& doc = s.doc;

@@ -1,10 +1,8 @@
 // belmora-cli: the STR tool's functions for scripts.
 #include <CLI/CLI.hpp>
 #include <csignal>
-#include <thread>
 
 #include "cli/cli_common.h"
-#include "platform/media_formats.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -42,12 +40,5 @@ int main(int argc, char** argv) {
     app.exit(e);
     return belmora::cli::kExitBadArguments;
   }
-  // The commands that read or write video load FFmpeg's libraries on a
-  // thread of their own while the STR file is opened and scanned.
-  std::thread preload;
-  for (const char* name : {"export-avi", "import-avi", "new", "subtitle"})
-    if (app.got_subcommand(name)) preload = std::thread(belmora::PreloadMediaLibraries);
-  const int code = run ? run(global) : belmora::cli::kExitBadArguments;
-  if (preload.joinable()) preload.join();
-  return code;
+  return run ? run(global) : belmora::cli::kExitBadArguments;
 }

@@ -1,6 +1,7 @@
 // belmora-cli subtitle: subtitles burned into the frames they show on, in
 // place; every other frame keeps its bytes.
 #include "cli/cli_common.h"
+#include "platform/media_module.h"
 #include "cli/fit_options.h"
 #include "convert/subtitle.h"
 
@@ -17,6 +18,7 @@ struct SubtitleCliOptions {
 };
 
 int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
+  StartLoadingMediaModule();  // while the STR file opens
   Session s(g);
   ScratchCopy scratch;
   if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;

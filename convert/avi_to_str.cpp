@@ -10,6 +10,7 @@
 #include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
+#include "platform/media_module.h"
 #include "str/cd_sector.h"
 #include "str/disc_document.h"
 
@@ -21,6 +22,7 @@ AviToStrInputs VideoInput::Inputs(const StrDocument& doc, bool newFile) const {
 
 std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host,
                                            double sequenceRate) {
+  if (!Ok(RequireMediaModule(host))) return nullptr;
   auto in = std::make_unique<VideoInput>();
   if (in->Avi.Open(path, sequenceRate) != 0) {
     MessageBoxF(host, "%s", in->Avi.LastError.c_str());
@@ -584,6 +586,7 @@ int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::
                      AviToStrChooser& chooser) {
   c.Outcome = Status::kFailed;
   if (!CheckOutputPath(c.Ui, strPath, {aviPath}, true)) return -1;
+  if (!Ok(RequireMediaModule(c.Ui))) return -1;
   PartFile part(FullPath(strPath));
   if (CreateStrFile(c.Doc, part.Part()) != 0) {
     Show(c.Ui, msg::kCannotOpenFile);

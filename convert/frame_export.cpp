@@ -9,6 +9,7 @@
 #include "convert/output_file.h"
 #include "convert/progress.h"
 #include "platform/image_sequence.h"
+#include "platform/media_module.h"
 
 namespace belmora {
 
@@ -21,6 +22,7 @@ std::string FramePictureName(int index, PictureFormat format) {
 FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& o,
                                Host& host) {
   FrameExportResult result;
+  if (o.Format == PictureFormat::kPng && !Ok(RequireMediaModule(host))) return result;
   std::error_code ec;
   std::filesystem::create_directories(o.Dir, ec);
   if (!std::filesystem::is_directory(o.Dir)) {

@@ -8,6 +8,7 @@
 #include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
+#include "platform/media_module.h"
 
 namespace belmora {
 
@@ -63,6 +64,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     Show(ui, msg::kBadAudioFormat, form.PcmRate, form.PcmChannels, form.PcmBits);
     return result;
   }
+  if (!Ok(RequireMediaModule(ui))) return result;
 
   ui.BeginProgress();
   ScopedAudioHook hook(doc);
@@ -103,6 +105,9 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
       break;
     case MediaError::kFormat:
       Show(ui, msg::kVideoStreamFailed);
+      break;
+    case MediaError::kModule:
+      (void)RequireMediaModule(ui);
       break;
     default:
       Show(ui, msg::kAviCreateFailed);

@@ -7,6 +7,7 @@
 
 #include "base/messages.h"
 #include "convert/progress.h"
+#include "platform/media_module.h"
 
 namespace belmora {
 
@@ -30,6 +31,7 @@ void ToPicture(const FrameImage& image, TBmpIo& picture) {
 
 bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int width, int height,
                   Host& host) {
+  if (!Ok(RequireMediaModule(host))) return false;
   if (renderer.Load(o.Path, width, height, o.Style)) return true;
   Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
   return false;

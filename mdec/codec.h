@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "base/host.h"
+#include "base/frame_view.h"
 #include "mdec/colour.h"
 #include "mdec/frame_image.h"
 #include "mdec/tables.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/host.h"
+#include "base/frame_view.h"
 
 namespace belmora {
 

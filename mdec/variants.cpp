@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "base/bytes.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "platform/media_module.h"
 
 namespace belmora {
 
@@ -26,6 +27,9 @@ int TAviIo::Open(const std::string& path, double sequenceRate) {
       return -1;
     case MediaError::kAudio:
       LastError = msg::kAcmStreamOpen;
+      return -1;
+    case MediaError::kModule:
+      LastError = MediaModuleProblem();
       return -1;
     default:
       LastError = msg::kAviReadFormat;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/ffmpeg_common.h"
+#include "platform/media_backend.h"
 
 namespace belmora {
 
@@ -26,8 +26,11 @@ WaveFormat WaveFormat::Pcm(int rate, int channels, int bits) {
 
 namespace {
 
+// Without the media module only uncompressed frames are offered.
 bool HaveEncoder(const std::string& name) {
-  return name.empty() || avcodec_find_encoder_by_name(name.c_str()) != nullptr;
+  if (name.empty()) return true;
+  const media::Module* module = media::LoadModule();
+  return module && module->HaveEncoder(name);
 }
 
 const VideoCompressorInfo kVideo[] = {
@@ -167,11 +170,6 @@ std::optional<WaveFormat> SuggestPcmFormat(const WaveFormat& target) {
     return WaveFormat::Pcm(int(target.nSamplesPerSec), target.nChannels, bits);
   }
   return std::nullopt;
-}
-
-void PreloadMediaLibraries() {
-  // Any call loads them where they are loaded on first use.
-  (void)avformat_version();
 }
 
 }  // namespace belmora

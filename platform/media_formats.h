@@ -70,7 +70,8 @@ struct AudioFormatTag {
 };
 
 
-// What the linked FFmpeg offers, only the entries whose encoder exists.
+// What the media module's FFmpeg offers, only the entries whose encoder
+// exists (only uncompressed frames when the module cannot be loaded).
 std::vector<VideoCompressorInfo> VideoCompressors();
 std::optional<VideoCompressorInfo> FindVideoCompressor(uint32_t fccHandler);
 std::vector<AudioFormatTag> AudioFormatTags();
@@ -80,10 +81,5 @@ std::string WaveTagName(uint16_t tag);
 // The PCM format that converts to `target` (same rate and channels, 16 bits
 // unless the target is 8-bit PCM); nullopt for a tag this build cannot write.
 std::optional<WaveFormat> SuggestPcmFormat(const WaveFormat& target);
-
-// Loads the video libraries now rather than at their first use, for a
-// caller that will need them and has other work meanwhile (call it on a
-// thread of its own). Safe from any thread.
-void PreloadMediaLibraries();
 
 }  // namespace belmora

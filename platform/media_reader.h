@@ -29,8 +29,19 @@ struct VideoStreamInfo {
   std::vector<uint8_t> RawHeaderAndPalette;
 };
 
-// kAudio: the sound stream cannot be decoded or converted.
-enum class MediaError { kNone, kCannotOpen, kNoVideo, kFormat, kDecoder, kMemory, kRead, kAudio };
+// kAudio: the sound stream cannot be decoded or converted; kModule: the
+// media module could not be loaded (MediaModuleProblem says why).
+enum class MediaError {
+  kNone,
+  kCannotOpen,
+  kNoVideo,
+  kFormat,
+  kDecoder,
+  kMemory,
+  kRead,
+  kAudio,
+  kModule
+};
 
 class MediaReader {
  public:

@@ -22,6 +22,7 @@ int RunConversionWindowsTest(int argc, char** argv);
 int RunDialogsTest(int argc, char** argv);
 int RunImageFileChooserTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
+int RunMediaModuleTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);
 int RunTranslatorWindowsTest(int argc, char** argv);
 

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
       {"DialogsTest", belmora::app::test::RunDialogsTest},
       {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
+      {"MediaModuleTest", belmora::app::test::RunMediaModuleTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
       {"TranslatorWindowsTest", belmora::app::test::RunTranslatorWindowsTest},
   };

@@ -36,7 +36,4 @@ using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 
-// Keeps FFmpeg's own log quiet unless asked for: messages are ours.
-void QuietLogs();
-
 }  // namespace belmora::ff
