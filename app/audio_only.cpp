@@ -85,7 +85,7 @@ void SaveAudioChannelCommand(TForm1& form) {
   StrDocument doc(form.Ui());
   XaChannelInfo channel;
   if (!ChooseChannel(form, msg::kSaveChannelMenu, doc, channel)) return;
-  TFileDialog save{TFileDialog::Kind::kSave, "", "WAV (*.wav)|*.wav", "wav", false, true, true, "", "", false};
+  FileDialog save{FileDialog::Kind::kSave, "", "WAV (*.wav)|*.wav", "wav", false, true, true, "", "", false};
   if (!form.RunFileDialog(save, &form)) return;
   (void)ExportXaChannel(doc, channel, QFile::encodeName(save.FileName).toStdString(), {},
                         form.Ui());

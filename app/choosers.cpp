@@ -17,7 +17,7 @@ namespace belmora::app {
 
 // --- the video compressor ---
 
-TCompressorChooser::TCompressorChooser(const CompressOptions& current, QWidget* parent)
+CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* parent)
     : QDialog(parent), compressors_(VideoCompressors()), parms_(current.Parms) {
   setObjectName("CompressorChooser");
   setWindowTitle(msg::kCompressorTitle);
@@ -94,7 +94,7 @@ TCompressorChooser::TCompressorChooser(const CompressOptions& current, QWidget* 
                OKButton, CancelButton});
 }
 
-bool TCompressorChooser::Select(uint32_t fccHandler) {
+bool CompressorChooser::Select(uint32_t fccHandler) {
   if (fccHandler == 0) fccHandler = FourCC("DIB ");
   for (size_t i = 0; i < compressors_.size(); i++) {
     if (compressors_[i].fccHandler != fccHandler) continue;
@@ -105,7 +105,7 @@ bool TCompressorChooser::Select(uint32_t fccHandler) {
 }
 
 // Full frames take no settings; the others take all three.
-void TCompressorChooser::UpdateEnabled() {
+void CompressorChooser::UpdateEnabled() {
   const int i = CompressorList->currentIndex();
   const bool settings = i >= 0 && compressors_[size_t(i)].fccHandler != FourCC("DIB ");
   QualitySlider->setEnabled(settings);
@@ -115,7 +115,7 @@ void TCompressorChooser::UpdateEnabled() {
   DataRateEdit->setEnabled(settings && DataRateChk->isChecked());
 }
 
-CompressOptions TCompressorChooser::Chosen() const {
+CompressOptions CompressorChooser::Chosen() const {
   CompressOptions o;
   const int i = std::max(CompressorList->currentIndex(), 0);
   o.fccType = FourCC("vids");
@@ -127,7 +127,7 @@ CompressOptions TCompressorChooser::Chosen() const {
   return o;
 }
 
-std::string TCompressorChooser::Description() const {
+std::string CompressorChooser::Description() const {
   const int i = CompressorList->currentIndex();
   if (i < 0 || compressors_[size_t(i)].fccHandler == FourCC("DIB ")) return {};
   return compressors_[size_t(i)].Description;
@@ -135,7 +135,7 @@ std::string TCompressorChooser::Description() const {
 
 // --- the audio format ---
 
-TAudioFormatChooser::TAudioFormatChooser(std::vector<AudioFormatTag> tags,
+AudioFormatChooser::AudioFormatChooser(std::vector<AudioFormatTag> tags,
                                          const WaveFormat& current, QWidget* parent)
     : QDialog(parent), tags_(std::move(tags)) {
   setObjectName("AudioFormatChooser");
@@ -177,7 +177,7 @@ TAudioFormatChooser::TAudioFormatChooser(std::vector<AudioFormatTag> tags,
 
 // Lists the formats of the tag chosen, starting at the first with the rate
 // and channels of the format shown before.
-void TAudioFormatChooser::FillFormats() {
+void AudioFormatChooser::FillFormats() {
   const std::optional<WaveFormat> before =
       HasFormat() ? std::optional<WaveFormat>(Format()) : std::nullopt;
   FormatList->clear();
@@ -196,7 +196,7 @@ void TAudioFormatChooser::FillFormats() {
   OKButton->setEnabled(FormatList->count() > 0);
 }
 
-bool TAudioFormatChooser::Select(uint16_t tag, const WaveFormat& format) {
+bool AudioFormatChooser::Select(uint16_t tag, const WaveFormat& format) {
   for (size_t t = 0; t < tags_.size(); t++) {
     if (tags_[t].Tag != tag) continue;
     const auto& formats = tags_[t].Formats;
@@ -214,12 +214,12 @@ bool TAudioFormatChooser::Select(uint16_t tag, const WaveFormat& format) {
   return false;
 }
 
-bool TAudioFormatChooser::HasFormat() const {
+bool AudioFormatChooser::HasFormat() const {
   const int i = FormatList->currentIndex();
   return listed_ >= 0 && i >= 0 && size_t(i) < tags_[size_t(listed_)].Formats.size();
 }
 
-WaveFormat TAudioFormatChooser::Format() const {
+WaveFormat AudioFormatChooser::Format() const {
   if (!HasFormat()) return {};
   return tags_[size_t(listed_)].Formats[size_t(FormatList->currentIndex())];
 }

@@ -19,12 +19,12 @@ class QSpinBox;
 
 namespace belmora::app {
 
-class TCompressorChooser : public QDialog {
+class CompressorChooser : public QDialog {
   Q_OBJECT
  public:
   // Offers `current` as the dialog's starting point: its compressor, quality,
   // key-frame interval (when its flag is set) and data rate (likewise).
-  TCompressorChooser(const CompressOptions& current, QWidget* parent = nullptr);
+  CompressorChooser(const CompressOptions& current, QWidget* parent = nullptr);
 
   QComboBox* CompressorList;
   QSlider* QualitySlider;  // 0 to 100, a hundredth of dwQuality
@@ -51,11 +51,11 @@ class TCompressorChooser : public QDialog {
   std::vector<uint8_t> parms_;
 };
 
-class TAudioFormatChooser : public QDialog {
+class AudioFormatChooser : public QDialog {
   Q_OBJECT
  public:
   // Starts from `current`: its tag, and the format of the list equal to it.
-  TAudioFormatChooser(std::vector<AudioFormatTag> tags, const WaveFormat& current,
+  AudioFormatChooser(std::vector<AudioFormatTag> tags, const WaveFormat& current,
                       QWidget* parent = nullptr);
 
   QComboBox* FormatTagList;

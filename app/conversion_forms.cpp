@@ -316,7 +316,7 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
   StartButton->setDefault(true);
   CancelButton = Button("Cancelar", "CancelButton", this, {257, 202, 75, 25}, false);
 
-  SaveDialog = {TFileDialog::Kind::kSave,
+  SaveDialog = {FileDialog::Kind::kSave,
                 "",
                 "AVI Files(*.avi)|*.avi|All Files(*.*)|*.*",
                 "avi",
@@ -398,7 +398,7 @@ void TConvAviForm::AEnableClick() {
 void TConvAviForm::CompSelButtonClick() {
   // Without the media module there is nothing to choose: say what is missing.
   if (host_ && !Ok(RequireMediaModule(*host_))) return;
-  TCompressorChooser chooser(Model.CompressOptions, this);
+  CompressorChooser chooser(Model.CompressOptions, this);
   if (RunModal(chooser) != QDialog::Accepted) return;
   Model.CompressorChosen(chooser.Chosen(), chooser.Description());
   CompSelButton->setText(Text(Model.CompSelCaption));
@@ -411,7 +411,7 @@ void TConvAviForm::AcmSelButtonClick() {
   ChooserResult result = ChooserResult::kNoDriver;
   WaveFormat chosen;
   if (!tags.empty()) {
-    TAudioFormatChooser chooser(std::move(tags), Model.AudioFormat, this);
+    AudioFormatChooser chooser(std::move(tags), Model.AudioFormat, this);
     if (RunModal(chooser) != QDialog::Accepted) {
       result = ChooserResult::kCancelled;
     } else if (!chooser.HasFormat()) {

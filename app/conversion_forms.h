@@ -12,6 +12,7 @@
 #include "base/host.h"
 #include "convert/avi_to_str_dialog.h"
 #include "convert/str_to_avi_dialog.h"
+#include "convert/new_str_dialog.h"
 #include "str/new_str.h"
 
 class QCheckBox;
@@ -97,7 +98,7 @@ class TForm4 : public QDialog {
  public:
   explicit TForm4(QWidget* parent = nullptr);
 
-  belmora::TForm4 Model;
+  belmora::NewStrDialogModel Model;
   NewStrOptions Options;  // set by OK
 
   QComboBox* ComboBox1;  // "Velocidade"
@@ -125,7 +126,7 @@ class TConvAviForm : public QDialog {
 
   // The dialog's fields (output path and compressor kept for the program's
   // life) and its logic.
-  belmora::TConvAviForm Model;
+  belmora::StrToAviDialogModel Model;
 
   // What the next showing offers from: the document and its current frame,
   // the view's half width, and the host that reports the choosers' failures.
@@ -151,7 +152,7 @@ class TConvAviForm : public QDialog {
   QLineEdit* AFormEdit;
   QPushButton* StartButton;   // "Iniciar"
   QPushButton* CancelButton;  // "Cancelar"
-  TFileDialog SaveDialog;
+  FileDialog SaveDialog;
 
   // The seams of the dialogs this one runs: the save dialog and the two
   // choosers.

@@ -8,7 +8,7 @@
 
 namespace belmora::app {
 
-QString TFileDialog::QtFilter() const {
+QString FileDialog::QtFilter() const {
   const QStringList parts = Filter.split('|');
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -24,9 +24,9 @@ QString TFileDialog::QtFilter() const {
   return filters.join(";;");
 }
 
-bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner) {
+bool RunQtFileDialog(FileDialog& dialog, QWidget* owner) {
   QFileDialog box(owner, dialog.Title);
-  const bool save = dialog.DialogKind == TFileDialog::Kind::kSave;
+  const bool save = dialog.DialogKind == FileDialog::Kind::kSave;
   box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   box.setFileMode(save || !dialog.FileMustExist ? QFileDialog::AnyFile
                                                 : QFileDialog::ExistingFile);

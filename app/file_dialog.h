@@ -9,7 +9,7 @@
 
 namespace belmora::app {
 
-struct TFileDialog {
+struct FileDialog {
   enum class Kind { kOpen, kSave };
   Kind DialogKind = Kind::kOpen;
   QString Title;        // empty: the toolkit's own
@@ -31,10 +31,10 @@ struct TFileDialog {
 };
 
 // Runs a dialog; true when the user confirmed, with the dialog's FileName set.
-using FileDialogRunner = std::function<bool(TFileDialog& dialog, QWidget* owner)>;
+using FileDialogRunner = std::function<bool(FileDialog& dialog, QWidget* owner)>;
 
 // Qt's own file dialog.
-bool RunQtFileDialog(TFileDialog& dialog, QWidget* owner);
+bool RunQtFileDialog(FileDialog& dialog, QWidget* owner);
 
 // A video file by its name, as the open-video dialog's "Video files" filter
 // takes it: .avi, .mp4, .mkv, .mov or .webm, in any case.

@@ -64,7 +64,7 @@ bool ListImageFiles(const std::string& image, std::vector<ImageFileItem>& items,
   return true;
 }
 
-TImageFileChooser::TImageFileChooser(const QString& image, const std::vector<ImageFileItem>& items,
+ImageFileChooser::ImageFileChooser(const QString& image, const std::vector<ImageFileItem>& items,
                                      QWidget* parent)
     : QDialog(parent), image_(image) {
   setObjectName("ImageFileChooser");
@@ -106,7 +106,7 @@ TImageFileChooser::TImageFileChooser(const QString& image, const std::vector<Ima
   OKButton->setDefault(true);
 }
 
-QString TImageFileChooser::Chosen() const {
+QString ImageFileChooser::Chosen() const {
   const auto selected = FileList->selectedItems();
   if (selected.isEmpty()) return {};
   return image_ + "::" + selected.first()->text(0);
@@ -125,7 +125,7 @@ QString ChooseImageFile(const QString& image, Host& host, QWidget* parent,
     Show(host, msg::kDiscNoMovies, name.c_str());
     return {};
   }
-  TImageFileChooser chooser(image, items, parent);
+  ImageFileChooser chooser(image, items, parent);
   const int result = runModal ? runModal(chooser) : chooser.exec();
   return result == QDialog::Accepted ? chooser.Chosen() : QString();
 }

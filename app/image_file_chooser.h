@@ -31,10 +31,10 @@ struct ImageFileItem {
 bool ListImageFiles(const std::string& image, std::vector<ImageFileItem>& items,
                     std::string& error);
 
-class TImageFileChooser : public QDialog {
+class ImageFileChooser : public QDialog {
   Q_OBJECT
  public:
-  TImageFileChooser(const QString& image, const std::vector<ImageFileItem>& items,
+  ImageFileChooser(const QString& image, const std::vector<ImageFileItem>& items,
                     QWidget* parent = nullptr);
 
   QTreeWidget* FileList;  // columns: file, sectors, content

@@ -63,18 +63,18 @@ QString LabelText(int32_t sector, uint32_t frameNumber) {
 
 // --- the client area ---
 
-TViewArea::TViewArea(TForm1& form) : form_(form) {
+ViewArea::ViewArea(TForm1& form) : form_(form) {
   setObjectName("ClientArea");
   setAutoFillBackground(true);
   setFocusPolicy(Qt::StrongFocus);
 }
 
-void TViewArea::paintEvent(QPaintEvent*) {
+void ViewArea::paintEvent(QPaintEvent*) {
   QPainter p(this);
   form_.Paint(p);
 }
 
-void TViewArea::resizeEvent(QResizeEvent*) {
+void ViewArea::resizeEvent(QResizeEvent*) {
   form_.FormResize();
 }
 
@@ -85,7 +85,7 @@ TForm1::TForm1() {
   setWindowTitle(kCaption);
   setAcceptDrops(true);
 
-  client_ = new TViewArea(*this);
+  client_ = new ViewArea(*this);
   client_->setFont(FormFont());
   setCentralWidget(client_);
   BuildPanel();
@@ -99,7 +99,7 @@ TForm1::TForm1() {
   const QString aviFilter = QString("AVI Files (*.avi)|*.avi|%1|All Files (*.*)|*.*")
                                 .arg(msg::kVideoFilesFilter);
   const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
-  using Kind = TFileDialog::Kind;
+  using Kind = FileDialog::Kind;
   OpenStrDlg = {Kind::kOpen, "", openFilter, "str", true, true, false, "", "", false};
   SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, "", "", false};
   OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, "", "", false};
@@ -158,7 +158,7 @@ void TForm1::BuildPanel() {
   connect(PrevButton, &QToolButton::clicked, this, &TForm1::PrevButtonClick);
   connect(NextButton, &QToolButton::clicked, this, &TForm1::NextButtonClick);
 
-  Bar = new TTrackBar(client_);
+  Bar = new TrackBar(client_);
   Bar->setObjectName("Bar");
   Bar->setGeometry(kBarLeft, kClientHeight - kBarFromBottom, 305, kBarHeight);
   Bar->SetMax(0);
@@ -476,7 +476,7 @@ void TForm1::JumpSeconds(int seconds) {
 
 // --- the menu ---
 
-bool TForm1::Execute(TFileDialog& dialog) {
+bool TForm1::Execute(FileDialog& dialog) {
   return RunFileDialog(dialog, this);
 }
 
@@ -640,11 +640,11 @@ void TForm1::StartPlayback() {
   start.FramesPerSecond = doc_.FramesPerSecond;
   start.HalfWidthView = codec_.HalfWidthView;
   start.AudioChannel = doc_.AudioChannelCount > 0 ? doc_.AudioChannels[0] : -1;
-  player_ = std::make_unique<TPlayer>(start, PlaybackSound);
-  TPlayer* player = player_.get();
-  connect(player, &TPlayer::FrameChanged, this, &TForm1::PlaybackFrameChanged);
+  player_ = std::make_unique<Player>(start, PlaybackSound);
+  Player* player = player_.get();
+  connect(player, &Player::FrameChanged, this, &TForm1::PlaybackFrameChanged);
   connect(
-      player, &TPlayer::Finished, this,
+      player, &Player::Finished, this,
       [this, player] {
         if (player_.get() == player) StopPlayback();
       },
@@ -653,7 +653,7 @@ void TForm1::StartPlayback() {
 
 void TForm1::StopPlayback() {
   if (!player_) return;
-  std::unique_ptr<TPlayer> player = std::move(player_);
+  std::unique_ptr<Player> player = std::move(player_);
   lastStats_ = player->Stats();
   const int32_t sector = player->Current() ? player->Current()->Sector : -1;
   player.reset();

@@ -36,9 +36,9 @@ class TConvAviForm;
 
 // The client area below the menu bar: the picture at its origin, the
 // strip with the bar and its time labels, and Panel2 at the bottom.
-class TViewArea : public QWidget {
+class ViewArea : public QWidget {
  public:
-  explicit TViewArea(TForm1& form);
+  explicit ViewArea(TForm1& form);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -141,7 +141,7 @@ class TForm1 : public QMainWindow {
   int ViewScale() const { return viewScale_; }
   int ClientWidth() const;
   int ClientHeight() const;
-  TViewArea* Client() const { return client_; }
+  ViewArea* Client() const { return client_; }
 
   // The application's records, owned here once.
   QtHost& Ui() { return host_; }
@@ -169,7 +169,7 @@ class TForm1 : public QMainWindow {
   QLabel* Label1;
   QToolButton* PrevButton;
   QToolButton* NextButton;
-  TTrackBar* Bar;
+  TrackBar* Bar;
   QMenuBar* MainMenu1;
   QMenu* MenuFile;
   QAction* MenuNew;
@@ -199,7 +199,7 @@ class TForm1 : public QMainWindow {
   QAction* MenuPlay;
 
   // File dialogs and the seam that runs them.
-  TFileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
+  FileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
   FileDialogRunner RunFileDialog = RunQtFileDialog;
   // Runs a modal window; Qt's exec unless a test stands in.
   std::function<int(QDialog&)> RunModal;
@@ -213,7 +213,7 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  friend class TViewArea;
+  friend class ViewArea;
   void BuildMenu();
   void BuildPanel();
   void Paint(QPainter& p);
@@ -222,7 +222,7 @@ class TForm1 : public QMainWindow {
   void FitWindowToPicture();
   void UpdateTitle();
   void PlaybackFrameChanged();
-  bool Execute(TFileDialog& dialog);
+  bool Execute(FileDialog& dialog);
 
   QtHost host_{*this};
   AudioSectorHook hook_;
@@ -232,7 +232,7 @@ class TForm1 : public QMainWindow {
   XaDecoderState xaDecoder_;
   XaEncoderState xaEncoder_;
 
-  TViewArea* client_;
+  ViewArea* client_;
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
   TForm4* form4_ = nullptr;
@@ -243,7 +243,7 @@ class TForm1 : public QMainWindow {
   QSize sizeBeforeDouble_;    // the window's size before "Dobro" grew it
   QSize sizeAfterDouble_;
   QImage preview_;            // a long operation's latest frame
-  std::unique_ptr<TPlayer> player_;
+  std::unique_ptr<Player> player_;
   PlaybackStats lastStats_;
 };
 

@@ -165,7 +165,7 @@ std::optional<QAudioFormat> SoundFormat(const QAudioDevice& device) {
 
 }  // namespace
 
-TPlayer::TPlayer(const PlaybackStart& start, bool sound, QObject* parent)
+Player::Player(const PlaybackStart& start, bool sound, QObject* parent)
     : QObject(parent), start_(start) {
   fps_ = start.FramesPerSecond > 0 ? start.FramesPerSecond : 15;
   depth_ = size_t(std::clamp(int(std::lround(fps_)), 8, 60));  // about a second ahead
@@ -186,30 +186,30 @@ TPlayer::TPlayer(const PlaybackStart& start, bool sound, QObject* parent)
 
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(kTickMs);
-  connect(&timer_, &QTimer::timeout, this, &TPlayer::Tick);
+  connect(&timer_, &QTimer::timeout, this, &Player::Tick);
   timer_.start();
 }
 
-TPlayer::~TPlayer() {
+Player::~Player() {
   timer_.stop();
   if (sink_) sink_->stop();
   reader_.reset();
 }
 
-void TPlayer::NotePainted() {
+void Player::NotePainted() {
   if (hasCurrent_ && !currentPainted_) {
     currentPainted_ = true;
     stats_.Shown++;
   }
 }
 
-PlaybackStats TPlayer::Stats() const {
+PlaybackStats Player::Stats() const {
   PlaybackStats s = stats_;
   s.Sound = soundPlayed_;
   return s;
 }
 
-void TPlayer::StartClock() {
+void Player::StartClock() {
   if (sink_) {
     FeedSound();
     soundOut_ = sink_->start();
@@ -222,7 +222,7 @@ void TPlayer::StartClock() {
   running_ = true;
 }
 
-void TPlayer::DropSound() {
+void Player::DropSound() {
   if (sink_) {
     sink_->stop();
     sink_.reset();
@@ -232,7 +232,7 @@ void TPlayer::DropSound() {
   wall_.start();
 }
 
-void TPlayer::FeedSound() {
+void Player::FeedSound() {
   if (!sink_ || !soundOut_) return;
   qint64 room = sink_->bytesFree();
   while (room >= 4) {
@@ -246,7 +246,7 @@ void TPlayer::FeedSound() {
   }
 }
 
-double TPlayer::Clock() {
+double Player::Clock() {
   const double wall = wall_.nsecsElapsed() / 1e9;
   double t;
   if (sink_) {
@@ -270,7 +270,7 @@ double TPlayer::Clock() {
   return lastClock_;
 }
 
-void TPlayer::Tick() {
+void Player::Tick() {
   if (finished_) return;
   if (!running_) {
     // Let the reader get ahead before the clock starts.

@@ -94,12 +94,12 @@ struct PlaybackStats {
   double Seconds = 0;
 };
 
-class TPlayer : public QObject {
+class Player : public QObject {
   Q_OBJECT
  public:
   // `sound`: play the sound when the file has some and a device takes it.
-  TPlayer(const PlaybackStart& start, bool sound, QObject* parent = nullptr);
-  ~TPlayer() override;
+  Player(const PlaybackStart& start, bool sound, QObject* parent = nullptr);
+  ~Player() override;
 
   // The frame to show now; null until the first one is ready.
   const PlaybackFrame* Current() const { return hasCurrent_ ? &current_ : nullptr; }

@@ -12,7 +12,7 @@
 
 namespace belmora::app {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // Numbers in the windows are written and read with a decimal point, as
   // on the command line, whatever the user's number format: Qt has taken
   // the environment's locale, whose separator may be a comma.
@@ -24,7 +24,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   };
 }
 
-bool TApplication::notify(QObject* receiver, QEvent* event) {
+bool Application::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
@@ -35,7 +35,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   return false;
 }
 
-TShell::TShell(const QStringList& arguments) {
+Shell::Shell(const QStringList& arguments) {
   form1_ = std::make_unique<TForm1>();
   form2_ = std::make_unique<TForm2>();
   form3_ = std::make_unique<TForm3>();
@@ -48,7 +48,7 @@ TShell::TShell(const QStringList& arguments) {
   if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
 }
 
-TShell::~TShell() {
+Shell::~Shell() {
   // The main window goes first: it closes the document and stops playback
   // while the other windows still exist.
   form1_.reset();

@@ -16,9 +16,9 @@ class TForm4;
 class TForm5;
 class TConvAviForm;
 
-class TApplication : public QApplication {
+class Application : public QApplication {
  public:
-  TApplication(int& argc, char** argv);
+  Application(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 
   // Shows the text of an exception that reached the loop; a standard box
@@ -28,12 +28,12 @@ class TApplication : public QApplication {
 
 // Every window of the program, created in this order and living until the
 // program ends: the main window shown, the others hidden.
-class TShell {
+class Shell {
  public:
   // `arguments` as the application has them; the first after the program's
   // name is opened as an STR file.
-  explicit TShell(const QStringList& arguments);
-  ~TShell();
+  explicit Shell(const QStringList& arguments);
+  ~Shell();
 
   TForm1& Form1() { return *form1_; }
   TForm2& Form2() { return *form2_; }

@@ -49,7 +49,7 @@ class FixedChooser : public AviToStrChooser {
 
 void ApplySubtitlesCommand(TForm1& form) {
   if (!form.DocumentOpen || form.Converting) return;
-  TFileDialog dialog{TFileDialog::Kind::kOpen, QString::fromUtf8(msg::kSubtitleTitle),
+  FileDialog dialog{FileDialog::Kind::kOpen, QString::fromUtf8(msg::kSubtitleTitle),
                      QString::fromUtf8(msg::kSubtitleFilter), "srt", true, true, false, "", "", false};
   if (!form.RunFileDialog(dialog, &form)) return;
   form.Converting = true;

@@ -22,7 +22,7 @@ constexpr int kTickTop = 25;
 
 }  // namespace
 
-TTrackBar::TTrackBar(QWidget* parent) : QAbstractSlider(parent) {
+TrackBar::TrackBar(QWidget* parent) : QAbstractSlider(parent) {
   setOrientation(Qt::Horizontal);
   setRange(0, 0);
   setPageStep(10);
@@ -31,49 +31,49 @@ TTrackBar::TTrackBar(QWidget* parent) : QAbstractSlider(parent) {
   setFocusPolicy(Qt::NoFocus);
 }
 
-void TTrackBar::SetMax(int max) {
+void TrackBar::SetMax(int max) {
   QSignalBlocker block(this);
   setRange(0, std::max(max, 0));
   update();
 }
 
-void TTrackBar::SetPosition(int position) {
+void TrackBar::SetPosition(int position) {
   QSignalBlocker block(this);
   setValue(position);
   update();
 }
 
-void TTrackBar::SetFrequency(int frequency) {
+void TrackBar::SetFrequency(int frequency) {
   frequency_ = std::max(frequency, 1);
   update();
 }
 
-void TTrackBar::SetSelection(int start, int end) {
+void TrackBar::SetSelection(int start, int end) {
   selStart_ = start;
   selEnd_ = end;
   update();
 }
 
-int TTrackBar::PixelFor(int v) const {
+int TrackBar::PixelFor(int v) const {
   const int span = width() - 2 * kInset;
   if (maximum() <= 0) return kInset;
   v = std::clamp(v, 0, maximum());
   return kInset + int(int64_t(v) * span / maximum());
 }
 
-int TTrackBar::ValueAt(int x) const {
+int TrackBar::ValueAt(int x) const {
   const int span = width() - 2 * kInset;
   if (maximum() <= 0 || span <= 0) return 0;
   const int64_t offset = std::clamp(x - kInset, 0, span);
   return int((offset * maximum() * 2 + span) / (2 * span));
 }
 
-QRect TTrackBar::ThumbRect() const {
+QRect TrackBar::ThumbRect() const {
   const int x = PixelFor(sliderPosition());
   return {x - kThumbHalf, kThumbTop, 2 * kThumbHalf + 1, kThumbBody + kThumbPoint};
 }
 
-void TTrackBar::paintEvent(QPaintEvent*) {
+void TrackBar::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QPalette& pal = palette();
   const QColor light = pal.color(QPalette::Light), dark = pal.color(QPalette::Dark),
@@ -143,7 +143,7 @@ void TTrackBar::paintEvent(QPaintEvent*) {
   p.drawLine(r - 1, mid, cx, tip - 1);
 }
 
-void TTrackBar::mousePressEvent(QMouseEvent* e) {
+void TrackBar::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton || maximum() <= 0) {
     e->ignore();
     return;
@@ -160,7 +160,7 @@ void TTrackBar::mousePressEvent(QMouseEvent* e) {
   e->accept();
 }
 
-void TTrackBar::mouseMoveEvent(QMouseEvent* e) {
+void TrackBar::mouseMoveEvent(QMouseEvent* e) {
   if (!isSliderDown()) {
     e->ignore();
     return;
@@ -169,7 +169,7 @@ void TTrackBar::mouseMoveEvent(QMouseEvent* e) {
   e->accept();
 }
 
-void TTrackBar::mouseReleaseEvent(QMouseEvent* e) {
+void TrackBar::mouseReleaseEvent(QMouseEvent* e) {
   if (isSliderDown()) setSliderDown(false);
   e->accept();
 }

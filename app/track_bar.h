@@ -8,10 +8,10 @@
 
 namespace belmora::app {
 
-class TTrackBar : public QAbstractSlider {
+class TrackBar : public QAbstractSlider {
   Q_OBJECT
  public:
-  explicit TTrackBar(QWidget* parent = nullptr);
+  explicit TrackBar(QWidget* parent = nullptr);
 
   void SetMax(int max);
   int Max() const { return maximum(); }

@@ -9,7 +9,7 @@
 namespace {
 
 void BM_ReadFrameWalk(benchmark::State& state) {
-  belmora::test::MovieSpec m;
+  belmora::test::MovieRecipe m;
   m.Frames = 600;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = belmora::kCoding378Stereo;

@@ -59,27 +59,12 @@ bool CheckOptions(const AviOptions& o) {
                  o.renumber[1], o.renumber[2]);
     return false;
   }
-  if (!o.header.empty()) {
-    std::stringstream in(o.header);
-    std::string part;
-    int count = 0;
-    while (std::getline(in, part, ',')) {
-      char* end = nullptr;
-      const unsigned long v = std::strtoul(part.c_str(), &end, 16);
-      if (part.empty() || *end || v > 0xFF) count = 99;
-      count++;
-    }
-    if (count != 4) {
-      std::fprintf(stderr, "--header %s: give four hexadecimal bytes, e.g. 60,01,01,80\n",
-                   o.header.c_str());
-      return false;
-    }
+  if (!o.header.empty() && !ParseHeaderBytes(o.header)) {
+    std::fprintf(stderr, "--header %s: give four hexadecimal bytes, e.g. 60,01,01,80\n",
+                 o.header.c_str());
+    return false;
   }
   return true;
-}
-
-unsigned HexByte(const std::string& text) {
-  return unsigned(std::strtoul(text.c_str(), nullptr, 16));
 }
 
 // The choices of the conversion, straight from the options.
@@ -91,15 +76,8 @@ class OptionsChooser : public AviToStrChooser {
   bool ChooseNewStr(NewStrOptions& n) override {
     n.SpeedFactor = o_.speed == 1 ? 1 : 2;
     n.Layout = o_.sector == 2048 ? kLayout2048 : o_.sector == 2352 ? kLayout2352 : kLayout2336;
-    if (!o_.header.empty()) {
-      // Two hexadecimal bytes of Status, then two of Type, low byte first.
-      std::stringstream in(o_.header);
-      unsigned bytes[4] = {0, 0, 0, 0};
-      std::string part;
-      for (int k = 0; k < 4 && std::getline(in, part, ','); k++) bytes[k] = HexByte(part);
-      n.Status = uint16_t(bytes[1] * 256 | bytes[0]);
-      n.Type = uint16_t(bytes[3] * 256 | bytes[2]);
-    }
+    if (auto bytes = ParseHeaderBytes(o_.header))  // checked with the options
+      SetHeaderBytes(n, *bytes);
     n.TrailingSectors = o_.trailing;
     return true;
   }

@@ -5,21 +5,17 @@
 
 #include "base/bytes.h"
 #include "base/messages.h"
+#include "convert/edit_text.h"
 
 namespace belmora {
 
 namespace {
-std::string Number(double v) {
-  char s[64];
-  std::snprintf(s, sizeof s, "%.15g", v);
-  return s;
-}
 int Integer(const std::string& s) {
   return int(std::strtol(s.c_str(), nullptr, 10));
 }
 // A rate as it comes back from the rate edit.
 double EditedRate(double v) {
-  return std::strtod(Number(v).c_str(), nullptr);
+  return std::strtod(EditText(v).c_str(), nullptr);
 }
 
 bool CurrentFrameIsVersion2(const StrDocument& doc) {
@@ -98,7 +94,7 @@ void AviToStrSettings::FormShow(const StrDocument& doc) {
 void AviToStrSettings::SectorChkClick(const StrDocument& doc) {
   if (SectorChk) {
     FPSEditEnabled = true;
-    FPSEdit = Number(Inputs.AviFrameRate);
+    FPSEdit = EditText(Inputs.AviFrameRate);
     Label11 = "Tipo";
     if (doc.SectorSize >= kLayout2336.SectorSize) {
       AudioFormItems = {"18.9kHz Mono", "18.9kHz Stereo", "37.8kHz Mono", "37.8kHz Stereo",
@@ -112,7 +108,7 @@ void AviToStrSettings::SectorChkClick(const StrDocument& doc) {
     FrameOrgChk = false;
   } else {
     FPSEditEnabled = false;
-    FPSEdit = Number(Inputs.StrFrameRate);
+    FPSEdit = EditText(Inputs.StrFrameRate);
     Label11 = "方法";
     if (doc.AudioChannelCount != 0) {
       AudioFormItems = {"圧縮して上書き", "元の音声のまま"};

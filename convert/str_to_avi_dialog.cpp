@@ -5,17 +5,11 @@
 #include <cstdlib>
 
 #include "base/messages.h"
+#include "convert/edit_text.h"
 
 namespace belmora {
 
 namespace {
-
-// The frame rate as the rate edit shows it.
-std::string RateText(double rate) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", rate);
-  return text;
-}
 
 // The selected channel's sound as the decoder gives it by default.
 WaveFormat DefaultPcm(const StrDocument& doc) {
@@ -31,7 +25,7 @@ int DefaultWidthOf(const StrDocument& doc, bool halfWidthView) {
 
 StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthView) {
   StrToAviOptions o;
-  o.VideoRate = std::strtod(RateText(doc.FramesPerSecond).c_str(), nullptr);
+  o.VideoRate = std::strtod(EditText(doc.FramesPerSecond).c_str(), nullptr);
   if (o.VideoRate == 0) o.VideoRate = doc.FramesPerSecond;
   o.VideoWidth = DefaultWidthOf(doc, halfWidthView);
   o.VideoHeight = doc.ChunkHeader.Height;
@@ -62,12 +56,12 @@ std::optional<WaveFormat> DecodeFormatFor(const WaveFormat& audio) {
   return pcm;
 }
 
-void TConvAviForm::FormShow(const StrDocument& doc, bool halfWidthView) {
+void StrToAviDialogModel::FormShow(const StrDocument& doc, bool halfWidthView) {
   NameEdit = OutputPath;
   DefaultWidth = DefaultWidthOf(doc, halfWidthView);
   DefaultHeight = doc.ChunkHeader.Height;
   documentRate_ = doc.FramesPerSecond;
-  VRateEdit = RateText(doc.FramesPerSecond);
+  VRateEdit = EditText(doc.FramesPerSecond);
   VWidthEdit = std::to_string(DefaultWidth);
   VHeightEdit = std::to_string(DefaultHeight);
   AudioFormat = DefaultPcm(doc);
@@ -80,7 +74,7 @@ void TConvAviForm::FormShow(const StrDocument& doc, bool halfWidthView) {
   AEnableChecked = AEnableEnabled = doc.AudioChannelCount > 0;
 }
 
-void TConvAviForm::FormClose() {
+void StrToAviDialogModel::FormClose() {
   OutputPath = NameEdit;
   VideoRate = std::strtod(VRateEdit.c_str(), nullptr);
   if (VideoRate == 0) VideoRate = documentRate_;
@@ -94,13 +88,13 @@ void TConvAviForm::FormClose() {
   if (PcmBits != 8) PcmBits = 16;
 }
 
-void TConvAviForm::CompressorChosen(const belmora::CompressOptions& chosen,
+void StrToAviDialogModel::CompressorChosen(const belmora::CompressOptions& chosen,
                                     const std::string& description) {
   CompressOptions = ChosenCompressOptions(chosen);
   if (!description.empty()) CompSelCaption = description;
 }
 
-void TConvAviForm::AudioFormatChosen(ChooserResult result, const WaveFormat& chosen, Host& host) {
+void StrToAviDialogModel::AudioFormatChosen(ChooserResult result, const WaveFormat& chosen, Host& host) {
   switch (result) {
     case ChooserResult::kCancelled:
       return;
@@ -124,7 +118,7 @@ void TConvAviForm::AudioFormatChosen(ChooserResult result, const WaveFormat& cho
   AFormEdit = DescribeWaveFormat(AudioFormat);
 }
 
-StrToAviOptions TConvAviForm::Options() const {
+StrToAviOptions StrToAviDialogModel::Options() const {
   StrToAviOptions o;
   o.OutputPath = OutputPath;
   o.VideoRate = VideoRate;

@@ -49,7 +49,7 @@ std::optional<WaveFormat> DecodeFormatFor(const WaveFormat& audio);
 // How the audio-format chooser ended.
 enum class ChooserResult { kChosen, kNoDriver, kCancelled, kError };
 
-struct TConvAviForm {
+struct StrToAviDialogModel {
   // Settings, in the dialog's field order.
   double VideoRate = 0;
   belmora::CompressOptions CompressOptions;

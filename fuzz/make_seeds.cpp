@@ -86,7 +86,7 @@ void StrSeeds(const fs::path& dir) {
   int seed = 1;
   for (const StrSeed& s : seeds) {
     std::vector<std::vector<uint8_t>> bits;
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.SectorSize = s.SectorSize;
     m.Riff = s.Riff;
     m.Frames = s.Frames;
@@ -185,7 +185,7 @@ void BmpSeeds(const fs::path& dir) {
   };
   int n = 0;
   for (const Case& c : cases) {
-    test::BmpSpec picture;
+    test::BmpRecipe picture;
     picture.Width = 13 + 2 * n;
     picture.Height = 11 + n;
     picture.BitCount = c.Bits;

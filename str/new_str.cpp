@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 namespace belmora {
 
@@ -27,33 +28,24 @@ int CreateStrFile(StrDocument& doc, const std::string& path) {
   return 0;
 }
 
-void TForm4::FormShow() {
-  ComboBox1 = "2x";
-  ComboBox2 = "2336";
-  Edit1 = "60";
-  Edit2 = "01";
-  Edit3 = "01";
-  Edit4 = "80";
-  Edit5 = "0";
+void SetHeaderBytes(NewStrOptions& o, const std::array<unsigned, 4>& bytes) {
+  o.Status = uint16_t((bytes[1] * 256) | bytes[0]);
+  o.Type = uint16_t((bytes[3] * 256) | bytes[2]);
 }
 
-namespace {
-// "%x" reading: the hexadecimal digits at the start (after an optional 0x).
-unsigned Hex(const std::string& s) {
-  unsigned v = 0;
-  return std::sscanf(s.c_str(), "%x", &v) == 1 ? v : 0;
-}
-}  // namespace
-
-NewStrOptions TForm4::OKButtonClick() const {
-  NewStrOptions o;
-  o.Status = uint16_t((Hex(Edit2) * 256) | Hex(Edit1));
-  o.Type = uint16_t((Hex(Edit4) * 256) | Hex(Edit3));
-  o.SpeedFactor = ComboBox1 == "1x" ? 1 : 2;
-  int trailing = 0;
-  o.TrailingSectors = std::sscanf(Edit5.c_str(), "%d", &trailing) == 1 ? trailing : 0;
-  o.Layout = ComboBox2 == "2048" ? kLayout2048 : ComboBox2 == "2352(RIFF)" ? kLayout2352 : kLayout2336;
-  return o;
+std::optional<std::array<unsigned, 4>> ParseHeaderBytes(const std::string& text) {
+  std::array<unsigned, 4> bytes{};
+  std::stringstream in(text);
+  std::string part;
+  size_t count = 0;
+  while (std::getline(in, part, ',')) {
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(part.c_str(), &end, 16);
+    if (part.empty() || *end || v > 0xFF || count == bytes.size()) return std::nullopt;
+    bytes[count++] = unsigned(v);
+  }
+  if (count != bytes.size()) return std::nullopt;
+  return bytes;
 }
 
 int ApplyNewStrOptions(StrDocument& doc, const NewStrOptions& o) {

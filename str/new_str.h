@@ -1,7 +1,8 @@
-// Creating an empty STR file, the choices a new file is made with, and the
-// logic of the "Novo STR" dialog that offers them.
+// Creating an empty STR file and the choices a new file is made with.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "str/str_document.h"
@@ -20,19 +21,15 @@ struct NewStrOptions {
   int32_t TrailingSectors = 0;  // filler sectors after the last frame
 };
 
+// The first four chunk header bytes: Status from the first two, Type from
+// the last two, low byte first.
+void SetHeaderBytes(NewStrOptions& options, const std::array<unsigned, 4>& bytes);
+// Four hexadecimal bytes separated by commas ("60,01,01,80"); nullopt for
+// anything else.
+std::optional<std::array<unsigned, 4>> ParseHeaderBytes(const std::string& text);
+
 // Takes the choices into the new document; the 2352 layout writes its
 // header at once. -1 when that write failed.
 [[nodiscard]] int ApplyNewStrOptions(StrDocument& doc, const NewStrOptions& options);
-
-struct TForm4 {
-  std::string ComboBox1;  // "1x", "2x"
-  std::string ComboBox2;  // "2048", "2336", "2352(RIFF)"
-  std::string Edit1, Edit2, Edit3, Edit4, Edit5;
-
-  void FormShow();
-  // The choices as the edits give them (hexadecimal header bytes, decimal
-  // count; text that does not parse gives 0).
-  NewStrOptions OKButtonClick() const;
-};
 
 }  // namespace belmora

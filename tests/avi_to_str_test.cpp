@@ -12,6 +12,7 @@
 #include "media/avi_reader.h"
 #include "platform/media_writer.h"
 #include "base/bytes.h"
+#include "convert/new_str_dialog.h"
 #include "str/new_str.h"
 #include "tests/support/audio.h"
 #include "tests/support/image_compare.h"
@@ -99,7 +100,7 @@ class AviToStrTest : public ::testing::Test {
     return path;
   }
   // Writes the movie to `str` and opens it.
-  void OpenMovie(const test::MovieSpec& m) {
+  void OpenMovie(const test::MovieRecipe& m) {
     test::BuildMovie(m).Write(str);
     ASSERT_EQ(OpenStrFile(doc, str), 0);
   }
@@ -187,7 +188,7 @@ TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
   // STR frames 10 sectors apart at double speed, AVI at 15 fps (d = 66 ms):
   // frames take the AVI frames 0, 0, 2, 3, 4, ...
   std::string avi = MakeAvi(12, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2336;
   m.Riff = false;
   m.Frames = 12;
@@ -206,7 +207,7 @@ TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
 
 TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
   std::string avi = MakeAvi(40, 15, true);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 30;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;
@@ -236,7 +237,7 @@ TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
 
 TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
   std::string avi = MakeAvi(20, 15, true);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2336;
   m.Riff = false;
   m.Frames = 20;
@@ -263,7 +264,7 @@ TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
 
 TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
   std::string avi = MakeAvi(10, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 30;
   m.ChunkPattern = {10};
   m.TrailingFillers = 3;
@@ -288,7 +289,7 @@ TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
 
 TEST_F(AviToStrTest, CancelWhileLengthening) {
   std::string avi = MakeAvi(60, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2336;
   m.Riff = false;
   m.Frames = 10;
@@ -310,7 +311,7 @@ TEST_F(AviToStrTest, CancelWhileLengthening) {
 
 TEST_F(AviToStrTest, CancelWhileLengtheningOnSeveralThreads) {
   std::string avi = MakeAvi(60, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2336;
   m.Riff = false;
   m.Frames = 10;
@@ -336,7 +337,7 @@ TEST_F(AviToStrTest, CancelWhileLengtheningOnSeveralThreads) {
 
 TEST_F(AviToStrTest, NumberingWraps) {
   std::string avi = MakeAvi(10, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2048;
   m.Riff = false;
   m.Frames = 20;
@@ -363,7 +364,7 @@ TEST_F(AviToStrTest, NumberingWraps) {
 
 TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
   std::string avi = MakeAvi(10, 15, false);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 12;
   m.ChunkPattern = {10};
   test::BuildMovie(m).Write(str);
@@ -387,7 +388,7 @@ TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
 }
 
 TEST_F(AviToStrTest, SettingsDialogDefaults) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 50;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;
@@ -434,7 +435,7 @@ TEST_F(AviToStrTest, SettingsDialogDefaults) {
 
 // The dialog, accepted as it opens, asks for what the command line does by default.
 TEST_F(AviToStrTest, UntouchedDialogGivesTheDefaults) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 200;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding189Mono;
@@ -465,7 +466,7 @@ TEST_F(AviToStrTest, UntouchedDialogGivesTheDefaults) {
 
 TEST_F(AviToStrTest, NewStrDialog) {
   ASSERT_EQ(CreateStrFile(doc, str), 0);
-  TForm4 form;
+  NewStrDialogModel form;
   form.FormShow();
   form.ComboBox2 = "2352(RIFF)";
   form.Edit1 = "0x60";

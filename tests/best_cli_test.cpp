@@ -28,7 +28,7 @@ class BestCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir);
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 6;
     m.ChunkPattern = {9, 9, 9, 8};
     m.AudioCoding = kCoding378Stereo;

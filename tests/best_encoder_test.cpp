@@ -395,7 +395,7 @@ TEST(BestEncoderTest, DecodesInFfmpegAsInOurDecoder) {
   const int kFrames = 8;
   std::vector<std::vector<uint8_t>> pictures;
   for (int f = 0; f < kFrames; f++) pictures.push_back(test::NaturalPicture(320, 240, 30 + f));
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = kFrames;
   m.ChunkPattern = {9, 9, 9, 8, 4, 4};
   BestEncoder encoder;

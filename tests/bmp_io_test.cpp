@@ -12,13 +12,13 @@
 namespace belmora {
 namespace {
 
-using test::BmpSpec;
+using test::BmpRecipe;
 
 class BmpIoTest : public ::testing::Test {
  protected:
   void TearDown() override { std::filesystem::remove(path); }
-  int Load(const BmpSpec& spec) {
-    test::WriteBmp(path, spec);
+  int Load(const BmpRecipe& recipe) {
+    test::WriteBmp(path, recipe);
     return bmp.ReadBmp(path, sink);
   }
   std::array<uint8_t, 3> At(int x, int y) {
@@ -39,7 +39,7 @@ std::vector<std::array<uint8_t, 4>> Grey(int n) {
 }
 
 TEST_F(BmpIoTest, EveryBitDepth) {
-  BmpSpec s;
+  BmpRecipe s;
   s.Width = 21;
   s.Height = 5;
   for (int bits : {1, 4, 8}) {
@@ -71,7 +71,7 @@ TEST_F(BmpIoTest, EveryBitDepth) {
 }
 
 TEST_F(BmpIoTest, BitFieldsUseTheirMasks) {
-  BmpSpec s;
+  BmpRecipe s;
   s.BitCount = 16;
   s.Compression = 3;
   s.Masks = {0xF800, 0x07E0, 0x001F};                         // 5-6-5
@@ -86,7 +86,7 @@ TEST_F(BmpIoTest, BitFieldsUseTheirMasks) {
 }
 
 TEST_F(BmpIoTest, RowsAndOffsets) {
-  BmpSpec s;
+  BmpRecipe s;
   s.Width = 321;
   s.Height = 4;
   s.Pixel = [](int x, int y) { return uint32_t(y * 60 + (x == 0 ? 1 : 0)); };
@@ -115,7 +115,7 @@ TEST_F(BmpIoTest, FramePixelsMatchGetPixel) {
   std::mt19937 random(3);
   for (int bits : {8, 16, 24, 32}) {
     for (bool topDown : {false, true}) {
-      BmpSpec s;
+      BmpRecipe s;
       s.Width = 37;
       s.Height = 23;
       s.BitCount = bits;
@@ -141,7 +141,7 @@ TEST_F(BmpIoTest, FramePixelsMatchGetPixel) {
 }
 
 TEST_F(BmpIoTest, HeaderFieldsAreAdjusted) {
-  BmpSpec s;
+  BmpRecipe s;
   s.BitCount = 8;
   s.Palette = Grey(256);
   s.ColorsUsedField = 0;
@@ -176,7 +176,7 @@ TEST_F(BmpIoTest, BadFilesAreRefused) {
   // Pixel data shorter than the rows need, whatever the header says.
   for (int64_t field : {-1, 16}) {
     sink.texts.clear();
-    BmpSpec s;
+    BmpRecipe s;
     s.CutPixelBytes = 10;
     s.ImageSizeField = field;
     EXPECT_EQ(Load(s), -1);
@@ -185,7 +185,7 @@ TEST_F(BmpIoTest, BadFilesAreRefused) {
   // Run-length compression is refused, not misread.
   for (uint32_t rle : {1u, 2u}) {
     sink.texts.clear();
-    BmpSpec s;
+    BmpRecipe s;
     s.BitCount = rle == 1 ? 8 : 4;
     s.Palette = Grey(16);
     s.Compression = rle;

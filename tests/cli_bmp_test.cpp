@@ -21,7 +21,7 @@ class CliBmpTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir);
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 8;
     m.ChunkPattern = {9, 9, 9, 8};
     m.AudioCoding = kCoding378Stereo;

@@ -14,7 +14,7 @@ namespace belmora {
 namespace {
 
 using test::BuildMovie;
-using test::MovieSpec;
+using test::MovieRecipe;
 using test::RunCommand;
 
 struct InfoCase {
@@ -30,7 +30,7 @@ class CliInfoTest : public ::testing::TestWithParam<InfoCase> {};
 
 TEST_P(CliInfoTest, ReportsBuilderMovie) {
   const InfoCase& c = GetParam();
-  MovieSpec m;
+  MovieRecipe m;
   m.SectorSize = c.SectorSize;
   m.Riff = c.Riff;
   m.Frames = 40;
@@ -112,7 +112,7 @@ namespace belmora {
 namespace {
 
 TEST(CliDecodeTest, DecodesEveryFrameAndWritesBmps) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 6;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;
@@ -174,7 +174,7 @@ namespace belmora {
 namespace {
 
 TEST(CliExportAviTest, DefaultsAndOptions) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 40;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;
@@ -280,7 +280,7 @@ namespace {
 // Into a log or a pipe, progress comes as whole lines, one per tenth of the
 // way; --quiet leaves only the messages.
 TEST(CliProgressTest, LinesPerTenthOnANonTerminalAndNoneWhenQuiet) {
-  MovieSpec m;
+  MovieRecipe m;
   m.Frames = 60;
   m.ChunkPattern = {10};
   std::string path = test::TempPath("progress.str"), avi = test::TempPath("progress.avi");

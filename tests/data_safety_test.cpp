@@ -53,7 +53,7 @@ class DataSafetyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(dir);
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 12;
     m.ChunkPattern = {9, 9, 9, 8};
     m.Width = 160;
@@ -65,7 +65,7 @@ class DataSafetyTest : public ::testing::Test {
     m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 2, 2); };
     test::BuildMovie(m).Write(str);
     original = ReadFileBytes(str);
-    test::AviSpec v;
+    test::AviRecipe v;
     v.Width = 160;
     v.Height = 112;
     v.Frames = 8;
@@ -276,7 +276,7 @@ TEST_F(DataSafetyTest, NonsenseOptionsChangeNothing) {
   EXPECT_FALSE(fs::exists(dir + "/n.str"));
   EXPECT_FALSE(fs::exists(dir + "/n.str.part"));
   // A video wider than any frame.
-  test::AviSpec wide;
+  test::AviRecipe wide;
   wide.Width = 4112;
   wide.Height = 16;
   wide.Frames = 2;
@@ -307,14 +307,14 @@ TEST_F(DataSafetyTest, LyingChunkCountKeepsTheNeighbourFrame) {
 // arithmetic are refused at once.
 TEST_F(DataSafetyTest, HostileHeadersAreRefusedCheaply) {
   // A BMP whose height is INT_MIN, and one whose image size is 0xFFFFFFFF.
-  auto b = test::BmpBytes(test::BmpSpec{});
+  auto b = test::BmpBytes(test::BmpRecipe{});
   PutU32(&b[22], 0x80000000u);
   test::WriteFileBytes(dir + "/tall.bmp", b);
   const std::string target = Copy();
   auto r = RunCommand(Cli({"import-bmp", target, "--frame", "0", dir + "/tall.bmp"}));
   EXPECT_EQ(r.Status, 1);
   EXPECT_NE(r.Err.find("BMP"), std::string::npos) << r.Err;
-  b = test::BmpBytes(test::BmpSpec{});
+  b = test::BmpBytes(test::BmpRecipe{});
   PutU32(&b[34], 0xFFFFFFFFu);
   test::WriteFileBytes(dir + "/huge.bmp", b);
   r = RunCommand(Cli({"import-bmp", target, "--frame", "0", dir + "/huge.bmp"}));

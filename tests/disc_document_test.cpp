@@ -55,7 +55,7 @@ struct Contents {
 Contents MakeContents() {
   Contents c;
   std::mt19937 random(11);
-  test::MovieSpec open;
+  test::MovieRecipe open;
   open.Riff = false;
   open.Frames = 12;
   open.ChunkPattern = {9, 9, 9, 8};
@@ -69,7 +69,7 @@ Contents MakeContents() {
   };
   c.Open = test::SectorImagesOf(test::BuildMovie(open));
 
-  test::MovieSpec end;
+  test::MovieRecipe end;
   end.Riff = false;
   end.Frames = 6;
   end.ChunkPattern = {3};
@@ -309,7 +309,7 @@ TEST_F(DiscDocumentTest, ImportBmpChangesOnlyTheFramesUserDataAndChecksums) {
 // file's length is refused before anything is written.
 TEST_F(DiscDocumentTest, ImportAviKeepsTheFilesLength) {
   const std::string path = cue + "::/MOVIE/OPEN.STR";
-  test::AviSpec v;
+  test::AviRecipe v;
   v.Width = 160;
   v.Height = 112;
   v.Frames = 30;  // longer than the movie
@@ -351,7 +351,7 @@ TEST_F(DiscDocumentTest, ImportAviKeepsTheFilesLength) {
 TEST_F(DiscDocumentTest, RebuiltSectorsKeepTheImagesAddresses) {
   const std::string inner = "/MOVIE/OPEN.STR";
   const std::string path = cue + "::" + inner;
-  test::AviSpec v;
+  test::AviRecipe v;
   v.Width = 160;
   v.Height = 112;
   v.Frames = 8;
@@ -381,7 +381,7 @@ TEST_F(DiscDocumentTest, RebuiltSectorsKeepTheImagesAddresses) {
 // and the edit rolled back.
 TEST_F(DiscDocumentTest, AWritePastTheFileIsRolledBack) {
   const std::string path = cue + "::/MOVIE/END.STR";
-  test::AviSpec v;
+  test::AviRecipe v;
   v.Width = 64;
   v.Height = 48;
   v.Frames = 10;
@@ -515,7 +515,7 @@ TEST_F(DiscDocumentTest, IsoFilesOpenInThe2048Layout) {
   fs::create_directories(root + "/MOVIE");
   // 2048-byte sectors keep no subheaders: movies without sound sectors.
   std::mt19937 random(5);
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.SectorSize = 2048;
   m.Riff = false;
   m.Frames = 9;

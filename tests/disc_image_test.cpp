@@ -48,7 +48,7 @@ struct Contents {
 
 Contents MakeContents() {
   Contents c;
-  test::MovieSpec open;
+  test::MovieRecipe open;
   open.Riff = false;
   open.Frames = 12;
   open.ChunkPattern = {7};
@@ -59,7 +59,7 @@ Contents MakeContents() {
   c.Open = test::SectorImagesOf(test::BuildMovie(open));
   for (const SectorImage& s : c.Open) c.OpenAudioSectors += s[6] == 0x64;
 
-  test::MovieSpec end;
+  test::MovieRecipe end;
   end.Riff = false;
   end.Frames = 5;
   end.ChunkPattern = {3};
@@ -82,7 +82,7 @@ Contents MakeContents() {
   }
   c.Music = test::SectorImagesOf(music);
 
-  test::MovieSpec hidden;
+  test::MovieRecipe hidden;
   hidden.Riff = false;
   hidden.Frames = 3;
   hidden.ChunkPattern = {2};

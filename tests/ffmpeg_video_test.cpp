@@ -18,7 +18,7 @@ namespace {
 TEST(FfmpegVideoTest, DecodesLikeFfmpeg) {
   if (!test::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
   const int kFrames = 12;
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = kFrames;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;

@@ -163,11 +163,11 @@ TEST_F(FrameDecoderTest, UndecodableFramesFail) {
 
 TEST_F(FrameDecoderTest, ReadAndDecodeFrameResults) {
   test::StrBuilder b(2048, false);
-  test::FrameSpec good;
+  test::FrameRecipe good;
   good.Width = 16;
   good.Height = 16;
   good.Bitstream = EncodeLevels(std::vector<MacroblockLevels>(1), 2, 1);
-  test::FrameSpec bad = good;
+  test::FrameRecipe bad = good;
   bad.Bitstream = test::MinimalBitstream();  // header, then no valid codes
   b.AddFrame(good);
   b.AddFrame(bad);

@@ -49,7 +49,7 @@ class FrameEncoderTest : public ::testing::Test {
   }
   // A 2352 file of `frames` frames of `chunks` chunks; the first frame read.
   void Open(int width, int height, int chunks, int version = 2, int frames = 6) {
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = frames;
     m.ChunkPattern = {chunks};
     m.Width = uint16_t(width);

@@ -45,7 +45,7 @@ class BmpFindingsTest : public ::testing::Test {
 };
 
 TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
-  test::BmpSpec picture;
+  test::BmpRecipe picture;
   auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[22], uint32_t(INT_MIN));  // its row count cannot be negated
   EXPECT_EQ(Load(bytes), -1);
@@ -55,7 +55,7 @@ TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
 
 TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {
   // A 25 x 17 top-down picture whose header claims 2,952,790,151 bytes of pixels.
-  test::BmpSpec picture;
+  test::BmpRecipe picture;
   picture.Width = 25;
   picture.Height = 17;
   picture.TopDown = true;
@@ -71,7 +71,7 @@ TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {
 
 TEST_F(BmpFindingsTest, RowsBeyondTheFileAreRefusedBeforeAllocating) {
   // 20000 x 20000 at 24 bits: 1.2 GB of rows promised by a file of 60 bytes.
-  test::BmpSpec picture;
+  test::BmpRecipe picture;
   auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[18], 20000);
   PutU32(&bytes[22], 20000);

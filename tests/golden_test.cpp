@@ -35,7 +35,7 @@ class GoldenTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(dir);
     // 2352-byte sectors, double speed, 37.8 kHz stereo, frames of both MDEC versions.
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 24;
     m.ChunkPattern = {9, 9, 9, 8};
     m.AudioCoding = kCoding378Stereo;

@@ -117,7 +117,7 @@ TEST_F(JournalTest, SecondEditWaitsForTheFirst) {
 }
 
 TEST_F(JournalTest, DocumentEditRollsBackWhatItDidNotCommit) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Frames = 6;
   test::BuildMovie(m).Write(path);
   const auto before = ReadFileBytes(path);

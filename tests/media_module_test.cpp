@@ -37,9 +37,9 @@ TEST(MediaModuleTest, MissingModuleOrLibraryFailsTheVideoCommandsOnly) {
     if (c.Module) fs::copy_file(c.Module, dir / "belmora-media.so");
     const std::string str = (dir / "movie.str").string(), video = (dir / "in.avi").string(),
                       avi = (dir / "out.avi").string(), made = (dir / "made.str").string();
-    test::MovieSpec spec;
-    spec.Frames = 4;
-    test::BuildMovie(spec).Write(str);
+    test::MovieRecipe recipe;
+    recipe.Frames = 4;
+    test::BuildMovie(recipe).Write(str);
     test::WriteFileBytes(video, std::vector<uint8_t>(64, 1));
     const auto before = test::ReadFileBytes(str);
 

@@ -26,9 +26,9 @@ class SectorCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir);
-    test::AviSpec spec;
-    spec.Frames = 12;
-    test::WriteTestAvi(avi, spec);
+    test::AviRecipe recipe;
+    recipe.Frames = 12;
+    test::WriteTestAvi(avi, recipe);
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
@@ -58,7 +58,7 @@ class SectorCheckTest : public ::testing::Test {
   // A builder movie with the framing left as zeros, as the builders write
   // it (not valid on a disc).
   std::string CorpusFile(const std::string& name, int sectorSize) {
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.SectorSize = sectorSize;
     m.Frames = 8;
     m.ChunkPattern = {9, 9, 9, 8};
@@ -173,7 +173,7 @@ TEST_F(SectorCheckTest, EditedFilesStayValidAndKeepTheirEndOfFileMark) {
   std::mt19937 random(5);
   int lastAudio = -1;
   for (int f = 0; f < 6; f++) {
-    test::FrameSpec frame;
+    test::FrameRecipe frame;
     frame.Number = uint32_t(f + 1);
     frame.Chunks = 7;
     frame.Bitstream = test::EncodeLevels(test::RandomLevels(320, 240, random), 2, 3);

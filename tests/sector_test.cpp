@@ -9,13 +9,13 @@
 namespace belmora {
 namespace {
 
-using test::FrameSpec;
+using test::FrameRecipe;
 using test::MinimalBitstream;
 using test::StrBuilder;
 
 std::vector<uint8_t> OneFrame(int sectorSize, bool riff = true, int version = 2) {
   StrBuilder b(sectorSize, riff);
-  FrameSpec f;
+  FrameRecipe f;
   f.Width = 304;
   f.Height = 224;
   f.Bitstream = MinimalBitstream(1, version);
@@ -68,7 +68,7 @@ TEST(SectorLayoutTest, AudioFirstSectorIsRecognisedWithoutPictureSize) {
   for (int size : {2336, 2352}) {
     StrBuilder b(size);
     b.AddAudio(1, kCoding378Stereo);
-    b.AddFrame(FrameSpec{});
+    b.AddFrame(FrameRecipe{});
     auto d = DetectLayout(b.Bytes());
     ASSERT_TRUE(d) << size;
     EXPECT_TRUE(d->FirstSectorSkipped);

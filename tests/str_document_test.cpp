@@ -15,8 +15,8 @@ namespace belmora {
 namespace {
 
 using test::BuildMovie;
-using test::FrameSpec;
-using test::MovieSpec;
+using test::FrameRecipe;
+using test::MovieRecipe;
 using test::ReadFileBytes;
 using test::StrBuilder;
 using test::TempPath;
@@ -48,8 +48,8 @@ class StrDocumentTest : public ::testing::Test {
 
 // Double speed, 15 frames per second, 37.8 kHz stereo: an audio sector
 // every 8 sectors from sector 7, frames of 9, 9, 9 and 8 video sectors.
-MovieSpec DoubleSpeedMovie(int sectorSize, bool riff = true) {
-  MovieSpec m;
+MovieRecipe DoubleSpeedMovie(int sectorSize, bool riff = true) {
+  MovieRecipe m;
   m.SectorSize = sectorSize;
   m.Riff = riff;
   m.Frames = 70;
@@ -63,8 +63,8 @@ MovieSpec DoubleSpeedMovie(int sectorSize, bool riff = true) {
 }
 
 // Single speed, 15 frames per second: audio every 4 sectors from sector 3.
-MovieSpec SingleSpeedMovie(int sectorSize) {
-  MovieSpec m = DoubleSpeedMovie(sectorSize);
+MovieRecipe SingleSpeedMovie(int sectorSize) {
+  MovieRecipe m = DoubleSpeedMovie(sectorSize);
   m.ChunkPattern = {4, 4, 4, 3};
   m.Interleave = 4;
   m.AudioPhase = 3;
@@ -86,7 +86,7 @@ TEST_P(OpenLayoutTest, OpensDoubleAndSingleSpeedMovies) {
   const LayoutCase& c = GetParam();
   for (int speed : {2, 1}) {
     SCOPED_TRACE(speed);
-    MovieSpec m =
+    MovieRecipe m =
         speed == 2 ? DoubleSpeedMovie(c.SectorSize, c.Riff) : SingleSpeedMovie(c.SectorSize);
     m.Riff = c.Riff;
     if (c.SectorSize == 2048) {
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, OpenLayoutTest,
 
 TEST_F(StrDocumentTest, RateEstimateRoundsToHalves) {
   // Seven sectors a frame at double speed: 150 / 7 = 21.43, shown as 21.5.
-  MovieSpec m;
+  MovieRecipe m;
   m.SectorSize = 2048;
   m.Riff = false;
   m.Frames = 80;
@@ -151,7 +151,7 @@ TEST_F(StrDocumentTest, RateEstimateRoundsToHalves) {
 }
 
 TEST_F(StrDocumentTest, RateEstimateUsesAllFramesOfAShortFile) {
-  MovieSpec m;
+  MovieRecipe m;
   m.SectorSize = 2048;
   m.Frames = 12;
   m.ChunkPattern = {5};
@@ -166,7 +166,7 @@ TEST_F(StrDocumentTest, FirstAudioSectorDecidesSpeedWithoutAnAudioPair) {
     StrBuilder b(2336);
     for (int i = 0; i < 40; i++) {
       if (i == at) b.AddAudio(1, kCoding378Stereo);
-      FrameSpec f;
+      FrameRecipe f;
       f.Number = uint32_t(i + 1);
       b.AddFrame(f);
     }
@@ -179,7 +179,7 @@ TEST_F(StrDocumentTest, FirstAudioSectorDecidesSpeedWithoutAnAudioPair) {
 TEST_F(StrDocumentTest, AudioInterleaveDecidesSpeedOverEarlyAudio) {
   // 18.9 kHz mono at single speed: every 16 sectors, the first at sector 2.
   // The position rule alone (n = 32 > 2) would call this double speed.
-  MovieSpec m = SingleSpeedMovie(2352);
+  MovieRecipe m = SingleSpeedMovie(2352);
   m.AudioCoding = kCoding189Mono;
   m.Interleave = 16;
   m.AudioPhase = 2;
@@ -197,7 +197,7 @@ TEST_F(StrDocumentTest, ListsAudioChannelsInOrderOfAppearance) {
   const int codings[] = {kCoding378Stereo, kCoding189Mono, kCoding378Mono};
   for (int i = 0; i < 40; i++) {
     if (i % 4 == 0) b.AddAudio(channels[(i / 4) % 3], codings[(i / 4) % 3]);
-    FrameSpec f;
+    FrameRecipe f;
     f.Number = uint32_t(i);
     b.AddFrame(f);
   }
@@ -210,7 +210,7 @@ TEST_F(StrDocumentTest, ListsAudioChannelsInOrderOfAppearance) {
 }
 
 TEST_F(StrDocumentTest, AudioFirstFileTakesPictureSizeFromFirstFrame) {
-  MovieSpec m = DoubleSpeedMovie(2336, false);
+  MovieRecipe m = DoubleSpeedMovie(2336, false);
   m.AudioPhase = 0;  // audio at 0, 8, 16, ...
   m.Width = 256;
   m.Height = 224;
@@ -226,7 +226,7 @@ TEST_F(StrDocumentTest, AudioOnlyFileKeepsPictureSizeZero) {
   StrBuilder b(2352);
   for (int i = 0; i < 64; i++) b.AddAudio(1, kCoding378Stereo);
   // The rate estimate and last-frame search need one frame somewhere.
-  b.AddFrame(FrameSpec{});
+  b.AddFrame(FrameRecipe{});
   ASSERT_EQ(Open(b), 0);
   EXPECT_EQ(doc.PaddedWidth, 0);
   EXPECT_EQ(doc.CurrentSector, 0);
@@ -234,11 +234,11 @@ TEST_F(StrDocumentTest, AudioOnlyFileKeepsPictureSizeZero) {
 
 TEST_F(StrDocumentTest, RefusesFileWithoutFrameStartInFirst40Sectors) {
   StrBuilder b(2352);
-  FrameSpec tail;
+  FrameRecipe tail;
   tail.Chunks = 2;
   b.AddChunk(tail, 1);  // a chunk tail gives the picture size but starts nothing
   for (int i = 0; i < 39; i++) b.AddAudio(1, kCoding378Stereo);
-  for (int i = 0; i < 5; i++) b.AddFrame(FrameSpec{});
+  for (int i = 0; i < 5; i++) b.AddFrame(FrameRecipe{});
   EXPECT_EQ(Open(b), -1);
   EXPECT_FALSE(doc.IsOpen());
 }
@@ -260,12 +260,12 @@ TEST_F(StrDocumentTest, MissingFileFailsSilently) {
 TEST_F(StrDocumentTest, CutOffLastFrameIsPassedOver) {
   StrBuilder b(2048, false);
   for (int i = 0; i < 5; i++) {
-    FrameSpec f;
+    FrameRecipe f;
     f.Number = uint32_t(i + 1);
     f.Chunks = 3;
     b.AddFrame(f);
   }
-  FrameSpec last;
+  FrameRecipe last;
   last.Number = 6;
   last.Chunks = 3;
   b.AddChunk(last, 0);
@@ -279,7 +279,7 @@ TEST_F(StrDocumentTest, CutOffLastFrameIsPassedOver) {
 TEST_F(StrDocumentTest, FrameSearchAndPrevious) {
   StrBuilder b(2048, false);
   for (int i = 0; i < 6; i++) {
-    FrameSpec f;
+    FrameRecipe f;
     f.Number = uint32_t(i + 1);
     f.Chunks = 3;
     b.AddFrame(f);
@@ -300,7 +300,7 @@ TEST_F(StrDocumentTest, FrameSearchAndPrevious) {
 
 TEST_F(StrDocumentTest, ReadFrameSkipsAudioBetweenChunksAndHandsItToTheHook) {
   StrBuilder b(2352);
-  FrameSpec f;
+  FrameRecipe f;
   f.Chunks = 3;
   f.Bitstream = test::MinimalBitstream();
   f.Bitstream.resize(3 * kChunkPayloadSize);
@@ -309,7 +309,7 @@ TEST_F(StrDocumentTest, ReadFrameSkipsAudioBetweenChunksAndHandsItToTheHook) {
   b.AddAudio(2, kCoding189Stereo, 0x5A);
   b.AddChunk(f, 1);
   b.AddChunk(f, 2);
-  for (int i = 0; i < 40; i++) b.AddFrame(FrameSpec{});
+  for (int i = 0; i < 40; i++) b.AddFrame(FrameRecipe{});
   ASSERT_EQ(Open(b), 0);
 
   int calls = 0;
@@ -344,12 +344,12 @@ TEST_F(StrDocumentTest, HookResultOneWritesTheSectorImageBack) {
   for (int size : {2336, 2352}) {
     SCOPED_TRACE(size);
     StrBuilder b(size);
-    FrameSpec f;
+    FrameRecipe f;
     f.Chunks = 2;
     b.AddChunk(f, 0);
     b.AddAudio(1, kCoding378Stereo, 0x11);
     b.AddChunk(f, 1);
-    for (int i = 0; i < 40; i++) b.AddFrame(FrameSpec{});
+    for (int i = 0; i < 40; i++) b.AddFrame(FrameRecipe{});
     ASSERT_EQ(Open(b), 0);
     doc.SealSectors = false;  // the sector as given, checksums left alone
     auto before = ReadFileBytes(doc.Path);
@@ -374,11 +374,11 @@ TEST_F(StrDocumentTest, HookResultOneWritesTheSectorImageBack) {
 TEST_F(StrDocumentTest, ChunkCountLimit) {
   for (int chunks : {20, 21}) {
     StrBuilder b(2048, false);
-    FrameSpec big;
+    FrameRecipe big;
     big.Chunks = chunks;
-    b.AddFrame(FrameSpec{});
+    b.AddFrame(FrameRecipe{});
     b.AddFrame(big);
-    b.AddFrame(FrameSpec{});
+    b.AddFrame(FrameRecipe{});
     ASSERT_EQ(Open(b), 0);
     sink.texts.clear();
     doc.CurrentSector = 1;
@@ -398,12 +398,12 @@ TEST_F(StrDocumentTest, ChunkCountLimit) {
 
 TEST_F(StrDocumentTest, ChunkZeroWithoutStatusIsNoFrameStart) {
   StrBuilder b(2048, false);
-  b.AddFrame(FrameSpec{});
-  FrameSpec odd;
+  b.AddFrame(FrameRecipe{});
+  FrameRecipe odd;
   odd.Status = 0;
   odd.Number = 50;
   b.AddFrame(odd);
-  FrameSpec next;
+  FrameRecipe next;
   next.Number = 2;
   b.AddFrame(next);
   ASSERT_EQ(Open(b), 0);
@@ -415,9 +415,9 @@ TEST_F(StrDocumentTest, ChunkZeroWithoutStatusIsNoFrameStart) {
 
 TEST_F(StrDocumentTest, NoFrameWithin150SectorsReturnsOne) {
   StrBuilder b(2352);
-  b.AddFrame(FrameSpec{});
+  b.AddFrame(FrameRecipe{});
   for (int i = 0; i < 160; i++) b.AddFiller();
-  b.AddFrame(FrameSpec{});
+  b.AddFrame(FrameRecipe{});
   ASSERT_EQ(Open(b), 0);
   doc.CurrentSector = 1;
   EXPECT_EQ(ReadFrame(doc), 1);
@@ -427,7 +427,7 @@ TEST_F(StrDocumentTest, NoFrameWithin150SectorsReturnsOne) {
 TEST_F(StrDocumentTest, WriteFrameRewritesOnlyUserData) {
   for (int size : {2048, 2336, 2352}) {
     SCOPED_TRACE(size);
-    MovieSpec m = DoubleSpeedMovie(size);
+    MovieRecipe m = DoubleSpeedMovie(size);
     if (size == 2048) m.AudioCoding = -1;
     m.Frames = 8;
     ASSERT_EQ(Open(BuildMovie(m)), 0);
@@ -463,7 +463,7 @@ TEST_F(StrDocumentTest, WriteFrameRewritesOnlyUserData) {
 }
 
 TEST_F(StrDocumentTest, ReadOnlyDocumentRefusesEveryWrite) {
-  MovieSpec m = DoubleSpeedMovie(2352);
+  MovieRecipe m = DoubleSpeedMovie(2352);
   m.Frames = 6;
   std::string path = Save(BuildMovie(m));
   auto before = ReadFileBytes(path);
@@ -482,7 +482,7 @@ TEST_F(StrDocumentTest, ReadOnlyDocumentRefusesEveryWrite) {
 }
 
 TEST_F(StrDocumentTest, FileWithoutWritePermissionOpensReadOnly) {
-  MovieSpec m = DoubleSpeedMovie(2336);
+  MovieRecipe m = DoubleSpeedMovie(2336);
   m.Frames = 6;
   std::string path = Save(BuildMovie(m));
   std::filesystem::permissions(path, std::filesystem::perms::owner_read |
@@ -508,7 +508,7 @@ TEST_F(StrDocumentTest, FileWithoutWritePermissionOpensReadOnly) {
 // Cut and damaged files must fail cleanly or open; never read or write
 // outside a buffer (the sanitizer build checks that).
 TEST_F(StrDocumentTest, TruncatedAndCorruptFilesAreHandledSafely) {
-  MovieSpec m = DoubleSpeedMovie(2352);
+  MovieRecipe m = DoubleSpeedMovie(2352);
   m.Frames = 12;
   auto good = BuildMovie(m).Bytes();
   std::mt19937 random(7);
@@ -539,7 +539,7 @@ TEST_F(StrDocumentTest, LongPathsWork) {
   std::string dir = TempPath(std::string(200, 'd'));
   std::filesystem::create_directories(dir + "/" + std::string(200, 'e'));
   std::string path = dir + "/" + std::string(200, 'e') + "/movie.str";
-  MovieSpec m = DoubleSpeedMovie(2048);
+  MovieRecipe m = DoubleSpeedMovie(2048);
   m.AudioCoding = -1;
   m.Frames = 3;
   BuildMovie(m).Write(path);

@@ -39,7 +39,7 @@ class StrToAviTest : public ::testing::Test {
   // A double-speed 15 fps movie of `frames` numbered frames with 37.8 kHz
   // stereo sound on channel 1.
   void Open(int frames = 20, int width = 320, int height = 240, int channel = 1) {
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = frames;
     m.ChunkPattern = {9, 9, 9, 8};
     m.Width = uint16_t(width);
@@ -79,7 +79,7 @@ class StrToAviTest : public ::testing::Test {
   FrameCodec codec;
   XaDecoderState decoder;
   StrToAviOptions o;
-  TConvAviForm form;
+  StrToAviDialogModel form;
 };
 
 TEST_F(StrToAviTest, FrameTimingFollowsTheRate) {

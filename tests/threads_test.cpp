@@ -81,7 +81,7 @@ class ThreadsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir);
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 30;
     m.ChunkPattern = {9, 9, 9, 8};
     m.AudioCoding = kCoding378Stereo;

@@ -87,12 +87,12 @@ class TranslatorTest : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = test::TempPath("translator");
     std::filesystem::create_directories(dir_);
-    test::AviSpec spec;
-    spec.Frames = 42;
-    spec.Fps = 20;
-    spec.Width = kW;
-    spec.Height = kH;
-    test::WriteTestAvi(dir_ + "/source.avi", spec, &pictures_);
+    test::AviRecipe recipe;
+    recipe.Frames = 42;
+    recipe.Fps = 20;
+    recipe.Width = kW;
+    recipe.Height = kH;
+    test::WriteTestAvi(dir_ + "/source.avi", recipe, &pictures_);
     auto r = Cli({"new", dir_ + "/movie.str", dir_ + "/source.avi", "--tail-frames", "0"});
     ASSERT_EQ(r.Status, 0) << r.Err;
   }
@@ -467,16 +467,16 @@ class XaFileTest : public ::testing::Test {
     std::filesystem::create_directories(dir);
     const int codings[] = {0x01, 0x00, 0x05, 0x04};
     for (int k = 0; k < 4; k++) {
-      test::XaChannelSpec c;
+      test::XaChannelRecipe c;
       c.Channel = k * 3 + 1;
       c.Coding = codings[k];
       c.Sectors = 6 - k;
       const int count = 4032 * c.Sectors;
       c.Left = test::MakeSignal(test::Signal::kSine1k, count, 37800, 6000 + 1000 * k, k + 1);
       c.Right = test::MakeSignal(test::Signal::kSpeechLike, count, 37800, 5000, k + 7);
-      spec.Channels.push_back(c);
+      recipe.Channels.push_back(c);
     }
-    test::WriteFileBytes(path, test::BuildXaFile(spec, &images));
+    test::WriteFileBytes(path, test::BuildXaFile(recipe, &images));
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
@@ -496,7 +496,7 @@ class XaFileTest : public ::testing::Test {
 
   std::string dir;
   std::string path = test::TempPath("four.xa");
-  test::XaFileSpec spec;
+  test::XaFileRecipe recipe;
   std::vector<std::vector<std::vector<uint8_t>>> images;
 };
 
@@ -506,9 +506,9 @@ TEST_F(XaFileTest, InfoListsEveryChannelAndEachWavHoldsItsSamples) {
   auto j = nlohmann::json::parse(r.Out);
   ASSERT_EQ(j["AudioChannels"].size(), 4u);
   for (int k = 0; k < 4; k++) {
-    EXPECT_EQ(j["AudioChannels"][k]["Channel"], spec.Channels[size_t(k)].Channel);
-    EXPECT_EQ(j["AudioChannels"][k]["CodingInfo"], spec.Channels[size_t(k)].Coding);
-    EXPECT_EQ(j["AudioChannels"][k]["Sectors"], spec.Channels[size_t(k)].Sectors);
+    EXPECT_EQ(j["AudioChannels"][k]["Channel"], recipe.Channels[size_t(k)].Channel);
+    EXPECT_EQ(j["AudioChannels"][k]["CodingInfo"], recipe.Channels[size_t(k)].Coding);
+    EXPECT_EQ(j["AudioChannels"][k]["Sectors"], recipe.Channels[size_t(k)].Sectors);
   }
   r = Cli({"info", path});
   ASSERT_EQ(r.Status, 0) << r.Err;
@@ -519,7 +519,7 @@ TEST_F(XaFileTest, InfoListsEveryChannelAndEachWavHoldsItsSamples) {
   r = Cli({"export-wav", path, "--all-channels", dir + "/all"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   for (int k = 0; k < 4; k++) {
-    const auto& c = spec.Channels[size_t(k)];
+    const auto& c = recipe.Channels[size_t(k)];
     char name[32];
     std::snprintf(name, sizeof name, "/all/channel_%02d.wav", c.Channel);
     WavData wav;

@@ -25,7 +25,7 @@ class XaStrTest : public ::testing::Test {
   // sound replaced by `left`/`right` through the audio hook, in place.
   void BuildWithSound(int coding, const std::vector<int16_t>& left,
                       const std::vector<int16_t>& right, int frames = 60) {
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = frames;
     m.ChunkPattern = {9, 9, 9, 8};
     m.AudioCoding = coding;
@@ -167,7 +167,7 @@ TEST_F(XaStrTest, ExportWavCommand) {
   EXPECT_NE(missing.Status, 0);
   std::filesystem::remove(wav);
 
-  test::MovieSpec silent;
+  test::MovieRecipe silent;
   silent.SectorSize = 2336;
   silent.Frames = 10;
   test::BuildMovie(silent).Write(path);

@@ -9,10 +9,10 @@
 
 namespace belmora::app::test {
 
-using belmora::test::MovieSpec;
+using belmora::test::MovieRecipe;
 
-MovieSpec PictureMovie(int frames) {
-  MovieSpec m;
+MovieRecipe PictureMovie(int frames) {
+  MovieRecipe m;
   m.Frames = frames;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = kCoding378Stereo;
@@ -27,8 +27,8 @@ MovieSpec PictureMovie(int frames) {
   return m;
 }
 
-MovieSpec PlainMovie(int frames) {
-  MovieSpec m;
+MovieRecipe PlainMovie(int frames) {
+  MovieRecipe m;
   m.Frames = frames;
   m.ChunkPattern = {10};
   return m;
@@ -38,9 +38,9 @@ std::string TempFile(const QTemporaryDir& dir, const std::string& name) {
   return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
-QString WriteMovie(const QTemporaryDir& dir, const MovieSpec& spec, const std::string& name) {
+QString WriteMovie(const QTemporaryDir& dir, const MovieRecipe& recipe, const std::string& name) {
   const std::string path = TempFile(dir, name);
-  belmora::test::BuildMovie(spec).Write(path);
+  belmora::test::BuildMovie(recipe).Write(path);
   return QString::fromStdString(path);
 }
 

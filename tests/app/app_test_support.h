@@ -28,14 +28,14 @@ int RunTranslatorWindowsTest(int argc, char** argv);
 
 // 320 x 240 frames with picture-like content and 37.8 kHz stereo sound
 // sectors: 2352-byte sectors at double speed, 15 frames per second.
-belmora::test::MovieSpec PictureMovie(int frames);
+belmora::test::MovieRecipe PictureMovie(int frames);
 // Frames of ten video sectors with nothing to decode and no sound: a file
 // of exactly frames x 10 sectors.
-belmora::test::MovieSpec PlainMovie(int frames);
+belmora::test::MovieRecipe PlainMovie(int frames);
 // A file named `name` in the test's own temporary directory.
 std::string TempFile(const QTemporaryDir& dir, const std::string& name);
 // Writes the movie there and returns its path.
-QString WriteMovie(const QTemporaryDir& dir, const belmora::test::MovieSpec& spec,
+QString WriteMovie(const QTemporaryDir& dir, const belmora::test::MovieRecipe& recipe,
                    const std::string& name);
 
 // Records every box a window shows and answers with `answer`.

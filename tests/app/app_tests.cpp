@@ -10,7 +10,7 @@
 #include "tests/app/app_test_support.h"
 
 int main(int argc, char** argv) {
-  belmora::app::TApplication app(argc, argv);
+  belmora::app::Application app(argc, argv);
   const std::map<std::string, int (*)(int, char**)> suites = {
       {"BarLayoutTest", belmora::app::test::RunBarLayoutTest},
       {"ConversionRunsTest", belmora::app::test::RunConversionRunsTest},

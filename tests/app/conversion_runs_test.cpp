@@ -28,7 +28,7 @@ using belmora::test::RunCommand;
 // The program's windows with their dialogs answered by the test: each
 // window run modally is named in Modals and answered by Answer.
 struct Session {
-  TShell shell{QStringList{"belmora"}};
+  Shell shell{QStringList{"belmora"}};
   TForm1& Main = shell.Form1();
   TForm3& Form3 = shell.Form3();
   BoxLog Boxes;
@@ -43,7 +43,7 @@ struct Session {
       Modals << d.objectName();
       return Answer ? Answer(d) : int(QDialog::Rejected);
     };
-    Main.RunFileDialog = [this](TFileDialog& d, QWidget*) {
+    Main.RunFileDialog = [this](FileDialog& d, QWidget*) {
       const QString& answer = &d == &Main.SaveStrDlg ? SaveStr : OpenVideo;
       Modals << (&d == &Main.SaveStrDlg ? "SaveStrDlg" : "OpenAviDlg");
       if (answer.isEmpty()) return false;
@@ -122,10 +122,10 @@ class ConversionRunsTest : public QObject {
   // A video of `frames` natural pictures at 15 per second with 44.1 kHz
   // stereo sound (none when `sound` is off).
   QString Video(const char* name, int frames, bool sound = true) {
-    belmora::test::AviSpec spec;
-    spec.Frames = frames;
-    spec.SoundRate = sound ? 44100 : 0;
-    belmora::test::WriteTestAvi(Path(name), spec);
+    belmora::test::AviRecipe recipe;
+    recipe.Frames = frames;
+    recipe.SoundRate = sound ? 44100 : 0;
+    belmora::test::WriteTestAvi(Path(name), recipe);
     return QPath(name);
   }
 
@@ -209,10 +209,10 @@ class ConversionRunsTest : public QObject {
     const std::string out = Path("chosen-gui.avi");
     ExportThroughTheMenu(s, QString::fromStdString(out), [](TConvAviForm& form) {
       form.RunModal = [](QDialog& d) {
-        if (auto* c = dynamic_cast<TCompressorChooser*>(&d)) {
+        if (auto* c = dynamic_cast<CompressorChooser*>(&d)) {
           c->Select(FourCC("MJPG"));
           c->QualitySlider->setValue(75);
-        } else if (auto* a = dynamic_cast<TAudioFormatChooser*>(&d)) {
+        } else if (auto* a = dynamic_cast<AudioFormatChooser*>(&d)) {
           a->FormatTagList->setCurrentText("IMA ADPCM");
           a->FormatList->setCurrentText("22050 Hz, 4 Bit.; Estéreo");
         }

@@ -323,10 +323,10 @@ class ConversionWindowsTest : public QObject {
                QString("166 quadros novos · vídeo 10.0 s / STR 11.1 s"));
       form.reject();
     }
-    belmora::test::MovieSpec spec = PlainMovie(8);
-    spec.SectorSize = 2048;
-    spec.Riff = false;
-    Opened o(WriteMovie(dir_, spec, "plain2048.str"));
+    belmora::test::MovieRecipe recipe = PlainMovie(8);
+    recipe.SectorSize = 2048;
+    recipe.Riff = false;
+    Opened o(WriteMovie(dir_, recipe, "plain2048.str"));
     TForm2 form;
     form.Prepare(o.Doc(), {false, 15, 15, true}, o.main.Ui(), FactsFor(o.Doc(), 500));
     form.show();
@@ -417,7 +417,7 @@ class ConversionWindowsTest : public QObject {
     QVERIFY(!form.AcmSelButton->isEnabled() && !form.AFormEdit->isEnabled());
 
     // "..." puts the save dialog's choice into the path.
-    form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    form.RunFileDialog = [&](FileDialog& d, QWidget*) {
       d.FileName = "/tmp/escolhido.avi";
       return true;
     };
@@ -460,9 +460,9 @@ class ConversionWindowsTest : public QObject {
 
   // The compressor chooser: full frames first and without settings, the
   // starting point from the options, and what the button shows after it.
-  void CompressorChooser() {
+  void CompressorChooserWindow() {
     CompressOptions start;  // key frames every 4, 300 KB/s, quality 10000
-    TCompressorChooser chooser(start);
+    CompressorChooser chooser(start);
     QCOMPARE(chooser.windowTitle(), QString("Video Compression"));
     QCOMPARE(chooser.CompressorList->itemText(0), QString("Full Frames (Uncompressed)"));
     QCOMPARE(chooser.CompressorList->currentIndex(), 0);
@@ -486,7 +486,7 @@ class ConversionWindowsTest : public QObject {
     int shown = 0;
     form.RunModal = [&](QDialog& d) {
       shown++;
-      auto& c = dynamic_cast<TCompressorChooser&>(d);
+      auto& c = dynamic_cast<CompressorChooser&>(d);
       c.Select(FourCC("MJPG"));
       c.QualitySlider->setValue(75);
       c.KeyFrameEdit->setValue(12);
@@ -508,7 +508,7 @@ class ConversionWindowsTest : public QObject {
     int offeredQuality = -1;
     bool offeredRate = true;
     form.RunModal = [&](QDialog& d) {
-      auto& c = dynamic_cast<TCompressorChooser&>(d);
+      auto& c = dynamic_cast<CompressorChooser&>(d);
       offered = c.CompressorList->currentText();
       offeredQuality = c.QualitySlider->value();
       offeredRate = c.DataRateChk->isChecked();
@@ -535,7 +535,7 @@ class ConversionWindowsTest : public QObject {
 
   // "音声圧縮": tags and their formats, started from the current format; a
   // compressed format brings the PCM the decoder must give for it.
-  void AudioFormatChooser() {
+  void AudioFormatChooserWindow() {
     Opened o(WriteMovie(dir_, PictureMovie(3), "audio.str"));
     TConvAviForm form;
     form.Prepare(o.Doc(), false, o.main.Ui());
@@ -543,7 +543,7 @@ class ConversionWindowsTest : public QObject {
     QStringList tags;
     QString kept;
     form.RunModal = [&](QDialog& d) {
-      auto& c = dynamic_cast<TAudioFormatChooser&>(d);
+      auto& c = dynamic_cast<AudioFormatChooser&>(d);
       [&] {
         QCOMPARE(c.windowTitle(), QString("音声圧縮"));
         QVERIFY(Captions(&c).contains("形式:") && Captions(&c).contains("属性:"));
@@ -574,7 +574,7 @@ class ConversionWindowsTest : public QObject {
     QCOMPARE(form.Model.DecodeFormat, WaveFormat::Pcm(22050, 2, 16));
     // PCM 8-bit: the decoder gives 8 bits.
     form.RunModal = [&](QDialog& d) {
-      auto& c = dynamic_cast<TAudioFormatChooser&>(d);
+      auto& c = dynamic_cast<AudioFormatChooser&>(d);
       c.FormatTagList->setCurrentIndex(c.FormatTagList->findText("PCM"));
       c.FormatList->setCurrentIndex(c.FormatList->findText("11025 Hz, 8 Bit.; ﾓﾉﾗﾙ"));
       c.accept();

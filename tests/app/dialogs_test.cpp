@@ -200,7 +200,7 @@ class DialogsTest : public QObject {
 
   // An exception that reaches the loop is shown, and the program goes on.
   void ExceptionAtTheLoop() {
-    auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+    auto* app = static_cast<Application*>(QCoreApplication::instance());
     QStringList shown;
     auto keep = app->ShowException;
     app->ShowException = [&](const QString& text) { shown << text; };

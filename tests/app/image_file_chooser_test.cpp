@@ -24,7 +24,7 @@ using belmora::test::DiscBuilder;
 // cue's path. `builder` tells where the files went.
 QString WriteDisc(const QTemporaryDir& dir, DiscBuilder& builder) {
   std::mt19937 random(3);
-  belmora::test::MovieSpec open;
+  belmora::test::MovieRecipe open;
   open.Riff = false;
   open.Frames = 6;
   open.ChunkPattern = {9, 8};
@@ -35,7 +35,7 @@ QString WriteDisc(const QTemporaryDir& dir, DiscBuilder& builder) {
   open.Bitstream = [&](int) {
     return belmora::test::EncodeLevels(belmora::test::RandomLevels(160, 112, random), 2, 2);
   };
-  belmora::test::MovieSpec end = open;
+  belmora::test::MovieRecipe end = open;
   end.Frames = 12;  // 36 sectors: the opening scans look at 32
   end.Width = 64;
   end.Height = 48;
@@ -60,7 +60,7 @@ QString WriteDisc(const QTemporaryDir& dir, DiscBuilder& builder) {
 // Picks the row of `inner` in the chooser and confirms it.
 std::function<int(QDialog&)> Choose(const QString& inner, int* shown = nullptr) {
   return [inner, shown](QDialog& d) {
-    auto* chooser = dynamic_cast<TImageFileChooser*>(&d);
+    auto* chooser = dynamic_cast<ImageFileChooser*>(&d);
     if (!chooser) return int(QDialog::Rejected);
     if (shown) ++*shown;
     const auto rows = chooser->FileList->findItems(inner, Qt::MatchExactly, 0);
@@ -105,7 +105,7 @@ class ImageFileChooserTest : public QObject {
     QCOMPARE(QString::fromStdString(items[2].Description),
              QString("áudio XA, 2 canais, canal 0 18,9 kHz estéreo, canal 1 18,9 kHz estéreo"));
 
-    TImageFileChooser chooser(cue, items);
+    ImageFileChooser chooser(cue, items);
     QCOMPARE(chooser.windowTitle(), QString("Arquivos da imagem"));
     QCOMPARE(chooser.FileList->topLevelItemCount(), 3);
     QCOMPARE(chooser.FileList->topLevelItem(1)->text(1),
@@ -138,7 +138,7 @@ class ImageFileChooserTest : public QObject {
     boxes.Attach(form);
     int shown = 0;
     form.RunModal = Choose("/MOVIE/OPEN.STR", &shown);
-    form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    form.RunFileDialog = [&](FileDialog& d, QWidget*) {
       d.FileName = cue;
       return true;
     };
@@ -157,7 +157,7 @@ class ImageFileChooserTest : public QObject {
 
     const std::string bmp = TempFile(dir_, "in.bmp");
     belmora::test::WriteBgrBmp(bmp, belmora::test::NaturalPicture(160, 112, 4), 160, 112);
-    form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    form.RunFileDialog = [&](FileDialog& d, QWidget*) {
       d.FileName = QString::fromStdString(bmp);
       return true;
     };

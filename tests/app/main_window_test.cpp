@@ -66,7 +66,7 @@ class MainWindowTest : public QObject {
 
  private slots:
   void StartUpWithoutArgument() {
-    TShell shell({"belmora"});
+    Shell shell({"belmora"});
     TForm1& form = shell.Form1();
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowTitle(), QString("Belmora v2 - Tavish"));
@@ -96,7 +96,7 @@ class MainWindowTest : public QObject {
 
   void StartUpWithArgument() {
     const QString path = WriteMovie(dir_, PictureMovie(6), "startup.str");
-    TShell shell({"belmora", path});
+    Shell shell({"belmora", path});
     TForm1& form = shell.Form1();
     QVERIFY(form.DocumentOpen);
     QCOMPARE(form.windowTitle(),
@@ -186,7 +186,7 @@ class MainWindowTest : public QObject {
     // "Abrir arquivo STR" opens what the dialog chose; a cancelled dialog nothing.
     const QString path = WriteMovie(dir_, PictureMovie(3), "dialog.str");
     int asked = 0;
-    form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    form.RunFileDialog = [&](FileDialog& d, QWidget*) {
       asked++;
       if (asked == 1) return false;
       d.FileName = path;
@@ -209,7 +209,7 @@ class MainWindowTest : public QObject {
 
     // A file recognised but without a picture size.
     belmora::test::StrBuilder b(2352);
-    belmora::test::FrameSpec frame;
+    belmora::test::FrameRecipe frame;
     frame.Width = frame.Height = 0;
     for (int i = 0; i < 60; i++) b.AddFrame(frame);
     const std::string noPicture = TempFile(dir_, "nopicture.str");
@@ -405,7 +405,7 @@ class MainWindowTest : public QObject {
     TForm1& form = f.form;
     const std::string out = TempFile(dir_, "frame.bmp");
     QString chosen = QString::fromStdString(out);
-    form.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    form.RunFileDialog = [&](FileDialog& d, QWidget*) {
       d.FileName = chosen;
       return true;
     };
@@ -434,11 +434,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.Position.ImageOffsetY, -20);
 
     const std::string white = TempFile(dir_, "white.bmp");
-    belmora::test::BmpSpec spec;
-    spec.Width = 320;
-    spec.Height = 240;
-    spec.Pixel = [](int, int) { return 0xFFFFFFu; };
-    belmora::test::WriteBmp(white, spec);
+    belmora::test::BmpRecipe recipe;
+    recipe.Width = 320;
+    recipe.Height = 240;
+    recipe.Pixel = [](int, int) { return 0xFFFFFFu; };
+    belmora::test::WriteBmp(white, recipe);
     const auto before = belmora::test::ReadFileBytes(path.toStdString());
     chosen = QString::fromStdString(white);
     form.MenuBmpIClick();

@@ -10,7 +10,7 @@
 #include "app/shell.h"
 
 int main(int argc, char** argv) {
-  belmora::app::TApplication app(argc, argv);
+  belmora::app::Application app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() < 2) {
     std::fprintf(stderr, "usage: measure-playback FILE.str [--silent] [--double]\n");

@@ -33,7 +33,7 @@ class MediaModuleTest : public QObject {
   void ConversionsSayWhatIsMissing() {
     const QString str = WriteMovie(dir_, PictureMovie(6), "movie.str");
     const auto before = belmora::test::ReadFileBytes(str.toStdString());
-    TShell shell{QStringList{"belmora"}};
+    Shell shell{QStringList{"belmora"}};
     TForm1& main = shell.Form1();
     BoxLog boxes;
     boxes.Attach(main);
@@ -51,7 +51,7 @@ class MediaModuleTest : public QObject {
     };
     const QString video = QString::fromStdString(TempFile(dir_, "in.avi"));
     belmora::test::WriteFileBytes(video.toStdString(), std::vector<uint8_t>(64, 1));
-    main.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    main.RunFileDialog = [&](FileDialog& d, QWidget*) {
       d.FileName = video;
       return true;
     };

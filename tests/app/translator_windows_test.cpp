@@ -91,17 +91,17 @@ class TranslatorWindowsTest : public QObject {
   }
 
   void AudioOnlyFileShowsNoPictureAsStatusLine() {
-    belmora::test::XaFileSpec spec;
+    belmora::test::XaFileRecipe recipe;
     for (int k = 0; k < 3; k++) {
-      belmora::test::XaChannelSpec c;
+      belmora::test::XaChannelRecipe c;
       c.Channel = k;
       c.Sectors = 3;
       c.Left.assign(3 * 4032, int16_t(1000 * k));
       c.Right = c.Left;
-      spec.Channels.push_back(c);
+      recipe.Channels.push_back(c);
     }
     const std::string path = TempFile(dir_, "voice.xa");
-    belmora::test::WriteFileBytes(path, belmora::test::BuildXaFile(spec));
+    belmora::test::WriteFileBytes(path, belmora::test::BuildXaFile(recipe));
     TForm1 main;
     BoxLog boxes;
     boxes.Attach(main);
@@ -117,12 +117,12 @@ class TranslatorWindowsTest : public QObject {
     // A movie made by the program from a video, and a line over 0.5 to 1 s.
     const std::string avi = TempFile(dir_, "subs.avi"), str = TempFile(dir_, "subs.str"),
                       srt = TempFile(dir_, "subs.srt");
-    belmora::test::AviSpec spec;
-    spec.Frames = 29;
-    spec.Fps = 15;
-    spec.Width = 160;
-    spec.Height = 112;
-    belmora::test::WriteTestAvi(avi, spec);
+    belmora::test::AviRecipe recipe;
+    recipe.Frames = 29;
+    recipe.Fps = 15;
+    recipe.Width = 160;
+    recipe.Height = 112;
+    belmora::test::WriteTestAvi(avi, recipe);
     auto r = belmora::test::RunCommand(
         {BELMORA_CLI, "--quiet", "new", str, avi, "--tail-frames", "0"});
     QCOMPARE(r.Status, 0);
@@ -130,7 +130,7 @@ class TranslatorWindowsTest : public QObject {
       std::ofstream out(srt);
       out << "1\n00:00:00,480 --> 00:00:01,020\nLegenda\n";
     }
-    TShell shell{QStringList{"belmora"}};
+    Shell shell{QStringList{"belmora"}};
     TForm1& main = shell.Form1();
     BoxLog boxes;
     boxes.Attach(main);
@@ -140,7 +140,7 @@ class TranslatorWindowsTest : public QObject {
     bool confirm = false;
     QString summary;
     int rows = 0;
-    main.RunFileDialog = [&](TFileDialog& d, QWidget*) {
+    main.RunFileDialog = [&](FileDialog& d, QWidget*) {
       modals << d.Title;
       d.FileName = QString::fromStdString(srt);
       return true;

@@ -8,7 +8,7 @@
 
 namespace belmora::test {
 
-struct AviSpec {
+struct AviRecipe {
   int Frames = 20;
   int Fps = 15;
   int Width = 320;
@@ -19,7 +19,7 @@ struct AviSpec {
 };
 
 // Writes the AVI; the pictures (BGR, top row first) when asked.
-void WriteTestAvi(const std::string& path, const AviSpec& spec,
+void WriteTestAvi(const std::string& path, const AviRecipe& recipe,
                   std::vector<std::vector<uint8_t>>* pictures = nullptr);
 
 }  // namespace belmora::test

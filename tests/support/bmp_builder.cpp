@@ -8,7 +8,7 @@
 
 namespace belmora::test {
 
-std::vector<uint8_t> BmpBytes(const BmpSpec& s) {
+std::vector<uint8_t> BmpBytes(const BmpRecipe& s) {
   const int stride = (s.BitCount * s.Width + 31) / 32 * 4;
   const bool masks = s.Compression == 3;
   const size_t table = masks ? 12 : s.Palette.size() * 4;
@@ -66,12 +66,12 @@ std::vector<uint8_t> BmpBytes(const BmpSpec& s) {
   return out;
 }
 
-void WriteBmp(const std::string& path, const BmpSpec& spec) {
-  WriteFileBytes(path, BmpBytes(spec));
+void WriteBmp(const std::string& path, const BmpRecipe& recipe) {
+  WriteFileBytes(path, BmpBytes(recipe));
 }
 
 void WriteBgrBmp(const std::string& path, const std::vector<uint8_t>& bgr, int width, int height) {
-  BmpSpec s;
+  BmpRecipe s;
   s.Width = width;
   s.Height = height;
   s.Pixel = [&](int x, int y) {

@@ -9,7 +9,7 @@
 
 namespace belmora::test {
 
-struct BmpSpec {
+struct BmpRecipe {
   int Width = 16;
   int Height = 16;
   int BitCount = 24;
@@ -25,8 +25,8 @@ struct BmpSpec {
   std::function<uint32_t(int x, int y)> Pixel = [](int, int) { return 0u; };
 };
 
-std::vector<uint8_t> BmpBytes(const BmpSpec& spec);
-void WriteBmp(const std::string& path, const BmpSpec& spec);
+std::vector<uint8_t> BmpBytes(const BmpRecipe& recipe);
+void WriteBmp(const std::string& path, const BmpRecipe& recipe);
 // A 24-bit BMP of a BGR picture, top row first.
 void WriteBgrBmp(const std::string& path, const std::vector<uint8_t>& bgr, int width, int height);
 

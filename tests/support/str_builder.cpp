@@ -24,7 +24,7 @@ StrBuilder::StrBuilder(int sectorSize, bool riff) : sectorSize_(sectorSize), rif
     throw std::invalid_argument("sector size");
 }
 
-void StrBuilder::AddChunk(const FrameSpec& f, int chunk) {
+void StrBuilder::AddChunk(const FrameRecipe& f, int chunk) {
   std::vector<uint8_t> bits = f.Bitstream.empty() ? MinimalBitstream() : f.Bitstream;
   Sector s;
   s.Sub = kVideoSubheader;
@@ -46,7 +46,7 @@ void StrBuilder::AddChunk(const FrameSpec& f, int chunk) {
   sectors_.push_back(s);
 }
 
-void StrBuilder::AddFrame(const FrameSpec& f) {
+void StrBuilder::AddFrame(const FrameRecipe& f) {
   for (int c = 0; c < f.Chunks; c++) AddChunk(f, c);
 }
 
@@ -95,7 +95,7 @@ void StrBuilder::Write(const std::string& path) const {
   WriteFileBytes(path, Bytes());
 }
 
-StrBuilder BuildMovie(const MovieSpec& m) {
+StrBuilder BuildMovie(const MovieRecipe& m) {
   StrBuilder b(m.SectorSize, m.Riff);
   int frame = 0, chunk = 0;
   std::vector<uint8_t> bits;
@@ -105,7 +105,7 @@ StrBuilder BuildMovie(const MovieSpec& m) {
       b.AddAudio(m.AudioChannel, m.AudioCoding);
       continue;
     }
-    FrameSpec f;
+    FrameRecipe f;
     f.Number = m.FirstNumber + uint32_t(frame);
     f.Chunks = m.ChunkPattern[size_t(frame) % m.ChunkPattern.size()];
     f.Width = m.Width;

@@ -13,7 +13,7 @@ namespace belmora::test {
 
 // One frame: its chunk header fields and bitstream (cut into 2016-byte
 // chunk payloads; missing bytes are zero).
-struct FrameSpec {
+struct FrameRecipe {
   uint32_t Number = 1;
   int Chunks = 1;
   uint16_t Width = 320;
@@ -32,9 +32,9 @@ class StrBuilder {
   explicit StrBuilder(int sectorSize, bool riff = true);
 
   // Appends the frame's chunks as consecutive video sectors.
-  void AddFrame(const FrameSpec& frame);
+  void AddFrame(const FrameRecipe& frame);
   // Appends one video sector holding chunk `chunk` of `frame`.
-  void AddChunk(const FrameSpec& frame, int chunk);
+  void AddChunk(const FrameRecipe& frame, int chunk);
   // An audio sector; data area bytes follow `fill` (sound parameters stay
   // repeated, as in real XA data).
   void AddAudio(int channel, int coding, uint8_t fill = 0);
@@ -57,7 +57,7 @@ class StrBuilder {
 };
 
 // A movie with audio interleaved at a fixed period.
-struct MovieSpec {
+struct MovieRecipe {
   int SectorSize = 2352;
   bool Riff = true;
   int Frames = 10;
@@ -74,7 +74,7 @@ struct MovieSpec {
   std::function<std::vector<uint8_t>(int)> Bitstream;
 };
 
-StrBuilder BuildMovie(const MovieSpec& spec);
+StrBuilder BuildMovie(const MovieRecipe& recipe);
 
 // A unique path in the test temporary directory.
 std::string TempPath(const std::string& name);

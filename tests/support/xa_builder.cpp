@@ -10,25 +10,25 @@
 
 namespace belmora::test {
 
-std::vector<uint8_t> BuildXaFile(const XaFileSpec& spec,
+std::vector<uint8_t> BuildXaFile(const XaFileRecipe& recipe,
                                  std::vector<std::vector<std::vector<uint8_t>>>* images) {
-  const size_t count = spec.Channels.size();
+  const size_t count = recipe.Channels.size();
   std::vector<ArraySource> sources;
   std::vector<XaEncoderState> encoders(count);
   sources.reserve(count);
   for (size_t k = 0; k < count; k++) {
-    const auto& c = spec.Channels[k];
+    const auto& c = recipe.Channels[k];
     sources.emplace_back(c.Left, c.Right);
     XaEncodeSetup(encoders[k], sources[k], IsHalfRate(c.Coding) ? 18900 : 37800,
                   IsStereo(c.Coding) ? 2 : 1);
   }
   if (images) images->assign(count, {});
-  StrBuilder b(spec.SectorSize, true);
+  StrBuilder b(recipe.SectorSize, true);
   int most = 0;
-  for (const auto& c : spec.Channels) most = std::max(most, c.Sectors);
+  for (const auto& c : recipe.Channels) most = std::max(most, c.Sectors);
   for (int round = 0; round < most; round++) {
     for (size_t k = 0; k < count; k++) {
-      const auto& c = spec.Channels[k];
+      const auto& c = recipe.Channels[k];
       if (round >= c.Sectors) continue;
       const Subheader sub = AudioSubheader(uint8_t(c.Channel), uint8_t(c.Coding));
       uint8_t image[kSectorImageSize] = {};

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::mt19937 random(1);
-  test::MovieSpec open;
+  test::MovieRecipe open;
   open.Riff = false;
   open.Frames = 30;
   open.ChunkPattern = {9, 9, 9, 8};
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   open.Bitstream = [&](int frame) {
     return test::EncodeLevels(test::RandomLevels(320, 240, random), 2 + frame % 2, 2);
   };
-  test::MovieSpec end = open;
+  test::MovieRecipe end = open;
   end.Frames = 20;
   end.ChunkPattern = {3};
   end.Width = 160;

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-sample-str OUT.str\n");
     return 2;
   }
-  belmora::test::MovieSpec m;
+  belmora::test::MovieRecipe m;
   m.Frames = 30;
   m.ChunkPattern = {9, 9, 9, 8};
   m.AudioCoding = belmora::kCoding378Stereo;
