@@ -250,16 +250,22 @@ int TForm1::OpenDocument(const QString& given) {
   // A file left in the middle of an edit is put back before it is shown
   // (for a file inside a disc image, the image's data file).
   const std::string file = FileOnDisk(FileName(path));
-  if (JournalExists(file)) {
-    if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
-                  Buttons::kYesNo) != Answer::kYes)
+  switch (PendingEdit(file)) {
+    case EditState::kNone:
+      break;
+    case EditState::kBeingEdited:
+      (void)RefusePendingEdit(host_, file, file);
       return -1;
-    int error = 0;
-    if (RecoverJournal(file, &error) == RecoverResult::kFailed) {
-      Show(host_, msg::kWriteError, file.c_str(), std::strerror(error));
-      return -1;
+    case EditState::kInterrupted: {
+      if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
+                    Buttons::kYesNo) != Answer::kYes)
+        return -1;
+      RecoverDetail detail;
+      const RecoverResult result = RecoverJournal(file, &detail);
+      if (!ReportRecovery(host_, file, file, result, detail)) return -1;
+      Show(host_, msg::kRecovered, file.c_str());
+      break;
     }
-    Show(host_, msg::kRecovered, file.c_str());
   }
   if (OpenStrFile(doc_, FileName(path)) != 0) {
     // Sound only: the status line says there is no picture.

@@ -46,7 +46,22 @@ inline constexpr Message kRolledBack{"変更を取り消し、元のファイル
 inline constexpr Message kRollbackFailed{
     "元のファイルに戻せませんでした: %s\n後で belmora-cli recover %s を実行してください。"};
 inline constexpr Message kRecovered{"中断された編集を取り消しました: %s"};
+// The edit of a file is done, but its report could not be written.
+inline constexpr Message kEditDoneReportFailed{
+    "%s の編集は完了しています (もう一度実行しないでください)。書き込めなかったのはレポート %s だけです。"};
 inline constexpr Message kNoJournal{"取り消す編集はありません: %s"};
+// The edit lock: the file, then " (pid N)" when the editor is known.
+inline constexpr Message kBeingEdited{
+    "%s は別のプロセス%sが編集中です。その編集が終わってから、もう一度実行してください。"};
+inline constexpr Message kChangedSinceOpened{
+    "%s は開いた後に別のプロセスによって変更されました。開き直してから、もう一度実行してください。"};
+// A journal that cannot be trusted: the file, the reason, the journal.
+inline constexpr Message kJournalRefused{
+    "%s の編集記録は使えません: %s\nファイルには何も書き込んでいません。編集記録 %s は残してあります。"};
+inline constexpr const char* kJournalCut = "途中で切れています";
+inline constexpr const char* kJournalDamaged = "壊れています";
+inline constexpr const char* kJournalForeign = "別のファイルのものです";
+inline constexpr const char* kJournalChanged = "ファイルが編集の後に変更されています";
 // Sector framing checks.
 inline constexpr Message kCheckUnknownLayout{"セクタの形式が分かりません: %s"};
 inline constexpr Message kAskRecover{
@@ -84,6 +99,8 @@ inline constexpr const char* kAcmStreamOpen = "acmStreamOpen error";
 inline constexpr const char* kAcmConvert = "acmStreamConvert error";
 
 // AVI to STR.
+inline constexpr Message kSequenceGap{"連番の画像が欠けています: %s"};
+inline constexpr Message kPictureTooLarge{"画像が大きすぎます: %s (%d x %d、最大 %d x %d)"};
 inline constexpr Message kSourceReadError{"元データの読み取りエラー"};
 inline constexpr Message kFrameLayoutError{"フレームの領域が計算不能"};
 inline constexpr Message kResizeError{"ファイルサイズの変更でエラーが発生しました。"};
@@ -202,6 +219,8 @@ inline constexpr Message kFrameExactChosen{
 inline constexpr Message kFrameCountDiffers{
     "動画のフレーム数 (%lld) が選択範囲のフレーム数 (%d) と違います。"};
 inline constexpr Message kSubtitleCannotOpen{"字幕ファイルが読み取れません: %s"};
+inline constexpr Message kSubtitleBounded{
+    "字幕の一部が大きすぎるか多すぎるため、画像に収まる範囲に制限しました: %s (同時に %d 個、全体で %d 個まで)"};
 inline constexpr Message kSubtitleRendererFailed{"字幕の描画を準備できません。"};
 inline constexpr Message kSubtitleDone{"字幕: %d フレームを書き換え、%d フレームはそのままです。"};
 inline constexpr Message kNoSequenceFrame{"連番画像が見つかりません: %s"};

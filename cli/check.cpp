@@ -2,10 +2,16 @@
 // with --fix the framing of the bad ones rewritten.
 #include <nlohmann/json.hpp>
 
+#include <cctype>
+#include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "cli/cli_common.h"
 #include "str/journal.h"
+#include "str/disc_image.h"
 #include "str/sector_check.h"
 
 namespace belmora::cli {
@@ -36,6 +42,7 @@ void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix) {
   j["Checkable"] = r.Checkable;
   j["SectorCount"] = r.SectorCount;
   j["TrailingBytes"] = r.TrailingBytes;
+  j["CdAudioSectors"] = r.CdAudio;
   auto kinds = nlohmann::ordered_json::object();
   for (int k = 0; k < kSectorKindCount; k++) {
     const SectorKindCounts& c = r.Kinds[size_t(k)];
@@ -57,7 +64,7 @@ void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix) {
                    {"EccOk", b.Check.EccOk}});
   j["FirstBad"] = bad;
   if (fix) j["Fixed"] = r.Fixed;
-  std::printf("%s\n", j.dump(2).c_str());
+  std::printf("%s\n", JsonText(j).c_str());
 }
 
 void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
@@ -65,6 +72,8 @@ void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
               (long long)r.SectorCount);
   if (r.TrailingBytes)
     std::printf("  %lld bytes after the last whole sector\n", (long long)r.TrailingBytes);
+  if (r.CdAudio)
+    std::printf("  %lld sectors of CD audio (no framing; left as they are)\n", (long long)r.CdAudio);
   if (!r.Checkable) {
     std::printf("  2048-byte sectors carry no sync, address or checksums: nothing to check.\n");
     return;
@@ -91,13 +100,42 @@ void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
   if (fix) std::printf("Rewrote the framing of %lld sectors.\n", (long long)r.Fixed);
 }
 
+// The sectors of a cue sheet's AUDIO tracks in its first file, which then is
+// the file checked. False (reported) for a cue sheet that cannot be read.
+bool ReadCueTracks(Host& host, const std::string& cuePath, std::string& file,
+                   std::vector<std::pair<int64_t, int64_t>>& audio) {
+  std::ifstream in(cuePath, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  int badLine = 0;
+  const auto cue = ParseCueSheet(text, std::filesystem::path(cuePath).parent_path().string(), badLine);
+  if (!in || !cue || cue->Tracks.empty()) {
+    Show(host, msg::kCueBadLine, cuePath.c_str(), badLine);
+    return false;
+  }
+  file = cue->Tracks[0].File;
+  auto startOf = [](const CueTrack& t) { return t.Index0 >= 0 ? t.Index0 : t.Index1; };
+  for (size_t i = 0; i < cue->Tracks.size(); i++) {
+    const CueTrack& t = cue->Tracks[i];
+    if (t.File != file || t.Mode != "AUDIO") continue;
+    int64_t end = INT64_MAX;
+    if (i + 1 < cue->Tracks.size() && cue->Tracks[i + 1].File == file)
+      end = startOf(cue->Tracks[i + 1]);
+    audio.push_back({startOf(t), end});
+  }
+  return true;
+}
+
 int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool json) {
   CliHost host(g.Quiet);
-  const std::string path = FullPath(given);
-  if (fix && JournalExists(path)) {
-    Show(host, msg::kJournalExists, path.c_str(), path.c_str());
-    return kExitFailed;
-  }
+  std::string path = FullPath(given);
+  // A cue sheet: its data file, whose AUDIO tracks are left alone.
+  std::vector<std::pair<int64_t, int64_t>> audio;
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".cue" && !ReadCueTracks(host, path, path, audio)) return kExitFailed;
+  // A file in the middle of an edit is not what it seems (an edit of our
+  // own checks that under its lock, below).
+  if (!fix && RefusePendingEdit(host, path, path)) return kExitFailed;
   SectorFile file;
   if (!file.Open(path, fix ? SectorFile::Mode::kReadWrite : SectorFile::Mode::kReadOnly)) {
     const int err = file.Error();
@@ -108,11 +146,11 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
     return kExitFailed;
   }
   if (fix && !file.BeginJournal()) {
-    Show(host, msg::kWriteError, JournalPath(path).c_str(), std::strerror(file.Error()));
+    ReportEditRefused(host, path, path, file.Error());
     return kExitFailed;
   }
   SectorCheckReport report;
-  const SectorCheckResult result = CheckSectors(file, fix, report);
+  const SectorCheckResult result = CheckSectors(file, fix, report, audio);
   if (result == SectorCheckResult::kOk && (!fix || file.CommitJournal())) {
     if (json)
       PrintJson(path, report, fix);
@@ -149,7 +187,7 @@ void AddCheckCommand(CLI::App& app, CommandRunner& run) {
   auto path = std::make_shared<std::string>();
   auto fix = std::make_shared<bool>(false);
   auto json = std::make_shared<bool>(false);
-  cmd->add_option("FILE", *path, "STR or XA file (2352 or 2336-byte sectors)")->required();
+  cmd->add_option("FILE", *path, "STR or XA file (2352 or 2336-byte sectors), or a cue sheet")->required();
   cmd->add_flag("--fix", *fix,
                 "Rewrite the sync, address, EDC and ECC of bad sectors (never their data)");
   cmd->add_flag("--json", *json, "Print the report as JSON");

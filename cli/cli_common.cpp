@@ -26,18 +26,17 @@ void PrintLayout(const StrDocument& d) {
 }
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
-  // A file left in the middle of an edit is not what it seems: roll it back
-  // first. For a file inside a disc image the journal is the image's.
-  const std::string disk = FileOnDisk(path);
-  if (JournalExists(disk)) {
-    Show(s.host, msg::kJournalExists, path.c_str(), disk.c_str());
-    return false;
-  }
+  // A file left in the middle of an edit (or being edited) is refused by
+  // the opener, which says so.
   if (OpenStrFile(s.doc, path, readOnly) != 0) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
   }
   return true;
+}
+
+std::string JsonText(const nlohmann::ordered_json& j) {
+  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::optional<std::pair<int, int>> ParseSize(const std::string& size) {
@@ -66,15 +65,7 @@ bool CheckSectorRange(const StrDocument& doc, int from, int to) {
 
 bool CheckOutput(Host& host, const std::string& out, const std::vector<std::string>& inputs,
                  bool force) {
-  // An input inside a disc image: the image and its data file are inputs too.
-  std::vector<std::string> all = inputs;
-  for (const std::string& in : inputs) {
-    if (auto inner = SplitImagePath(in)) {
-      all.push_back(inner->Image);
-      all.push_back(FileOnDisk(in));
-    }
-  }
-  return CheckOutputPath(host, out, all, force);
+  return CheckOutputPath(host, out, inputs, force);
 }
 
 }  // namespace belmora::cli

@@ -43,6 +43,10 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 void AddLayoutJson(nlohmann::ordered_json& j, const StrDocument& doc);
 void PrintLayout(const StrDocument& doc);
 
+// JSON text, indented; bytes that are not UTF-8 (a path may hold any) are
+// written as U+FFFD instead of ending the program.
+std::string JsonText(const nlohmann::ordered_json& j);
+
 // "WxH"; nullopt when the text is not two numbers around an x.
 std::optional<std::pair<int, int>> ParseSize(const std::string& size);
 

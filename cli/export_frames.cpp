@@ -9,7 +9,7 @@ namespace {
 struct ExportFramesOptions {
   std::string path, dir, format = "png";
   int from = -1, to = -1;
-  bool half = false;
+  bool half = false, force = false;
 };
 
 int RunExportFrames(const GlobalOptions& g, const ExportFramesOptions& o) {
@@ -23,6 +23,8 @@ int RunExportFrames(const GlobalOptions& g, const ExportFramesOptions& o) {
   options.Format = o.format == "bmp" ? PictureFormat::kBmp : PictureFormat::kPng;
   options.FirstSector = o.from >= 0 ? o.from : 0;
   options.LastSector = o.to;
+  options.Overwrite = o.force;
+  options.Inputs = {o.path};
   s.host.CatchInterrupt();
   const FrameExportResult r = ExportFrames(s.doc, codec, options, s.host);
   if (!r.Ok) return kExitFailed;
@@ -42,6 +44,7 @@ void AddExportFramesCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)");
   cmd->add_option("--to", o->to, "Sector of the range's last frame");
   cmd->add_flag("--half", o->half, "Half-width pictures");
+  cmd->add_flag("--force", o->force, "Replace pictures of an earlier export");
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportFrames(g, *o); }; });
 }
 

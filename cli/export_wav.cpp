@@ -55,6 +55,7 @@ int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   XaSetOutputFormat(decoder, rate, channels, o.bits);
   // The sound goes to the file as it is decoded.
   PartFile part(o.out);
+  if (!part.Create(s.host)) return kExitFailed;
   WavStreamWriter wav;
   int error = 0;
   int sectors = 0;

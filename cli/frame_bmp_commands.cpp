@@ -81,6 +81,8 @@ struct ImportOptions {
 
 int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   Session s(g);
+  ReportOutput reportFile;
+  if (!reportFile.Prepare(s.host, o.fit, {o.path, o.bmp}, false)) return kExitFailed;
   // A dry run encodes into a scratch copy.
   ScratchCopy scratch;
   if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
@@ -97,7 +99,9 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result,
                      o.fit.Wanted() ? &fitter : nullptr) != 0)
     return kExitFailed;
-  if (o.fit.Wanted()) return FinishFit(s.host, report, o.fit) ? kExitDone : kExitFailed;
+  if (o.fit.Wanted())
+    return reportFile.Finish(s.host, report, o.fit, o.fit.dryRun ? "" : o.path) ? kExitDone
+                                                                                : kExitFailed;
   std::printf("frame %u at sector %d: quantizer scale %d, %d bytes\n",
               s.doc.ChunkHeader.FrameNumber, s.doc.CurrentSector, result.Scale, result.Bytes);
   return 0;

@@ -174,10 +174,12 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   if (!newFile) c.Mapping = o.frameExact ? FrameMapping::kFrameExact : FrameMapping::kAuto;
   c.SequenceRate = o.inputFps;
   ScratchCopy scratch;
+  ReportOutput reportFile;
+  if (!reportFile.Prepare(s.host, o.fit, {o.path, o.avi}, o.force)) return kExitFailed;
   s.host.CatchInterrupt();
   int r;
   if (newFile) {
-    if (!CheckOutput(s.host, o.path, {o.avi}, o.force)) return kExitFailed;
+    if (!CheckOutput(s.host, o.path, {o.avi, o.fit.report}, o.force)) return kExitFailed;
     if (o.fit.dryRun && !scratch.Make("", s.host)) return kExitFailed;
     r = CreateStrFromAvi(c, o.fit.dryRun ? scratch.Path() : o.path, o.avi, chooser);
   } else {
@@ -191,7 +193,8 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   }
   if (r != 0 || c.Outcome == Status::kFailed || !doc.IsOpen()) return kExitFailed;
   const bool cancelled = c.Outcome == Status::kCancelled;
-  if (c.Fit && !FinishFit(s.host, report, o.fit)) return kExitFailed;
+  if (c.Fit && !reportFile.Finish(s.host, report, o.fit, o.fit.dryRun ? "" : o.path))
+    return kExitFailed;
   if (o.fit.dryRun) return cancelled ? kExitCancelled : kExitDone;
   std::printf("%d sectors, last frame at sector %d (number %d), %s\n", doc.SectorCount,
               doc.LastFrameSector, doc.LastFrameNumber, cancelled ? "cancelled" : "done");

@@ -40,7 +40,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
       channels.push_back({{"Channel", d.AudioChannels[i]}, {"CodingInfo", d.AudioCodings[i]}});
     j["AudioChannels"] = channels;
     j["FrameCount"] = frames;
-    std::printf("%s\n", j.dump(2).c_str());
+    std::printf("%s\n", JsonText(j).c_str());
     return 0;
   }
   PrintLayout(d);

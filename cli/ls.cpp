@@ -81,7 +81,7 @@ int RunLs(const GlobalOptions& g, const std::string& path, bool json, bool scan)
       }
     }
   }
-  if (json) std::printf("%s\n", out.dump(2).c_str());
+  if (json) std::printf("%s\n", JsonText(out).c_str());
   return 0;
 }
 

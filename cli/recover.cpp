@@ -1,6 +1,4 @@
 // belmora-cli recover: rolls back an edit that did not finish.
-#include <cstring>
-
 #include "cli/cli_common.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
@@ -11,20 +9,13 @@ namespace {
 
 int RunRecover(const GlobalOptions& g, const std::string& path) {
   CliHost host(g.Quiet);
-  int error = 0;
+  RecoverDetail detail;
   // A disc image's journal lies beside its data file (the BIN of a cue).
-  switch (RecoverJournal(FileOnDisk(path), &error)) {
-    case RecoverResult::kNoJournal:
-      Show(host, msg::kNoJournal, path.c_str());
-      return kExitDone;
-    case RecoverResult::kRolledBack:
-      Show(host, msg::kRecovered, path.c_str());
-      return kExitDone;
-    case RecoverResult::kFailed:
-      break;
-  }
-  Show(host, msg::kWriteError, path.c_str(), std::strerror(error));
-  return kExitFailed;
+  const std::string disk = FileOnDisk(path);
+  const RecoverResult result = RecoverJournal(disk, &detail);
+  if (!ReportRecovery(host, path, disk, result, detail)) return kExitFailed;
+  Show(host, result == RecoverResult::kNoJournal ? msg::kNoJournal : msg::kRecovered, path.c_str());
+  return kExitDone;
 }
 
 }  // namespace
@@ -33,7 +24,7 @@ void AddRecoverCommand(CLI::App& app, CommandRunner& run) {
   auto* cmd = app.add_subcommand(
       "recover", "Put a file back as it was before an edit that did not finish (killed, failed)");
   auto path = std::make_shared<std::string>();
-  cmd->add_option("FILE", *path, "STR file (or disc image) with a .belmora-journal beside it")
+  cmd->add_option("FILE", *path, "STR file (or disc image) left in the middle of an edit")
       ->required();
   cmd->callback([&run, path] {
     run = [path](const GlobalOptions& g) { return RunRecover(g, *path); };

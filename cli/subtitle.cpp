@@ -20,6 +20,8 @@ struct SubtitleCliOptions {
 int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   StartLoadingMediaModule();  // while the STR file opens
   Session s(g);
+  ReportOutput reportFile;
+  if (!reportFile.Prepare(s.host, o.fit, {o.path, o.subs}, false)) return kExitFailed;
   ScratchCopy scratch;
   if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
   if (!OpenForViewing(s, o.fit.dryRun ? scratch.Path() : o.path, false)) return kExitFailed;
@@ -40,7 +42,8 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   const SubtitleResult r = BurnSubtitles(doc, codec, options, fitter, s.host);
   if (r.Outcome == Status::kFailed) return kExitFailed;
   std::printf("%s\n", FormatMessage(msg::kSubtitleDone, r.Changed, r.Untouched).c_str());
-  if (!FinishFit(s.host, report, o.fit)) return kExitFailed;
+  if (!reportFile.Finish(s.host, report, o.fit, o.fit.dryRun || r.Changed == 0 ? "" : o.path))
+    return kExitFailed;
   return r.Outcome == Status::kCancelled ? kExitCancelled : kExitDone;
 }
 

@@ -49,7 +49,7 @@ int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
                           {"Sectors", c.Sectors},
                           {"Seconds", c.Seconds()}});
     j["AudioChannels"] = channels;
-    std::printf("%s\n", j.dump(2).c_str());
+    std::printf("%s\n", JsonText(j).c_str());
     return kExitDone;
   }
   PrintLayout(d);

@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
+#include "convert/picture_sequence.h"
 #include "convert/progress.h"
 #include "platform/media_module.h"
 #include "str/cd_sector.h"
@@ -23,6 +24,9 @@ AviToStrInputs VideoInput::Inputs(const StrDocument& doc, bool newFile) const {
 std::unique_ptr<VideoInput> OpenVideoInput(const std::string& path, Host& host,
                                            double sequenceRate) {
   if (!Ok(RequireMediaModule(host))) return nullptr;
+  // A sequence with a picture missing, or one no frame can hold, is refused
+  // before anything is read or written.
+  if (RefuseBadSequence(host, path)) return nullptr;
   auto in = std::make_unique<VideoInput>();
   if (in->Avi.Open(path, sequenceRate) != 0) {
     MessageBoxF(host, "%s", in->Avi.LastError.c_str());
@@ -152,7 +156,11 @@ int AviToStrRun::FinishStrResize(int32_t next) {
     if (!StoreNewSector(doc_, next + i, filler)) return -1;
   const int64_t sectors = int64_t(next) + doc_.TrailingSectors;
   const int64_t end = SectorStartOffset(doc_.Layout(), sectors);
-  if (resize_ == ResizeMode::kShorten && !doc_.File.Truncate(end)) {
+  // Shortened, or lengthened but stopped before the file grew past the
+  // last converted frame: what lies after the new end goes, so that no old
+  // frame follows the new ones under a header that does not count it.
+  const int64_t size = doc_.File.Size();
+  if (resize_ != ResizeMode::kKeep && (size < 0 || size > end) && !doc_.File.Truncate(end)) {
     Show(c_.Ui, msg::kWriteError, doc_.Path.c_str(), std::strerror(doc_.File.Error()));
     doc_.WriteFailed = true;
     return -1;
@@ -588,6 +596,7 @@ int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::
   if (!CheckOutputPath(c.Ui, strPath, {aviPath}, true)) return -1;
   if (!Ok(RequireMediaModule(c.Ui))) return -1;
   PartFile part(FullPath(strPath));
+  if (!part.Create(c.Ui)) return -1;
   if (CreateStrFile(c.Doc, part.Part()) != 0) {
     Show(c.Ui, msg::kCannotOpenFile);
     return -1;

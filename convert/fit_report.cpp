@@ -81,10 +81,15 @@ std::string FitReport::Json() const {
   return out;
 }
 
-bool FitReport::Write(const std::string& path, Host& host) const {
+std::string FitReport::Text(const std::string& path) const {
   const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
-  const std::string text = json ? Json() : Csv();
+  return json ? Json() : Csv();
+}
+
+bool FitReport::Write(const std::string& path, Host& host) const {
+  const std::string text = Text(path);
   PartFile part(path);
+  if (!part.Create(host)) return false;
   std::FILE* f = std::fopen(part.Part().c_str(), "wb");
   bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
   int error = ok ? 0 : errno;

@@ -58,6 +58,8 @@ class FitReport {
   // Written as JSON when the name ends in .json, else as CSV; false
   // (reported) when the file cannot be written.
   bool Write(const std::string& path, Host& host) const;
+  // The report as written to `path`: JSON for a .json file, else CSV.
+  std::string Text(const std::string& path) const;
 
  private:
   std::vector<FrameFit> frames_;

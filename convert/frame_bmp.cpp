@@ -32,6 +32,7 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
 
 int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
   PartFile part(path);
+  if (!part.Create(host, &msg::kCannotOpenFile)) return -1;
   std::FILE* f = std::fopen(part.Part().c_str(), "wb");
   if (!f) {
     Show(host, msg::kCannotOpenFile);

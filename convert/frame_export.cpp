@@ -29,6 +29,18 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
     Show(host, msg::kWriteError, o.Dir.c_str(), ec ? ec.message().c_str() : "");
     return result;
   }
+  // Pictures of an earlier export stay unless they are to be replaced.
+  if (!o.Overwrite) {
+    const std::string ext = o.Format == PictureFormat::kPng ? ".png" : ".bmp";
+    for (const auto& e : std::filesystem::directory_iterator(o.Dir, ec)) {
+      const std::string name = e.path().filename().string();
+      if (name.size() == 6 + ext.size() && name.compare(6, ext.size(), ext) == 0 &&
+          std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= '0' && c <= '9'; })) {
+        Show(host, msg::kOutputExists, e.path().string().c_str());
+        return result;
+      }
+    }
+  }
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   host.BeginProgress();
   doc.CurrentSector = first;
@@ -45,12 +57,16 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
     (void)DecodeCurrentFrame(codec, doc);
     const std::string path =
         (std::filesystem::path(o.Dir) / FramePictureName(result.Frames, o.Format)).string();
+    if (!CheckOutputPath(host, path, o.Inputs, true)) {
+      ok = false;
+      break;
+    }
     if (o.Format == PictureFormat::kBmp) {
       ok = SaveFrameBmp(codec, path, host) == 0;
     } else {
       const FrameView v = codec.View();
       PartFile part(path);
-      ok = WritePngFile(part.Part(), v.Pixels, std::min(v.Width, int(doc.ChunkHeader.Width)),
+      ok = part.Create(host) && WritePngFile(part.Part(), v.Pixels, std::min(v.Width, int(doc.ChunkHeader.Width)),
                         std::min(v.Height, int(doc.ChunkHeader.Height)), size_t(v.Stride)) &&
            part.Commit(host);
       if (!ok) Show(host, msg::kImageWriteFailed, path.c_str());

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/host.h"
 #include "convert/frame_codec.h"
@@ -18,6 +19,10 @@ struct FrameExportOptions {
   PictureFormat Format = PictureFormat::kPng;
   int32_t FirstSector = 0;
   int32_t LastSector = -1;  // -1: to the last frame
+  // Pictures already in the folder under the names to be written are
+  // replaced only when asked; none of `Inputs` is ever written over.
+  bool Overwrite = false;
+  std::vector<std::string> Inputs;
 };
 
 struct FrameExportResult {

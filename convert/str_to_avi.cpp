@@ -87,6 +87,10 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
 
   // Written beside the output and put in its place once complete.
   PartFile part(form.OutputPath);
+  if (!part.Create(ui)) {
+    finishRun();
+    return result;
+  }
   MediaWriter writer;
   const bool audio = form.Audio;
   PcmFormatInfo pcm{form.PcmRate, form.PcmChannels, form.PcmBits};

@@ -32,7 +32,12 @@ void ToPicture(const FrameImage& image, TBmpIo& picture) {
 bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int width, int height,
                   Host& host) {
   if (!Ok(RequireMediaModule(host))) return false;
-  if (renderer.Load(o.Path, width, height, o.Style)) return true;
+  if (renderer.Load(o.Path, width, height, o.Style)) {
+    if (renderer.Bounded())
+      Show(host, msg::kSubtitleBounded, o.Path.c_str(), SubtitleRenderer::kMaxShownAtOnce,
+           SubtitleRenderer::kMaxEvents);
+    return true;
+  }
   Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
   return false;
 }

@@ -44,6 +44,7 @@ bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::
   std::vector<uint8_t> pcm;
   if (!DecodeXaChannel(doc, channel, format, pcm, host)) return false;
   PartFile part(path);
+  if (!part.Create(host)) return false;
   if (!WriteWavFile(part.Part(), rate, channels, format.Bits, pcm)) {
     Show(host, msg::kWriteError, path.c_str(), std::strerror(errno));
     return false;

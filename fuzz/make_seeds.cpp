@@ -15,7 +15,9 @@
 #include "str/sector.h"
 #include "str/sector_file.h"
 #include "tests/support/audio.h"
+#include "media/wav_writer.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/disc_builder.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
@@ -276,6 +278,64 @@ void JournalSeeds(const fs::path& dir) {
   fs::remove(file);
 }
 
+std::vector<uint8_t> TextBytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
+
+// Cue sheets: one track and two, pregaps, case-insensitive names, comments.
+void CueSeeds(const fs::path& dir) {
+  Put(dir, "one.cue", TextBytes(test::DiscBuilder::CueText("game.bin")));
+  Put(dir, "mixed.cue",
+      TextBytes("REM GENRE Game\r\nCATALOG 0000000000000\r\nFILE \"GAME.BIN\" BINARY\r\n"
+                "  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n"
+                "  TRACK 02 AUDIO\r\n    PREGAP 00:02:00\r\n    INDEX 00 10:20:30\r\n"
+                "    INDEX 01 10:22:30\r\nFILE \"track 02.bin\" BINARY\r\n"
+                "  TRACK 03 AUDIO\r\n    FLAGS DCP\r\n    INDEX 01 00:00:00\r\n"));
+  Put(dir, "bom.cue", TextBytes("\xEF\xBB\xBF" "FILE disc.img BINARY\n  TRACK 1 MODE1/2048\n"
+                                "  INDEX 1 00:00:00\n"));
+}
+
+// ISO images: files in nested folders, with and without XA records.
+void IsoSeeds(const fs::path& dir) {
+  for (const bool xa : {true, false}) {
+    test::DiscBuilder b;
+    b.SetXaRecords(xa);
+    b.AddDataFile("/SYSTEM.CNF", TextBytes("BOOT = cdrom:\\SLPS_000.00;1\r\n"));
+    b.AddDataFile("/DATA/A/B/FILE.BIN", std::vector<uint8_t>(5000, 7));
+    b.AddDirectory("/EMPTY");
+    Put(dir, xa ? "xa.iso" : "plain.iso", b.IsoBytes());
+  }
+}
+
+// Subtitles: SRT with markup, and an ASS script with override tags.
+void SubtitleSeeds(const fs::path& dir) {
+  Put(dir, "lines.srt",
+      Prefix().U8(0).Then(TextBytes("1\n00:00:00,000 --> 00:00:02,500\n<i>Hello</i>\nthere\n\n"
+                                    "2\n00:00:01,000 --> 00:00:04,000\n{b}World{/b}\n")));
+  Put(dir, "script.ass",
+      Prefix().U8(1).Then(TextBytes(
+          "[Script Info]\nScriptType: v4.00+\nPlayResX: 64\nPlayResY: 48\n\n[V4+ Styles]\n"
+          "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+          "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+          "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+          "Style: Default,sans-serif,20,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,0,"
+          "100,100,0,0,1,2,0,2,4,4,4,1\n\n[Events]\n"
+          "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+          "Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,{\\fscx150\\bord3\\blur2}Hi\n")));
+}
+
+// WAV files of every format the reader takes.
+void WavSeeds(const fs::path& dir) {
+  for (const int channels : {1, 2}) {
+    for (const int bits : {8, 16}) {
+      const uint32_t bytes = uint32_t(100 * channels * bits / 8);
+      std::vector<uint8_t> wav = WavHeader(22050, channels, bits, bytes);
+      for (uint32_t i = 0; i < bytes; i++) wav.push_back(uint8_t(i * 37));
+      Put(dir, std::to_string(channels) + "ch-" + std::to_string(bits) + "bit.wav", wav);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -285,7 +345,8 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   try {
-    for (const char* target : {"str", "mdec", "xa", "bmp", "avi", "journal"}) {
+    for (const char* target :
+         {"str", "mdec", "xa", "bmp", "avi", "journal", "cue", "iso", "subtitle", "wav"}) {
       fs::remove_all(out / target);
       fs::create_directories(out / target);
     }
@@ -295,6 +356,10 @@ int main(int argc, char** argv) {
     BmpSeeds(out / "bmp");
     AviSeeds(out / "avi");
     JournalSeeds(out / "journal");
+    CueSeeds(out / "cue");
+    IsoSeeds(out / "iso");
+    SubtitleSeeds(out / "subtitle");
+    WavSeeds(out / "wav");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make-fuzz-seeds: %s\n", e.what());
     return 1;

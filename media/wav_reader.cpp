@@ -40,7 +40,9 @@ bool ReadWavFile(const std::string& path, WavData& out) {
                                         : int16_t((int(body[i]) - 128) * 256);
       return true;
     }
-    at += 8 + size + (size & 1);
+    // In size_t: a chunk size near 4 GiB must not wrap around to a step of
+    // nothing (a loop without end) or to a short one.
+    at += 8 + size_t(size) + (size & 1);
   }
   return false;
 }

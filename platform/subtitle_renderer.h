@@ -29,8 +29,16 @@ class SubtitleRenderer {
   // Draws what is visible at `ms` onto a BGR picture (top row first) of
   // width x height pixels; true when anything was drawn.
   bool Draw(int64_t ms, uint8_t* bgr, int width, int height, size_t stride);
-  // Events in the file.
+  // Events in the file that are shown (at most kMaxEvents).
   int EventCount() const;
+  // Whether the file asked for more than a picture can show, and was cut
+  // down: sizes, scales, borders and blurs beyond the picture's own scale,
+  // more than kMaxEvents events, or more than kMaxShownAtOnce at one time
+  // (each of those is what rendering costs grow with).
+  bool Bounded() const;
+  static constexpr int kMaxEvents = 20000;
+  static constexpr int kMaxShownAtOnce = 64;
+  static constexpr int kMaxSrtLines = 32;  // text lines of one SRT block
 
  private:
   struct Impl;
@@ -40,5 +48,10 @@ class SubtitleRenderer {
 // An SRT file's text as an ASS script for a picture of width x height, with
 // the readable default style: white, black outline, bottom centre.
 std::string SrtToAss(const std::string& srt, int width, int height, const SubtitleStyle& style);
+
+// An ASS script with every size, scale, spacing, border, shadow and blur
+// (in its styles and in its override tags) kept to what a picture of
+// `height` rows can show; `changed` is set when anything was.
+std::string BoundAssScript(const std::string& script, int height, bool& changed);
 
 }  // namespace belmora

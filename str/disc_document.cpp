@@ -66,6 +66,8 @@ std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& p
     return Fail(doc, msg::kDiscDirectoryDamaged, image);
 
   const FileExtent extent = disc.ExtentOf(*entry);
+  // An image in the middle of an edit is not what it seems.
+  if (RefusePendingEdit(*doc.Ui, doc.Path, FullPath(extent.ImagePath))) return std::nullopt;
   if (!OpenDataFile(doc, extent.ImagePath, readOnly) ||
       !doc.File.Restrict(extent.ByteOffset, extent.SectorCount * extent.SectorSize)) {
     Show(*doc.Ui, msg::kDiscUnreadable, extent.ImagePath.c_str());

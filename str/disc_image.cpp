@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "base/bytes.h"
 
@@ -27,6 +29,9 @@ constexpr int kPvdSector = 16;
 // file's start: a track may begin at most this many sectors into its file.
 constexpr int64_t kMaxFuzzySectors = 17;
 constexpr int kMaxDirectoryDepth = 32;
+// More entries than any disc holds: a directory tree that says otherwise is
+// damaged (or made to exhaust the reader).
+constexpr size_t kMaxEntries = 200000;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -83,20 +88,51 @@ std::vector<std::string> CueWords(const std::string& line) {
   return words;
 }
 
-// The file a cue names: as written, or failing that a file in the same
+// The files a cue names: as written, or failing that a file in the same
 // folder whose name differs only in case (cue sheets made on systems that
-// ignore case often disagree with the names on disk).
-std::string ResolveCueFile(const std::string& folder, const std::string& name) {
-  namespace fs = std::filesystem;
-  fs::path p(name);
-  if (p.is_relative()) p = fs::path(folder) / p;
-  std::error_code ec;
-  if (fs::exists(p, ec)) return p.string();
-  const std::string want = Lower(p.filename().string());
-  for (const auto& e : fs::directory_iterator(p.parent_path(), ec))
-    if (Lower(e.path().filename().string()) == want) return e.path().string();
-  return p.string();
-}
+// ignore case often disagree with the names on disk). Each name is looked
+// up once, and each folder listed once, however many FILE lines there are.
+class CueFileResolver {
+ public:
+  explicit CueFileResolver(std::string folder) : folder_(std::move(folder)) {}
+  std::string Resolve(const std::string& name) {
+    auto known = resolved_.find(name);
+    if (known != resolved_.end()) return known->second;
+    namespace fs = std::filesystem;
+    fs::path p(name);
+    if (p.is_relative()) p = fs::path(folder_) / p;
+    std::string found = p.string();
+    std::error_code ec;
+    if (!fs::exists(p, ec)) {
+      const auto& listing = Listing(p.parent_path().string());
+      auto it = listing.find(Lower(p.filename().string()));
+      if (it != listing.end()) found = it->second;
+    }
+    if (resolved_.size() < kMaxNames) resolved_[name] = found;
+    return found;
+  }
+
+ private:
+  // A folder's files by lower-case name (the first of names alike); a
+  // folder of more than kMaxListed entries is listed that far.
+  const std::map<std::string, std::string>& Listing(const std::string& dir) {
+    auto it = listings_.find(dir);
+    if (it != listings_.end()) return it->second;
+    auto& listing = listings_[dir];
+    std::error_code ec;
+    size_t seen = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+      if (++seen > kMaxListed) break;
+      listing.emplace(Lower(e.path().filename().string()), e.path().string());
+    }
+    return listing;
+  }
+  static constexpr size_t kMaxNames = 4096;
+  static constexpr size_t kMaxListed = 100000;
+  std::string folder_;
+  std::map<std::string, std::string> resolved_;
+  std::map<std::string, std::map<std::string, std::string>> listings_;
+};
 
 // A directory entry name without its ";1" version, and without the "." an
 // ISO 9660 file name keeps when it has no extension.
@@ -140,6 +176,7 @@ std::optional<ImagePath> SplitImagePath(const std::string& path) {
 std::optional<CueSheet> ParseCueSheet(const std::string& text, const std::string& folder,
                                       int& badLine) {
   CueSheet cue;
+  CueFileResolver files(folder);
   std::string file;
   bool haveFile = false;
   int lineNo = 0;
@@ -162,7 +199,7 @@ std::optional<CueSheet> ParseCueSheet(const std::string& text, const std::string
     const std::string cmd = Upper(w[0]);
     if (cmd == "FILE") {
       if (w.size() < 2 || w[1].empty()) return bad();
-      file = ResolveCueFile(folder, w[1]);
+      file = files.Resolve(w[1]);
       haveFile = true;
     } else if (cmd == "TRACK") {
       if (!haveFile || w.size() < 3) return bad();
@@ -170,6 +207,7 @@ std::optional<CueSheet> ParseCueSheet(const std::string& text, const std::string
       char* stop = nullptr;
       t.Number = int(std::strtol(w[1].c_str(), &stop, 10));
       if (*stop != '\0' || t.Number < 1 || t.Number > 99) return bad();
+      if (cue.Tracks.size() >= 99) return bad();  // a disc holds at most 99 tracks
       t.Mode = Upper(w[2]);
       t.File = file;
       t.Line = lineNo;
@@ -315,10 +353,14 @@ bool DiscImage::ReadDirectories() {
     return Fail(msg::kDiscDirectoryDamaged.Text, path_);
 
   // Depth first, each directory followed by its contents. `rawPath` is the
-  // path in stored names, as libiso9660 looks it up; `ancestors` guards
-  // against directories that contain themselves.
-  std::vector<int64_t> ancestors{rootLsn};
-  auto walk = [&](auto& self, const std::string& rawPath, const std::string& path) -> bool {
+  // path in stored names, as libiso9660 looks it up. Each directory extent
+  // is read once: a directory that another (or itself) shares is listed
+  // where it is met again, but not walked again, so that directories
+  // sharing subdirectories cost no more than their extents.
+  std::set<int64_t> visited{rootLsn};
+  const int64_t trackBytes = track_.SectorCount * kIsoBlock;
+  auto walk = [&](auto& self, const std::string& rawPath, const std::string& path,
+                  int depth) -> bool {
     std::unique_ptr<CdioList_t, ListFreer> list(
         iso9660_ifs_readdir(iso.get(), rawPath.empty() ? "/" : rawPath.c_str()));
     if (!list) return false;
@@ -347,26 +389,29 @@ bool DiscImage::ReadDirectories() {
       children.push_back(std::move(c));
     }
     list.reset();
+    if (entries_.size() + children.size() > kMaxEntries) return false;
     for (Child& c : children) {
       entries_.push_back(c.Entry);
       if (!c.Entry.IsDirectory) continue;
-      if (ancestors.size() >= size_t(kMaxDirectoryDepth) ||
-          std::find(ancestors.begin(), ancestors.end(), c.Entry.Lsn) != ancestors.end())
-        return false;
-      ancestors.push_back(c.Entry.Lsn);
-      if (!self(self, rawPath + "/" + c.RawName, c.Entry.Path)) return false;
-      ancestors.pop_back();
+      if (depth + 1 >= kMaxDirectoryDepth || int64_t(c.Entry.Size) > trackBytes) return false;
+      if (!visited.insert(c.Entry.Lsn).second) continue;
+      if (!self(self, rawPath + "/" + c.RawName, c.Entry.Path, depth + 1)) return false;
     }
     return true;
   };
-  if (!walk(walk, "", "")) return Fail(msg::kDiscDirectoryDamaged.Text, path_);
+  if (!walk(walk, "", "", 0)) return Fail(msg::kDiscDirectoryDamaged.Text, path_);
   return true;
 }
 
 const DiscEntry* DiscImage::Find(const std::string& inner) const {
+  // The path as listed (whatever bytes its names hold), or as a user types
+  // it: another case, "\" for "/", a ";1" version.
+  const std::string listed = Upper(inner.empty() || inner[0] != '/' ? "/" + inner : inner);
   const std::string want = NormalInner(inner);
-  for (const DiscEntry& e : entries_)
-    if (Upper(e.Path) == want) return &e;
+  for (const DiscEntry& e : entries_) {
+    const std::string path = Upper(e.Path);
+    if (path == listed || path == want) return &e;
+  }
   return nullptr;
 }
 

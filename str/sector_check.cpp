@@ -52,7 +52,20 @@ bool LayoutForCheck(const uint8_t* head, size_t headSize, int64_t size, SectorLa
   return false;
 }
 
-SectorCheckResult CheckSectors(SectorFile& file, bool fix, SectorCheckReport& report) {
+namespace {
+// A raw sector that carries data: half its sync pattern or more there, or a
+// Mode 2 header with its two subheader copies alike. CD audio sectors are
+// sound from their first byte, which matches either only by a rare chance.
+bool LooksLikeData(const uint8_t* raw) {
+  int sync = 0;
+  for (size_t i = 0; i < kSyncPattern.size(); i++) sync += raw[i] == kSyncPattern[i];
+  if (sync >= 6) return true;
+  return raw[15] == kMode2 && std::memcmp(raw + 16, raw + 20, 4) == 0;
+}
+}  // namespace
+
+SectorCheckResult CheckSectors(SectorFile& file, bool fix, SectorCheckReport& report,
+                               const std::vector<std::pair<int64_t, int64_t>>& audio) {
   report = {};
   const int64_t size = file.Size();
   if (size < 0) return SectorCheckResult::kReadFailed;
@@ -84,6 +97,13 @@ SectorCheckResult CheckSectors(SectorFile& file, bool fix, SectorCheckReport& re
     const int64_t at = start + n * l.SectorSize;
     if (!file.ReadAt(at, buffer.data(), buffer.size())) return SectorCheckResult::kReadFailed;
     uint8_t* image = raw ? buffer.data() + 16 : buffer.data();
+    const bool inAudioTrack = std::any_of(audio.begin(), audio.end(), [n](const auto& r) {
+      return n >= r.first && n < r.second;
+    });
+    if (inAudioTrack || (raw && audio.empty() && !LooksLikeData(buffer.data()))) {
+      report.CdAudio++;
+      continue;
+    }
     const int32_t expected = int32_t((base + n) % kMsfAddressCount);
     SectorCheck c = raw ? CheckRawSector(buffer.data(), expected) : CheckSectorImage(image);
     const SectorKind kind = KindOf(Subheader::Parse(image), image + 8);

@@ -47,6 +47,10 @@ struct SectorCheckReport {
   int64_t BadCount = 0;
   std::vector<BadSector> FirstBad;  // up to kMaxListedBadSectors
   int64_t Fixed = 0;
+  // Sectors of CD audio (a cue sheet's AUDIO tracks; in a raw file without
+  // one, sectors with no trace of a sync pattern or a data mode): their
+  // bytes are sound, with no framing to check or to rewrite.
+  int64_t CdAudio = 0;
 
   static constexpr size_t kMaxListedBadSectors = 20;
 };
@@ -63,6 +67,8 @@ bool LayoutForCheck(const uint8_t* head, size_t headSize, int64_t size, SectorLa
 // sector 0 carries none). With `fix`, every bad sector gets its sync,
 // address, mode, EDC and ECC rewritten (a zero Form 2 EDC stays zero) under
 // the file's rollback journal, which the caller has begun.
-SectorCheckResult CheckSectors(SectorFile& file, bool fix, SectorCheckReport& report);
+// `audio` lists ranges [first, end) of sectors known to be CD audio.
+SectorCheckResult CheckSectors(SectorFile& file, bool fix, SectorCheckReport& report,
+                               const std::vector<std::pair<int64_t, int64_t>>& audio = {});
 
 }  // namespace belmora

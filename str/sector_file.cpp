@@ -30,6 +30,7 @@ bool SectorFile::Open(const std::string& path, Mode mode) {
   }
   path_ = path;
   error_ = 0;
+  knownSize_ = int64_t(st.st_size);
   return true;
 }
 
@@ -54,6 +55,8 @@ bool SectorFile::Close() {
   windowStart_ = 0;
   windowSize_ = -1;
   if (fd_ < 0) return true;
+  if (locked_) UnlockEdit(fd_);
+  locked_ = false;
   const bool ok = ::close(fd_) == 0;
   if (!ok) error_ = errno;
   fd_ = -1;
@@ -108,6 +111,7 @@ bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
     }
     put += size_t(n);
   }
+  knownSize_ = std::max(knownSize_, offset + int64_t(size));
   // Keep the cached block what the file holds.
   if (cacheStart_ >= 0) {
     const int64_t cacheEnd = cacheStart_ + int64_t(cache_.size());
@@ -142,6 +146,7 @@ bool SectorFile::Truncate(int64_t size) {
   cacheStart_ = -1;
   changed_ = true;
   if (::ftruncate(fd_, off_t(size)) != 0) return Fail(errno);
+  knownSize_ = size;
   return true;
 }
 
@@ -152,21 +157,46 @@ bool SectorFile::Sync() {
 }
 
 bool SectorFile::BeginJournal() {
-  const int64_t size = FileSize();  // the whole file's, window or not
-  if (size < 0) return Fail(errno);
-  if (!journal_.Begin(path_, fd_, size)) return Fail(journal_.Error());
+  if (fd_ < 0) return Fail(EBADF);
+  if (!locked_) {
+    if (!LockForEdit(fd_)) return Fail(errno);
+    locked_ = true;
+  }
+  auto refuse = [this](int error) {
+    UnlockEdit(fd_);
+    locked_ = false;
+    return Fail(error);
+  };
+  // Under the lock: the journal of an edit that did not finish, and the
+  // file's identity, looked at before anything is written.
+  (void)RemoveStaleJournal(fd_, path_);
+  if (JournalExists(path_)) return refuse(EEXIST);
+  struct stat st, named;
+  if (::fstat(fd_, &st) != 0) return refuse(errno);
+  if (st.st_nlink == 0 || ::stat(path_.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
+      named.st_ino != st.st_ino || int64_t(st.st_size) != knownSize_)
+    return refuse(ESTALE);
+  cacheStart_ = -1;  // what was cached may predate the lock
+  const int64_t size = int64_t(st.st_size);  // the whole file's, window or not
+  if (!journal_.Begin(path_, fd_, size)) return refuse(journal_.Error());
   changed_ = false;
   return true;
 }
 
 bool SectorFile::CommitJournal() {
   if (!journal_.Commit()) return Fail(journal_.Error());
+  knownSize_ = FileSize();
+  if (locked_) UnlockEdit(fd_);
+  locked_ = false;
   return true;
 }
 
 bool SectorFile::RollbackJournal() {
   cacheStart_ = -1;
   if (!journal_.Rollback()) return Fail(journal_.Error());
+  knownSize_ = FileSize();
+  if (locked_) UnlockEdit(fd_);
+  locked_ = false;
   return true;
 }
 

@@ -51,7 +51,12 @@ class SectorFile {
 
   // The journal of an edit: begun before its first write, committed when
   // the edit is complete, rolled back when it failed (the file is then
-  // closed: its contents changed under the cache).
+  // closed: its contents changed under the cache). Beginning takes the
+  // file's edit lock, held until the commit or rollback, and fails with
+  // EAGAIN while another edit holds it, EEXIST while a journal of an
+  // interrupted edit waits to be recovered, and ESTALE when the file is no
+  // longer what was opened (shortened, grown, replaced or deleted by
+  // someone else since).
   [[nodiscard]] bool BeginJournal();
   [[nodiscard]] bool CommitJournal();
   [[nodiscard]] bool RollbackJournal();
@@ -79,6 +84,11 @@ class SectorFile {
   bool changed_ = false;
   int64_t windowStart_ = 0;
   int64_t windowSize_ = -1;  // -1: the whole file
+  // The length the file had when opened, as changed by our own writes
+  // since; an edit begun on a file of another length would write at
+  // positions that no longer mean what they did.
+  int64_t knownSize_ = -1;
+  bool locked_ = false;
 };
 
 }  // namespace belmora

@@ -124,16 +124,77 @@ bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t*
   return StoreBytes(doc, start, sector, stored);
 }
 
+namespace {
+std::string PidText(int pid) {
+  return pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string();
+}
+}  // namespace
+
+void ReportEditRefused(Host& host, const std::string& shown, const std::string& disk, int error) {
+  switch (error) {
+    case EAGAIN: {
+      int pid = 0;
+      (void)PendingEdit(disk, &pid);
+      Show(host, msg::kBeingEdited, shown.c_str(), PidText(pid).c_str());
+      break;
+    }
+    case EEXIST:
+      Show(host, msg::kJournalExists, shown.c_str(), disk.c_str());
+      break;
+    case ESTALE:
+      Show(host, msg::kChangedSinceOpened, shown.c_str());
+      break;
+    default:
+      Show(host, msg::kWriteError, JournalPath(disk).c_str(), std::strerror(error));
+  }
+}
+
+bool RefusePendingEdit(Host& host, const std::string& shown, const std::string& disk) {
+  int pid = 0;
+  switch (PendingEdit(disk, &pid)) {
+    case EditState::kNone:
+      return false;
+    case EditState::kBeingEdited:
+      Show(host, msg::kBeingEdited, shown.c_str(), PidText(pid).c_str());
+      return true;
+    case EditState::kInterrupted:
+      Show(host, msg::kJournalExists, shown.c_str(), disk.c_str());
+      return true;
+  }
+  return true;
+}
+
+bool ReportRecovery(Host& host, const std::string& shown, const std::string& disk,
+                    RecoverResult result, const RecoverDetail& detail) {
+  switch (result) {
+    case RecoverResult::kNoJournal:
+    case RecoverResult::kRolledBack:
+      return true;
+    case RecoverResult::kBeingEdited:
+      Show(host, msg::kBeingEdited, shown.c_str(), PidText(detail.Pid).c_str());
+      return false;
+    case RecoverResult::kRefused: {
+      const char* why = detail.Fault == JournalFault::kCut       ? msg::kJournalCut
+                        : detail.Fault == JournalFault::kForeign ? msg::kJournalForeign
+                        : detail.Fault == JournalFault::kChanged ? msg::kJournalChanged
+                                                                 : msg::kJournalDamaged;
+      Show(host, msg::kJournalRefused, shown.c_str(), why, JournalPath(disk).c_str());
+      return false;
+    }
+    case RecoverResult::kFailed:
+      break;
+  }
+  Show(host, msg::kWriteError, shown.c_str(), std::strerror(detail.Error));
+  return false;
+}
+
 DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
   doc.WriteFailed = false;
   if (RefuseIfReadOnly(doc)) return;
-  if (JournalExists(doc.DiskPath())) {
-    Show(*doc.Ui, msg::kJournalExists, doc.Path.c_str(), doc.DiskPath().c_str());
-    return;
-  }
+  // The lock is taken first; the journal and the file's identity are looked
+  // at under it.
   if (!doc.File.BeginJournal()) {
-    Show(*doc.Ui, msg::kWriteError, JournalPath(doc.DiskPath()).c_str(),
-         std::strerror(doc.File.Error()));
+    ReportEditRefused(*doc.Ui, doc.Path, doc.DiskPath(), doc.File.Error());
     return;
   }
   ok_ = true;
@@ -272,6 +333,8 @@ int FailOpen(StrDocument& doc) {
 bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
   doc.Path = FullPath(path);
   doc.ReadOnly = readOnly;
+  // A file in the middle of an edit is not what it seems.
+  if (RefusePendingEdit(*doc.Ui, doc.Path, doc.Path)) return false;
   if (readOnly) {
     if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return false;
   } else if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {

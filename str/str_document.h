@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "str/sector.h"
 #include "str/cd_sector.h"
+#include "str/journal.h"
 #include "str/sector_file.h"
 
 namespace belmora {
@@ -172,6 +173,17 @@ class DocumentEdit {
   bool ok_ = false;
   bool done_ = false;
 };
+
+// Reports why an edit of `shown` (held on disk by `disk`) could not begin,
+// from the errno SectorFile::BeginJournal left.
+void ReportEditRefused(Host& host, const std::string& shown, const std::string& disk, int error);
+// Reports (and returns true) when `disk` is being edited by another process
+// or waits to be recovered: what it holds now is not what it will be.
+bool RefusePendingEdit(Host& host, const std::string& shown, const std::string& disk);
+// Reports a recovery that did not roll `shown` back; true when it did (or
+// there was nothing to roll back).
+bool ReportRecovery(Host& host, const std::string& shown, const std::string& disk,
+                    RecoverResult result, const RecoverDetail& detail);
 
 // `path` as a full path (as given when it cannot be expanded).
 std::string FullPath(const std::string& path);

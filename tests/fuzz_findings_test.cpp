@@ -10,6 +10,8 @@
 #include "base/bytes.h"
 #include "media/avi_reader.h"
 #include "media/bmp_io.h"
+#include "media/wav_reader.h"
+#include "media/wav_writer.h"
 #include "mdec/codec.h"
 #include "platform/media_writer.h"
 #include "tests/support/bmp_builder.h"
@@ -154,6 +156,32 @@ TEST_F(AviFindingsTest, AbsurdSoundRatesAreRefused) {
     EXPECT_FALSE(avi.LastError.empty());
   }
   EXPECT_EQ(WaveFormat::Pcm(0x7FFFFFFF, 2, 16).nAvgBytesPerSec, uint32_t(int64_t(0x7FFFFFFF) * 4));
+}
+
+// Chunks of a WAV file whose sizes come within 8 bytes of 4 GiB: the step to
+// the next chunk once wrapped around to nothing, and the reader went on
+// forever; they end the walk now.
+TEST(FuzzFindingsTest, WavChunkSizesNearFourGibEndTheWalk) {
+  const std::string path = test::TempPath("found.wav");
+  for (const uint32_t size : {0xFFFFFFF8u, 0xFFFFFFF7u, 0xFFFFFFFFu}) {
+    std::vector<uint8_t> bytes = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
+                                  'L', 'I', 'S', 'T', 0, 0, 0, 0};
+    PutU32(&bytes[16], size);
+    bytes.resize(64, 0);
+    test::WriteFileBytes(path, bytes);
+    WavData wav;
+    EXPECT_FALSE(ReadWavFile(path, wav)) << size;
+  }
+  // The sound of a data chunk before such a chunk is read as ever.
+  std::vector<uint8_t> good = WavHeader(22050, 1, 16, 4);
+  good.insert(good.end(), {1, 0, 2, 0});
+  const std::vector<uint8_t> junk = {'J', 'U', 'N', 'K', 0xF8, 0xFF, 0xFF, 0xFF};
+  good.insert(good.end(), junk.begin(), junk.end());
+  test::WriteFileBytes(path, good);
+  WavData wav;
+  ASSERT_TRUE(ReadWavFile(path, wav));
+  EXPECT_EQ(wav.Samples, (std::vector<int16_t>{1, 2}));
+  std::filesystem::remove(path);
 }
 
 }  // namespace

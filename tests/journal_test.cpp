@@ -1,5 +1,5 @@
-// The rollback journal: what it keeps, what a recovery puts back, and what
-// a journal cut short by a crash still says.
+// The rollback journal and the edit lock: what the journal keeps, what a
+// recovery puts back, which journals it refuses, and who may edit when.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,8 +28,8 @@ class JournalTest : public ::testing::Test {
     WriteFileBytes(path, original);
   }
   void TearDown() override {
-    std::filesystem::remove(path);
     std::filesystem::remove(JournalPath(path));
+    std::filesystem::remove(path);
   }
   // Overwrites, grows and shrinks the file under a journal, as an edit does.
   void Edit(SectorFile& f) {
@@ -68,52 +68,211 @@ TEST_F(JournalTest, CommitKeepsTheEditAndDropsTheJournal) {
   EXPECT_EQ(RecoverJournal(path), RecoverResult::kNoJournal);
 }
 
-// A process killed after any part of the journal reached the disk: the
-// recovery uses the records that are whole and stops at the first that is not.
-TEST_F(JournalTest, RecoveryFromAJournalCutAnywhere) {
+TEST(Crc32cTest, MatchesTheReferenceValues) {
+  const struct {
+    std::string Text;
+    uint32_t Crc;
+  } cases[] = {{"", 0}, {"a", 0xC1D04330u}, {"123456789", 0xE3069283u},
+               {std::string(32, '\0'), 0x8A9136AAu}, {std::string(32, '\xFF'), 0x62A8AB43u}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Crc32c(c.Text.data(), c.Text.size()), c.Crc) << c.Text.size();
+    // Continued in two parts, the same.
+    const size_t half = c.Text.size() / 2;
+    EXPECT_EQ(Crc32c(c.Text.data() + half, c.Text.size() - half, Crc32c(c.Text.data(), half)),
+              c.Crc);
+  }
+}
+
+// A journal proves itself before a byte is written: one cut anywhere before
+// its sealed end, damaged anywhere, made for another file, or for this file
+// before something else changed it, is refused whole (the file untouched,
+// the journal kept); one cut after its sealed end (a record whose overwrite
+// never began) rolls back exactly.
+TEST_F(JournalTest, RecoveryRefusesAnyJournalThatDoesNotProveItself) {
+  // A small edit's journal, cut at every byte.
+  {
+    const std::vector<uint8_t> small(original.begin(), original.begin() + 20000);
+    WriteFileBytes(path, small);
+    SectorFile f;
+    ASSERT_TRUE(f.Open(path, SectorFile::Mode::kReadWrite));
+    ASSERT_TRUE(f.BeginJournal());
+    std::vector<uint8_t> junk(300, 0xEE);
+    ASSERT_TRUE(f.WriteAt(1000, junk.data(), junk.size()));
+    ASSERT_TRUE(f.WriteAt(5000, junk.data(), junk.size()));
+    ASSERT_TRUE(f.Truncate(19000));
+    f.Close();
+    const auto journal = ReadFileBytes(JournalPath(path));
+    const auto edited = ReadFileBytes(path);
+    int exact = 0;
+    for (size_t cut = 0; cut <= journal.size(); cut++) {
+      WriteFileBytes(path, edited);
+      const std::vector<uint8_t> part(journal.begin(), journal.begin() + long(cut));
+      WriteFileBytes(JournalPath(path), part);
+      const RecoverResult r = RecoverJournal(path);
+      if (r == RecoverResult::kRolledBack) {
+        ASSERT_EQ(ReadFileBytes(path), small) << "cut at " << cut;
+        exact++;
+      } else {
+        ASSERT_EQ(r, RecoverResult::kRefused) << "cut at " << cut;
+        ASSERT_EQ(ReadFileBytes(path), edited) << "cut at " << cut;
+        ASSERT_EQ(ReadFileBytes(JournalPath(path)), part) << "cut at " << cut;
+      }
+    }
+    EXPECT_EQ(exact, 1);  // only the whole journal
+    std::filesystem::remove(JournalPath(path));
+    WriteFileBytes(path, original);
+  }
+
   SectorFile f;
   Edit(f);
   f.Close();
   const auto journal = ReadFileBytes(JournalPath(path));
   const auto edited = ReadFileBytes(path);
-  for (size_t cut : {size_t(0), size_t(10), size_t(32), size_t(40), journal.size() / 2,
-                     journal.size() - 1, journal.size()}) {
-    WriteFileBytes(path, edited);
-    WriteFileBytes(JournalPath(path), std::vector<uint8_t>(journal.begin(), journal.begin() + cut));
-    ASSERT_EQ(RecoverJournal(path), RecoverResult::kRolledBack) << cut;
-    EXPECT_FALSE(JournalExists(path));
-    auto now = ReadFileBytes(path);
-    if (cut < 32) {
-      EXPECT_EQ(now, edited) << cut;  // no header yet: nothing had been overwritten
+  // A record appended but not sealed: the header's sealed length is the
+  // journal's length without it.
+  auto unsealed = journal;
+  for (int i = 0; i < 40; i++) unsealed.push_back(uint8_t(i));
+
+  enum Expect { kExact, kRefused };
+  struct Case {
+    std::string Name;
+    std::vector<uint8_t> Journal;
+    std::vector<uint8_t> File;
+    Expect Result;
+  };
+  std::vector<Case> cases;
+  for (size_t cut : {size_t(0), size_t(10), size_t(87), size_t(88), size_t(100),
+                     journal.size() / 2, journal.size() - 1})
+    cases.push_back({"cut at " + std::to_string(cut),
+                     std::vector<uint8_t>(journal.begin(), journal.begin() + long(cut)), edited,
+                     kRefused});
+  cases.push_back({"whole", journal, edited, kExact});
+  for (size_t cut = journal.size(); cut <= unsealed.size(); cut += 7)
+    cases.push_back({"unsealed tail cut at " + std::to_string(cut),
+                     std::vector<uint8_t>(unsealed.begin(), unsealed.begin() + long(cut)), edited,
+                     kExact});
+  // Header fields (version, device, length, head CRC, sealed length, birth
+  // time, header CRC), a record's length and data.
+  for (size_t at : {size_t(0), size_t(17), size_t(30), size_t(45), size_t(52), size_t(60),
+                    size_t(66), size_t(74), size_t(86), size_t(88), size_t(88 + 9),
+                    size_t(88 + 16 + 7), journal.size() / 2, journal.size() - 1}) {
+    auto flipped = journal;
+    flipped[at] ^= 0x10;
+    cases.push_back({"bit flipped at " + std::to_string(at), flipped, edited, kRefused});
+  }
+  // The same file changed by someone else after the crash.
+  auto changedHead = edited;
+  changedHead[10] ^= 1;
+  cases.push_back({"file changed at its start", journal, changedHead, kRefused});
+  auto shortened = edited;
+  shortened.resize(150000);
+  cases.push_back({"file shortened", journal, shortened, kRefused});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteFileBytes(path, c.File);
+    WriteFileBytes(JournalPath(path), c.Journal);
+    RecoverDetail detail;
+    const RecoverResult r = RecoverJournal(path, &detail);
+    if (c.Result == kExact) {
+      ASSERT_EQ(r, RecoverResult::kRolledBack);
+      EXPECT_EQ(ReadFileBytes(path), original);
+      EXPECT_FALSE(JournalExists(path));
     } else {
-      EXPECT_EQ(now.size(), original.size()) << cut;
-      if (cut == journal.size()) {
-        EXPECT_EQ(now, original);
-      }
+      ASSERT_EQ(r, RecoverResult::kRefused);
+      EXPECT_NE(detail.Fault, JournalFault::kNone);
+      EXPECT_EQ(ReadFileBytes(path), c.File);
+      EXPECT_EQ(ReadFileBytes(JournalPath(path)), c.Journal);
     }
   }
+
+  // A journal of another file (copied beside this one under its name).
+  const std::string other = test::TempPath("journal-other.bin");
+  WriteFileBytes(other, original);
+  WriteFileBytes(path, edited);
+  WriteFileBytes(JournalPath(other), journal);
+  RecoverDetail detail;
+  EXPECT_EQ(RecoverJournal(other, &detail), RecoverResult::kRefused);
+  EXPECT_EQ(detail.Fault, JournalFault::kForeign);
+  EXPECT_EQ(ReadFileBytes(other), original);
+  std::filesystem::remove(JournalPath(other));
+  std::filesystem::remove(other);
 }
 
-TEST_F(JournalTest, DamagedRecordIsNotApplied) {
-  SectorFile f;
-  Edit(f);
-  f.Close();
-  auto journal = ReadFileBytes(JournalPath(path));
-  journal[32 + 16 + 7] ^= 1;  // first record's data
-  WriteFileBytes(JournalPath(path), journal);
-  ASSERT_EQ(RecoverJournal(path), RecoverResult::kRolledBack);
-  auto now = ReadFileBytes(path);
-  ASSERT_EQ(now.size(), original.size());
-  EXPECT_EQ(now[1000], 0xAB);  // the damaged record (and all after it) were left out
+// One edit at a time, whatever name the file is reached by: the lock lies on
+// the file itself, and its journal is found under every name.
+TEST_F(JournalTest, OneEditAtATimeThroughEveryName) {
+  const std::string link = path + ".link", hard = path + ".hard";
+  std::filesystem::remove(link);
+  std::filesystem::remove(hard);
+  std::filesystem::create_symlink(path, link);
+  std::filesystem::create_hard_link(path, hard);
+  EXPECT_EQ(JournalPath(link), JournalPath(path));
+  EXPECT_EQ(JournalPath(hard), JournalPath(path));
+  for (const std::string& second : {path, link, hard}) {
+    SCOPED_TRACE(second);
+    SectorFile f, g;
+    ASSERT_TRUE(f.Open(path, SectorFile::Mode::kReadWrite));
+    ASSERT_TRUE(f.BeginJournal());
+    std::vector<uint8_t> junk(100, 0xCD);
+    ASSERT_TRUE(f.WriteAt(500, junk.data(), junk.size()));
+    EXPECT_EQ(PendingEdit(second), EditState::kBeingEdited);
+    ASSERT_TRUE(g.Open(second, SectorFile::Mode::kReadWrite));
+    EXPECT_FALSE(g.BeginJournal());
+    EXPECT_EQ(g.Error(), EAGAIN);
+    // A recovery in the middle of the edit would roll it back under it.
+    RecoverDetail detail;
+    EXPECT_EQ(RecoverJournal(second, &detail), RecoverResult::kBeingEdited);
+    EXPECT_EQ(detail.Pid, int(::getpid()));
+    EXPECT_TRUE(JournalExists(second));
+    ASSERT_TRUE(f.RollbackJournal());
+    EXPECT_EQ(ReadFileBytes(path), original);
+    EXPECT_EQ(PendingEdit(second), EditState::kNone);
+  }
+  // Left behind under one name, found and recovered under another.
+  {
+    SectorFile f;
+    Edit(f);
+  }
+  EXPECT_EQ(PendingEdit(hard), EditState::kInterrupted);
+  EXPECT_EQ(RecoverJournal(link), RecoverResult::kRolledBack);
+  EXPECT_EQ(ReadFileBytes(hard), original);
+  std::filesystem::remove(link);
+  std::filesystem::remove(hard);
 }
 
-TEST_F(JournalTest, SecondEditWaitsForTheFirst) {
-  SectorFile f, g;
-  Edit(f);
-  ASSERT_TRUE(g.Open(path, SectorFile::Mode::kReadWrite));
-  EXPECT_FALSE(g.BeginJournal());
-  EXPECT_EQ(g.Error(), EEXIST);
-  ASSERT_TRUE(f.RollbackJournal());
+// A file opened before another edit changed its length is not written at
+// positions that no longer mean what they did.
+TEST_F(JournalTest, EditOfAFileChangedSinceItWasOpenedIsRefused) {
+  SectorFile early;
+  ASSERT_TRUE(early.Open(path, SectorFile::Mode::kReadWrite));
+  {
+    SectorFile other;
+    ASSERT_TRUE(other.Open(path, SectorFile::Mode::kReadWrite));
+    ASSERT_TRUE(other.BeginJournal());
+    ASSERT_TRUE(other.Truncate(100000));
+    ASSERT_TRUE(other.CommitJournal());
+  }
+  const auto shortened = ReadFileBytes(path);
+  EXPECT_FALSE(early.BeginJournal());
+  EXPECT_EQ(early.Error(), ESTALE);
+  EXPECT_FALSE(JournalExists(path));
+  // Replaced by another file under its name: the same.
+  SectorFile replacedEarly;
+  ASSERT_TRUE(replacedEarly.Open(path, SectorFile::Mode::kReadWrite));
+  std::filesystem::remove(path);
+  WriteFileBytes(path, shortened);
+  EXPECT_FALSE(replacedEarly.BeginJournal());
+  EXPECT_EQ(replacedEarly.Error(), ESTALE);
+  EXPECT_EQ(ReadFileBytes(path), shortened);
+  // Its own writes, committed, are no change of someone else's.
+  SectorFile own;
+  ASSERT_TRUE(own.Open(path, SectorFile::Mode::kReadWrite));
+  ASSERT_TRUE(own.BeginJournal());
+  ASSERT_TRUE(own.Truncate(50000));
+  ASSERT_TRUE(own.CommitJournal());
+  ASSERT_TRUE(own.BeginJournal());
+  ASSERT_TRUE(own.CommitJournal());
 }
 
 TEST_F(JournalTest, DocumentEditRollsBackWhatItDidNotCommit) {

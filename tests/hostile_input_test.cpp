@@ -1,0 +1,464 @@
+// Files made to hurt: outputs whose names are taken by links or by the
+// user's own files, reports aimed at inputs, disc images and cue sheets that
+// would make a reader loop or scan without end, subtitles and pictures far
+// larger than any frame, names that are not UTF-8, CD audio in a disc image,
+// sequences with a gap, and a lengthening stopped half way. Each must end
+// with a message and the user's files whole (as they were, or consistently
+// changed), in bounded time and memory (the commands run under an
+// address-space limit).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <thread>
+
+#include "base/bytes.h"
+#include "str/journal.h"
+#include "tests/support/avi_builder.h"
+#include "tests/support/bmp_builder.h"
+#include "tests/support/cli_command.h"
+#include "tests/support/disc_builder.h"
+#include "tests/support/mdec_builder.h"
+#include "tests/support/run.h"
+#include "tests/support/str_builder.h"
+
+extern char** environ;
+
+namespace belmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Cli;
+using test::ReadFileBytes;
+using test::RunCommand;
+using test::RunResult;
+
+// The command with its address space limited to `mib` MiB (not under the
+// address sanitizer, whose shadow memory alone is larger). Commands that
+// load FFmpeg map about 260 MiB of libraries and thread stacks before they
+// read anything: they get 200 MiB on top of that.
+constexpr int kWithFfmpeg = 460;
+std::vector<std::string> Bounded(std::vector<std::string> args, int mib = 200) {
+#if defined(__SANITIZE_ADDRESS__)
+  (void)mib;
+  return Cli(std::move(args));
+#else
+  std::vector<std::string> c = {"bash", "-c",
+                                "ulimit -v " + std::to_string(mib * 1024) + "; exec \"$@\"", "_"};
+  auto cli = Cli(std::move(args));
+  c.insert(c.end(), cli.begin(), cli.end());
+  return c;
+#endif
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Files of the folder whose names start with a dot (temporary files).
+std::vector<std::string> HiddenFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+  return names;
+}
+
+class HostileInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    test::MovieSpec m;
+    m.Frames = 12;
+    m.ChunkPattern = {9, 9, 9, 8};
+    m.Width = 160;
+    m.Height = 112;
+    m.AudioCoding = kCoding378Stereo;
+    m.TrailingFillers = 2;
+    std::mt19937 random(5);
+    m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 2, 2); };
+    test::BuildMovie(m).Write(str);
+    original = ReadFileBytes(str);
+    test::AviSpec v;
+    v.Width = 160;
+    v.Height = 112;
+    v.Frames = 8;
+    test::WriteTestAvi(avi, v);
+    v.Frames = 30;
+    test::WriteTestAvi(longAvi, v);
+    aviBytes = ReadFileBytes(avi);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string dir = test::TempPath("hostile");
+  std::string str = dir + "/movie.str", avi = dir + "/in.avi", longAvi = dir + "/long.avi";
+  std::vector<uint8_t> original, aviBytes;
+};
+
+// A name beside the output that is already taken (a stale OUT.part linked
+// to an input, or the user's own file of that name) is never written
+// through or removed; the output is made under a fresh name of its own.
+TEST_F(HostileInputTest, OutputsAreMadeUnderFreshNamesOnly) {
+  struct Case {
+    std::string Name;
+    std::vector<std::string> Args;
+    std::string Out;
+    bool Fails;
+  };
+  const std::vector<Case> cases = {
+      {"export-avi", {"export-avi", str, "-o", dir + "/o.avi"}, dir + "/o.avi", false},
+      {"export-wav", {"export-wav", str, "-o", dir + "/o.wav"}, dir + "/o.wav", false},
+      {"export-bmp", {"export-bmp", str, "--frame", "0", "-o", dir + "/o.bmp"}, dir + "/o.bmp", false},
+      {"new", {"new", dir + "/o.str", avi}, dir + "/o.str", false},
+      {"new failing", {"new", dir + "/f.str", avi, "--header", "00,00,00,00"}, dir + "/f.str", true},
+  };
+  for (const Case& c : cases) {
+    for (const bool linked : {true, false}) {
+      SCOPED_TRACE(c.Name + (linked ? ", OUT.part links to the input" : ", the user's OUT.part"));
+      fs::remove(c.Out);
+      fs::remove(c.Out + ".part");
+      const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
+      if (linked)
+        fs::create_symlink(c.Name.rfind("new", 0) == 0 ? avi : str, c.Out + ".part");
+      else
+        test::WriteFileBytes(c.Out + ".part", mine);
+      auto r = RunCommand(Cli(c.Args));
+      EXPECT_EQ(r.Status, c.Fails ? 1 : 0) << r.Err;
+      EXPECT_EQ(ReadFileBytes(str), original);
+      EXPECT_EQ(ReadFileBytes(avi), aviBytes);
+      if (linked) {
+        EXPECT_TRUE(fs::is_symlink(c.Out + ".part"));
+      } else {
+        EXPECT_EQ(ReadFileBytes(c.Out + ".part"), mine);
+      }
+      EXPECT_EQ(fs::exists(c.Out), !c.Fails);
+      EXPECT_TRUE(HiddenFiles(dir).empty());
+    }
+  }
+}
+
+// Every output gets the output check: a report aimed at an input, or at a
+// file that exists, is refused before anything is done (also in a dry run);
+// export-frames keeps the pictures of an earlier export, and never writes
+// over its own input sitting among them.
+TEST_F(HostileInputTest, ReportsAndPicturesGetTheOutputCheck) {
+  test::WriteFileBytes(dir + "/line.srt", std::vector<uint8_t>{'1', '\n'});
+  WriteText(dir + "/line.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+  const auto subs = ReadFileBytes(dir + "/line.srt");
+  test::WriteFileBytes(dir + "/old.csv", {'o', 'l', 'd'});
+  const std::vector<std::vector<std::string>> refused = {
+      {"import-avi", str, avi, "--report", str},
+      {"import-avi", str, avi, "--report", avi, "--dry-run"},
+      {"import-avi", str, avi, "--report", dir + "/old.csv"},
+      {"import-avi", str, avi, "--report", dir},
+      {"import-avi", str, avi, "--report", dir + "/no/such/folder/r.csv"},
+      {"subtitle", str, dir + "/line.srt", "--report", dir + "/line.srt"},
+      {"subtitle", str, dir + "/line.srt", "--report", str, "--dry-run"},
+      {"new", dir + "/n.str", avi, "--report", avi},
+  };
+  for (const auto& args : refused) {
+    SCOPED_TRACE(args[0] + " --report " + args[4]);
+    auto r = RunCommand(Cli(args));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_FALSE(r.Err.empty());
+    EXPECT_EQ(ReadFileBytes(str), original);
+    EXPECT_EQ(ReadFileBytes(avi), aviBytes);
+    EXPECT_EQ(ReadFileBytes(dir + "/line.srt"), subs);
+    EXPECT_EQ(ReadFileBytes(dir + "/old.csv"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_FALSE(fs::exists(dir + "/n.str"));
+    EXPECT_FALSE(JournalExists(str));
+  }
+  // With --force an existing report is replaced.
+  auto r = RunCommand(Cli({"import-avi", str, avi, "--report", dir + "/old.csv", "--force",
+                           "--dry-run"}));
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(ReadFileBytes(dir + "/old.csv").size(), 3u);
+
+  const std::string pictures = dir + "/pictures";
+  ASSERT_EQ(RunCommand(Cli({"export-frames", str, pictures})).Status, 0);
+  const auto first = ReadFileBytes(pictures + "/000000.png");
+  r = RunCommand(Cli({"export-frames", str, pictures, "--half"}));
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_NE(r.Err.find("--force"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadFileBytes(pictures + "/000000.png"), first);
+  r = RunCommand(Cli({"export-frames", str, pictures, "--half", "--force"}));
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(ReadFileBytes(pictures + "/000000.png"), first);
+  // The input itself under a picture's name.
+  fs::remove(pictures + "/000003.png");
+  fs::create_hard_link(str, pictures + "/000003.png");
+  r = RunCommand(Cli({"export-frames", pictures + "/000003.png", pictures, "--force"}));
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_EQ(ReadFileBytes(str), original);
+}
+
+// A report that cannot be written stops the edit before it begins; the
+// message names the report and the reason.
+TEST_F(HostileInputTest, UnwritableReportStopsTheEditBeforeItBegins) {
+  WriteText(dir + "/line.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"import-avi", str, avi, "--report", dir + "/missing/r.csv"},
+           {"subtitle", str, dir + "/line.srt", "--report", dir + "/missing/r.json"},
+           {"import-bmp", str, dir + "/x.bmp", "--frame", "0", "--report", dir + "/missing/r.csv"}}) {
+    SCOPED_TRACE(args[0]);
+    auto r = RunCommand(Cli(args));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(dir + "/missing/r."), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFileBytes(str), original);
+  }
+}
+
+// check --fix rewrites the framing of data sectors only: CD audio sectors,
+// known from the cue sheet's track types or, in a BIN alone, from the
+// absence of any sync pattern, keep every byte.
+TEST_F(HostileInputTest, CheckFixLeavesCdAudioAlone) {
+  test::MovieSpec m;
+  m.Riff = false;
+  m.Frames = 6;
+  const auto data = test::BuildMovie(m).Bytes();
+  const size_t dataSectors = data.size() / 2352;
+  std::vector<uint8_t> bin = data;
+  std::mt19937 random(3);
+  for (size_t i = 0; i < 300 * 2352; i++) bin.push_back(uint8_t(random()));
+  bin[2352 * 2 + 3] ^= 0xFF;  // a data sector whose sync is damaged
+  const std::string binPath = dir + "/game.bin", cue = dir + "/game.cue";
+  char msf[16];
+  std::snprintf(msf, sizeof msf, "%02d:%02d:%02d", int(dataSectors / 4500),
+                int(dataSectors / 75 % 60), int(dataSectors % 75));
+  WriteText(cue, "FILE \"game.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+                 "  TRACK 02 AUDIO\n    INDEX 01 " + std::string(msf) + "\n");
+  for (const std::string& given : {binPath, cue}) {
+    SCOPED_TRACE(given);
+    test::WriteFileBytes(binPath, bin);
+    auto r = RunCommand(Cli({"check", given, "--fix", "--json"}));
+    EXPECT_EQ(r.Status, 0) << r.Err << r.Out;
+    const auto now = ReadFileBytes(binPath);
+    ASSERT_EQ(now.size(), bin.size());
+    EXPECT_TRUE(std::equal(now.begin() + long(dataSectors * 2352), now.end(),
+                           bin.begin() + long(dataSectors * 2352)))
+        << "CD audio changed";
+    EXPECT_EQ(now[2352 * 2 + 3], data[2352 * 2 + 3]) << "the damaged data sector is mended";
+    auto j = nlohmann::json::parse(r.Out);
+    EXPECT_EQ(j["CdAudioSectors"], 300);
+  }
+}
+
+// Inputs made to exhaust the readers finish in bounded memory: directories
+// sharing subdirectories down 24 levels (each extent is walked once), a
+// cue sheet of 20,000 missing files beside a folder of 2,000 (the folder
+// is listed once), subtitles scaled 100000% and 100,000 shown at once (cut
+// to what a picture can show, with a message), pictures whose header
+// claims 16000 x 16000 (refused from the header), and names that are not
+// UTF-8 in JSON output (written as U+FFFD).
+TEST_F(HostileInputTest, HostileInputsStayBounded) {
+  // Directories D01/D02/.../D24, each also holding a second entry "X" that
+  // points at its subdirectory: 2^23 paths, 24 extents.
+  test::DiscBuilder b;
+  std::string path;
+  std::vector<std::string> dirs;
+  for (int k = 1; k <= 24; k++) {
+    char name[8];
+    std::snprintf(name, sizeof name, "/D%02d", k);
+    path += name;
+    dirs.push_back(path);
+    b.AddDataFile(path + "/X", {1, 2, 3});
+  }
+  auto iso = b.IsoBytes();
+  for (size_t k = 0; k + 1 < dirs.size(); k++) {
+    const auto here = b.Placement(dirs[k]), next = b.Placement(dirs[k + 1]);
+    uint8_t* records = &iso[size_t(here.Lsn) * 2048];
+    bool patched = false;
+    for (size_t at = 0; at < 2048 && records[at] != 0; at += records[at]) {
+      if (records[at + 32] >= 1 && records[at + 33] == 'X') {
+        records[at + 25] |= 2;  // a directory
+        PutU32(&records[at + 2], uint32_t(next.Lsn));
+        for (int i = 0; i < 4; i++) records[at + 6 + size_t(i)] = uint8_t(next.Lsn >> (24 - 8 * i));
+        patched = true;
+      }
+    }
+    ASSERT_TRUE(patched) << dirs[k];
+  }
+  // The deepest file's name in Latin-1, not UTF-8.
+  {
+    uint8_t* records = &iso[size_t(b.Placement(dirs.back()).Lsn) * 2048];
+    for (size_t at = 0; at < 2048 && records[at] != 0; at += records[at])
+      if (records[at + 32] >= 1 && records[at + 33] == 'X') records[at + 33] = 0xC9;
+  }
+  test::WriteFileBytes(dir + "/shared.iso", iso);
+
+  // A cue sheet of 20,000 missing files, in a folder of 2,000 files.
+  fs::create_directories(dir + "/many");
+  for (int i = 0; i < 2000; i++) test::WriteFileBytes(dir + "/many/f" + std::to_string(i), {});
+  test::DiscBuilder small;
+  small.AddDataFile("/A.TXT", {1, 2, 3});
+  small.WriteBinCue(dir + "/many/disc.bin", dir + "/many/ignored.cue");
+  std::string cue;
+  for (int i = 0; i < 20000; i++) cue += "FILE \"missing" + std::to_string(i) + ".bin\" BINARY\n";
+  cue += test::DiscBuilder::CueText("disc.bin");
+  WriteText(dir + "/many/big.cue", cue);
+
+  // Subtitles: one line scaled 100000%, and 100,000 lines shown at once.
+  WriteText(dir + "/huge.ass",
+            "[Script Info]\nScriptType: v4.00+\nPlayResX: 160\nPlayResY: 112\n\n[V4+ Styles]\n"
+            "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+            "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+            "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+            "Style: Default,sans-serif,100000,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,"
+            "0,100000,100000,0,0,1,5000,0,2,10,10,10,1\n\n[Events]\n"
+            "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+            "Dialogue: 0,0:00:00.00,0:10:00.00,Default,,0,0,0,,{\\fscx100000\\fscy100000"
+            "\\bord9000\\blur500}WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\n");
+  std::string srt;
+  for (int i = 0; i < 100000; i++)
+    srt += std::to_string(i + 1) + "\n00:00:00,000 --> 00:10:00,000\nline " + std::to_string(i) +
+           "\n\n";
+  WriteText(dir + "/many.srt", srt);
+
+  // Pictures claiming 16000 x 16000 in their headers, among good ones.
+  const std::string seq = dir + "/seq";
+  fs::create_directories(seq);
+  for (int i = 0; i < 6; i++)
+    test::WriteBgrBmp(seq + "/" + std::to_string(i) + ".bmp", test::NaturalPicture(160, 112, i),
+                      160, 112);
+  auto huge = ReadFileBytes(seq + "/3.bmp");
+  PutU32(&huge[18], 16000);
+  PutU32(&huge[22], 16000);
+  test::WriteFileBytes(seq + "/3.bmp", huge);
+  ASSERT_EQ(RunCommand(Cli({"export-frames", str, dir + "/png"})).Status, 0);
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                              'I', 'H', 'D', 'R', 0, 0, 0x3E, 0x80, 0, 0, 0x3E, 0x80, 8, 2, 0, 0, 0};
+  png.resize(2 << 20, 0);  // 2 MB of picture data behind it
+  test::WriteFileBytes(dir + "/png/000004.png", png);
+
+  // A file name that is not UTF-8.
+  const std::string latin1 = dir + "/caf\xE9.str";
+  test::WriteFileBytes(latin1, original);
+
+  struct Case {
+    std::string Name;
+    std::vector<std::string> Args;
+    int Status;
+    std::string Says;  // in stderr
+    bool Json = false;
+    int Mib = 200;
+  };
+  const std::vector<Case> cases = {
+      {"shared directories", {"ls", dir + "/shared.iso"}, 0, ""},
+      {"shared directories, JSON", {"ls", dir + "/shared.iso", "--json"}, 0, "", true},
+      {"cue of missing files", {"ls", dir + "/many/big.cue"}, 0, ""},
+      {"cue of missing files, info", {"info", dir + "/many/big.cue::/A.TXT"}, 1, ""},
+      {"subtitle scaled 100000%", {"subtitle", str, dir + "/huge.ass", "--dry-run"}, 0, "制限",
+       false, kWithFfmpeg},
+      {"100,000 subtitles at once", {"subtitle", str, dir + "/many.srt", "--dry-run"}, 0, "制限",
+       false, kWithFfmpeg},
+      {"16000 x 16000 BMP in a sequence",
+       {"import-avi", str, seq + "/%d.bmp", "--audio", "keep"}, 1, "16000", false, kWithFfmpeg},
+      {"16000 x 16000 PNG in a sequence",
+       {"new", dir + "/big.str", dir + "/png/%06d.png"}, 1, "16000", false, kWithFfmpeg},
+      {"non-UTF-8 path, info", {"info", latin1, "--json"}, 0, "", true},
+      {"non-UTF-8 path, check", {"check", latin1, "--json"}, 1, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto r = RunCommand(Bounded(c.Args, c.Mib));
+    EXPECT_EQ(r.Status, c.Status) << r.Err;
+    if (!c.Says.empty()) {
+      EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+    }
+    if (c.Json) {
+      auto j = nlohmann::json::parse(r.Out, nullptr, false);
+      EXPECT_FALSE(j.is_discarded()) << r.Out;
+      EXPECT_NE(r.Out.find("\xEF\xBF\xBD"), std::string::npos) << "U+FFFD for the byte";
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(str), original);
+  EXPECT_FALSE(fs::exists(dir + "/big.str"));
+}
+
+// A sequence with a picture missing is refused before anything is written,
+// naming the first missing picture; it never blackens or drops frames.
+TEST_F(HostileInputTest, MissingPictureInASequenceIsRefused) {
+  ASSERT_EQ(RunCommand(Cli({"export-frames", str, dir + "/png"})).Status, 0);
+  fs::remove(dir + "/png/000005.png");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"import-avi", str, dir + "/png/%06d.png", "--audio", "keep"},
+           {"import-avi", str, dir + "/png/%06d.png", "--rebuild", "--resize", "yes"},
+           {"new", dir + "/n.str", dir + "/png/%06d.png"}}) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    auto r = RunCommand(Cli(args));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("000005.png"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFileBytes(str), original);
+    EXPECT_FALSE(fs::exists(dir + "/n.str"));
+  }
+}
+
+// Ctrl-C at any moment of a lengthening rebuild: the command ends cancelled
+// with the file ending right after the last converted frame and its
+// fillers, the RIFF header counting exactly that (never a shorter header
+// over old frames left behind the new ones), or done with the complete
+// result.
+TEST_F(HostileInputTest, InterruptedLengtheningEndsAtTheLastConvertedFrame) {
+  const std::string target = dir + "/edit.str";
+  test::WriteFileBytes(target, original);
+  const auto args = Cli({"import-avi", target, longAvi, "--rebuild", "--resize", "yes", "-q"});
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunCommand(args).Status, 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  const auto complete = ReadFileBytes(target);
+  ASSERT_GT(complete.size(), original.size());
+
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  std::mt19937 random(29);
+  const int64_t range = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+  int cancelled = 0;
+  for (int attempt = 0; attempt < 15; attempt++) {
+    SCOPED_TRACE("attempt " + std::to_string(attempt));
+    test::WriteFileBytes(target, original);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ), 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % uint64_t(range + 1)));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const auto now = ReadFileBytes(target);
+    EXPECT_FALSE(JournalExists(target));
+    if (WIFSIGNALED(status)) {
+      // Interrupted before the command listens for Ctrl-C, or after it
+      // stopped listening: nothing begun, or everything done.
+      EXPECT_TRUE(now == original || now == complete);
+      continue;
+    }
+    if (WEXITSTATUS(status) == 0) {
+      EXPECT_EQ(now, complete);
+      continue;
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    cancelled++;
+    ASSERT_GE(now.size(), 44u);
+    EXPECT_EQ((now.size() - 44) % 2352, 0u);
+    EXPECT_EQ(GetU32(&now[4]), now.size() - 8);
+    EXPECT_EQ(GetU32(&now[40]), now.size() - 44);
+    EXPECT_LE(now.size(), complete.size());
+  }
+  posix_spawn_file_actions_destroy(&quiet);
+  std::printf("15 interrupts: %d cancelled\n", cancelled);
+}
+
+}  // namespace
+}  // namespace belmora
