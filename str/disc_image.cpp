@@ -347,6 +347,11 @@ bool DiscImage::ReadDirectories() {
   // The root directory's first block, read both ways, pins down the sector
   // size libiso9660 settled on.
   const uint32_t rootLsn = GetU32(ours.data() + 156 + 2);
+  // libiso9660 allocates a directory's recorded size before reading it: a
+  // size beyond the track is damage, not a directory.
+  const int64_t trackBytes = track_.SectorCount * kIsoBlock;
+  if (int64_t(GetU32(ours.data() + 156 + 10)) > trackBytes)
+    return Fail(msg::kDiscDirectoryDamaged.Text, path_);
   if (!readBlock(rootLsn, ours.data()) ||
       iso9660_iso_seek_read(iso.get(), theirs.data(), lsn_t(rootLsn), 1) != kIsoBlock ||
       ours != theirs)
@@ -358,7 +363,6 @@ bool DiscImage::ReadDirectories() {
   // where it is met again, but not walked again, so that directories
   // sharing subdirectories cost no more than their extents.
   std::set<int64_t> visited{rootLsn};
-  const int64_t trackBytes = track_.SectorCount * kIsoBlock;
   auto walk = [&](auto& self, const std::string& rawPath, const std::string& path,
                   int depth) -> bool {
     std::unique_ptr<CdioList_t, ListFreer> list(

@@ -14,7 +14,9 @@
 #include "media/wav_writer.h"
 #include "mdec/codec.h"
 #include "platform/media_writer.h"
+#include "str/disc_image.h"
 #include "tests/support/bmp_builder.h"
+#include "tests/support/disc_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -181,6 +183,31 @@ TEST(FuzzFindingsTest, WavChunkSizesNearFourGibEndTheWalk) {
   WavData wav;
   ASSERT_TRUE(ReadWavFile(path, wav));
   EXPECT_EQ(wav.Samples, (std::vector<int16_t>{1, 2}));
+  std::filesystem::remove(path);
+}
+
+// Directories whose recorded size runs far past the image: libiso9660
+// allocated the size (4 GiB for the root's) before reading a byte. They are
+// damage now, refused before the allocation.
+TEST(FuzzFindingsTest, DirectorySizesBeyondTheImageAreRefused) {
+  test::DiscBuilder b;
+  b.AddDataFile("/DATA/FILE.BIN", std::vector<uint8_t>(3000, 7));
+  const std::string path = test::TempPath("found.iso");
+  for (const bool root : {true, false}) {
+    auto iso = b.IsoBytes();
+    if (root) {
+      PutU32(&iso[16 * 2048 + 156 + 10], 0xFFFFF000u);
+    } else {
+      uint8_t* records = &iso[size_t(b.Placement("/DATA").Lsn - 1) * 2048];
+      for (size_t at = 0; records[at] != 0; at += records[at])
+        if (records[at + 32] == 4 && std::memcmp(&records[at + 33], "DATA", 4) == 0)
+          PutU32(&records[at + 10], 0xFFFFF000u);
+    }
+    test::WriteFileBytes(path, iso);
+    DiscImage image;
+    EXPECT_FALSE(image.Open(path)) << root;
+    EXPECT_NE(image.LastError().find(path), std::string::npos) << image.LastError();
+  }
   std::filesystem::remove(path);
 }
 
