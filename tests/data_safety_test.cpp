@@ -385,8 +385,8 @@ TEST_F(DataSafetyTest, EditsInProgressOrInterruptedKeepEveryCommandAway) {
   const std::string link = dir + "/link.str", hard = dir + "/hard.str";
   fs::create_symlink(target, link);
   fs::create_hard_link(target, hard);
-  test::XaFileSpec xa;
-  xa.Channels = {test::XaChannelSpec{}};
+  test::XaFileRecipe xa;
+  xa.Channels = {test::XaChannelRecipe{}};
   xa.Channels[0].Sectors = 8;
   const std::string sound = dir + "/sound.xa";
   test::WriteFileBytes(sound, test::BuildXaFile(xa));

@@ -77,7 +77,7 @@ class HostileInputTest : public ::testing::Test {
   void SetUp() override {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    test::MovieSpec m;
+    test::MovieRecipe m;
     m.Frames = 12;
     m.ChunkPattern = {9, 9, 9, 8};
     m.Width = 160;
@@ -88,7 +88,7 @@ class HostileInputTest : public ::testing::Test {
     m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 2, 2); };
     test::BuildMovie(m).Write(str);
     original = ReadFileBytes(str);
-    test::AviSpec v;
+    test::AviRecipe v;
     v.Width = 160;
     v.Height = 112;
     v.Frames = 8;
@@ -221,7 +221,7 @@ TEST_F(HostileInputTest, UnwritableReportStopsTheEditBeforeItBegins) {
 // known from the cue sheet's track types or, in a BIN alone, from the
 // absence of any sync pattern, keep every byte.
 TEST_F(HostileInputTest, CheckFixLeavesCdAudioAlone) {
-  test::MovieSpec m;
+  test::MovieRecipe m;
   m.Riff = false;
   m.Frames = 6;
   const auto data = test::BuildMovie(m).Bytes();
