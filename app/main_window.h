@@ -23,6 +23,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QSystemTrayIcon;
 class QToolButton;
 
 namespace belmora::app {
@@ -56,6 +57,8 @@ struct ConversionCommands {
   std::function<void(TForm1&)> AviToStr;  // "Converter AVI para STR"
   // "Converter AVI para STR" with a video already chosen (dropped).
   std::function<void(TForm1&, const QString& video)> AviToStrWith;
+  // "Criar novo STR" with the video already chosen (dropped).
+  std::function<void(TForm1&, const QString& video)> NewStrWith;
   std::function<void(TForm1&)> ApplySubtitles;  // "Aplicar legendas…"
 };
 
@@ -77,6 +80,8 @@ class TForm1 : public QMainWindow {
   void LayOutBar();
   void UpdateViewChecks();
   void FormResize();
+  // Enables the commands that need a movie (off for a file of sound only).
+  void EnableMovieCommands(bool on);
 
   // Event handlers.
   void PrevButtonClick();
@@ -89,6 +94,10 @@ class TForm1 : public QMainWindow {
   void MenuAviIClick();
   void MenuBmpOClick();
   void MenuBmpIClick();
+  // Encodes the picture at `path` into the frame shown ("Abrir arquivo BMP").
+  void ImportBmp(const QString& path);
+  // A file dropped on the window that asks before it is used.
+  void DroppedFile(const QString& file);
   void MenuSubsClick();
   void MenuSaveChannelClick();
   void MenuPlayChannelClick();
@@ -102,6 +111,14 @@ class TForm1 : public QMainWindow {
   void MenuSelAllClick();
   void MenuPosClick();
   void MenuPlayClick();
+  void MenuHelpClick();
+  // The recent files' entries, from the settings.
+  void UpdateRecentMenu();
+  // The window's place and size as the last run left them.
+  void RestoreSettings();
+  // Runs one of the window's file dialogs in the folder it was last
+  // confirmed in, and remembers the folder of the file chosen.
+  bool Execute(TFileDialog& dialog);
 
   // Navigation by key: the first and last frames, and a jump of `seconds`
   // of the bar's time labels.
@@ -164,7 +181,21 @@ class TForm1 : public QMainWindow {
   int32_t SelectionEnd = 0;
   ImagePosition Position;  // ImageOffsetX, ImageOffsetY
 
+  // The status line: where the frame shown lies and how it is coded.
+  QString StatusText() const;
+  // Label1's text, drawn small enough to stop short of the buttons.
+  void SetLabel(const QString& text);
+  void UpdateStatusLine();
+  // After long work: "done" with the output's name in the status line (a
+  // button opens its folder), and the desktop's notification when the
+  // window is in the background.
+  void NoteDone(const QString& output);
+  QString LastNotification;  // the text of the last desktop notification
+  std::function<void(const QString& folder)> OpenFolder;
+
   // Widgets.
+  QLabel* StatusLabel;
+  QToolButton* OpenFolderButton;
   QFrame* Panel2;
   QLabel* Label1;
   QToolButton* PrevButton;
@@ -174,6 +205,7 @@ class TForm1 : public QMainWindow {
   QMenu* MenuFile;
   QAction* MenuNew;
   QAction* MenuOpen;
+  QMenu* MenuRecent;  // the files opened last
   QAction* MenuExit;
   QMenu* MenuConv;
   QAction* MenuAviO;
@@ -197,6 +229,8 @@ class TForm1 : public QMainWindow {
   QAction* MenuSelAll;
   QAction* MenuPos;
   QAction* MenuPlay;
+  QMenu* MenuHelp;
+  QAction* MenuHelpKeys;
 
   // File dialogs and the seam that runs them.
   TFileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
@@ -216,13 +250,15 @@ class TForm1 : public QMainWindow {
   friend class TViewArea;
   void BuildMenu();
   void BuildPanel();
+  void BuildStatusLine();
   void Paint(QPainter& p);
   void SetBarPositionFromSector();
   void SetViewSize(bool half, int scale);
   void FitWindowToPicture();
   void UpdateTitle();
   void PlaybackFrameChanged();
-  bool Execute(TFileDialog& dialog);
+  // Runs a move of the shown frame; playback, if on, goes on from there.
+  void Seek(const std::function<void()>& move);
 
   QtHost host_{*this};
   AudioSectorHook hook_;
@@ -239,6 +275,9 @@ class TForm1 : public QMainWindow {
   TForm5* form5_ = nullptr;
   TConvAviForm* convAvi_ = nullptr;
 
+  QString doneFolder_;        // the folder of the last "done" notice
+  QSystemTrayIcon* tray_ = nullptr;
+  std::string lastOpened_;    // the file last opened, to tell another one
   int viewScale_ = 1;         // 2 for "Dobro"
   QSize sizeBeforeDouble_;    // the window's size before "Dobro" grew it
   QSize sizeAfterDouble_;

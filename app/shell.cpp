@@ -44,6 +44,7 @@ TShell::TShell(const QStringList& arguments) {
   convAvi_ = std::make_unique<TConvAviForm>();
   form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
   InstallConversions(*form1_);
+  form1_->RestoreSettings();
   form1_->show();
   if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
 }

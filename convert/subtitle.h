@@ -22,6 +22,8 @@ struct SubtitleOptions {
   int32_t FirstSector = 0;   // the range: frames starting from here
   int32_t LastSector = -1;   // to the frame starting here (-1: the last frame)
   double OffsetSeconds = 0;  // subtitle time of the range's first frame
+  // Run on a scratch copy that is thrown away: a stop needs no question.
+  bool Trial = false;
 };
 
 // The subtitle time of frame `index` of the range, in milliseconds: the
