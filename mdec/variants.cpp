@@ -442,6 +442,20 @@ void Adopt(std::vector<uint8_t> bytes, EncodedFrame& out) {
   out.Bytes = std::move(bytes);
 }
 
+// Encodes at the smallest scale that fits: `encode(scale, result)` gives the
+// length (0 when it does not fit) and, with a result, writes the bytes.
+template <typename Encode>
+EncodeStatus EncodeAtSmallestScale(Encode& encode, EncodedFrame& out) {
+  out.Trials.clear();
+  const int q = SmallestFittingScale([&](int s) { return encode(s, nullptr); }, out.Trials);
+  if (q == 0) return EncodeStatus::kNoScaleFits;
+  std::vector<uint8_t> bytes;
+  encode(q, &bytes);
+  Adopt(std::move(bytes), out);
+  out.Scale = q;
+  return EncodeStatus::kOk;
+}
+
 // ---- Standard and version 1 ---------------------------------------------
 
 class StandardCodec final : public BitstreamCodec {
@@ -555,14 +569,7 @@ class LainCodec final : public BitstreamCodec {
       }
       return int(length);
     };
-    out.Trials.clear();
-    const int q = SmallestFittingScale([&](int s) { return encode(s, nullptr); }, out.Trials);
-    if (q == 0) return EncodeStatus::kNoScaleFits;
-    std::vector<uint8_t> bytes;
-    encode(q, &bytes);
-    Adopt(std::move(bytes), out);
-    out.Scale = q;
-    return EncodeStatus::kOk;
+    return EncodeAtSmallestScale(encode, out);
   }
 
   static int DecodeWithLevels(MdecCodec& codec, BitstreamKind kind,
@@ -676,14 +683,7 @@ class IkiCodec final : public BitstreamCodec {
       }
       return int(length);
     };
-    out.Trials.clear();
-    const int q = SmallestFittingScale([&](int s) { return encode(s, nullptr); }, out.Trials);
-    if (q == 0) return EncodeStatus::kNoScaleFits;
-    std::vector<uint8_t> bytes;
-    encode(q, &bytes);
-    Adopt(std::move(bytes), out);
-    out.Scale = q;
-    return EncodeStatus::kOk;
+    return EncodeAtSmallestScale(encode, out);
   }
 };
 
