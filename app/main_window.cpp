@@ -18,11 +18,13 @@
 #include <QToolButton>
 #include <QWindow>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "app/audio_only.h"
 #include "app/form_font.h"
 #include "app/image_file_chooser.h"
+#include "app/movie_chooser.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
 #include "str/disc_document.h"
@@ -185,6 +187,8 @@ void TForm1::BuildMenu() {
   MenuFile = menu(MainMenu1, nullptr, "Arquivo", "MenuFile");
   MenuNew = item(MenuFile, "Criar novo STR", "MenuNew", &TForm1::MenuNewClick);
   MenuOpen = item(MenuFile, "Abrir arquivo STR", "MenuOpen", &TForm1::MenuOpenClick);
+  MenuMovie = item(MenuFile, msg::kChooseMovieMenu, "MenuMovie", &TForm1::MenuMovieClick);
+  MenuMovie->setEnabled(false);
   MenuExit = item(MenuFile, "Sair", "MenuExit", &TForm1::MenuExitClick);
 
   MenuConv = menu(MainMenu1, nullptr, "Converter", "MenuConv");
@@ -273,13 +277,31 @@ int TForm1::OpenDocument(const QString& given) {
     Show(host_, msg::kCannotOpenStr);
     return -1;
   }
+  // A file of several movies: the user picks the one to show.
+  if (doc_.Movies.size() > 1) {
+    const int movie = ChooseMovie(path, doc_.Movies, doc_.SpeedFactor, 0, this, RunModal);
+    if (movie < 0) {
+      CloseStrFile(doc_);
+      return -1;
+    }
+    if (movie != 0 && SelectMovie(doc_, movie) != 0) {
+      Show(host_, msg::kCannotOpenStr);
+      CloseStrFile(doc_);
+      return -1;
+    }
+  }
   if (doc_.PaddedWidth <= 0) {
     Show(host_, msg::kNoPicture);
     CloseStrFile(doc_);
     return -1;
   }
   DocumentOpen = true;
-  SelectionStart = 0;
+  ShowMovie();
+  return 0;
+}
+
+void TForm1::ShowMovie() {
+  SelectionStart = doc_.MovieStart;
   SelectionEnd = doc_.LastFrameSector;
   codec_.Image.LayOut(doc_.PaddedWidth, doc_.PaddedHeight);
   preview_ = QImage();
@@ -289,10 +311,25 @@ int TForm1::OpenDocument(const QString& given) {
   UpdateViewChecks();
   MenuConv->menuAction()->setEnabled(true);
   MenuConf->menuAction()->setEnabled(true);
+  MenuMovie->setEnabled(doc_.Movies.size() > 1);
   UpdateTitle();
   FitWindowToPicture();
   client_->update();
-  return 0;
+}
+
+void TForm1::MenuMovieClick() {
+  if (!DocumentOpen || doc_.Movies.size() < 2) return;
+  const QString file = QFile::decodeName(doc_.Path.c_str());
+  const int movie =
+      ChooseMovie(file, doc_.Movies, doc_.SpeedFactor, doc_.MovieIndex, this, RunModal);
+  if (movie < 0 || movie == doc_.MovieIndex) return;
+  StopPlayback();
+  if (SelectMovie(doc_, movie) != 0) {
+    Show(host_, msg::kCannotOpenStr);
+    CloseDocument();
+    return;
+  }
+  ShowMovie();
 }
 
 void TForm1::CloseDocument() {
@@ -301,6 +338,7 @@ void TForm1::CloseDocument() {
   StopPlayback();
   DocumentOpen = false;
   CloseStrFile(doc_);
+  MenuMovie->setEnabled(false);
   MenuConv->menuAction()->setEnabled(false);
   MenuConf->menuAction()->setEnabled(false);
   SelectionStart = SelectionEnd = 0;
@@ -314,7 +352,12 @@ void TForm1::ShowCurrentFrame() {
   if (ReadAndDecodeFrame(codec_, doc_) != 0) return;
   preview_ = QImage();
   client_->update();
-  Label1->setText(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));
+  QString label = LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber);
+  if (doc_.FrameDamaged)
+    label += "  " + QString::fromStdString(FormatMessage(
+                        msg::kFrameConcealed, std::popcount(doc_.ChunksPresent),
+                        int(doc_.ChunkHeader.ChunkCount)));
+  Label1->setText(label);
   Label1->adjustSize();
 }
 
@@ -327,6 +370,9 @@ void TForm1::UpdateTitle() {
   if (const auto inner = SplitImagePath(doc_.Path))  // IMAGE::/PATH
     name = QFileInfo(QFile::decodeName(inner->Image.c_str())).fileName() + "::" +
            QFile::decodeName(inner->Inner.c_str());
+  // A file of several movies: which one, of how many ("MOVIE.STR [2/3]").
+  if (doc_.Movies.size() > 1)
+    name += QString(" [%1/%2]").arg(doc_.MovieIndex + 1).arg(doc_.Movies.size());
   setWindowTitle(QString("%1 - %2").arg(kCaption, name));
 }
 
@@ -646,6 +692,7 @@ void TForm1::StartPlayback() {
   start.FramesPerSecond = doc_.FramesPerSecond;
   start.HalfWidthView = codec_.HalfWidthView;
   start.AudioChannel = doc_.AudioChannelCount > 0 ? doc_.AudioChannels[0] : -1;
+  start.Movie = doc_.MovieIndex;
   player_ = std::make_unique<Player>(start, PlaybackSound);
   Player* player = player_.get();
   connect(player, &Player::FrameChanged, this, &TForm1::PlaybackFrameChanged);

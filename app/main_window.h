@@ -72,6 +72,8 @@ class TForm1 : public QMainWindow {
                    TConvAviForm* convAvi);
 
   int OpenDocument(const QString& path);
+  // Shows the open document's chosen movie from its first frame.
+  void ShowMovie();
   void CloseDocument();
   void ShowCurrentFrame();
   void LayOutBar();
@@ -84,6 +86,7 @@ class TForm1 : public QMainWindow {
   void BarChange();
   void MenuNewClick();
   void MenuOpenClick();
+  void MenuMovieClick();
   void MenuExitClick();
   void MenuAviOClick();
   void MenuAviIClick();
@@ -174,6 +177,7 @@ class TForm1 : public QMainWindow {
   QMenu* MenuFile;
   QAction* MenuNew;
   QAction* MenuOpen;
+  QAction* MenuMovie;  // another movie of the open file
   QAction* MenuExit;
   QMenu* MenuConv;
   QAction* MenuAviO;

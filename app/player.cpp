@@ -52,7 +52,9 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
   XaDecoderState xa;
   std::vector<uint8_t> decoded;
 
-  if (OpenStrFile(doc, start.Path, true) != 0 || doc.PaddedWidth <= 0) return;
+  if (OpenStrFile(doc, start.Path, true) != 0) return;
+  if (start.Movie != 0 && SelectMovie(doc, start.Movie) != 0) return;
+  if (doc.PaddedWidth <= 0) return;
   doc.SpeedFactor = start.SpeedFactor;
   codec.HalfWidthView = start.HalfWidthView;
   codec.Image.LayOut(doc.PaddedWidth, doc.PaddedHeight);

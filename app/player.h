@@ -32,6 +32,7 @@ struct PlaybackStart {
   double FramesPerSecond = 15;
   bool HalfWidthView = false;
   int AudioChannel = -1;  // -1: play without sound
+  int Movie = 0;          // which movie of the file, from 0
 };
 
 // One decoded frame, ready to show.

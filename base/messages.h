@@ -26,6 +26,16 @@ inline constexpr Message kCannotOpenStr{"オープンできません。"};
 inline constexpr Message kUnknownFormat{"不明なフォーマットです。"};
 inline constexpr Message kNoPicture{"画像データが存在しません。"};
 inline constexpr Message kFrameTooLarge{"フレームのサイズが大きすぎます。(%d)"};
+inline constexpr Message kDamagedFrame{
+    "%s: フレーム %d はセクタが欠けているため、書き込めません。"};
+inline constexpr Message kDamagedFramesShown{
+    "%s: セクタが欠けたフレームは前のフレームで補いました: %s"};
+inline constexpr Message kDamagedInRange{
+    "%s: 範囲にセクタが欠けたフレームがあります: %s。--skip-damaged でそのまま残せます。"};
+inline constexpr Message kInterleavedRelayout{
+    "%s: 複数のムービーが交互に並んでいるため、長さの変更や並べ直しはできません (他のムービーが動いてしまいます)。"};
+inline constexpr Message kMovieChosen{"%s: ムービー %d を使います（全 %d 本）。"};
+inline constexpr Message kNoSuchMovie{"%s: ムービー %d はありません（全 %d 本）。"};
 inline constexpr Message kReadOnly{
     "このファイルは読み取り専用で開かれているため、書き込めません。"};
 inline constexpr Message kStrReadError{"STRの読み取りエラー"};
@@ -241,6 +251,17 @@ inline constexpr const char* kFrameByFrame = "Quadro a quadro";
 inline constexpr const char* kSaveChannelMenu = "Salvar som do canal…";
 inline constexpr const char* kPlayChannelMenu = "Reproduzir som do canal…";
 inline constexpr Message kChannelItem{"%d: %d Hz, %d ch, %.1f s"};
+// The movies of a file that holds several.
+inline constexpr const char* kChooseMovieMenu = "Escolher filme…";
+inline constexpr const char* kMovieChooserTitle = "Filmes do arquivo";
+inline constexpr const char* kMovieColumns[] = {"Filme",   "Canal",   "Tamanho",
+                                                "Quadros", "Duração", "Quadros danificados"};
+inline constexpr const char* kNoDamagedFrames = "nenhum";
+inline constexpr const char* kOpenButton = "Abrir";
+inline constexpr const char* kCancelButton = "Cancelar";
+// The viewer's note beside a frame that lacks sectors.
+inline constexpr Message kFrameConcealed{
+    "このフレームはセクタが欠けています (%d/%d)。欠けた部分は前のフレームで補っています。"};
 
 }  // namespace msg
 }  // namespace belmora

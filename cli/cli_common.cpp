@@ -32,6 +32,18 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
   }
+  const int movies = int(s.doc.Movies.size());
+  if (s.movie < 1 || s.movie > std::max(movies, 1)) {
+    Show(s.host, msg::kNoSuchMovie, path.c_str(), s.movie, movies);
+    CloseStrFile(s.doc);
+    return false;
+  }
+  if (s.movie != 1 && SelectMovie(s.doc, s.movie - 1) != 0) {
+    Show(s.host, msg::kCannotOpenStr);
+    CloseStrFile(s.doc);
+    return false;
+  }
+  if (movies > 1) Show(s.host, msg::kMovieChosen, path.c_str(), s.movie, movies);
   return true;
 }
 

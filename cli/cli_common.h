@@ -24,17 +24,23 @@ inline constexpr const char* kExitCodesHelp =
 // Options every command takes.
 struct GlobalOptions {
   bool Quiet = false;  // no progress line
+  int Movie = 1;       // which movie of the file, from 1
+  bool SkipDamaged = false;  // imports leave frames that lack sectors as they are
 };
 
 // The objects a command works on; one set per run, as in the application.
 struct Session {
-  explicit Session(const GlobalOptions& g) : host(g.Quiet) {}
+  explicit Session(const GlobalOptions& g)
+      : host(g.Quiet), movie(g.Movie), skipDamaged(g.SkipDamaged) {}
   CliHost host;
+  int movie;
+  bool skipDamaged;
   AudioSectorHook hook;
   StrDocument doc{host, &hook};
 };
 
-// Opens `path` as the viewer does (read-only for commands that only look);
+// Opens `path` as the viewer does (read-only for commands that only look)
+// and chooses the session's movie, saying which when there are several;
 // prints the viewer's message and returns false on failure.
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
 

@@ -2,6 +2,7 @@
 // button walks them, optionally saving each as a BMP.
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -25,10 +26,21 @@ struct DecodeOptions {
   int threads = int(std::max(1u, std::thread::hardware_concurrency()));
 };
 
-// One frame read from the file, waiting to be decoded.
-struct FrameJob {
+constexpr size_t kConcealHistory = 64;
+
+// A frame as read: its bitstream, header, and how much of it is intact.
+struct ReadFrameData {
   std::vector<uint8_t> Buffer;
   VideoChunkHeader Header;
+  bool Damaged = false;
+  size_t Intact = 0;
+};
+
+// One frame read from the file, waiting to be decoded. A frame that lacks
+// chunks carries the frames before it back to the last whole one, whose
+// pictures it is drawn over.
+struct FrameJob : ReadFrameData {
+  std::vector<ReadFrameData> Before;
   int Index = 0;
   bool Decoded = false;
 };
@@ -44,8 +56,17 @@ class FrameWorker {
   }
   // False when a BMP could not be written.
   bool Decode(FrameJob& job, Host& host) {
-    job.Decoded = codec_.Codec.DecodeFrame(job.Buffer, job.Header.Width, job.Header.Height,
-                                           codec_.HalfWidthView, codec_.Image) == 0;
+    if (job.Damaged) {
+      // Drawn over the frames before it, from grey: the same picture
+      // whichever thread decodes it.
+      codec_.Image.LayOut(0, 0);
+      for (const ReadFrameData& before : job.Before) Draw(before);
+      Draw(job);
+      job.Decoded = true;
+    } else {
+      job.Decoded = codec_.Codec.DecodeFrame(job.Buffer, job.Header.Width, job.Header.Height,
+                                             codec_.HalfWidthView, codec_.Image) == 0;
+    }
     if (!job.Decoded || outDir_.empty()) return true;
     char name[32];
     std::snprintf(name, sizeof name, "%06d.bmp", job.Index);
@@ -53,6 +74,14 @@ class FrameWorker {
   }
 
  private:
+  void Draw(const ReadFrameData& frame) {
+    if (frame.Damaged)
+      ConcealFrame(codec_, frame.Buffer, frame.Header, frame.Intact);
+    else
+      (void)codec_.Codec.DecodeFrame(frame.Buffer, frame.Header.Width, frame.Header.Height,
+                                     codec_.HalfWidthView, codec_.Image);
+  }
+
   FrameCodec codec_;
   std::string outDir_;
 };
@@ -82,6 +111,8 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   // them, decoded on the pipeline's threads a few frames ahead, and counted
   // here in order.
   std::vector<FrameJob> jobs;
+  std::vector<ReadFrameData> since;  // the frames from the last whole one
+  std::vector<MovieFrame> damaged;
   std::atomic<bool> bad{false};
   FramePipeline pipeline(threads, [&](int slot, int worker) {
     if (!workers[size_t(worker)]->Decode(jobs[size_t(slot)], s.host)) bad = true;
@@ -104,6 +135,20 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
     FrameJob& job = jobs[size_t(pipeline.NextSlot())];
     job.Buffer = doc.FrameBuffer;
     job.Header = doc.ChunkHeader;
+    job.Damaged = doc.FrameDamaged;
+    job.Intact = doc.IntactBytes();
+    job.Before.clear();
+    if (doc.FrameDamaged) {
+      job.Before = since;
+      damaged.push_back({doc.CurrentSector, doc.ChunkHeader.FrameNumber,
+                         uint8_t(doc.ChunkHeader.ChunkCount),
+                         uint8_t(std::popcount(doc.ChunksPresent))});
+    } else {
+      since.clear();
+    }
+    // A long run of damaged frames is drawn from a bounded history.
+    if (since.size() >= kConcealHistory) since.erase(since.begin());
+    since.push_back(job);
     job.Index = index++;
     doc.CurrentSector = doc.NextSector;
     pipeline.Submit();
@@ -113,6 +158,9 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   while (!pipeline.Empty()) (void)pipeline.TakeOldest();
   if (writeFailed) return kExitFailed;
   std::printf("%d frames decoded, %d failed\n", decoded, failed);
+  // Damage in the source is not a failure of the command: it is listed.
+  if (!damaged.empty())
+    Show(s.host, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
   if (failed > 0) Show(s.host, msg::kFramesFailed, failed);
   return failed > 0 ? kExitFailed : kExitDone;
 }

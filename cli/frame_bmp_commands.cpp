@@ -1,4 +1,6 @@
 // belmora-cli export-bmp and import-bmp: one frame to and from a BMP file.
+#include <bit>
+
 #include "cli/cli_common.h"
 #include "cli/fit_options.h"
 #include "convert/frame_bmp.h"
@@ -60,6 +62,22 @@ int RunExport(const GlobalOptions& g, const ExportOptions& o) {
   if (int r = OpenChosenFrame(s, o.path, true, o.choice)) return r;
   FrameCodec codec;
   codec.HalfWidthView = o.half;
+  StrDocument& doc = s.doc;
+  if (doc.FrameDamaged) {
+    // Drawn over the frame before it, as the viewer and the exports show it.
+    const int32_t at = doc.CurrentSector;
+    if (FindPreviousFrame(doc) == 0) (void)ReadAndDecodeFrame(codec, doc);
+    doc.CurrentSector = at;
+    if (ReadFrame(doc) != 0) {
+      Show(s.host, msg::kFrameNotFound);
+      return kExitFailed;
+    }
+    Show(s.host, msg::kDamagedFramesShown, doc.Path.c_str(),
+         DamagedFramesText({{doc.CurrentSector, doc.ChunkHeader.FrameNumber,
+                             uint8_t(doc.ChunkHeader.ChunkCount),
+                             uint8_t(std::popcount(doc.ChunksPresent))}})
+             .c_str());
+  }
   if (DecodeCurrentFrame(codec, s.doc) != 0) {
     Show(s.host, msg::kDecodeFailed);
     return kExitFailed;
@@ -87,6 +105,18 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   ScratchCopy scratch;
   if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
   if (int r = OpenChosenFrame(s, o.fit.dryRun ? scratch.Path() : o.path, false, o.choice)) return r;
+  if (s.doc.FrameDamaged) {
+    const std::vector<MovieFrame> damaged = {{s.doc.CurrentSector, s.doc.ChunkHeader.FrameNumber,
+                                              uint8_t(s.doc.ChunkHeader.ChunkCount),
+                                              uint8_t(std::popcount(s.doc.ChunksPresent))}};
+    if (!s.skipDamaged) {
+      Show(s.host, msg::kDamagedInRange, s.doc.Path.c_str(), DamagedFramesText(damaged).c_str());
+      return kExitFailed;
+    }
+    std::printf("frame %u at sector %d lacks sectors: left as it is\n",
+                s.doc.ChunkHeader.FrameNumber, s.doc.CurrentSector);
+    return kExitDone;
+  }
   s.doc.SealSectors = !o.noEdc;
   FrameCodec codec;
   if (o.encoder == "best") codec.Encoder = EncoderChoice::kBest;

@@ -165,6 +165,7 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   if (o.position.size() == 2) position = ImagePosition::FromDialog(o.position[0], o.position[1]);
   AviToStrContext c{doc, codec, encoder, numbering, s.host, start, end, position};
   c.Threads = o.threads;
+  c.SkipDamaged = s.skipDamaged;
   OptionsChooser chooser(o, s.host, newFile);
   doc.SealSectors = !o.noEdc;
   // The fit of every frame, when asked for; a dry run works on a scratch copy.

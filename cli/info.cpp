@@ -18,12 +18,44 @@ int CountFrames(StrDocument& doc) {
   return count;
 }
 
+// The frames of the chosen movie from its first to its last whole frame,
+// from the table the opening scan made (the walk where there is none).
+int MovieFrames(StrDocument& doc) {
+  const Movie* movie = doc.CurrentMovie();
+  if (!movie) return CountFrames(doc);
+  int count = 0;
+  for (const MovieFrame& f : movie->Frames)
+    count += f.FirstSector >= doc.CurrentSector && f.FirstSector <= doc.LastFrameSector;
+  return count;
+}
+
+nlohmann::ordered_json MoviesJson(const StrDocument& d) {
+  auto movies = nlohmann::ordered_json::array();
+  for (const Movie& m : d.Movies) {
+    auto damaged = nlohmann::ordered_json::array();
+    for (const MovieFrame& f : m.DamagedFrames()) damaged.push_back(f.FrameNumber);
+    movies.push_back({{"Index", m.Index},
+                      {"Channel", m.Channel},
+                      {"FirstSector", m.FirstSector},
+                      {"LastSector", m.LastSector},
+                      {"FirstFrameNumber", m.FirstFrameNumber()},
+                      {"LastFrameNumber", m.LastFrameNumber()},
+                      {"Frames", m.Frames.size()},
+                      {"Width", m.Width},
+                      {"Height", m.Height},
+                      {"Version", m.Version},
+                      {"AudioChannel", m.AudioChannel},
+                      {"DamagedFrames", damaged}});
+  }
+  return movies;
+}
+
 int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   if (IsAudioOnlyFile(path)) return RunXaInfo(g, path, json);  // sound only: every channel
   Session s(g);
   if (!OpenForViewing(s, path, true)) return 1;
   StrDocument& d = s.doc;
-  int frames = CountFrames(d);
+  int frames = MovieFrames(d);
   if (json) {
     nlohmann::ordered_json j;
     AddLayoutJson(j, d);
@@ -40,6 +72,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
       channels.push_back({{"Channel", d.AudioChannels[i]}, {"CodingInfo", d.AudioCodings[i]}});
     j["AudioChannels"] = channels;
     j["FrameCount"] = frames;
+    j["Movies"] = MoviesJson(d);
     std::printf("%s\n", JsonText(j).c_str());
     return 0;
   }
@@ -55,6 +88,20 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   for (int i = 0; i < d.AudioChannelCount; i++)
     std::printf("Audio channel:      %d, %s\n", d.AudioChannels[i], CodingText(d.AudioCodings[i]));
   std::printf("Frames:             %d\n", frames);
+  // The movies, where the file is more than one clean movie.
+  bool damaged = false;
+  for (const Movie& m : d.Movies) damaged |= !m.DamagedFrames().empty();
+  if (d.Movies.size() > 1 || damaged) {
+    for (const Movie& m : d.Movies) {
+      std::printf("Movie %d:%*s channel %d, %d x %d, frames %zu (numbers %u-%u), sectors %d-%d",
+                  m.Index, m.Index < 10 ? 8 : 7, "", m.Channel, m.Width, m.Height, m.Frames.size(),
+                  m.FirstFrameNumber(), m.LastFrameNumber(), m.FirstSector, m.LastSector);
+      if (m.AudioChannel >= 0) std::printf(", sound channel %d", m.AudioChannel);
+      std::printf("\n");
+      if (const std::string text = DamagedFramesText(m.Frames); !text.empty())
+        std::printf("  Damaged frames:   %s\n", text.c_str());
+    }
+  }
   return 0;
 }
 

@@ -21,6 +21,22 @@ void AddDetails(nlohmann::ordered_json& j, const ContentInfo& info) {
     channels.push_back(
         {{"Channel", c.Channel}, {"CodingInfo", c.CodingInfo}, {"Sectors", c.Sectors}});
   j["AudioChannels"] = channels;
+  // The movies, where there are several.
+  if (info.Movies.size() > 1) {
+    auto movies = nlohmann::ordered_json::array();
+    for (const Movie& m : info.Movies) {
+      auto damaged = nlohmann::ordered_json::array();
+      for (const MovieFrame& f : m.DamagedFrames()) damaged.push_back(f.FrameNumber);
+      movies.push_back({{"Index", m.Index},
+                        {"Channel", m.Channel},
+                        {"Frames", m.Frames.size()},
+                        {"Width", m.Width},
+                        {"Height", m.Height},
+                        {"AudioChannel", m.AudioChannel},
+                        {"DamagedFrames", damaged}});
+    }
+    j["Movies"] = movies;
+  }
 }
 
 int RunLs(const GlobalOptions& g, const std::string& path, bool json, bool scan) {

@@ -15,6 +15,11 @@ int main(int argc, char** argv) {
   app.fallthrough();
   belmora::cli::GlobalOptions global;
   app.add_flag("-q,--quiet", global.Quiet, "No progress line (messages still go to stderr)");
+  app.add_option("--movie", global.Movie,
+                 "Which movie of a file that holds several (from 1, in file order; default 1)")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--skip-damaged", global.SkipDamaged,
+               "Imports leave frames that lack sectors as they are (else they refuse them)");
   belmora::cli::CommandRunner run;
   belmora::cli::AddInfoCommand(app, run);
   belmora::cli::AddDecodeCommand(app, run);

@@ -36,6 +36,7 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   options.FirstSector = o.from >= 0 ? o.from : 0;
   options.LastSector = o.to;
   options.OffsetSeconds = o.offset;
+  options.SkipDamaged = s.skipDamaged;
   FitReport report;
   FrameFitter fitter({&report, 0});
   s.host.CatchInterrupt();

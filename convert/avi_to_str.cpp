@@ -338,6 +338,11 @@ bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   }
   if (!yes) return true;
   if (RefuseIfFixedLength(doc)) return false;  // a file inside a disc image
+  // Growing or shrinking would move the sectors of the movies among these.
+  if (!newFile_ && HasInterleavedMovies(doc)) {
+    Show(c_.Ui, msg::kInterleavedRelayout, doc.Path.c_str());
+    return false;
+  }
   resize_ = newFile_ || longer ? ResizeMode::kLengthen : ResizeMode::kShorten;
   c_.SelectionEnd = target;
   doc.LastFrameSector = target;
@@ -472,6 +477,7 @@ Status AviToStrRun::RunFrames() {
     Host& ui = f.Messages.To(c_.Ui);
     doc.WriteFailed = laidOutWriteFailed || finishedWriteFailed;
     doc.CurrentSector = doc.NextSector;
+    doc.FrameDamaged = false;  // until a frame read says otherwise
     if (!ProtectAhead(doc.CurrentSector, ui)) {
       f.Failed = true;
     } else if (doc.CurrentSector > rewriteLimit_) {
@@ -495,6 +501,10 @@ Status AviToStrRun::RunFrames() {
       else if (framesDone_ > 0)
         NextAviFrame();
       framesDone_++;
+    }
+    if (!f.Failed && asRead && doc.FrameDamaged) {
+      f.Stored = true;  // a frame that lacks sectors stays as it is
+    } else if (!f.Failed) {
       doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
       doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
       PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
@@ -567,8 +577,20 @@ int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
   AviToStrOptions options;
   if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
   if (!run.Accept(options)) return -1;
-  if (!newFile) ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
-                                    options.RebuildSectors, c.Mapping);
+  if (!newFile) {
+    // Laid out anew, the frames would move the sectors of movies among them.
+    if (options.RebuildSectors && HasInterleavedMovies(c.Doc)) {
+      Show(c.Ui, msg::kInterleavedRelayout, c.Doc.Path.c_str());
+      return -1;
+    }
+    const auto damaged = DamagedFramesBetween(c.Doc, c.SelectionStart, c.SelectionEnd);
+    if (!damaged.empty() && !c.SkipDamaged) {
+      Show(c.Ui, msg::kDamagedInRange, c.Doc.Path.c_str(), DamagedFramesText(damaged).c_str());
+      return -1;
+    }
+    ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
+                        options.RebuildSectors, c.Mapping);
+  }
   // An existing file is edited under a rollback journal: a failure puts it
   // back as it was; a new file is a .part file of its own.
   std::optional<DocumentEdit> edit;

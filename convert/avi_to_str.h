@@ -71,6 +71,9 @@ struct AviToStrContext {
   FrameMapping Mapping = FrameMapping::kByTime;
   FrameFitter* Fit = nullptr;
   double SequenceRate = 15;  // frames per second of a picture sequence
+  // Frames of the selection that lack sectors are left as they are; without
+  // it such a selection is refused before anything is written.
+  bool SkipDamaged = false;
 };
 
 // Where the choices of a conversion come from: the dialogs of the

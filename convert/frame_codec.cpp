@@ -8,8 +8,27 @@
 
 namespace belmora {
 
+void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
+                  const VideoChunkHeader& header, size_t intactBytes) {
+  const int width = header.Width, height = header.Height;
+  if (width <= 0 || height <= 0 || width > kMaxFrameDimension || height > kMaxFrameDimension)
+    return;
+  const int paddedWidth = (width + 15) / 16 * 16, paddedHeight = (height + 15) / 16 * 16;
+  if (codec.Image.Width != paddedWidth || codec.Image.Height != paddedHeight) {
+    codec.Image.LayOut(paddedWidth, paddedHeight);
+    std::fill(codec.Image.Pixels.begin(), codec.Image.Pixels.end(), uint8_t(kConcealGrey));
+  }
+  (void)codec.Codec.DecodeFramePart(frame, width, height, codec.HalfWidthView, codec.Image,
+                                    intactBytes);
+}
+
 int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
   const int width = doc.ChunkHeader.Width, height = doc.ChunkHeader.Height;
+  if (doc.FrameDamaged) {
+    ConcealFrame(codec, doc.FrameBuffer, doc.ChunkHeader, doc.IntactBytes());
+    if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
+    return 0;
+  }
   if (codec.Codec.DecodeFrame(doc.FrameBuffer, width, height, codec.HalfWidthView,
                               codec.Image) != 0)
     return -1;
@@ -25,6 +44,10 @@ int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc) {
 
 int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work) {
   VideoChunkHeader& header = doc.ChunkHeader;
+  if (doc.FrameDamaged) {
+    Show(*doc.Ui, msg::kDamagedFrame, doc.Path.c_str(), int(header.FrameNumber));
+    return -1;
+  }
   if (header.Width > kMaxFrameDimension || header.Height > kMaxFrameDimension ||
       header.ChunkCount == 0 || header.ChunkCount > doc.ValidChunkSectors) {
     Show(*doc.Ui, msg::kFrameTooLarge, int(header.ChunkCount));

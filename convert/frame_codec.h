@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "mdec/best_encoder.h"
@@ -43,6 +44,13 @@ struct EncodeResult {
   int Bytes = 0;            // bitstream length, header included
   std::vector<int> Trials;  // scales tried, in order
 };
+
+// The picture of a frame that lacks chunks: the macroblocks its intact
+// bytes hold decoded over the picture as it is (the frame before), the
+// others kept; grey where the picture held no frame of this size.
+inline constexpr uint8_t kConcealGrey = 128;
+void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
+                  const VideoChunkHeader& header, size_t intactBytes);
 
 // Decodes the current frame (FrameBuffer as ChunkHeader describes it) into
 // the picture; the document takes over a picture size that changed. -1 when

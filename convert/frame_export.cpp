@@ -1,6 +1,7 @@
 #include "convert/frame_export.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <filesystem>
 
@@ -45,6 +46,7 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
   host.BeginProgress();
   doc.CurrentSector = first;
   bool ok = true;
+  std::vector<MovieFrame> damaged;
   while (doc.CurrentSector <= last) {
     const int r = ReadFrame(doc);
     if (r != 0) {
@@ -53,8 +55,13 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
       break;
     }
     if (doc.CurrentSector > last) break;
-    // A frame that does not decode is written as the picture then holds it.
+    // A frame that does not decode is written as the picture then holds it;
+    // one that lacks chunks is drawn over the frame before.
     (void)DecodeCurrentFrame(codec, doc);
+    if (doc.FrameDamaged)
+      damaged.push_back({doc.CurrentSector, doc.ChunkHeader.FrameNumber,
+                         uint8_t(doc.ChunkHeader.ChunkCount),
+                         uint8_t(std::popcount(doc.ChunksPresent))});
     const std::string path =
         (std::filesystem::path(o.Dir) / FramePictureName(result.Frames, o.Format)).string();
     if (!CheckOutputPath(host, path, o.Inputs, true)) {
@@ -81,6 +88,8 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
     doc.CurrentSector = doc.NextSector;
   }
   host.EndProgress();
+  if (!damaged.empty())
+    Show(host, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
   result.Ok = ok;
   return result;
 }

@@ -116,6 +116,8 @@ void FramePosition::Take(const StrDocument& doc) {
   FrameBuffer = doc.FrameBuffer;
   ChunkSectors = doc.ChunkSectors;
   ValidChunkSectors = doc.ValidChunkSectors;
+  FrameDamaged = doc.FrameDamaged;
+  ChunksPresent = doc.ChunksPresent;
   VideoSubheaderTemplate = doc.VideoSubheaderTemplate;
   AudioSubheaderTemplate = doc.AudioSubheaderTemplate;
   AudioInterleave = doc.AudioInterleave;
@@ -131,6 +133,8 @@ void FramePosition::Swap(StrDocument& doc) {
   FrameBuffer.swap(doc.FrameBuffer);
   std::swap(ChunkSectors, doc.ChunkSectors);
   std::swap(ValidChunkSectors, doc.ValidChunkSectors);
+  std::swap(FrameDamaged, doc.FrameDamaged);
+  std::swap(ChunksPresent, doc.ChunksPresent);
   std::swap(VideoSubheaderTemplate, doc.VideoSubheaderTemplate);
   std::swap(AudioSubheaderTemplate, doc.AudioSubheaderTemplate);
   std::swap(AudioInterleave, doc.AudioInterleave);

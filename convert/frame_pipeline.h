@@ -121,6 +121,8 @@ struct FramePosition {
   std::vector<uint8_t> FrameBuffer;
   std::array<int32_t, kMaxChunks> ChunkSectors{};
   int32_t ValidChunkSectors = 0;
+  bool FrameDamaged = false;
+  uint32_t ChunksPresent = 0;
   Subheader VideoSubheaderTemplate;
   Subheader AudioSubheaderTemplate;
   int32_t AudioInterleave = 0;

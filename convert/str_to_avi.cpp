@@ -1,6 +1,7 @@
 #include "convert/str_to_avi.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 
@@ -189,6 +190,11 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   auto work = [&](int slot, int worker) {
     ExportFrame& job = *jobs[size_t(slot)];
     const VideoChunkHeader& h = job.Position.ChunkHeader;
+    // A frame that lacks chunks is drawn over the picture before it, in turn.
+    if (job.Position.FrameDamaged) {
+      job.Decoded = job.FrameReady = false;
+      return;
+    }
     job.Decoded = decoders[size_t(worker)].DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
                                                        codec.HalfWidthView, job.Image) == 0;
     // A whole picture makes its AVI frame here; a half one (its right half
@@ -200,6 +206,7 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
   FramePipeline pipeline(threads, work);
   for (int i = 0; i < pipeline.Depth(); i++) jobs.push_back(std::make_unique<ExportFrame>());
   FramePosition written;  // where the walk stood after the last frame written
+  std::vector<MovieFrame> damaged;  // frames written concealed
   bool anyWritten = false;
 
   // Writes the oldest frame; false when the run stops there.
@@ -211,6 +218,13 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
       if (doc.PictureWidth != h.Width || doc.PictureHeight != h.Height)
         doc.SetPictureSize(h.Width, h.Height);
       AdoptDecodedPicture(codec.Image, job.Image, codec.HalfWidthView);
+    } else if (job.Position.FrameDamaged) {
+      ConcealFrame(codec, job.Position.FrameBuffer, h, IntactFrameBytes(h.ChunkCount, job.Position.ChunksPresent));
+      if (doc.PictureWidth != h.Width || doc.PictureHeight != h.Height)
+        doc.SetPictureSize(h.Width, h.Height);
+      if (damaged.empty() || damaged.back().FirstSector != job.Position.CurrentSector)
+        damaged.push_back({job.Position.CurrentSector, h.FrameNumber, uint8_t(h.ChunkCount),
+                           uint8_t(std::popcount(job.Position.ChunksPresent))});
     } else {
       // A frame that does not decode is written as the picture then holds it.
       (void)codec.Codec.DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
@@ -284,6 +298,9 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
 
   if (audio) state.Finish();
   hook.Remove();
+  // Damage in the source is listed; it does not fail the export.
+  if (!damaged.empty())
+    Show(ui, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
   bool ok = !writeFailed && !state.Failed;
   if (state.Failed) Show(ui, msg::kAudioWriteFailed);
   if (!writer.Close() && ok) {

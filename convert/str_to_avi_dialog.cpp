@@ -34,7 +34,7 @@ StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthVie
   o.PcmRate = int32_t(o.AudioFormat.nSamplesPerSec);
   o.PcmChannels = o.AudioFormat.nChannels;
   o.PcmBits = o.AudioFormat.wBitsPerSample;
-  o.FirstSector = 0;
+  o.FirstSector = doc.MovieStart;
   o.LastSector = doc.LastFrameSector;
   return o;
 }

@@ -56,6 +56,12 @@ SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const Subtitle
   if (!LoadRenderer(renderer, o, std::max(doc.PictureWidth, 16), std::max(doc.PictureHeight, 16),
                     host))
     return result;
+  const auto damaged = DamagedFramesBetween(
+      doc, o.FirstSector, o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector);
+  if (!damaged.empty() && !o.SkipDamaged) {
+    Show(host, msg::kDamagedInRange, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
+    return result;
+  }
   DocumentEdit edit(doc);
   if (!edit.Ok()) return result;
 
@@ -76,7 +82,9 @@ SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const Subtitle
     }
     if (doc.CurrentSector > last) break;
     bool drawn = false;
-    if (DecodeCurrentFrame(codec, doc) == 0) {
+    if (doc.FrameDamaged) {
+      (void)DecodeCurrentFrame(codec, doc);  // the picture the next frames build on
+    } else if (DecodeCurrentFrame(codec, doc) == 0) {
       drawn = renderer.Draw(SubtitleTimeMs(index, doc.FramesPerSecond, o.OffsetSeconds),
                             codec.Image.Pixels.data(), doc.ChunkHeader.Width,
                             doc.ChunkHeader.Height, size_t(codec.Image.Stride()));

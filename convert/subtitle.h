@@ -22,6 +22,9 @@ struct SubtitleOptions {
   int32_t FirstSector = 0;   // the range: frames starting from here
   int32_t LastSector = -1;   // to the frame starting here (-1: the last frame)
   double OffsetSeconds = 0;  // subtitle time of the range's first frame
+  // Frames of the range that lack sectors are left as they are; without it
+  // such a range is refused before anything is written.
+  bool SkipDamaged = false;
 };
 
 // The subtitle time of frame `index` of the range, in milliseconds: the

@@ -92,6 +92,13 @@ class MdecCodec {
   // `halfWidth`. -1 when the frame is not decodable.
   [[nodiscard]] int DecodeFrame(std::span<const uint8_t> frame, int width, int height,
                                 bool halfWidth, FrameImage& image);
+  // DecodeFrame for a frame of which only the first `intactBytes` bytes are
+  // as stored (the rest was lost): the macroblocks that can be read from
+  // them are decoded, the others left as the image holds them. Returns the
+  // macroblocks decoded (column by column, from the first), or -1 when not
+  // even the frame's header is there.
+  [[nodiscard]] int DecodeFramePart(std::span<const uint8_t> frame, int width, int height,
+                                    bool halfWidth, FrameImage& image, size_t intactBytes);
 
   // Encodes `picture` (blue-green-red, top row first, covering the padded
   // frame area) at the smallest quantizer scale whose encoding is shorter
@@ -142,6 +149,11 @@ class MdecCodec {
   bool DecodeMacroblockWide(WideReader& reader, const uint32_t* scaledByScan, Blocks6& out);
   int EncodeSparseMacroblock(uint8_t* buffer, size_t size, int position, int& codes, bool first,
                              const SparseBlock* blocks);
+  // The decoding of DecodeFrame and DecodeFramePart: -1 when not decodable,
+  // else the macroblocks stored (all of them, or those read from the first
+  // `intactBytes` bytes; `complete` tells which).
+  int DecodeMacroblocks(std::span<const uint8_t> frame, int width, int height, bool halfWidth,
+                        FrameImage& image, size_t intactBytes, bool& complete);
   void StoreMacroblock(FrameImage& image, int column, int row, bool halfWidth) const;
   void StoreMacroblockReference(FrameImage& image, int column, int row, bool halfWidth) const;
   void Analyse(const FrameView& picture, int columns, int rows);

@@ -43,10 +43,28 @@ void MdecCodec::StoreMacroblockReference(FrameImage& img, int column, int row,
 
 int MdecCodec::DecodeFrame(std::span<const uint8_t> frame, int width, int height, bool halfWidth,
                            FrameImage& image) {
+  bool complete = false;
+  return DecodeMacroblocks(frame, width, height, halfWidth, image, frame.size(), complete) < 0 ||
+                 !complete
+             ? -1
+             : 0;
+}
+
+int MdecCodec::DecodeFramePart(std::span<const uint8_t> frame, int width, int height,
+                               bool halfWidth, FrameImage& image, size_t intactBytes) {
+  bool complete = false;
+  return DecodeMacroblocks(frame, width, height, halfWidth, image,
+                           std::min(intactBytes, frame.size()), complete);
+}
+
+int MdecCodec::DecodeMacroblocks(std::span<const uint8_t> frame, int width, int height,
+                                 bool halfWidth, FrameImage& image, size_t intactBytes,
+                                 bool& complete) {
+  complete = false;
   const uint8_t* buffer = frame.data();
   const size_t size = frame.size();
   int at = LocateFrameHeader(buffer, size);
-  if (at < 0) return -1;
+  if (at < 0 || size_t(at) + 8 > intactBytes) return -1;
   MdecFrameHeader header = MdecFrameHeader::Parse(buffer + at);
   version_ = header.Version;
   ResetPredictors();
@@ -57,30 +75,39 @@ int MdecCodec::DecodeFrame(std::span<const uint8_t> frame, int width, int height
 
   const uint8_t* codes = buffer + at + 8;
   const size_t codeBytes = size - size_t(at) - 8;
+  // Bits of the codes that were read as stored; a macroblock that needs
+  // more is not stored.
+  const uint64_t intactBits = uint64_t(intactBytes - size_t(at) - 8) * 8;
+  const bool whole = intactBytes >= size;
   uint32_t scaledMatrix[64], scaledByScan[64];
   for (int z = 0; z < 64; z++) scaledMatrix[z] = uint32_t(QuantMatrix[z]) * header.QuantScale;
   for (int k = 0; k < 64; k++) scaledByScan[k] = scaledMatrix[ZigzagOrder[k]];
   int position = 0;
   bool first = true;
+  int stored = 0;
   WideReader reader(codes, codeBytes);
   for (int c = 0; c < columns; c++) {
     for (int r = 0; r < rows; r++) {
       if (settings_.FastPaths) {
-        if (!DecodeMacroblockWide(reader, scaledByScan, work_)) return -1;
+        if (!DecodeMacroblockWide(reader, scaledByScan, work_)) return whole ? -1 : stored;
+        if (!whole && uint64_t(reader.At) * 8 - uint64_t(reader.Bits) > intactBits) return stored;
         for (int b = 0; b < 6; b++)
           transforms_.InverseBlock(work_[b], halfWidth && b >= 2, lastScan_[b]);
         StoreMacroblock(image, c, r, halfWidth);
       } else {
         position = DecodeMacroblock(codes, codeBytes, position, first, coefs_);
-        if (position < 0) return -1;
+        if (position < 0) return whole ? -1 : stored;
+        if (!whole && uint64_t(position) * 16 > intactBits) return stored;
         first = false;
         Dequantize(coefs_, work_, header.QuantScale);
         transforms_.Inverse(work_, halfWidth);
         StoreMacroblockReference(image, c, r, halfWidth);
       }
+      stored++;
     }
   }
-  return 0;
+  complete = true;
+  return stored;
 }
 
 }  // namespace belmora

@@ -39,12 +39,15 @@ ContentInfo ClassifySectors(SectorReader& reader, int64_t first, int64_t count) 
   ContentInfo info;
   const int64_t end = std::min(first + count, reader.SectorCount());
   SectorHead h;
+  MovieScanner movies;
   for (int64_t n = std::max<int64_t>(first, 0); n < end; n++) {
     if (!reader.ReadHead(n, h)) break;
     info.Sectors++;
     switch (RoleOf(h)) {
       case SectorRole::kVideo:
         info.VideoSectors++;
+        movies.Video(int32_t(info.Sectors - 1), h.HasSubheader ? h.Sub.Channel : 0,
+                     VideoChunkHeader::Parse(h.UserData.data()));
         if (GetU16(h.UserData.data() + 4) == 0) {
           if (info.Frames++ == 0) {
             const VideoChunkHeader c = VideoChunkHeader::Parse(h.UserData.data());
@@ -65,12 +68,16 @@ ContentInfo ClassifySectors(SectorReader& reader, int64_t first, int64_t count) 
                                [](int ch, const AudioChannelInfo& c) { return ch < c.Channel; }),
               AudioChannelInfo{h.Sub.Channel, h.Sub.CodingInfo, 0});
         at->Sectors++;
+        movies.Audio(h.Sub.Channel, h.Sub.CodingInfo);
         break;
       }
       case SectorRole::kOther:
         break;
     }
   }
+  const bool sound = !info.Channels.empty();
+  info.Movies = movies.Finish(sound ? info.Channels.front().Channel : -1,
+                              sound ? info.Channels.front().CodingInfo : 0);
   if (info.Frames > 0)
     info.Kind = ContentKind::kStrVideo;
   else if (info.AudioSectors > 0 && info.VideoSectors == 0)
@@ -125,12 +132,30 @@ std::string DescribeContent(const ContentInfo& info) {
       s = "STR video: " + std::to_string(info.Frames) +
           (info.Frames == 1 ? " frame " : " frames ") + std::to_string(info.Width) + "x" +
           std::to_string(info.Height) + " MDEC v" + std::to_string(info.MdecVersion);
-      if (info.Channels.empty()) return s + ", no audio";
-      s += ", audio";
-      const char* sep = " ";
-      for (const AudioChannelInfo& c : info.Channels) {
-        s += sep + std::string("ch ") + std::to_string(c.Channel) + " " + CodingText(c.CodingInfo);
-        sep = ", ";
+      if (info.Channels.empty()) {
+        s += ", no audio";
+      } else {
+        s += ", audio";
+        const char* sep = " ";
+        for (const AudioChannelInfo& c : info.Channels) {
+          s += sep + std::string("ch ") + std::to_string(c.Channel) + " " + CodingText(c.CodingInfo);
+          sep = ", ";
+        }
+      }
+      // The movies, where there are several or frames lack sectors.
+      bool damaged = false;
+      for (const Movie& m : info.Movies) damaged |= !m.DamagedFrames().empty();
+      if (info.Movies.size() > 1 || damaged) {
+        s += "; movies:";
+        const char* sep = " ";
+        for (const Movie& m : info.Movies) {
+          s += sep + std::to_string(m.Index) + ": ch " + std::to_string(m.Channel) + " " +
+               std::to_string(m.Width) + "x" + std::to_string(m.Height) + " " +
+               std::to_string(m.Frames.size()) + " frames";
+          if (const std::string d = DamagedFramesText(m.Frames); !d.empty())
+            s += " (damaged " + d + ")";
+          sep = ", ";
+        }
       }
       return s;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "str/movies.h"
 #include "str/sector.h"
 
 namespace belmora {
@@ -63,6 +64,7 @@ struct ContentInfo {
   int Height = 0;
   int MdecVersion = 0;
   std::vector<AudioChannelInfo> Channels;  // by channel number
+  std::vector<Movie> Movies;               // in file order
 };
 
 // Classifies sectors [first, first + count) of `reader`. The look stops at

@@ -19,6 +19,11 @@ void StrDocument::SetPictureSize(int width, int height) {
   PaddedHeight = MacroblockRows * 16;
 }
 
+size_t StrDocument::IntactBytes() const {
+  const int count = ChunkHeader.ChunkCount;
+  return FrameDamaged ? IntactFrameBytes(count, ChunksPresent) : size_t(count) * kChunkPayloadSize;
+}
+
 ScopedAudioHook::ScopedAudioHook(StrDocument& doc) : doc_(doc), previous_(doc.Hook) {
   if (!doc_.Hook) doc_.Hook = &local_;
   doc_.Hook->Remove();
@@ -40,6 +45,23 @@ std::string FullPath(const std::string& path) {
   std::error_code ec;
   auto full = std::filesystem::absolute(path, ec);
   return ec ? path : full.lexically_normal().string();
+}
+
+std::vector<MovieFrame> DamagedFramesBetween(const StrDocument& doc, int32_t first, int32_t last) {
+  std::vector<MovieFrame> damaged;
+  if (const Movie* movie = doc.CurrentMovie())
+    for (const MovieFrame& f : movie->Frames)
+      if (f.Damaged() && f.FirstSector >= first && f.FirstSector <= last) damaged.push_back(f);
+  return damaged;
+}
+
+bool HasInterleavedMovies(const StrDocument& doc) {
+  for (size_t i = 0; i < doc.Movies.size(); i++)
+    for (size_t j = i + 1; j < doc.Movies.size(); j++)
+      if (doc.Movies[i].FirstSector <= doc.Movies[j].LastSector &&
+          doc.Movies[j].FirstSector <= doc.Movies[i].LastSector)
+        return true;
+  return false;
 }
 
 bool RefuseIfReadOnly(StrDocument& doc) {
@@ -323,6 +345,32 @@ int SpeedFromFirstAudio(StrDocument& doc) {
   return 2;
 }
 
+// One pass over the file's subheaders and chunk headers: its movies and
+// their frames. False on a read error.
+bool ScanMovies(StrDocument& doc) {
+  MovieScanner scanner;
+  const bool subheaders = doc.HasSubheaders();
+  const int64_t before = subheaders ? 4 : 0;
+  uint8_t b[4 + kChunkHeaderSize];
+  for (int32_t s = 0; s < doc.SectorCount; s++) {
+    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s) - before, b, size_t(before) + kChunkHeaderSize))
+      return false;
+    int channel = 0;
+    if (subheaders) {
+      const Subheader sub = Subheader::Parse(b);
+      if (IsSkippedSector(sub)) {
+        if (IsAudioSector(sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
+        continue;
+      }
+      channel = sub.Channel;
+    }
+    scanner.Video(s, channel, VideoChunkHeader::Parse(b + before));
+  }
+  const bool sound = doc.AudioChannelCount > 0;
+  doc.Movies = scanner.Finish(sound ? doc.AudioChannels[0] : -1, sound ? doc.AudioCodings[0] : 0);
+  return true;
+}
+
 int FailOpen(StrDocument& doc) {
   CloseStrFile(doc);
   return -1;
@@ -399,20 +447,58 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   }
 
   doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
-  if (FindLastFrame(doc) != 0) return FailOpen(doc);
+  if (!ScanMovies(doc)) return FailOpen(doc);
+  if (SelectMovie(doc, 0) != 0) return FailOpen(doc);
+  return 0;
+}
 
-  doc.CurrentSector = 0;
+int SelectMovie(StrDocument& doc, int index) {
+  doc.MovieIndex = index;
+  doc.MovieChannel = -1;
+  doc.MovieStart = 0;
+  doc.MovieEnd = INT32_MAX;
+  doc.FrameDamaged = false;
+  const Movie* movie = doc.CurrentMovie();
+  if (!movie && index != 0) return -1;
+  // With several movies the reads keep to the chosen one's channel and
+  // sectors, and its sound comes first; a single movie is walked as a whole.
+  if (movie && doc.Movies.size() > 1) {
+    if (doc.HasSubheaders()) doc.MovieChannel = movie->Channel;
+    doc.MovieStart = movie->FirstSector;
+    doc.MovieEnd = movie->LastSector + 1;
+    if (movie->AudioChannel >= 0) {
+      int k = 0;
+      while (k < doc.AudioChannelCount && doc.AudioChannels[size_t(k)] != movie->AudioChannel) k++;
+      if (k == doc.AudioChannelCount && k < int(doc.AudioChannels.size())) {
+        doc.AudioChannels[size_t(k)] = movie->AudioChannel;
+        doc.AudioCodings[size_t(k)] = movie->AudioCoding;
+        doc.AudioChannelCount++;
+      }
+      if (k < doc.AudioChannelCount) {
+        std::swap(doc.AudioChannels[0], doc.AudioChannels[size_t(k)]);
+        std::swap(doc.AudioCodings[0], doc.AudioCodings[size_t(k)]);
+      }
+    }
+    if (movie->Width != doc.PictureWidth || movie->Height != doc.PictureHeight)
+      doc.SetPictureSize(movie->Width, movie->Height);
+  }
+  if (FindLastFrame(doc) != 0) return -1;
+
+  // The rate is judged over the first frames, counted from the start of
+  // the file (of the movie, where there are several).
+  const int32_t base = doc.MovieStart;
+  doc.CurrentSector = base;
   int frames = 0;
   while (frames < 60 && ReadFrame(doc) == 0) {
     doc.CurrentSector = doc.NextSector;
     frames++;
   }
   double fps = 0;
-  if (doc.CurrentSector > 0)
-    fps = double(frames) * kSectorsPerSecond * doc.SpeedFactor / doc.CurrentSector;
+  if (doc.CurrentSector > base)
+    fps = double(frames) * kSectorsPerSecond * doc.SpeedFactor / (doc.CurrentSector - base);
   doc.FramesPerSecond = std::floor(fps * 2 + 0.5) * 0.5;
 
-  if (FindFrameStart(doc, 0) != 0) return FailOpen(doc);
+  if (FindFrameStart(doc, base) != 0) return -1;
   doc.FirstFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
   return 0;
 }
@@ -422,19 +508,27 @@ void CloseStrFile(StrDocument& doc) {
   doc.FrameBuffer.clear();
   doc.FrameBuffer.shrink_to_fit();
   doc.ValidChunkSectors = 0;
+  doc.Movies.clear();
+  doc.MovieIndex = 0;
+  doc.MovieChannel = -1;
+  doc.MovieStart = 0;
+  doc.MovieEnd = INT32_MAX;
+  doc.FrameDamaged = false;
 }
 
 int FindLastFrame(StrDocument& doc) {
-  for (int32_t n = doc.SectorCount - 1; n >= 0; n--) {
+  for (int32_t n = std::min(doc.SectorCount, doc.MovieEnd) - 1; n >= doc.MovieStart; n--) {
     if (doc.HasSubheaders()) {
       Subheader sub;
       if (!ReadSubheader(doc, n, sub)) return -1;
       if (IsSkippedSector(sub)) continue;
+      if (doc.MovieChannel >= 0 && sub.Channel != doc.MovieChannel) continue;
     }
     if (!ReadChunkHeader(doc, n, doc.ChunkHeader)) return -1;
     if (doc.ChunkHeader.ChunkNumber != 0) continue;
     doc.CurrentSector = n;
-    if (ReadFrame(doc) == 0) {
+    // A frame that lacks chunks (cut off by the end of the file) is passed over.
+    if (ReadFrame(doc) == 0 && !doc.FrameDamaged) {
       doc.LastFrameSector = doc.CurrentSector;
       doc.LastFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
       doc.TrailingSectors = doc.SectorCount - doc.NextSector;
@@ -452,6 +546,7 @@ int IsChunkZero(StrDocument& doc, int32_t s) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return -1;
     if (IsSkippedSector(sub)) return 0;
+    if (doc.MovieChannel >= 0 && sub.Channel != doc.MovieChannel) return 0;
   }
   if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
   return doc.ChunkHeader.ChunkNumber == 0 ? 1 : 0;
@@ -477,7 +572,7 @@ int FindFrameStart(StrDocument& doc, int32_t sector) {
 int FindPreviousFrame(StrDocument& doc) {
   for (int32_t i = 0; i < kFrameSearchWindow; i++) {
     int32_t s = doc.CurrentSector - 1 - i;
-    if (s < 0) return -1;
+    if (s < std::max(doc.MovieStart, 0)) return -1;
     int r = IsChunkZero(doc, s);
     if (r < 0) return -1;
     if (r == 1) {
@@ -488,21 +583,44 @@ int FindPreviousFrame(StrDocument& doc) {
   return -1;
 }
 
+namespace {
+
+// Reads the subheader of sector s and tells whether the frame reads take it
+// for a video sector of the movie walked; other sectors are passed (audio
+// sectors through PassAudioSector). -1 on a read error.
+int IsMovieVideoSector(StrDocument& doc, int32_t s, Subheader& sub, bool passAudio = true) {
+  if (!doc.HasSubheaders()) return 1;
+  if (!ReadSubheader(doc, s, sub)) return -1;
+  if (IsSkippedSector(sub)) {
+    if (passAudio && IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
+    return 0;
+  }
+  return doc.MovieChannel < 0 || sub.Channel == doc.MovieChannel ? 1 : 0;
+}
+
+}  // namespace
+
 int ReadFrame(StrDocument& doc) {
-  int32_t s = doc.CurrentSector;
+  const int32_t end = std::min(doc.SectorCount, doc.MovieEnd);
+  const Movie* movie = doc.CurrentMovie();
+  const int32_t start = std::max(doc.CurrentSector, doc.MovieStart);
+  int32_t s = start;
   bool found = false;
   for (int examined = 0; examined < kFrameSearchWindow; examined++, s++) {
-    if (s < 0 || s >= doc.SectorCount) return -1;
-    if (doc.HasSubheaders()) {
-      Subheader sub;
-      if (!ReadSubheader(doc, s, sub)) return -1;
-      if (IsSkippedSector(sub)) {
-        if (IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
-        continue;
-      }
-    }
+    if (s < 0 || s >= end) return -1;
+    Subheader sub;
+    const int video = IsMovieVideoSector(doc, s, sub);
+    if (video < 0) return -1;
+    if (video == 0) continue;
     if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
-    if (doc.ChunkHeader.ChunkNumber != 0) continue;
+    if (doc.ChunkHeader.ChunkNumber != 0) {
+      // A frame whose first chunk is lost begins at its first chunk present.
+      if (movie && movie->FrameAt(s) && IsChunkHeader(doc.ChunkHeader)) {
+        found = true;
+        break;
+      }
+      continue;
+    }
     if (doc.ChunkHeader.ChunkCount > kMaxChunks) {
       Show(*doc.Ui, msg::kFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
       return -1;
@@ -514,34 +632,73 @@ int ReadFrame(StrDocument& doc) {
   }
   if (!found) return 1;
 
+  // The frame's chunks are gathered by their numbers, other channels'
+  // sectors passed over; a repeated chunk counts once. A chunk that is lost
+  // or whose header is unreadable leaves the frame damaged, and the walk
+  // goes on at the next frame's first chunk.
+  // A chunk of the frame may come before its first chunk: the frame then
+  // begins there.
+  if (movie)
+    if (const MovieFrame* f = movie->FrameFrom(s))
+      if (f->FirstSector < s && f->FrameNumber == doc.ChunkHeader.FrameNumber &&
+          f->FirstSector >= doc.MovieStart && s - f->FirstSector < kMaxChunks * 2) {
+        VideoChunkHeader early;
+        if (!ReadChunkHeader(doc, f->FirstSector, early)) return -1;
+        if (early.ChunkNumber != 0 && early.FrameNumber == f->FrameNumber) s = f->FirstSector;
+      }
   doc.CurrentSector = s;
   doc.ValidChunkSectors = 0;
-  for (int j = 0; j < doc.ChunkHeader.ChunkCount; j++) {
-    if (doc.HasSubheaders()) {
-      Subheader sub;
-      for (;;) {
-        if (!ReadSubheader(doc, s, sub)) return -1;
-        if (!IsSkippedSector(sub)) break;
-        if (IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
-        s++;
-      }
-      doc.VideoSubheaderTemplate = sub;
+  const VideoChunkHeader head = doc.ChunkHeader;
+  const int count = head.ChunkCount;
+  uint32_t present = 0;
+  int got = 0;
+  int32_t lastChunk = s;
+  while (got < count) {
+    if (s >= end || s - lastChunk > kFrameSearchWindow) break;
+    Subheader sub;
+    // Sectors before the search's start were passed by the read before.
+    const int video = IsMovieVideoSector(doc, s, sub, s >= start);
+    if (video < 0) return -1;
+    if (video == 0) {
+      s++;
+      continue;
     }
     uint8_t data[kUserDataSize];
     if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
-    // Every chunk must say it is chunk j of this frame: a frame whose header
-    // claims more chunks than it has would otherwise take in its neighbour's.
     const VideoChunkHeader h = VideoChunkHeader::Parse(data);
-    if (h.ChunkNumber != j || h.FrameNumber != doc.ChunkHeader.FrameNumber ||
-        h.ChunkCount != doc.ChunkHeader.ChunkCount) {
-      doc.ValidChunkSectors = 0;
-      return -1;
+    const bool ours = h.FrameNumber == head.FrameNumber && h.ChunkCount == head.ChunkCount &&
+                      h.ChunkNumber < count;
+    if (!ours) {
+      // The next frame begins (a later number, or a first chunk): this one
+      // lacks chunks. Anything else (a header that is unreadable, a late
+      // copy of a chunk of the frame before) is passed over.
+      if (IsChunkHeader(h) && h.FrameNumber != head.FrameNumber &&
+          (h.FrameNumber > head.FrameNumber || h.ChunkNumber == 0))
+        break;
+      s++;
+      continue;
     }
-    std::memcpy(doc.FrameBuffer.data() + j * kChunkPayloadSize, data + kChunkHeaderSize,
-                kChunkPayloadSize);
-    doc.ChunkSectors[j] = s;
-    doc.ValidChunkSectors = j + 1;
+    if (doc.HasSubheaders()) doc.VideoSubheaderTemplate = sub;
+    if (!(present >> h.ChunkNumber & 1)) {
+      std::memcpy(doc.FrameBuffer.data() + h.ChunkNumber * kChunkPayloadSize,
+                  data + kChunkHeaderSize, kChunkPayloadSize);
+      doc.ChunkSectors[h.ChunkNumber] = s;
+      present |= 1u << h.ChunkNumber;
+      got++;
+    }
+    lastChunk = s;
     s++;
+  }
+  doc.ChunkHeader = head;
+  doc.ChunkHeader.ChunkNumber = 0;
+  doc.FrameDamaged = got < count;
+  doc.ChunksPresent = present;
+  if (doc.FrameDamaged) {
+    for (int j = 0; j < count; j++)
+      if (!(present >> j & 1))
+        std::memset(doc.FrameBuffer.data() + j * kChunkPayloadSize, 0, kChunkPayloadSize);
+  } else {
+    doc.ValidChunkSectors = count;
   }
   doc.NextSector = s;
   doc.LayoutBaseSector = s;
@@ -551,6 +708,10 @@ int ReadFrame(StrDocument& doc) {
 
 int WriteFrame(StrDocument& doc) {
   if (RefuseIfReadOnly(doc)) return -1;
+  if (doc.FrameDamaged) {
+    Show(*doc.Ui, msg::kDamagedFrame, doc.Path.c_str(), int(doc.ChunkHeader.FrameNumber));
+    return -1;
+  }
   int count = doc.ChunkHeader.ChunkCount;
   if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
     Show(*doc.Ui, msg::kFrameTooLarge, count);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "str/sector.h"
 #include "str/cd_sector.h"
 #include "str/journal.h"
+#include "str/movies.h"
 #include "str/sector_file.h"
 
 namespace belmora {
@@ -106,6 +108,22 @@ struct StrDocument {
   // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
   bool HasRiffHeader = false;
 
+  // The movies found at open (none in a file without frames) and the one
+  // the frame reads walk, from 0.
+  std::vector<Movie> Movies;
+  int MovieIndex = 0;
+  // What the reads walk: video sectors of MovieChannel (-1: of any channel)
+  // from MovieStart up to, not including, MovieEnd. A file of one movie is
+  // walked whole.
+  int32_t MovieChannel = -1;
+  int32_t MovieStart = 0;
+  int32_t MovieEnd = INT32_MAX;
+  // The current frame lacks chunks (lost or unreadable sectors): bit j of
+  // ChunksPresent is set for each chunk j read; the payloads of the others
+  // are zero.
+  bool FrameDamaged = false;
+  uint32_t ChunksPresent = 0;
+
   Host* Ui;
   AudioSectorHook* Hook;
 
@@ -117,6 +135,13 @@ struct StrDocument {
   bool HasSubheaders() const { return SectorSize > 2048; }
   // Sets the picture size and the sizes derived from it.
   void SetPictureSize(int width, int height);
+  // The movie the reads walk; null in a file without frames.
+  const Movie* CurrentMovie() const {
+    return size_t(MovieIndex) < Movies.size() ? &Movies[size_t(MovieIndex)] : nullptr;
+  }
+  // Bytes of FrameBuffer that hold the frame's data as read: all of it, or
+  // those before the first missing chunk of a damaged frame.
+  size_t IntactBytes() const;
 };
 
 // Opens a file of its own (not one inside a disc image) as doc.File, for
@@ -128,11 +153,22 @@ struct StrDocument {
 // medium allows no writing; `readOnly` asks for read-only from the start.
 [[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);
 void CloseStrFile(StrDocument& doc);
+// Makes movie `index` (from 0) the one the reads walk: its first and last
+// frames, its frame rate and its sound channel (moved to AudioChannels[0]).
+// The first movie is chosen by OpenStrFile. -1 when it has no whole frame.
+[[nodiscard]] int SelectMovie(StrDocument& doc, int index);
 [[nodiscard]] int FindLastFrame(StrDocument& doc);
 [[nodiscard]] int FindFrameStart(StrDocument& doc, int32_t sector);
 [[nodiscard]] int FindPreviousFrame(StrDocument& doc);
 [[nodiscard]] int ReadFrame(StrDocument& doc);
 [[nodiscard]] int WriteFrame(StrDocument& doc);
+
+// The damaged frames of the chosen movie that begin from `first` to `last`
+// (sectors).
+std::vector<MovieFrame> DamagedFramesBetween(const StrDocument& doc, int32_t first, int32_t last);
+// Whether movies of the file lie among each other's sectors (on different
+// channels): a change of the file's layout would move the others.
+bool HasInterleavedMovies(const StrDocument& doc);
 
 // Reports, once, that a read-only document cannot be written; true when the
 // caller must stop.

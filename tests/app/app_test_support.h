@@ -23,6 +23,7 @@ int RunDialogsTest(int argc, char** argv);
 int RunImageFileChooserTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunMediaModuleTest(int argc, char** argv);
+int RunMovieChooserTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);
 int RunTranslatorWindowsTest(int argc, char** argv);
 

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
       {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"MediaModuleTest", belmora::app::test::RunMediaModuleTest},
+      {"MovieChooserTest", belmora::app::test::RunMovieChooserTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
       {"TranslatorWindowsTest", belmora::app::test::RunTranslatorWindowsTest},
   };

@@ -28,6 +28,7 @@ void StrBuilder::AddChunk(const FrameRecipe& f, int chunk) {
   std::vector<uint8_t> bits = f.Bitstream.empty() ? MinimalBitstream() : f.Bitstream;
   Sector s;
   s.Sub = kVideoSubheader;
+  s.Sub.Channel = f.Channel;
   VideoChunkHeader h;
   h.Status = f.Status;
   h.Type = f.Type;

@@ -20,6 +20,7 @@ struct FrameRecipe {
   uint16_t Height = 240;
   uint16_t Status = 0x0160;
   uint16_t Type = 0x8001;
+  uint8_t Channel = 1;  // the video sectors' subheader channel
   std::vector<uint8_t> Bitstream;  // empty: a minimal version-2 MDEC header
 };
 

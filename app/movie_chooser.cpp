@@ -1,0 +1,95 @@
+#include "app/movie_chooser.h"
+
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "base/messages.h"
+#include "str/sector.h"
+
+namespace belmora::app {
+
+namespace {
+
+// "1:05" for the time the movie's sectors take to play.
+QString Duration(const Movie& m, int speedFactor) {
+  const int32_t sectors = m.LastSector - m.FirstSector + 1;
+  const int seconds = sectors / (kSectorsPerSecond * std::max(speedFactor, 1));
+  return QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+QString Damaged(const Movie& m) {
+  QStringList frames;
+  for (const MovieFrame& f : m.DamagedFrames())
+    frames << QString("%1 (%2/%3)").arg(f.FrameNumber).arg(int(f.ChunksPresent)).arg(int(f.ChunkCount));
+  return frames.isEmpty() ? QString(msg::kNoDamagedFrames) : frames.join(", ");
+}
+
+}  // namespace
+
+TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movies,
+                             int speedFactor, int current, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName("MovieChooser");
+  setWindowTitle(msg::kMovieChooserTitle);
+  auto* layout = new QVBoxLayout(this);
+  auto* label = new QLabel(QFileInfo(file).fileName(), this);
+  label->setObjectName("FileLabel");
+  layout->addWidget(label);
+
+  MovieList = new QTreeWidget(this);
+  MovieList->setObjectName("MovieList");
+  QStringList columns;
+  for (const char* c : msg::kMovieColumns) columns << c;
+  MovieList->setHeaderLabels(columns);
+  MovieList->setRootIsDecorated(false);
+  MovieList->setSelectionMode(QAbstractItemView::SingleSelection);
+  for (const Movie& m : movies) {
+    auto* row = new QTreeWidgetItem(MovieList);
+    row->setText(0, QString::number(m.Index));
+    row->setText(1, QString::number(m.Channel));
+    row->setText(2, QString("%1 x %2").arg(m.Width).arg(m.Height));
+    row->setText(3, QString::number(m.Frames.size()));
+    row->setText(4, Duration(m, speedFactor));
+    row->setText(5, Damaged(m));
+    for (int c = 0; c < 5; c++) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+  }
+  for (int c = 0; c < 6; c++) MovieList->resizeColumnToContents(c);
+  MovieList->setMinimumWidth(std::min(900, MovieList->header()->length() + 24));
+  layout->addWidget(MovieList);
+
+  auto* buttons = new QDialogButtonBox(this);
+  OKButton = buttons->addButton(msg::kOpenButton, QDialogButtonBox::AcceptRole);
+  OKButton->setObjectName("OKButton");
+  CancelButton = buttons->addButton(msg::kCancelButton, QDialogButtonBox::RejectRole);
+  CancelButton->setObjectName("CancelButton");
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(MovieList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+  connect(MovieList, &QTreeWidget::itemSelectionChanged, this,
+          [this] { OKButton->setEnabled(!MovieList->selectedItems().isEmpty()); });
+  if (current >= 0 && current < MovieList->topLevelItemCount())
+    MovieList->setCurrentItem(MovieList->topLevelItem(current));
+  OKButton->setEnabled(!MovieList->selectedItems().isEmpty());
+  OKButton->setDefault(true);
+}
+
+int TMovieChooser::Chosen() const {
+  const auto selected = MovieList->selectedItems();
+  return selected.isEmpty() ? -1 : MovieList->indexOfTopLevelItem(selected.first());
+}
+
+int ChooseMovie(const QString& file, const std::vector<Movie>& movies, int speedFactor,
+                int current, QWidget* parent, const std::function<int(QDialog&)>& runModal) {
+  TMovieChooser chooser(file, movies, speedFactor, current, parent);
+  const int result = runModal ? runModal(chooser) : chooser.exec();
+  return result == QDialog::Accepted ? chooser.Chosen() : -1;
+}
+
+}  // namespace belmora::app

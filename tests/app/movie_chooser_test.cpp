@@ -1,0 +1,131 @@
+// "Filmes do arquivo": a file of several movies offers them when it opens
+// and from the "Arquivo" menu; the title says which one is shown; a frame
+// that lacks sectors is shown concealed, and the label says so.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/main_window.h"
+#include "app/movie_chooser.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/disc_files.h"
+
+namespace belmora::app::test {
+namespace {
+
+using belmora::test::DiscFileKind;
+
+QString WriteKind(const QTemporaryDir& dir, DiscFileKind kind, const std::string& name) {
+  const std::string path = TempFile(dir, name);
+  belmora::test::BuildDiscFile(kind).Write(path);
+  return QString::fromStdString(path);
+}
+
+// Picks row `row` of the movie chooser (counting the times it was shown),
+// or cancels it with -1.
+std::function<int(QDialog&)> Pick(int row, int* shown) {
+  return [row, shown](QDialog& d) {
+    auto* chooser = dynamic_cast<TMovieChooser*>(&d);
+    if (!chooser) return int(QDialog::Rejected);
+    ++*shown;
+    if (row < 0) return int(QDialog::Rejected);
+    chooser->MovieList->setCurrentItem(chooser->MovieList->topLevelItem(row));
+    return int(QDialog::Accepted);
+  };
+}
+
+}  // namespace
+
+class MovieChooserTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir_;
+
+ private slots:
+  // One row per movie: channel, size, frames, duration, damaged frames.
+  void ListsEveryMovie() {
+    const QString path = WriteKind(dir_, DiscFileKind::kInterleaved, "two.str");
+    TForm1 form;
+    BoxLog boxes;
+    boxes.Attach(form);
+    int shown = 0;
+    std::vector<std::vector<QString>> rows;
+    form.RunModal = [&](QDialog& d) {
+      auto* chooser = dynamic_cast<TMovieChooser*>(&d);
+      if (!chooser) return int(QDialog::Rejected);
+      ++shown;
+      for (int i = 0; i < chooser->MovieList->topLevelItemCount(); i++) {
+        std::vector<QString> row;
+        for (int c = 0; c < 6; c++) row.push_back(chooser->MovieList->topLevelItem(i)->text(c));
+        rows.push_back(row);
+      }
+      return chooser->Chosen() == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    QCOMPARE(form.OpenDocument(path), 0);
+    QCOMPARE(shown, 1);
+    QCOMPARE(rows.size(), size_t(2));
+    QCOMPARE(rows[0][1], QString("0"));
+    QCOMPARE(rows[0][2], QString("320 x 240"));
+    QCOMPARE(rows[0][3], QString("43"));
+    QCOMPARE(rows[1][1], QString("1"));
+    QCOMPARE(rows[1][2], QString("256 x 224"));
+    QCOMPARE(rows[1][5], QString("nenhum"));
+    QVERIFY(form.windowTitle().endsWith("two.str [1/2]"));
+  }
+
+  // The movie chosen is the one shown; the menu picks another; a cancel at
+  // opening opens nothing.
+  void ShowsTheMovieChosen() {
+    const QString path = WriteKind(dir_, DiscFileKind::kInterleaved, "pick.str");
+    TForm1 form;
+    BoxLog boxes;
+    boxes.Attach(form);
+    int shown = 0;
+    form.RunModal = Pick(-1, &shown);
+    QCOMPARE(form.OpenDocument(path), -1);
+    QVERIFY(!form.DocumentOpen);
+    form.RunModal = Pick(1, &shown);
+    QCOMPARE(form.OpenDocument(path), 0);
+    QVERIFY(form.windowTitle().endsWith("pick.str [2/2]"));
+    QCOMPARE(form.Document().ChunkHeader.Width, uint16_t(256));
+    QVERIFY(form.MenuMovie->isEnabled());
+    form.RunModal = Pick(0, &shown);
+    form.MenuMovie->trigger();
+    QCOMPARE(shown, 3);
+    QVERIFY(form.windowTitle().endsWith("pick.str [1/2]"));
+    QCOMPARE(form.Document().ChunkHeader.Width, uint16_t(320));
+    QVERIFY(boxes.Boxes.empty());
+  }
+
+  // A file of one movie opens without a question; stepping onto the frame
+  // that lost a sector shows it concealed and says so.
+  void StepsThroughADamagedFrame() {
+    const QString path = WriteKind(dir_, DiscFileKind::kLostSector, "lost.str");
+    TForm1 form;
+    BoxLog boxes;
+    boxes.Attach(form);
+    int shown = 0;
+    form.RunModal = Pick(0, &shown);
+    QCOMPARE(form.OpenDocument(path), 0);
+    QCOMPARE(shown, 0);
+    QVERIFY(!form.MenuMovie->isEnabled());
+    QVERIFY(!form.windowTitle().contains("["));
+    for (int i = 1; i < belmora::test::kDamagedFrameNumber; i++) {
+      QVERIFY(!form.Label1->text().contains("(3/4)"));
+      form.NextButtonClick();
+    }
+    QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(belmora::test::kDamagedFrameNumber));
+    QVERIFY(form.Label1->text().contains("(3/4)"));
+    form.NextButtonClick();
+    QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(12));
+    QVERIFY(!form.Label1->text().contains("(3/4)"));
+    QVERIFY(boxes.Boxes.empty());
+  }
+};
+
+int RunMovieChooserTest(int argc, char** argv) {
+  MovieChooserTest t;
+  return QTest::qExec(&t, argc, argv);
+}
+
+}  // namespace belmora::app::test
+
+#include "movie_chooser_test.moc"
