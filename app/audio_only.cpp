@@ -11,6 +11,7 @@
 #include <QMediaDevices>
 #include <QMenu>
 
+#include "app/app_language.h"
 #include "app/main_window.h"
 #include "base/messages.h"
 #include "convert/xa_channels.h"
@@ -24,7 +25,7 @@ bool OpenAudioOnly(TForm1& form, const std::string& path) {
   const XaFileInfo info = ScanXaChannels(doc);
   if (info.VideoSectors != 0 || info.Channels.empty()) return false;
   form.AudioOnlyPath = path;
-  form.Label1->setText(QString::fromUtf8(msg::kNoPicture.Text));
+  SetCaption(form.Label1, msg::kNoPicture.Text);
   form.Label1->adjustSize();
   form.MenuConv->menuAction()->setEnabled(true);
   return true;
@@ -49,7 +50,7 @@ bool ChooseChannel(TForm1& form, const char* title, StrDocument& doc, XaChannelI
                                    .c_str());
   bool ok = false;
   const QString chosen =
-      QInputDialog::getItem(&form, QString::fromUtf8(title), QString(), items, 0, false, &ok);
+      QInputDialog::getItem(&form, T(title), QString(), items, 0, false, &ok);
   if (!ok) return false;
   channel = info.Channels[size_t(std::max<qsizetype>(0, items.indexOf(chosen)))];
   return true;
@@ -85,7 +86,7 @@ void SaveAudioChannelCommand(TForm1& form) {
   StrDocument doc(form.Ui());
   XaChannelInfo channel;
   if (!ChooseChannel(form, msg::kSaveChannelMenu, doc, channel)) return;
-  FileDialog save{FileDialog::Kind::kSave, "", "WAV (*.wav)|*.wav", "wav", false, true, true, "", "", false};
+  FileDialog save{FileDialog::Kind::kSave, "", T(msg::kWavFilter), "wav", false, true, true, "", "", false};
   if (!form.RunFileDialog(save, &form)) return;
   (void)ExportXaChannel(doc, channel, QFile::encodeName(save.FileName).toStdString(), {},
                         form.Ui());

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/app_language.h"
 #include "app/form_font.h"
 #include "app/form_widgets.h"
 #include "base/messages.h"
@@ -20,20 +21,22 @@ namespace belmora::app {
 CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* parent)
     : QDialog(parent), compressors_(VideoCompressors()), parms_(current.Parms) {
   setObjectName("CompressorChooser");
-  setWindowTitle(msg::kCompressorTitle);
+  SetCaption(this, msg::kCompressorTitle);
   setFont(FormFont());
   setFixedSize(300, 142);
 
-  auto* label = new QLabel(msg::kCompressorLabel, this);
+  auto* label = new QLabel(this);
+  SetCaption(label, msg::kCompressorLabel);
   label->setGeometry(8, 8, 200, 14);
   CompressorList = new QComboBox(this);
   CompressorList->setObjectName("CompressorList");
   CompressorList->setGeometry(8, 24, 208, 22);
   for (const VideoCompressorInfo& c : compressors_)
-    CompressorList->addItem(c.fccHandler == FourCC("DIB ") ? QString(msg::kFullFrames)
+    CompressorList->addItem(c.fccHandler == FourCC("DIB ") ? T(msg::kFullFrames)
                                                            : Text(c.Description));
 
-  auto* quality = new QLabel(msg::kQualityLabel, this);
+  auto* quality = new QLabel(this);
+  SetCaption(quality, msg::kQualityLabel);
   quality->setGeometry(8, 54, 150, 14);
   QualityValue = new QLabel(this);
   QualityValue->setObjectName("QualityValue");
@@ -45,24 +48,28 @@ CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* pa
   connect(QualitySlider, &QSlider::valueChanged, this,
           [this](int v) { QualityValue->setText(QString::number(v)); });
 
-  KeyFrameChk = new QCheckBox(msg::kKeyFrameLabel, this);
+  KeyFrameChk = new QCheckBox(this);
+  SetCaption(KeyFrameChk, msg::kKeyFrameLabel);
   KeyFrameChk->setObjectName("KeyFrameChk");
   KeyFrameChk->setGeometry(8, 94, 130, 18);
   KeyFrameEdit = new QSpinBox(this);
   KeyFrameEdit->setObjectName("KeyFrameEdit");
   KeyFrameEdit->setGeometry(140, 93, 60, 20);
   KeyFrameEdit->setRange(1, 9999);
-  auto* frames = new QLabel(msg::kKeyFrameUnit, this);
+  auto* frames = new QLabel(this);
+  SetCaption(frames, msg::kKeyFrameUnit);
   frames->setGeometry(206, 97, 60, 14);
 
-  DataRateChk = new QCheckBox(msg::kDataRateLabel, this);
+  DataRateChk = new QCheckBox(this);
+  SetCaption(DataRateChk, msg::kDataRateLabel);
   DataRateChk->setObjectName("DataRateChk");
   DataRateChk->setGeometry(8, 118, 130, 18);
   DataRateEdit = new QSpinBox(this);
   DataRateEdit->setObjectName("DataRateEdit");
   DataRateEdit->setGeometry(140, 117, 60, 20);
   DataRateEdit->setRange(1, 999999);
-  auto* rate = new QLabel(msg::kDataRateUnit, this);
+  auto* rate = new QLabel(this);
+  SetCaption(rate, msg::kDataRateUnit);
   rate->setGeometry(206, 121, 60, 14);
 
   OKButton = Button(msg::kChooserOk, "OKButton", this, {224, 8, 68, 23});
@@ -139,18 +146,20 @@ AudioFormatChooser::AudioFormatChooser(std::vector<AudioFormatTag> tags,
                                          const WaveFormat& current, QWidget* parent)
     : QDialog(parent), tags_(std::move(tags)) {
   setObjectName("AudioFormatChooser");
-  setWindowTitle(QString::fromUtf8(msg::kAudioChooserTitle));
+  SetCaption(this, msg::kAudioChooserTitle);
   setFont(FormFont());
   setFixedSize(292, 104);
 
-  auto* tagLabel = new QLabel(QString::fromUtf8(msg::kAudioTagLabel), this);
+  auto* tagLabel = new QLabel(this);
+  SetCaption(tagLabel, msg::kAudioTagLabel);
   tagLabel->setGeometry(8, 12, 48, 14);
   FormatTagList = new QComboBox(this);
   FormatTagList->setObjectName("FormatTagList");
   FormatTagList->setGeometry(56, 8, 228, 22);
   for (const AudioFormatTag& t : tags_) FormatTagList->addItem(Text(t.Name));
 
-  auto* formatLabel = new QLabel(QString::fromUtf8(msg::kAudioFormatLabel), this);
+  auto* formatLabel = new QLabel(this);
+  SetCaption(formatLabel, msg::kAudioFormatLabel);
   formatLabel->setGeometry(8, 42, 48, 14);
   FormatList = new QComboBox(this);
   FormatList->setObjectName("FormatList");

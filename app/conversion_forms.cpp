@@ -12,6 +12,7 @@
 
 #include "app/choosers.h"
 #include "app/form_font.h"
+#include "app/app_language.h"
 #include "app/form_widgets.h"
 #include "platform/media_module.h"
 
@@ -20,7 +21,8 @@ namespace {
 
 // A label panel: a raised panel with its caption in the middle.
 QLabel* LabelPanel(const char* caption, const char* name, QWidget* parent, QRect at) {
-  auto* p = new QLabel(QString::fromUtf8(caption), parent);
+  auto* p = new QLabel(parent);
+  SetCaption(p, caption);
   p->setObjectName(name);
   p->setGeometry(at);
   p->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -38,39 +40,42 @@ int RunQtModal(QDialog& dialog) {
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName("Form2");
-  setWindowTitle("Configurações");
+  SetCaption(this, msg::kSettingsTitle);
   setFont(FormFont());
   setFixedSize(540, 262);
 
   // Left: sectors, video, sound.
-  GroupBox1 = Group("Setor", "GroupBox1", this, {8, 4, 258, 42});
-  SectorChk = new QCheckBox("Pular setor", GroupBox1);
+  GroupBox1 = Group(msg::kSectorWord, "GroupBox1", this, {8, 4, 258, 42});
+  SectorChk = new QCheckBox(GroupBox1);
+  SetCaption(SectorChk, msg::kSkipSector);
   SectorChk->setObjectName("SectorChk");
   SectorChk->setGeometry(12, 18, SectorChk->sizeHint().width(), 18);
 
-  GroupBox2 = Group("Vídeos", "GroupBox2", this, {8, 50, 258, 74});
-  Label("FPS", GroupBox2, {10, 22, 24, 14});
+  GroupBox2 = Group(msg::kVideoGroup, "GroupBox2", this, {8, 50, 258, 74});
+  Label(msg::kFpsLabel, GroupBox2, {10, 22, 24, 14});
   FPSEdit = Edit("FPSEdit", GroupBox2, {34, 18, 64, 21});
-  Label("W", GroupBox2, {110, 22, 12, 14});
+  Label(msg::kWidthShort, GroupBox2, {110, 22, 12, 14});
   SizeWEdit = Edit("SizeWEdit", GroupBox2, {124, 18, 50, 21});
-  Label("H", GroupBox2, {184, 22, 12, 14});
+  Label(msg::kHeightShort, GroupBox2, {184, 22, 12, 14});
   SizeHEdit = Edit("SizeHEdit", GroupBox2, {198, 18, 50, 21});
-  Label("Ver. MDEC", GroupBox2, {10, 48, 60, 14});
+  Label(msg::kMdecVersionLabel, GroupBox2, {10, 48, 60, 14});
   VerSel = DropDown("VerSel", GroupBox2, {72, 44, 44, 21}, {"2", "3"});
 
-  GroupBox3 = Group("Som", "GroupBox3", this, {8, 128, 258, 74});
+  GroupBox3 = Group(msg::kSoundGroup, "GroupBox3", this, {8, 128, 258, 74});
   Label11 = Label("", GroupBox3, {12, 22, 40, 14});
   Label11->setObjectName("Label11");
   AudioFormSel = DropDown("AudioFormSel", GroupBox3, {56, 18, 192, 21}, {});
-  Label("Canais", GroupBox3, {12, 48, 44, 14});
+  Label(msg::kChannelsLabel, GroupBox3, {12, 48, 44, 14});
   AudioChEdit = Edit("AudioChEdit", GroupBox3, {56, 44, 56, 21});
 
   // Right: frame numbers.
-  GroupBox4 = Group("Quadros", "GroupBox4", this, {274, 4, 258, 198});
-  FrameOrgChk = new QCheckBox("Org. Quadro", GroupBox4);
+  GroupBox4 = Group(msg::kFramesGroup, "GroupBox4", this, {274, 4, 258, 198});
+  FrameOrgChk = new QCheckBox(GroupBox4);
+  SetCaption(FrameOrgChk, msg::kFrameOrg);
   FrameOrgChk->setObjectName("FrameOrgChk");
   FrameOrgChk->setGeometry(12, 18, FrameOrgChk->sizeHint().width(), 18);
-  const char* numberLabels[] = {"Começo", "Mínimo", "Máximo", "Nº Quadro", "Tamanho"};
+  const char* numberLabels[] = {msg::kNumberStart, msg::kNumberMin, msg::kNumberMax,
+                                msg::kNumberFrame, msg::kSizeWord};
   const char* numberNames[] = {"StartNoEdit", "MinNoEdit", "MaxNoEdit", "EndNoEdit", "EndNumEdit"};
   QLineEdit* numbers[5];
   for (int i = 0; i < 5; i++) {
@@ -84,13 +89,14 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   EndNumEdit = numbers[4];
 
   // The best-quality encoder and filtered sound instead of the exact ones.
-  QualityChk = new QCheckBox("Qualidade máxima", this);
+  QualityChk = new QCheckBox(this);
+  SetCaption(QualityChk, msg::kBestQuality);
   QualityChk->setObjectName("QualityChk");
   QualityChk->setGeometry(12, 212, QualityChk->sizeHint().width(), 18);
 
-  Button1 = Button("OK", "Button1", this, {376, 208, 75, 25}, false);
+  Button1 = Button(msg::kChooserOk, "Button1", this, {376, 208, 75, 25}, false);
   Button1->setDefault(true);
-  Button2 = Button("Cancelar", "Button2", this, {457, 208, 75, 25}, false);
+  Button2 = Button(msg::kCancelButton, "Button2", this, {457, 208, 75, 25}, false);
 
   // Beyond the dialog's own controls: what the conversion will do.
   SummaryLabel = new QLabel(this);
@@ -99,7 +105,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SummaryLabel->setTextFormat(Qt::PlainText);
 
   // The translator's additions: frame by frame, and a simulation first.
-  FrameByFrameChk = new QCheckBox(QString::fromUtf8(msg::kFrameByFrame), GroupBox1);
+  FrameByFrameChk = new QCheckBox(GroupBox1);
+  SetCaption(FrameByFrameChk, msg::kFrameByFrame);
   FrameByFrameChk->setObjectName("FrameByFrameChk");
   FrameByFrameChk->setGeometry(120, 18, FrameByFrameChk->sizeHint().width(), 18);
   SimulateButton = Button(msg::kSimulateButton, "SimulateButton", this, {295, 208, 75, 25});
@@ -227,24 +234,24 @@ void TForm2::UpdateSummary() {
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
   setObjectName("Form4");
-  setWindowTitle("Novo STR");
+  SetCaption(this, msg::kNewStrTitle);
   setFont(FormFont());
   setFixedSize(183, 186);
 
-  Label("Velocidade", this, {8, 12, 76, 14});
+  Label(msg::kSpeedLabel, this, {8, 12, 76, 14});
   ComboBox1 = DropDown("ComboBox1", this, {88, 8, 87, 21}, {"1x", "2x"});
-  Label("Tipo-Setor", this, {8, 38, 76, 14});
+  Label(msg::kSectorTypeLabel, this, {8, 38, 76, 14});
   ComboBox2 = DropDown("ComboBox2", this, {88, 34, 87, 21}, {"2048", "2336", "2352(RIFF)"});
-  Label("Início", this, {8, 64, 76, 14});
+  Label(msg::kStartLabel, this, {8, 64, 76, 14});
   Edit5 = Edit("Edit5", this, {88, 60, 87, 21});
-  Label("Cabeçalho (HEADER)", this, {8, 92, 167, 14});
+  Label(msg::kHeaderLabel, this, {8, 92, 167, 14});
   QLineEdit** header[] = {&Edit1, &Edit2, &Edit3, &Edit4};
   const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
   for (int i = 0; i < 4; i++) *header[i] = Edit(names[i], this, {9 + 42 * i, 108, 38, 21});
 
-  OKButton = Button("OK", "OKButton", this, {12, 150, 75, 25}, false);
+  OKButton = Button(msg::kChooserOk, "OKButton", this, {12, 150, 75, 25}, false);
   OKButton->setDefault(true);
-  Button2 = Button("Cancelar", "Button2", this, {96, 150, 75, 25}, false);
+  Button2 = Button(msg::kCancelButton, "Button2", this, {96, 150, 75, 25}, false);
   connect(OKButton, &QPushButton::clicked, this, &TForm4::OKButtonClick);
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -283,42 +290,42 @@ void TForm4::OKButtonClick() {
 
 TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
   setObjectName("ConvAviForm");
-  setWindowTitle("Converter STR para AVI");
+  SetCaption(this, msg::kMenuAviO);
   setFont(FormFont());
   setFixedSize(340, 234);
 
-  Panel1 = LabelPanel("Salvar como", "Panel1", this, {8, 8, 76, 21});
+  Panel1 = LabelPanel(msg::kSaveAs, "Panel1", this, {8, 8, 76, 21});
   NameEdit = Edit("NameEdit", this, {88, 8, 216, 21});
   ShowButton = Button("...", "ShowButton", this, {308, 8, 24, 21}, false);
 
-  GroupBox1 = Group("Vídeos", "GroupBox1", this, {8, 36, 324, 76});
-  Panel2 = LabelPanel("FrameRate", "Panel2", GroupBox1, {8, 18, 76, 21});
+  GroupBox1 = Group(msg::kVideoGroup, "GroupBox1", this, {8, 36, 324, 76});
+  Panel2 = LabelPanel(msg::kFrameRateLabel, "Panel2", GroupBox1, {8, 18, 76, 21});
   VRateEdit = Edit("VRateEdit", GroupBox1, {88, 18, 64, 21});
-  Panel3 = LabelPanel("Compressão", "Panel3", GroupBox1, {160, 18, 76, 21});
+  Panel3 = LabelPanel(msg::kCompressionLabel, "Panel3", GroupBox1, {160, 18, 76, 21});
   CompSelButton = Button("", "CompSelButton", GroupBox1, {240, 18, 76, 21}, false);
-  Panel7 = LabelPanel("Largura", "Panel7", GroupBox1, {8, 46, 76, 21});
+  Panel7 = LabelPanel(msg::kWidthLabel, "Panel7", GroupBox1, {8, 46, 76, 21});
   VWidthEdit = Edit("VWidthEdit", GroupBox1, {88, 46, 64, 21});
-  Panel8 = LabelPanel("Altura", "Panel8", GroupBox1, {160, 46, 76, 21});
+  Panel8 = LabelPanel(msg::kHeightLabel, "Panel8", GroupBox1, {160, 46, 76, 21});
   VHeightEdit = Edit("VHeightEdit", GroupBox1, {240, 46, 76, 21});
 
-  GroupBox2 = Group("Áudio", "GroupBox2", this, {8, 118, 324, 76});
+  GroupBox2 = Group(msg::kAudioGroup, "GroupBox2", this, {8, 118, 324, 76});
   // The check box sits in the group's title line, after its caption.
   AEnable = new QCheckBox(GroupBox2);
   AEnable->setObjectName("AEnable");
   AEnable->setGeometry(QFontMetrics(font()).horizontalAdvance(GroupBox2->title()) + 16, 0, 18, 16);
-  Panel4 = LabelPanel("Compressão", "Panel4", GroupBox2, {8, 18, 76, 21});
+  Panel4 = LabelPanel(msg::kCompressionLabel, "Panel4", GroupBox2, {8, 18, 76, 21});
   AcmSelButton = Button("PCM", "AcmSelButton", GroupBox2, {88, 18, 228, 21}, false);
-  Panel5 = LabelPanel("Formato", "Panel5", GroupBox2, {8, 46, 76, 21});
+  Panel5 = LabelPanel(msg::kFormatLabel, "Panel5", GroupBox2, {8, 46, 76, 21});
   AFormEdit = Edit("AFormEdit", GroupBox2, {88, 46, 228, 21});
   AFormEdit->setReadOnly(true);
 
-  StartButton = Button("Iniciar", "StartButton", this, {176, 202, 75, 25}, false);
+  StartButton = Button(msg::kStartButton, "StartButton", this, {176, 202, 75, 25}, false);
   StartButton->setDefault(true);
-  CancelButton = Button("Cancelar", "CancelButton", this, {257, 202, 75, 25}, false);
+  CancelButton = Button(msg::kCancelButton, "CancelButton", this, {257, 202, 75, 25}, false);
 
   SaveDialog = {FileDialog::Kind::kSave,
                 "",
-                "AVI Files(*.avi)|*.avi|All Files(*.*)|*.*",
+                T(msg::kAviSaveFilter),
                 "avi",
                 false,
                 true,

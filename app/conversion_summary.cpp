@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/app_language.h"
 #include "base/messages.h"
 
 namespace belmora::app {
@@ -12,7 +13,7 @@ namespace {
 
 std::string Format(const char* format, auto... args) {
   char text[160];
-  std::snprintf(text, sizeof text, format, args...);
+  std::snprintf(text, sizeof text, Tr(format), args...);
   return text;
 }
 
@@ -22,7 +23,8 @@ double SectorsPerSecond(int speedFactor) {
 
 std::string Join(const std::vector<std::string>& parts) {
   std::string line;
-  for (const std::string& part : parts) line += (line.empty() ? "" : " · ") + part;
+  for (const std::string& part : parts)
+    line += (line.empty() ? "" : Tr(msg::kSummarySeparator)) + part;
   return line;
 }
 

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/app_language.h"
 #include "base/messages.h"
 
 namespace belmora::app {
@@ -98,7 +99,7 @@ std::set<int> FitReportWindow::WorstFrames(const FitReport& report) {
 FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget* parent)
     : QDialog(parent), report_(report), worst_(WorstFrames(report)) {
   setObjectName("FitReportWindow");
-  setWindowTitle(QString::fromUtf8(msg::kFitReportTitle));
+  SetCaption(this, msg::kFitReportTitle);
   auto* layout = new QVBoxLayout(this);
   SummaryLabel = new QLabel(QString::fromStdString(report_.SummaryLine()), this);
   SummaryLabel->setObjectName("SummaryLabel");
@@ -112,7 +113,7 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
   Table = new QTableWidget(int(report_.Frames().size()), 7, this);
   Table->setObjectName("Table");
   QStringList headers;
-  for (const char* h : msg::kFitColumns) headers << QString::fromUtf8(h);
+  for (const char* h : msg::kFitColumns) headers << T(h);
   Table->setHorizontalHeaderLabels(headers);
   Table->verticalHeader()->hide();
   Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -125,7 +126,7 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
                               QString::number(f.Scale),
                               QString::number(f.Bytes),
                               QString::number(f.Psnr, 'f', 2),
-                              QString::fromUtf8(f.Kept ? msg::kKeptYes : msg::kKeptNo)};
+                              T(f.Kept ? msg::kKeptYes : msg::kKeptNo)};
     const bool bad = worst_.count(f.Index) > 0;
     for (int c = 0; c < 7; c++) {
       auto* item = new QTableWidgetItem(cells[c]);
@@ -140,14 +141,16 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  OkButton = new QPushButton("OK", this);
+  OkButton = new QPushButton(this);
+  SetCaption(OkButton, msg::kChooserOk);
   OkButton->setObjectName("OkButton");
   OkButton->setDefault(true);
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
   buttons->addWidget(OkButton);
   CancelButton = nullptr;
   if (confirm) {
-    CancelButton = new QPushButton("Cancelar", this);
+    CancelButton = new QPushButton(this);
+    SetCaption(CancelButton, msg::kCancelButton);
     CancelButton->setObjectName("CancelButton");
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(CancelButton);

@@ -6,10 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/app_language.h"
+
 namespace belmora::app {
 
 QLabel* Label(const char* caption, QWidget* parent, QRect at) {
-  auto* l = new QLabel(QString::fromUtf8(caption), parent);
+  auto* l = new QLabel(parent);
+  SetCaption(l, caption);
   l->setGeometry(at);
   return l;
 }
@@ -31,7 +34,8 @@ QComboBox* DropDown(const char* name, QWidget* parent, QRect at, const QStringLi
 
 QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRect at,
                     bool autoDefault) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  auto* b = new QPushButton(parent);
+  SetCaption(b, caption);
   b->setObjectName(name);
   b->setGeometry(at);
   if (!autoDefault) b->setAutoDefault(false);
@@ -39,7 +43,8 @@ QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRec
 }
 
 QGroupBox* Group(const char* caption, const char* name, QWidget* parent, QRect at) {
-  auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+  auto* g = new QGroupBox(parent);
+  SetCaption(g, caption);
   g->setObjectName(name);
   g->setGeometry(at);
   return g;

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/app_language.h"
 #include "base/messages.h"
 #include "str/disc_document.h"
 #include "str/disc_image.h"
@@ -21,14 +22,14 @@ namespace {
 std::string Describe(const ContentInfo& info) {
   char text[256];
   if (info.Kind == ContentKind::kStrVideo)
-    std::snprintf(text, sizeof text, msg::kImageItemStr, info.Frames, info.Width, info.Height);
+    std::snprintf(text, sizeof text, Tr(msg::kImageItemStr), info.Frames, info.Width, info.Height);
   else
-    std::snprintf(text, sizeof text, msg::kImageItemXa, int(info.Channels.size()));
+    std::snprintf(text, sizeof text, Tr(msg::kImageItemXa), int(info.Channels.size()));
   std::string s = text;
   for (const AudioChannelInfo& c : info.Channels) {
-    std::snprintf(text, sizeof text, msg::kImageItemChannel, c.Channel,
-                  IsHalfRate(c.CodingInfo) ? "18,9" : "37,8",
-                  IsStereo(c.CodingInfo) ? "estéreo" : "mono");
+    std::snprintf(text, sizeof text, Tr(msg::kImageItemChannel), c.Channel,
+                  Tr(IsHalfRate(c.CodingInfo) ? msg::kRateHalf : msg::kRateFull),
+                  Tr(IsStereo(c.CodingInfo) ? msg::kStereoWord : msg::kMonoWord));
     s += text;
   }
   return s;
@@ -68,7 +69,7 @@ ImageFileChooser::ImageFileChooser(const QString& image, const std::vector<Image
                                      QWidget* parent)
     : QDialog(parent), image_(image) {
   setObjectName("ImageFileChooser");
-  setWindowTitle("Arquivos da imagem");
+  SetCaption(this, msg::kImageFilesTitle);
   auto* layout = new QVBoxLayout(this);
   auto* label = new QLabel(QFileInfo(image).fileName(), this);
   label->setObjectName("ImageLabel");
@@ -76,7 +77,7 @@ ImageFileChooser::ImageFileChooser(const QString& image, const std::vector<Image
 
   FileList = new QTreeWidget(this);
   FileList->setObjectName("FileList");
-  FileList->setHeaderLabels({"Arquivo", "Setores", "Conteúdo"});
+  FileList->setHeaderLabels({T(msg::kFileWord), T(msg::kSectorsWord), T(msg::kContentWord)});
   FileList->setRootIsDecorated(false);
   FileList->setSelectionMode(QAbstractItemView::SingleSelection);
   for (const ImageFileItem& item : items) {
@@ -91,9 +92,9 @@ ImageFileChooser::ImageFileChooser(const QString& image, const std::vector<Image
   layout->addWidget(FileList);
 
   auto* buttons = new QDialogButtonBox(this);
-  OKButton = buttons->addButton("Abrir", QDialogButtonBox::AcceptRole);
+  OKButton = buttons->addButton(T(msg::kOpenButton), QDialogButtonBox::AcceptRole);
   OKButton->setObjectName("OKButton");
-  CancelButton = buttons->addButton("Cancelar", QDialogButtonBox::RejectRole);
+  CancelButton = buttons->addButton(T(msg::kCancelButton), QDialogButtonBox::RejectRole);
   CancelButton->setObjectName("CancelButton");
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -118,7 +119,7 @@ QString ChooseImageFile(const QString& image, Host& host, QWidget* parent,
   std::vector<ImageFileItem> items;
   std::string error;
   if (!ListImageFiles(name, items, error)) {
-    host.ShowMessage(error, kMessageCaption, MessageKind::kInformation);
+    host.ShowMessage(error, Tr(kMessageCaption), MessageKind::kInformation);
     return {};
   }
   if (items.empty()) {

@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
@@ -21,12 +22,15 @@
 #include <bit>
 #include <cstring>
 
+#include "app/app_language.h"
 #include "app/audio_only.h"
 #include "app/form_font.h"
 #include "app/image_file_chooser.h"
 #include "app/movie_chooser.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
+#include "base/version.h"
+#include "platform/media_formats.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
 
@@ -93,20 +97,7 @@ TForm1::TForm1() {
   BuildPanel();
   BuildMenu();
 
-  const QString strFilter = "STR Files (*.str)|*.str|All Files (*.*)|*.*";
-  // Opening also takes disc images, whose STR and XA files are listed.
-  const QString openFilter =
-      QString("STR Files (*.str)|*.str|%1|All Files (*.*)|*.*").arg(msg::kDiscImagesFilter);
-  // Any video the reader takes; AVI files first, as the dialog always had them.
-  const QString aviFilter = QString("AVI Files (*.avi)|*.avi|%1|All Files (*.*)|*.*")
-                                .arg(msg::kVideoFilesFilter);
-  const QString bmpFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*";
-  using Kind = FileDialog::Kind;
-  OpenStrDlg = {Kind::kOpen, "", openFilter, "str", true, true, false, "", "", false};
-  SaveStrDlg = {Kind::kSave, "Salvar como", strFilter, "str", false, false, true, "", "", false};
-  OpenAviDlg = {Kind::kOpen, "", aviFilter, "avi", false, false, false, "", "", false};
-  OpenBmpDlg = {Kind::kOpen, "", bmpFilter, "bmp", true, true, false, "", "Qualidade máxima", false};
-  SaveBmpDlg = {Kind::kSave, "", bmpFilter, "bmp", false, true, true, "", "", false};
+  SetUpFileDialogs();
   RunModal = [this](QDialog& dialog) {
     KeepAbove(dialog);
     return dialog.exec();
@@ -117,6 +108,68 @@ TForm1::TForm1() {
   FormResize();
   UpdateViewChecks();
   client_->setFocus();
+}
+
+void TForm1::SetUpFileDialogs() {
+  // Captions only: the file last chosen and the option's state stay.
+  using Kind = FileDialog::Kind;
+  auto set = [](FileDialog& d, Kind kind, const QString& title, const QString& filter,
+                const char* ext, bool fileMustExist, bool pathMustExist, bool overwrite,
+                const QString& option) {
+    d.DialogKind = kind;
+    d.Title = title;
+    d.Filter = filter;
+    d.DefaultExt = ext;
+    d.FileMustExist = fileMustExist;
+    d.PathMustExist = pathMustExist;
+    d.OverwritePrompt = overwrite;
+    d.OptionCaption = option;
+  };
+  auto filter = [](std::initializer_list<const char*> parts) {
+    QStringList all;
+    for (const char* p : parts) all << T(p);
+    return all.join('|');
+  };
+  const QString strFilter = filter({msg::kStrFilesFilter, msg::kAllFilesFilter});
+  // Opening also takes disc images, whose STR and XA files are listed.
+  const QString openFilter =
+      filter({msg::kStrFilesFilter, msg::kDiscImagesFilter, msg::kAllFilesFilter});
+  // Any video the reader takes; AVI files first, as the dialog always had them.
+  const QString aviFilter =
+      filter({msg::kAviFilesFilter, msg::kVideoFilesFilter, msg::kAllFilesFilter});
+  const QString bmpFilter = filter({msg::kBmpFilesFilter, msg::kAllFilesFilter});
+  set(OpenStrDlg, Kind::kOpen, "", openFilter, "str", true, true, false, "");
+  set(SaveStrDlg, Kind::kSave, T(msg::kSaveAs), strFilter, "str", false, false, true, "");
+  set(OpenAviDlg, Kind::kOpen, "", aviFilter, "avi", false, false, false, "");
+  set(OpenBmpDlg, Kind::kOpen, "", bmpFilter, "bmp", true, true, false, T(msg::kBestQuality));
+  set(SaveBmpDlg, Kind::kSave, "", bmpFilter, "bmp", false, true, true, "");
+}
+
+void TForm1::changeEvent(QEvent* e) {
+  if (e->type() == QEvent::LanguageChange) {
+    SetUpFileDialogs();
+    UpdateLanguageChecks();
+    // The frame's label is made from a format, not kept as a caption.
+    if (DocumentOpen && !HasCaption(Label1))
+      Label1->setText(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));
+    Label1->adjustSize();
+  }
+  QMainWindow::changeEvent(e);
+}
+
+void TForm1::UpdateLanguageChecks() {
+  const bool english = CurrentLanguage() == Language::kEnglish;
+  MenuLangEn->setChecked(english);
+  MenuLangOrig->setChecked(!english);
+}
+
+void TForm1::MenuLangEnClick() { ChooseLanguage(Language::kEnglish); }
+void TForm1::MenuLangOrigClick() { ChooseLanguage(Language::kOriginal); }
+
+void TForm1::MenuAboutClick() {
+  const QString text = QString::asprintf(Tr(msg::kAboutText), kVersion, qVersion(),
+                                         MediaLibraryVersion().c_str());
+  QMessageBox::about(this, T(msg::kMenuAbout), text);
 }
 
 TForm1::~TForm1() {
@@ -139,7 +192,8 @@ void TForm1::BuildPanel() {
   Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Panel2->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
 
-  Label1 = new QLabel("Quadros : 000000", Panel2);
+  Label1 = new QLabel(Panel2);
+  SetCaption(Label1, msg::kFramesLabel);
   Label1->setObjectName("Label1");
   Label1->move(8, 9);
   Label1->adjustSize();
@@ -172,51 +226,67 @@ void TForm1::BuildMenu() {
   MainMenu1 = menuBar();
   MainMenu1->setObjectName("MainMenu1");
   auto menu = [](QMenuBar* bar, QMenu* parent, const char* caption, const char* name) {
-    QMenu* m = bar ? bar->addMenu(caption) : parent->addMenu(caption);
+    QMenu* m = bar ? bar->addMenu(QString()) : parent->addMenu(QString());
+    SetCaption(m, caption);
     m->setObjectName(name);
     m->menuAction()->setObjectName(QString(name) + "Item");
     return m;
   };
   auto item = [this](QMenu* m, const char* caption, const char* name, void (TForm1::*click)()) {
-    QAction* a = m->addAction(caption);
+    QAction* a = m->addAction(QString());
+    SetCaption(a, caption);
     a->setObjectName(name);
     connect(a, &QAction::triggered, this, click);
     return a;
   };
 
-  MenuFile = menu(MainMenu1, nullptr, "Arquivo", "MenuFile");
-  MenuNew = item(MenuFile, "Criar novo STR", "MenuNew", &TForm1::MenuNewClick);
-  MenuOpen = item(MenuFile, "Abrir arquivo STR", "MenuOpen", &TForm1::MenuOpenClick);
+  MenuFile = menu(MainMenu1, nullptr, msg::kFileWord, "MenuFile");
+  MenuNew = item(MenuFile, msg::kMenuNew, "MenuNew", &TForm1::MenuNewClick);
+  MenuOpen = item(MenuFile, msg::kMenuOpen, "MenuOpen", &TForm1::MenuOpenClick);
   MenuMovie = item(MenuFile, msg::kChooseMovieMenu, "MenuMovie", &TForm1::MenuMovieClick);
   MenuMovie->setEnabled(false);
-  MenuExit = item(MenuFile, "Sair", "MenuExit", &TForm1::MenuExitClick);
+  MenuExit = item(MenuFile, msg::kMenuExit, "MenuExit", &TForm1::MenuExitClick);
 
-  MenuConv = menu(MainMenu1, nullptr, "Converter", "MenuConv");
-  MenuAviO = item(MenuConv, "Converter STR para AVI", "MenuAviO", &TForm1::MenuAviOClick);
-  MenuAviI = item(MenuConv, "Converter AVI para STR", "MenuAviI", &TForm1::MenuAviIClick);
-  MenuBmpO = item(MenuConv, "Salvar em BMP", "MenuBmpO", &TForm1::MenuBmpOClick);
-  MenuBmpI = item(MenuConv, "Abrir arquivo BMP", "MenuBmpI", &TForm1::MenuBmpIClick);
+  MenuConv = menu(MainMenu1, nullptr, msg::kMenuConv, "MenuConv");
+  MenuAviO = item(MenuConv, msg::kMenuAviO, "MenuAviO", &TForm1::MenuAviOClick);
+  MenuAviI = item(MenuConv, msg::kMenuAviI, "MenuAviI", &TForm1::MenuAviIClick);
+  MenuBmpO = item(MenuConv, msg::kMenuBmpO, "MenuBmpO", &TForm1::MenuBmpOClick);
+  MenuBmpI = item(MenuConv, msg::kMenuBmpI, "MenuBmpI", &TForm1::MenuBmpIClick);
   MenuSubs = item(MenuConv, msg::kApplySubtitlesMenu, "MenuSubs", &TForm1::MenuSubsClick);
   MenuSaveChannel =
       item(MenuConv, msg::kSaveChannelMenu, "MenuSaveChannel", &TForm1::MenuSaveChannelClick);
   MenuPlayChannel =
       item(MenuConv, msg::kPlayChannelMenu, "MenuPlayChannel", &TForm1::MenuPlayChannelClick);
 
-  MenuConf = menu(MainMenu1, nullptr, "Visualizar", "MenuConf");
-  MenuSpeed = menu(nullptr, MenuConf, "Formato de tempo", "MenuSpeed");
-  MenuSpeed1 = item(MenuSpeed, "Formato 1", "MenuSpeed1", &TForm1::MenuSpeed1Click);
-  MenuSpeed2 = item(MenuSpeed, "Formato 2 (Segundos)", "MenuSpeed2", &TForm1::MenuSpeed2Click);
-  MenuWidth = menu(nullptr, MenuConf, "Tamanho", "MenuWidth");
-  MenuWidthN = item(MenuWidth, "Grande", "MenuWidthN", &TForm1::MenuWidthNClick);
-  MenuWidthH = item(MenuWidth, "Pequeno", "MenuWidthH", &TForm1::MenuWidthHClick);
-  MenuWidthD = item(MenuWidth, "Dobro", "MenuWidthD", &TForm1::MenuWidthDClick);
-  MenuSel = menu(nullptr, MenuConf, "Seleção", "MenuSel");
-  MenuSelStart = item(MenuSel, "Início da Seleção", "MenuSelStart", &TForm1::MenuSelStartClick);
-  MenuSelEnd = item(MenuSel, "Fim da seleção", "MenuSelEnd", &TForm1::MenuSelEndClick);
-  MenuSelAll = item(MenuSel, "Selecionar tudo", "MenuSelAll", &TForm1::MenuSelAllClick);
-  MenuPos = item(MenuConf, "Posição da seleção", "MenuPos", &TForm1::MenuPosClick);
+  MenuConf = menu(MainMenu1, nullptr, msg::kMenuConf, "MenuConf");
+  MenuSpeed = menu(nullptr, MenuConf, msg::kMenuSpeed, "MenuSpeed");
+  MenuSpeed1 = item(MenuSpeed, msg::kMenuSpeed1, "MenuSpeed1", &TForm1::MenuSpeed1Click);
+  MenuSpeed2 = item(MenuSpeed, msg::kMenuSpeed2, "MenuSpeed2", &TForm1::MenuSpeed2Click);
+  MenuWidth = menu(nullptr, MenuConf, msg::kSizeWord, "MenuWidth");
+  MenuWidthN = item(MenuWidth, msg::kMenuWidthN, "MenuWidthN", &TForm1::MenuWidthNClick);
+  MenuWidthH = item(MenuWidth, msg::kMenuWidthH, "MenuWidthH", &TForm1::MenuWidthHClick);
+  MenuWidthD = item(MenuWidth, msg::kMenuWidthD, "MenuWidthD", &TForm1::MenuWidthDClick);
+  MenuSel = menu(nullptr, MenuConf, msg::kMenuSel, "MenuSel");
+  MenuSelStart = item(MenuSel, msg::kMenuSelStart, "MenuSelStart", &TForm1::MenuSelStartClick);
+  MenuSelEnd = item(MenuSel, msg::kMenuSelEnd, "MenuSelEnd", &TForm1::MenuSelEndClick);
+  MenuSelAll = item(MenuSel, msg::kMenuSelAll, "MenuSelAll", &TForm1::MenuSelAllClick);
+  MenuPos = item(MenuConf, msg::kMenuPos, "MenuPos", &TForm1::MenuPosClick);
   MenuConf->addSeparator();
-  MenuPlay = item(MenuConf, "Reproduzir", "MenuPlay", &TForm1::MenuPlayClick);
+  MenuPlay = item(MenuConf, msg::kMenuPlay, "MenuPlay", &TForm1::MenuPlayClick);
+  MenuConf->addSeparator();
+  MenuLang = menu(nullptr, MenuConf, msg::kMenuLanguage, "MenuLang");
+  MenuLangEn = item(MenuLang, msg::kLanguageEnglish, "MenuLangEn", &TForm1::MenuLangEnClick);
+  MenuLangOrig =
+      item(MenuLang, msg::kLanguageOriginal, "MenuLangOrig", &TForm1::MenuLangOrigClick);
+  auto* languages = new QActionGroup(this);
+  for (QAction* a : {MenuLangEn, MenuLangOrig}) {
+    a->setCheckable(true);
+    languages->addAction(a);
+  }
+  MenuHelp = menu(MainMenu1, nullptr, msg::kMenuHelp, "MenuHelp");
+  MenuAbout = item(MenuHelp, msg::kMenuAbout, "MenuAbout", &TForm1::MenuAboutClick);
+  MenuHelp->addMenu(MenuLang);
+  UpdateLanguageChecks();
 
   // The keys that also do these show beside them; the window handles them.
   for (auto [action, key] : {std::pair{MenuSelStart, Qt::Key_I}, std::pair{MenuSelEnd, Qt::Key_O},
@@ -261,7 +331,7 @@ int TForm1::OpenDocument(const QString& given) {
       (void)RefusePendingEdit(host_, file, file);
       return -1;
     case EditState::kInterrupted: {
-      if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), msg::kAskRecover.Caption,
+      if (host_.Ask(FormatMessage(msg::kAskRecover, file.c_str()), Tr(msg::kAskRecover.Caption),
                     Buttons::kYesNo) != Answer::kYes)
         return -1;
       RecoverDetail detail;
@@ -352,6 +422,7 @@ void TForm1::ShowCurrentFrame() {
   if (ReadAndDecodeFrame(codec_, doc_) != 0) return;
   preview_ = QImage();
   client_->update();
+  ClearCaption(Label1);
   QString label = LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber);
   if (doc_.FrameDamaged)
     label += "  " + QString::fromStdString(FormatMessage(
@@ -721,6 +792,7 @@ void TForm1::StopPlayback() {
 void TForm1::PlaybackFrameChanged() {
   const PlaybackFrame* frame = player_ ? player_->Current() : nullptr;
   if (!frame) return;
+  ClearCaption(Label1);
   Label1->setText(LabelText(frame->Sector, frame->FrameNumber));
   Label1->adjustSize();
   Bar->SetPosition(frame->Sector / kSectorsPerBarUnit);
@@ -768,6 +840,7 @@ void TForm1::ProgressBegin() {
 void TForm1::ProgressStep(const ProgressRecord& record) {
   if (form3_) form3_->Bar->setValue(std::clamp(record.Percent, 0, 100));
   Bar->SetPosition(record.Sector / kSectorsPerBarUnit);
+  ClearCaption(Label1);
   Label1->setText(QString::fromStdString(ProgressLabel(record)));
   Label1->adjustSize();
 }
@@ -845,7 +918,7 @@ void TForm1::dropEvent(QDropEvent* e) {
           if (!DocumentOpen || Converting || !Conversions.AviToStrWith) return;
           const std::string name = FileName(file);
           if (host_.Ask(FormatMessage(msg::kAskDroppedVideo, name.c_str()),
-                        msg::kAskDroppedVideo.Caption, Buttons::kYesNo) != Answer::kYes)
+                        Tr(msg::kAskDroppedVideo.Caption), Buttons::kYesNo) != Answer::kYes)
             return;
           Conversions.AviToStrWith(*this, file);
         },

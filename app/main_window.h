@@ -105,6 +105,10 @@ class TForm1 : public QMainWindow {
   void MenuSelAllClick();
   void MenuPosClick();
   void MenuPlayClick();
+  // The language of every text, chosen at once and remembered; and "Sobre".
+  void MenuLangEnClick();
+  void MenuLangOrigClick();
+  void MenuAboutClick();
 
   // Navigation by key: the first and last frames, and a jump of `seconds`
   // of the bar's time labels.
@@ -201,6 +205,12 @@ class TForm1 : public QMainWindow {
   QAction* MenuSelAll;
   QAction* MenuPos;
   QAction* MenuPlay;
+  // "Idioma", in the view menu and, reachable without a document, in "Ajuda".
+  QMenu* MenuLang;
+  QAction* MenuLangEn;
+  QAction* MenuLangOrig;
+  QMenu* MenuHelp;
+  QAction* MenuAbout;
 
   // File dialogs and the seam that runs them.
   FileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
@@ -215,10 +225,13 @@ class TForm1 : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dropEvent(QDropEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
   friend class ViewArea;
   void BuildMenu();
+  void SetUpFileDialogs();
+  void UpdateLanguageChecks();
   void BuildPanel();
   void Paint(QPainter& p);
   void SetBarPositionFromSector();

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/app_language.h"
 #include "base/messages.h"
 #include "str/sector.h"
 
@@ -27,7 +28,7 @@ QString Damaged(const Movie& m) {
   QStringList frames;
   for (const MovieFrame& f : m.DamagedFrames())
     frames << QString("%1 (%2/%3)").arg(f.FrameNumber).arg(int(f.ChunksPresent)).arg(int(f.ChunkCount));
-  return frames.isEmpty() ? QString(msg::kNoDamagedFrames) : frames.join(", ");
+  return frames.isEmpty() ? T(msg::kNoDamagedFrames) : frames.join(", ");
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movi
                              int speedFactor, int current, QWidget* parent)
     : QDialog(parent) {
   setObjectName("MovieChooser");
-  setWindowTitle(msg::kMovieChooserTitle);
+  setWindowTitle(T(msg::kMovieChooserTitle));
   auto* layout = new QVBoxLayout(this);
   auto* label = new QLabel(QFileInfo(file).fileName(), this);
   label->setObjectName("FileLabel");
@@ -45,7 +46,9 @@ TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movi
   MovieList = new QTreeWidget(this);
   MovieList->setObjectName("MovieList");
   QStringList columns;
-  for (const char* c : msg::kMovieColumns) columns << c;
+  for (const char* c : {msg::kMovieWord, msg::kChannelWord, msg::kSizeWord, msg::kFramesGroup,
+                        msg::kDurationWord, msg::kDamagedFramesWord})
+    columns << T(c);
   MovieList->setHeaderLabels(columns);
   MovieList->setRootIsDecorated(false);
   MovieList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -64,9 +67,9 @@ TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movi
   layout->addWidget(MovieList);
 
   auto* buttons = new QDialogButtonBox(this);
-  OKButton = buttons->addButton(msg::kOpenButton, QDialogButtonBox::AcceptRole);
+  OKButton = buttons->addButton(T(msg::kOpenButton), QDialogButtonBox::AcceptRole);
   OKButton->setObjectName("OKButton");
-  CancelButton = buttons->addButton(msg::kCancelButton, QDialogButtonBox::RejectRole);
+  CancelButton = buttons->addButton(T(msg::kCancelButton), QDialogButtonBox::RejectRole);
   CancelButton->setObjectName("CancelButton");
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/app_language.h"
 #include "app/form_font.h"
 
 namespace belmora::app {
@@ -21,26 +22,30 @@ int32_t ParseDecimal(const QString& text) {
 
 TForm5::TForm5(QWidget* parent) : QDialog(parent) {
   setObjectName("Form5");
-  setWindowTitle("Selecionar");
+  SetCaption(this, msg::kSelectTitle);
   setFont(FormFont());
   setFixedSize(208, 70);
 
-  auto* de = new QLabel("De", this);
+  auto* de = new QLabel(this);
+  SetCaption(de, msg::kFromLabel);
   de->setGeometry(8, 12, 24, 14);
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(32, 8, 60, 21);
-  auto* ate = new QLabel("Até", this);
+  auto* ate = new QLabel(this);
+  SetCaption(ate, msg::kToLabel);
   ate->setGeometry(108, 12, 28, 14);
   Edit2 = new QLineEdit(this);
   Edit2->setObjectName("Edit2");
   Edit2->setGeometry(140, 8, 60, 21);
 
-  Button1 = new QPushButton("OK", this);
+  Button1 = new QPushButton(this);
+  SetCaption(Button1, msg::kChooserOk);
   Button1->setObjectName("Button1");
   Button1->setGeometry(32, 40, 68, 23);
   Button1->setDefault(true);
-  Button2 = new QPushButton("Cancelar", this);
+  Button2 = new QPushButton(this);
+  SetCaption(Button2, msg::kCancelButton);
   Button2->setObjectName("Button2");
   Button2->setGeometry(108, 40, 68, 23);
   connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);

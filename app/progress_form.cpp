@@ -3,13 +3,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/app_language.h"
 #include "app/form_font.h"
 
 namespace belmora::app {
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   setObjectName("Form3");
-  setWindowTitle("Convertendo arquivo");
+  SetCaption(this, msg::kConvertingTitle);
   setFont(FormFont());
   setFixedSize(236, 41);
   setModal(false);
@@ -20,7 +21,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
   Bar->setTextVisible(false);
   Bar->setGeometry(0, 0, 236, 16);
 
-  Button1 = new QPushButton("Cancelar", this);
+  Button1 = new QPushButton(this);
+  SetCaption(Button1, msg::kCancelButton);
   Button1->setObjectName("Button1");
   Button1->setGeometry(176, 18, 59, 21);
   Button1->setAutoDefault(false);

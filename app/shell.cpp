@@ -4,6 +4,8 @@
 #include <clocale>
 #include <exception>
 
+#include "app/app_language.h"
+#include "app/command_line.h"
 #include "app/conversion_forms.h"
 #include "app/conversions.h"
 #include "app/main_window.h"
@@ -17,6 +19,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // on the command line, whatever the user's number format: Qt has taken
   // the environment's locale, whose separator may be a comma.
   std::setlocale(LC_NUMERIC, "C");
+  setOrganizationName("Belmora");
   setApplicationName("Belmora");
   setDesktopFileName("belmora");
   ShowException = [](const QString& text) {
@@ -30,7 +33,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     ShowException(QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    ShowException("Unknown exception");
+    ShowException(QString::fromUtf8(Tr(msg::kUnknownException)));
   }
   return false;
 }
@@ -45,7 +48,8 @@ Shell::Shell(const QStringList& arguments) {
   form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
   InstallConversions(*form1_);
   form1_->show();
-  if (arguments.size() > 1) form1_->OpenDocument(arguments.at(1));
+  const QString file = ParseAppArguments(arguments).File;
+  if (!file.isEmpty()) form1_->OpenDocument(file);
 }
 
 Shell::~Shell() {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <algorithm>
 
+#include "app/app_language.h"
 #include "app/conversion_forms.h"
 #include "app/fit_report_window.h"
 #include "app/main_window.h"
@@ -49,8 +50,8 @@ class FixedChooser : public AviToStrChooser {
 
 void ApplySubtitlesCommand(TForm1& form) {
   if (!form.DocumentOpen || form.Converting) return;
-  FileDialog dialog{FileDialog::Kind::kOpen, QString::fromUtf8(msg::kSubtitleTitle),
-                     QString::fromUtf8(msg::kSubtitleFilter), "srt", true, true, false, "", "", false};
+  FileDialog dialog{FileDialog::Kind::kOpen, T(msg::kSubtitleTitle),
+                     T(msg::kSubtitleFilter), "srt", true, true, false, "", "", false};
   if (!form.RunFileDialog(dialog, &form)) return;
   form.Converting = true;
   StrDocument& doc = form.Document();
@@ -140,7 +141,7 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   CloseStrFile(trial);
   if (r != 0 || c.Outcome == Status::kFailed) {
     for (const auto& text : quiet.texts)
-      form.Ui().ShowMessage(text, kMessageCaption, MessageKind::kInformation);
+      form.Ui().ShowMessage(text, Tr(kMessageCaption), MessageKind::kInformation);
     if (report.Frames().empty()) return;
   }
   FitReportWindow window(report, false, owner);

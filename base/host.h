@@ -51,9 +51,6 @@ class Host {
   virtual bool CancelRequested() { return false; }
 };
 
-// The caption every ordinary message carries.
-inline constexpr const char* kMessageCaption = "メッセージ";
-
 // Formats printf-style into at most 1024 bytes (longer texts are cut) and
 // shows the result as an ordinary message.
 void MessageBoxF(Host& host, const char* format, ...) __attribute__((format(printf, 2, 3)));

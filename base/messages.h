@@ -3,8 +3,12 @@
 #pragma once
 
 #include "base/host.h"
+#include "base/language.h"
 
 namespace belmora {
+
+// The caption every ordinary message carries.
+inline constexpr const char* kMessageCaption = "メッセージ";
 
 struct Message {
   const char* Text;
@@ -20,6 +24,9 @@ Answer AskQuestion(Host& host, const Message& m, Buttons buttons);
 std::string FormatMessage(Message m, ...);
 
 namespace msg {
+
+// The main window's label for a frame of a running conversion.
+inline constexpr const char* kProgressLabel = "Setor Nº. : %06d   Nº do quadro : %06u";
 
 // Opening and reading STR files.
 inline constexpr Message kCannotOpenStr{"オープンできません。"};
@@ -191,6 +198,18 @@ inline constexpr const char* kImageItemStr = "vídeo STR, %d quadros, %d x %d";
 inline constexpr const char* kImageItemXa = "áudio XA, %d canais";
 inline constexpr const char* kImageItemChannel = ", canal %d %s kHz %s";
 
+// "Configurações": the sound choices for frames laid out anew ("Tipo") and
+// for frames kept in place ("方法").
+inline constexpr const char* kAudioTypeLabel = "Tipo";
+inline constexpr const char* kAudioMethodLabel = "方法";
+inline constexpr const char* kAudioNone = "Sem som ";
+inline constexpr const char* kAudioReencode = "圧縮して上書き";
+inline constexpr const char* kAudioKeep = "元の音声のまま";
+// The platform's names in the compressor and sound format lists.
+inline constexpr const char* kFullFramesItem = "Quadros completos (sem compressão)";
+inline constexpr const char* kMonoName = "ﾓﾉﾗﾙ";
+inline constexpr const char* kStereoName = "Estéreo";
+
 // Sound.
 inline constexpr Message kNoAudio{"音声データが存在しません。"};
 inline constexpr Message kNoSuchChannel{"音声チャンネル %d が存在しません。"};
@@ -241,7 +260,9 @@ inline constexpr Message kAudioLengthDiffers{
 inline constexpr const char* kApplySubtitlesMenu = "Aplicar legendas…";
 inline constexpr const char* kSimulateButton = "Simular";
 inline constexpr const char* kFitReportTitle = "Simulação";
-inline constexpr const char* kFitColumns[] = {"Quadro", "Setor", "Capacidade", "Escala",
+inline constexpr const char* kFrameWord = "Quadro";
+inline constexpr const char* kSectorWord = "Setor";
+inline constexpr const char* kFitColumns[] = {kFrameWord, kSectorWord, "Capacidade", "Escala",
                                               "Bytes", "PSNR (dB)", "Mantido"};
 inline constexpr const char* kKeptYes = "sim";
 inline constexpr const char* kKeptNo = "não";
@@ -254,14 +275,114 @@ inline constexpr Message kChannelItem{"%d: %d Hz, %d ch, %.1f s"};
 // The movies of a file that holds several.
 inline constexpr const char* kChooseMovieMenu = "Escolher filme…";
 inline constexpr const char* kMovieChooserTitle = "Filmes do arquivo";
-inline constexpr const char* kMovieColumns[] = {"Filme",   "Canal",   "Tamanho",
-                                                "Quadros", "Duração", "Quadros danificados"};
+inline constexpr const char* kMovieWord = "Filme";
+inline constexpr const char* kChannelWord = "Canal";
+inline constexpr const char* kDurationWord = "Duração";
+inline constexpr const char* kDamagedFramesWord = "Quadros danificados";
 inline constexpr const char* kNoDamagedFrames = "nenhum";
-inline constexpr const char* kOpenButton = "Abrir";
-inline constexpr const char* kCancelButton = "Cancelar";
 // The viewer's note beside a frame that lacks sectors.
 inline constexpr Message kFrameConcealed{
     "このフレームはセクタが欠けています (%d/%d)。欠けた部分は前のフレームで補っています。"};
+
+// The desktop application's captions: the main window.
+inline constexpr const char* kFramesLabel = "Quadros : 000000";
+inline constexpr const char* kFileWord = "Arquivo";  // also a column of "Arquivos da imagem"
+inline constexpr const char* kMenuNew = "Criar novo STR";
+inline constexpr const char* kMenuOpen = "Abrir arquivo STR";
+inline constexpr const char* kMenuExit = "Sair";
+inline constexpr const char* kMenuConv = "Converter";
+inline constexpr const char* kMenuAviO = "Converter STR para AVI";  // also its window's title
+inline constexpr const char* kMenuAviI = "Converter AVI para STR";
+inline constexpr const char* kMenuBmpO = "Salvar em BMP";
+inline constexpr const char* kMenuBmpI = "Abrir arquivo BMP";
+inline constexpr const char* kMenuConf = "Visualizar";
+inline constexpr const char* kMenuSpeed = "Formato de tempo";
+inline constexpr const char* kMenuSpeed1 = "Formato 1";
+inline constexpr const char* kMenuSpeed2 = "Formato 2 (Segundos)";
+inline constexpr const char* kSizeWord = "Tamanho";  // the view's size; the tail's length
+inline constexpr const char* kMenuWidthN = "Grande";
+inline constexpr const char* kMenuWidthH = "Pequeno";
+inline constexpr const char* kMenuWidthD = "Dobro";
+inline constexpr const char* kMenuSel = "Seleção";
+inline constexpr const char* kMenuSelStart = "Início da Seleção";
+inline constexpr const char* kMenuSelEnd = "Fim da seleção";
+inline constexpr const char* kMenuSelAll = "Selecionar tudo";
+inline constexpr const char* kMenuPos = "Posição da seleção";
+inline constexpr const char* kMenuPlay = "Reproduzir";
+// The language entry (view menu, also under "Ajuda"): each language by its own name.
+inline constexpr const char* kMenuLanguage = "Idioma";
+inline constexpr const char* kLanguageEnglish = "English";
+inline constexpr const char* kLanguageOriginal = "Original (português, 日本語)";
+inline constexpr const char* kMenuHelp = "Ajuda";
+inline constexpr const char* kMenuAbout = "Sobre";  // also the box's title
+// The about box: the version, then Qt's and FFmpeg's versions in use.
+inline constexpr const char* kAboutText =
+    "Belmora %s\n\nVisualizador e conversor de filmes STR de CD-ROM XA.\n\n"
+    "Bibliotecas em uso e suas licenças:\n"
+    "Qt %s: LGPL-3.0\n"
+    "FFmpeg %s: LGPL-2.1+ (GPL-2+ como o Debian o compila)\n"
+    "libass: ISC\n"
+    "libcdio, libiso9660: GPL-3.0+\n"
+    "CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)";
+inline constexpr const char* kUnknownException = "Unknown exception";
+// File dialogs' filters: name|patterns, joined by "|".
+inline constexpr const char* kStrFilesFilter = "STR Files (*.str)|*.str";
+inline constexpr const char* kAviFilesFilter = "AVI Files (*.avi)|*.avi";
+inline constexpr const char* kBmpFilesFilter = "BMP Files (*.bmp)|*.bmp";
+inline constexpr const char* kAllFilesFilter = "All Files (*.*)|*.*";
+inline constexpr const char* kAviSaveFilter = "AVI Files(*.avi)|*.avi|All Files(*.*)|*.*";
+inline constexpr const char* kWavFilter = "WAV (*.wav)|*.wav";
+inline constexpr const char* kSaveAs = "Salvar como";
+// The open-BMP dialog's check box and the settings' one.
+inline constexpr const char* kBestQuality = "Qualidade máxima";
+// Buttons of every window.
+inline constexpr const char* kCancelButton = "Cancelar";
+inline constexpr const char* kOpenButton = "Abrir";
+inline constexpr const char* kStartButton = "Iniciar";
+// "Configurações".
+inline constexpr const char* kSettingsTitle = "Configurações";
+inline constexpr const char* kSkipSector = "Pular setor";
+inline constexpr const char* kVideoGroup = "Vídeos";
+inline constexpr const char* kFpsLabel = "FPS";
+inline constexpr const char* kWidthShort = "W";
+inline constexpr const char* kHeightShort = "H";
+inline constexpr const char* kMdecVersionLabel = "Ver. MDEC";
+inline constexpr const char* kSoundGroup = "Som";
+inline constexpr const char* kChannelsLabel = "Canais";
+inline constexpr const char* kFramesGroup = "Quadros";
+inline constexpr const char* kFrameOrg = "Org. Quadro";
+inline constexpr const char* kNumberStart = "Começo";
+inline constexpr const char* kNumberMin = "Mínimo";
+inline constexpr const char* kNumberMax = "Máximo";
+inline constexpr const char* kNumberFrame = "Nº Quadro";
+// The summary's parts are joined by this.
+inline constexpr const char* kSummarySeparator = " · ";
+// "Novo STR".
+inline constexpr const char* kNewStrTitle = "Novo STR";
+inline constexpr const char* kSpeedLabel = "Velocidade";
+inline constexpr const char* kSectorTypeLabel = "Tipo-Setor";
+inline constexpr const char* kStartLabel = "Início";
+inline constexpr const char* kHeaderLabel = "Cabeçalho (HEADER)";
+// "Converter STR para AVI".
+inline constexpr const char* kFrameRateLabel = "FrameRate";
+inline constexpr const char* kCompressionLabel = "Compressão";
+inline constexpr const char* kWidthLabel = "Largura";
+inline constexpr const char* kHeightLabel = "Altura";
+inline constexpr const char* kAudioGroup = "Áudio";
+inline constexpr const char* kFormatLabel = "Formato";
+// The image-position dialog and the progress dialog.
+inline constexpr const char* kSelectTitle = "Selecionar";
+inline constexpr const char* kFromLabel = "De";
+inline constexpr const char* kToLabel = "Até";
+inline constexpr const char* kConvertingTitle = "Convertendo arquivo";
+// "Arquivos da imagem": the files of a disc image.
+inline constexpr const char* kImageFilesTitle = "Arquivos da imagem";
+inline constexpr const char* kSectorsWord = "Setores";
+inline constexpr const char* kContentWord = "Conteúdo";
+inline constexpr const char* kRateHalf = "18,9";
+inline constexpr const char* kRateFull = "37,8";
+inline constexpr const char* kStereoWord = "estéreo";
+inline constexpr const char* kMonoWord = "mono";
 
 }  // namespace msg
 }  // namespace belmora

@@ -47,7 +47,7 @@ int RunLs(const GlobalOptions& g, const std::string& path, bool json, bool scan)
   }
   DiscImage image;
   if (!image.Open(path)) {
-    host.ShowMessage(image.LastError(), kMessageCaption, MessageKind::kInformation);
+    host.ShowMessage(image.LastError(), Tr(kMessageCaption), MessageKind::kInformation);
     return 1;
   }
   TrackSectorReader reader(image.Track());

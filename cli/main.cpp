@@ -1,8 +1,12 @@
 // belmora-cli: the STR tool's functions for scripts.
 #include <CLI/CLI.hpp>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
+#include "base/language.h"
 #include "cli/cli_common.h"
+#include "cli/cli_docs.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -20,6 +24,11 @@ int main(int argc, char** argv) {
       ->check(CLI::PositiveNumber);
   app.add_flag("--skip-damaged", global.SkipDamaged,
                "Imports leave frames that lack sectors as they are (else they refuse them)");
+  std::string lang;
+  app.add_option("--lang", lang,
+                 "Language of the messages: en (English) or original (the program's own "
+                 "texts); by default from LANGUAGE, LC_ALL, LC_MESSAGES, LANG")
+      ->check(CLI::IsMember({"en", "original"}));
   belmora::cli::CommandRunner run;
   belmora::cli::AddInfoCommand(app, run);
   belmora::cli::AddDecodeCommand(app, run);
@@ -35,6 +44,31 @@ int main(int argc, char** argv) {
   belmora::cli::AddImportWavCommand(app, run);
   belmora::cli::AddExportFramesCommand(app, run);
   app.footer(belmora::cli::kExitCodesHelp);
+  // Listed for --help; answered below, before parsing.
+  bool versionFlag = false, verboseFlag = false;
+  app.add_flag("--version", versionFlag, "Print the version and exit");
+  app.add_flag("--verbose", verboseFlag, "With --version: also the FFmpeg version in use");
+  // The manual page and the shell completion, written when building.
+  app.add_flag("--man-page")->group("");
+  app.add_flag("--bash-completion")->group("");
+  // These need no command: answered before parsing, which asks for one.
+  bool version = false, verbose = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--man-page") == 0) {
+      std::fputs(belmora::cli::ManPage(app).c_str(), stdout);
+      return belmora::cli::kExitDone;
+    }
+    if (std::strcmp(argv[i], "--bash-completion") == 0) {
+      std::fputs(belmora::cli::BashCompletion(app).c_str(), stdout);
+      return belmora::cli::kExitDone;
+    }
+    version = version || std::strcmp(argv[i], "--version") == 0;
+    verbose = verbose || std::strcmp(argv[i], "--verbose") == 0;
+  }
+  if (version) {
+    std::fputs(belmora::cli::VersionText(verbose).c_str(), stdout);
+    return belmora::cli::kExitDone;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -45,5 +79,7 @@ int main(int argc, char** argv) {
     app.exit(e);
     return belmora::cli::kExitBadArguments;
   }
+  belmora::SetLanguage(lang.empty() ? belmora::LanguageFromEnvironment()
+                                    : *belmora::ParseLanguage(lang));
   return run ? run(global) : belmora::cli::kExitBadArguments;
 }

@@ -95,13 +95,13 @@ void AviToStrSettings::SectorChkClick(const StrDocument& doc) {
   if (SectorChk) {
     FPSEditEnabled = true;
     FPSEdit = EditText(Inputs.AviFrameRate);
-    Label11 = "Tipo";
+    Label11 = Tr(msg::kAudioTypeLabel);
     if (doc.SectorSize >= kLayout2336.SectorSize) {
       AudioFormItems = {"18.9kHz Mono", "18.9kHz Stereo", "37.8kHz Mono", "37.8kHz Stereo",
-                        "Sem som "};
+                        Tr(msg::kAudioNone)};
       AudioFormSel = int(DefaultLaidOutAudio(doc));
     } else {
-      AudioFormItems = {"Sem som "};
+      AudioFormItems = {Tr(msg::kAudioNone)};
       AudioFormSel = 0;
     }
     FrameOrgChkEnabled = false;
@@ -109,12 +109,12 @@ void AviToStrSettings::SectorChkClick(const StrDocument& doc) {
   } else {
     FPSEditEnabled = false;
     FPSEdit = EditText(Inputs.StrFrameRate);
-    Label11 = "方法";
+    Label11 = Tr(msg::kAudioMethodLabel);
     if (doc.AudioChannelCount != 0) {
-      AudioFormItems = {"圧縮して上書き", "元の音声のまま"};
+      AudioFormItems = {Tr(msg::kAudioReencode), Tr(msg::kAudioKeep)};
       AudioFormSel = Inputs.AviHasAudio ? 0 : 1;
     } else {
-      AudioFormItems = {"Sem som "};
+      AudioFormItems = {Tr(msg::kAudioNone)};
       AudioFormSel = -1;
     }
     FrameOrgChkEnabled = true;

@@ -14,25 +14,25 @@ int TAviIo::Open(const std::string& path, double sequenceRate) {
     case MediaError::kNone:
       break;
     case MediaError::kCannotOpen:
-      LastError = msg::kAviCannotOpen;
+      LastError = Tr(msg::kAviCannotOpen);
       return -1;
     case MediaError::kNoVideo:
-      LastError = msg::kAviNoVideo;
+      LastError = Tr(msg::kAviNoVideo);
       return -1;
     case MediaError::kDecoder:
-      LastError = msg::kAviFrameOpen;
+      LastError = Tr(msg::kAviFrameOpen);
       return -1;
     case MediaError::kMemory:
-      LastError = msg::kAviNoMemory;
+      LastError = Tr(msg::kAviNoMemory);
       return -1;
     case MediaError::kAudio:
-      LastError = msg::kAcmStreamOpen;
+      LastError = Tr(msg::kAcmStreamOpen);
       return -1;
     case MediaError::kModule:
       LastError = MediaModuleProblem();
       return -1;
     default:
-      LastError = msg::kAviReadFormat;
+      LastError = Tr(msg::kAviReadFormat);
       return -1;
   }
   const VideoStreamInfo& v = reader_.Video();
@@ -57,7 +57,7 @@ int TAviIo::Open(const std::string& path, double sequenceRate) {
     const PcmFormatInfo& a = reader_.Audio();
     // Rates no sound has are refused before any arithmetic is done with them.
     if (a.Rate < kMinSourceRate || a.Rate > kMaxSourceRate) {
-      LastError = msg::kAcmStreamOpen;
+      LastError = Tr(msg::kAcmStreamOpen);
       Close();
       return -1;
     }
@@ -87,7 +87,7 @@ int TAviIo::LengthMs() const {
 TBmpIo* TAviIo::NextFrame(int* timeMs) {
   if (timeMs) *timeMs = TimeOfIndex(position_);
   if (!HasVideo || !reader_.ReadFrame(position_, Image.Pixels)) {
-    LastError = reader_.Video().Raw ? msg::kAviRead : msg::kAviGetFrame;
+    LastError = Tr(reader_.Video().Raw ? msg::kAviRead : msg::kAviGetFrame);
     return nullptr;
   }
   position_++;
@@ -98,7 +98,7 @@ int TAviIo::ReadAudio(uint8_t* out, int length) {
   if (!HasAudio || length <= 0) return 0;
   int64_t n = reader_.ReadPcm(out, size_t(length));
   if (n < 0) {
-    LastError = msg::kAcmConvert;
+    LastError = Tr(msg::kAcmConvert);
     return -1;
   }
   if (n < length) std::memset(out + n, 0, size_t(length - n));

@@ -18,7 +18,7 @@ namespace belmora::media {
 
 // Raised whenever a class below changes; a module of another interface is
 // refused.
-inline constexpr int kModuleInterface = 1;
+inline constexpr int kModuleInterface = 2;
 
 class ReaderBackend {
  public:
@@ -73,6 +73,8 @@ class Module {
   virtual bool HaveEncoder(const std::string& name) const = 0;
   virtual bool WritePngFile(const std::string& path, const uint8_t* bgr, int width, int height,
                             size_t stride) const = 0;
+  // The FFmpeg release in use and its libavformat version.
+  virtual std::string Version() const = 0;
 
  protected:
   ~Module() = default;

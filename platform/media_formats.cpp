@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/messages.h"
 #include "platform/media_backend.h"
+#include "platform/media_module.h"
 
 namespace belmora {
 
@@ -34,7 +36,7 @@ bool HaveEncoder(const std::string& name) {
 }
 
 const VideoCompressorInfo kVideo[] = {
-    {FourCC("DIB "), "", "Quadros completos (sem compressão)"},
+    {FourCC("DIB "), "", msg::kFullFramesItem},
     {FourCC("MJPG"), "mjpeg", "Motion JPEG"},
     {FourCC("FFV1"), "ffv1", "FFV1 (lossless)"},
     {FourCC("HFYU"), "huffyuv", "Huffyuv (lossless)"},
@@ -123,10 +125,18 @@ std::vector<WaveFormat> FormatsOf(uint16_t tag) {
 
 }  // namespace
 
+std::string MediaLibraryVersion() {
+  const media::Module* module = media::LoadModule();
+  return module ? module->Version() : MediaModuleProblem();
+}
+
 std::vector<VideoCompressorInfo> VideoCompressors() {
   std::vector<VideoCompressorInfo> out;
-  for (const auto& v : kVideo)
-    if (HaveEncoder(v.Encoder)) out.push_back(v);
+  for (const auto& v : kVideo) {
+    if (!HaveEncoder(v.Encoder)) continue;
+    out.push_back(v);
+    out.back().Description = Tr(v.Description.c_str());
+  }
   return out;
 }
 
@@ -154,7 +164,7 @@ std::string WaveTagName(uint16_t tag) {
 
 std::string DescribeWaveFormat(const WaveFormat& f) {
   char s[96];
-  const char* channels = f.nChannels == 1 ? "ﾓﾉﾗﾙ" : "Estéreo";
+  const char* channels = Tr(f.nChannels == 1 ? msg::kMonoName : msg::kStereoName);
   if (f.wFormatTag == kWaveFormatPcm || f.wBitsPerSample > 0)
     std::snprintf(s, sizeof s, "%u Hz, %u Bit.; %s", f.nSamplesPerSec, f.wBitsPerSample, channels);
   else

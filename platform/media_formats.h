@@ -82,4 +82,9 @@ std::string WaveTagName(uint16_t tag);
 // unless the target is 8-bit PCM); nullopt for a tag this build cannot write.
 std::optional<WaveFormat> SuggestPcmFormat(const WaveFormat& target);
 
+// The FFmpeg release in use and its libavformat version, e.g.
+// "5.1.6 (libavformat 59.27.100)"; what is missing when the media module
+// cannot be loaded.
+std::string MediaLibraryVersion();
+
 }  // namespace belmora

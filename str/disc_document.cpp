@@ -43,7 +43,7 @@ std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& p
   doc.Path = image + "::" + path.Inner;
   DiscImage disc;
   if (!disc.Open(image)) {
-    doc.Ui->ShowMessage(disc.LastError(), kMessageCaption, MessageKind::kInformation);
+    doc.Ui->ShowMessage(disc.LastError(), Tr(kMessageCaption), MessageKind::kInformation);
     return std::nullopt;
   }
   const DataTrack& track = disc.Track();

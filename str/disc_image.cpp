@@ -45,7 +45,7 @@ std::string Upper(std::string s) {
 
 std::string Format(const char* format, const std::string& what) {
   char text[1024];
-  std::snprintf(text, sizeof text, format, what.c_str());
+  std::snprintf(text, sizeof text, Tr(format), what.c_str());
   return text;
 }
 
@@ -261,7 +261,7 @@ bool DiscImage::OpenCue(const std::string& path) {
   const auto cue = ParseCueSheet(text, folder, badLine);
   if (!cue) {
     char msg[1024];
-    std::snprintf(msg, sizeof msg, msg::kCueBadLine.Text, path.c_str(), badLine);
+    std::snprintf(msg, sizeof msg, Tr(msg::kCueBadLine.Text), path.c_str(), badLine);
     lastError_ = msg;
     return false;
   }

@@ -30,6 +30,13 @@ class FfmpegModule final : public media::Module {
                     size_t stride) const override {
     return ffmpeg::WritePngFile(path, bgr, width, height, stride);
   }
+  std::string Version() const override {
+    const unsigned v = avformat_version();
+    char text[160];
+    std::snprintf(text, sizeof text, "%s (libavformat %u.%u.%u)", av_version_info(), v >> 16,
+                  (v >> 8) & 0xff, v & 0xff);
+    return text;
+  }
 };
 
 }  // namespace

@@ -21,6 +21,7 @@ int RunConversionRunsTest(int argc, char** argv);
 int RunConversionWindowsTest(int argc, char** argv);
 int RunDialogsTest(int argc, char** argv);
 int RunImageFileChooserTest(int argc, char** argv);
+int RunLanguageTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunMediaModuleTest(int argc, char** argv);
 int RunMovieChooserTest(int argc, char** argv);

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
       {"ConversionWindowsTest", belmora::app::test::RunConversionWindowsTest},
       {"DialogsTest", belmora::app::test::RunDialogsTest},
       {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
+      {"LanguageTest", belmora::app::test::RunLanguageTest},
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"MediaModuleTest", belmora::app::test::RunMediaModuleTest},
       {"MovieChooserTest", belmora::app::test::RunMovieChooserTest},

@@ -136,18 +136,19 @@ class MainWindowTest : public QObject {
       QVERIFY2(a, e.Name);
       QCOMPARE(a->text(), QString(e.Caption));
     }
-    // The order of the menu bar and of "Visualizar".
+    // The order of the menu bar and of "Visualizar"; "Ajuda" and "Idioma" come last.
     QList<QString> bar;
     for (QAction* a : form.MainMenu1->actions()) bar << a->text();
-    QCOMPARE(bar, QList<QString>({"Arquivo", "Converter", "Visualizar"}));
+    QCOMPARE(bar, QList<QString>({"Arquivo", "Converter", "Visualizar", "Ajuda"}));
     QList<QString> view;
     for (QAction* a : form.MenuConf->actions())
       if (!a->isSeparator()) view << a->text();
     QCOMPARE(view, QList<QString>({"Formato de tempo", "Tamanho", "Seleção", "Posição da seleção",
-                                   "Reproduzir"}));
+                                   "Reproduzir", "Idioma"}));
 
-    // Only "Arquivo" works without a document; the check marks of the start.
+    // Only "Arquivo" and "Ajuda" work without a document; the check marks of the start.
     QVERIFY(form.MenuFile->menuAction()->isEnabled());
+    QVERIFY(form.MenuHelp->menuAction()->isEnabled());
     QVERIFY(!form.MenuConv->menuAction()->isEnabled());
     QVERIFY(!form.MenuConf->menuAction()->isEnabled());
     QVERIFY(form.MenuSpeed2->isChecked());  // no document: speed 2

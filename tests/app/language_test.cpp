@@ -1,0 +1,149 @@
+// The language of the windows: English through Qt's translator, switched
+// from the view menu at once and remembered, captions that still fit.
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/app_language.h"
+#include "app/conversion_forms.h"
+#include "app/main_window.h"
+#include "app/position_form.h"
+#include "app/progress_form.h"
+#include "app/shell.h"
+#include "tests/app/app_test_support.h"
+#include "tests/support/source_literals.h"
+
+namespace belmora::app::test {
+namespace {
+
+// Every caption of `window` that does not fit the room its control gives
+// it; `checked` counts the captions looked at.
+QStringList Clipped(QWidget& window, int& checked) {
+  QStringList clipped;
+  const QList<QWidget*> widgets = window.findChildren<QWidget*>();
+  for (QWidget* w : widgets) {
+    if (!HasCaption(w)) continue;
+    const QFontMetrics m(w->font());
+    QString text;
+    int room = 0;
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      text = label->text();
+      room = label->contentsRect().width();
+    } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+      text = box->text();
+      room = box->width() - (box->sizeHint().width() - m.horizontalAdvance(text));
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+      text = button->text();
+      room = button->width() - 4;
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+      text = group->title();
+      room = group->width() - 16;
+    } else {
+      continue;
+    }
+    ++checked;
+    if (m.horizontalAdvance(text) > room)
+      clipped << QString("%1: \"%2\" (%3 > %4)")
+                     .arg(w->objectName(), text)
+                     .arg(m.horizontalAdvance(text))
+                     .arg(room);
+  }
+  return clipped;
+}
+
+}  // namespace
+
+class LanguageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
+  }
+  void cleanupTestCase() {
+    ApplyLanguage(Language::kOriginal);
+    QSettings().clear();
+  }
+
+  void SwitchesAtOnceAndIsRemembered() {
+    ApplyLanguage(StartLanguage(Language::kOriginal));
+    Shell shell({"belmora"});
+    TForm1& form = shell.Form1();
+    BoxLog boxes;
+    boxes.Attach(form);
+    QCOMPARE(form.MenuFile->title(), QString("Arquivo"));
+    QVERIFY(form.MenuLangOrig->isChecked());
+    // Reachable without a document, under "Ajuda".
+    QVERIFY(form.MenuHelp->actions().contains(form.MenuLang->menuAction()));
+
+    form.MenuLangEn->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(form.MenuFile->title(), QString("File"));
+    QCOMPARE(form.MenuConf->title(), QString("View"));
+    QCOMPARE(form.MenuHelp->title(), QString("Help"));
+    QCOMPARE(form.Label1->text(), QString("Frames : 000000"));
+    QCOMPARE(shell.Form2().windowTitle(), QString("Settings"));
+    QCOMPARE(shell.Form2().QualityChk->text(), QString("Best quality"));
+    QCOMPARE(shell.ConvAviForm().windowTitle(), QString("Convert STR to AVI"));
+    QCOMPARE(form.OpenBmpDlg.OptionCaption, QString("Best quality"));
+    QVERIFY(form.MenuLangEn->isChecked());
+    QCOMPARE(RememberedLanguage(), std::optional(Language::kEnglish));
+    QCOMPARE(StartLanguage(std::nullopt), Language::kEnglish);
+    QCOMPARE(StartLanguage(Language::kOriginal), Language::kOriginal);
+    form.OpenDocument("/no/such/file.str");
+    QCOMPARE(boxes.Texts().value(0), QString("Cannot open the file."));
+    QCOMPARE(QString::fromStdString(ProgressLabel({0, 12, 3})),
+             QString("Sector No. : 000012   Frame No. : 000003"));
+
+    form.MenuLangOrig->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(form.MenuFile->title(), QString("Arquivo"));
+    QCOMPARE(shell.Form2().windowTitle(), QString("Configurações"));
+    QCOMPARE(form.Label1->text(), QString("Quadros : 000000"));
+    QCOMPARE(RememberedLanguage(), std::optional(Language::kOriginal));
+  }
+
+  void QtTranslatorAgreesWithTheCommandLineTable() {
+    ApplyLanguage(Language::kEnglish);
+    int checked = 0;
+    for (const auto& l : belmora::test::StringLiterals(BELMORA_SOURCE_DIR "/base/messages.h")) {
+      if (l.Text.empty()) continue;
+      const char* english = EnglishText(l.Text);
+      QVERIFY2(english, l.Text.c_str());
+      QCOMPARE(QCoreApplication::translate("belmora", l.Text.c_str()),
+               QString::fromUtf8(english));
+      QCOMPARE(QString::fromUtf8(Tr(l.Text.c_str())), QString::fromUtf8(english));
+      ++checked;
+    }
+    QVERIFY(checked > 150);
+    ApplyLanguage(Language::kOriginal);
+  }
+
+  void CaptionsFitInBothLanguages() {
+    Shell shell({"belmora"});
+    for (Language language : {Language::kOriginal, Language::kEnglish}) {
+      ApplyLanguage(language);
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+      QWidget* windows[] = {&shell.Form1(), &shell.Form2(), &shell.Form3(), &shell.Form4(),
+                            &shell.Form5(), &shell.ConvAviForm()};
+      int checked = 0;
+      for (QWidget* w : windows) {
+        const QStringList clipped = Clipped(*w, checked);
+        QVERIFY2(clipped.isEmpty(), qPrintable(QString("%1 (%2): %3")
+                                                   .arg(w->objectName(), LanguageName(language),
+                                                        clipped.join("; "))));
+      }
+      QVERIFY(checked > 40);
+    }
+    ApplyLanguage(Language::kOriginal);
+  }
+};
+
+int RunLanguageTest(int argc, char** argv) {
+  LanguageTest t;
+  return QTest::qExec(&t, argc, argv);
+}
+
+}  // namespace belmora::app::test
+
+#include "language_test.moc"
