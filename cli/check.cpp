@@ -10,9 +10,11 @@
 #include <iterator>
 
 #include "cli/cli_common.h"
-#include "str/journal.h"
 #include "str/disc_image.h"
+#include "str/journal.h"
+#include "str/movies.h"
 #include "str/sector_check.h"
+#include "str/str_document.h"
 
 namespace belmora::cli {
 
@@ -34,7 +36,26 @@ std::string LayoutText(const SectorCheckReport& r) {
   return std::to_string(r.Layout.SectorSize) + "-byte sectors";
 }
 
-void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix) {
+// The movies of an STR file whose frames lack sectors (a bad read): listed
+// beside the sectors, since a lost sector leaves no bad sector behind.
+struct DamagedMovie {
+  int Index = 0;
+  std::vector<MovieFrame> Frames;
+};
+
+std::vector<DamagedMovie> DamagedMovies(const std::string& path) {
+  std::vector<DamagedMovie> out;
+  CollectingHost quiet;
+  StrDocument doc(quiet);
+  if (OpenStrFile(doc, path, true) != 0) return out;
+  for (const Movie& m : doc.Movies)
+    if (auto frames = m.DamagedFrames(); !frames.empty()) out.push_back({m.Index, std::move(frames)});
+  CloseStrFile(doc);
+  return out;
+}
+
+void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix,
+               const std::vector<DamagedMovie>& damaged) {
   nlohmann::ordered_json j;
   j["Path"] = path;
   j["SectorSize"] = r.Layout.SectorSize;
@@ -64,6 +85,14 @@ void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix) {
                    {"EccOk", b.Check.EccOk}});
   j["FirstBad"] = bad;
   if (fix) j["Fixed"] = r.Fixed;
+  auto frames = nlohmann::ordered_json::array();
+  for (const DamagedMovie& m : damaged)
+    for (const MovieFrame& f : m.Frames)
+      frames.push_back({{"Movie", m.Index},
+                        {"FrameNumber", f.FrameNumber},
+                        {"ChunksPresent", f.ChunksPresent},
+                        {"ChunkCount", f.ChunkCount}});
+  j["DamagedFrames"] = frames;
   std::printf("%s\n", JsonText(j).c_str());
 }
 
@@ -98,6 +127,12 @@ void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
     std::printf("  sector %d (%s): %s wrong\n", b.Index, SectorKindName(b.Kind),
                 Problems(b.Check).c_str());
   if (fix) std::printf("Rewrote the framing of %lld sectors.\n", (long long)r.Fixed);
+}
+
+void PrintDamaged(const std::vector<DamagedMovie>& damaged) {
+  for (const DamagedMovie& m : damaged)
+    std::printf("Movie %d, frames that lack sectors: %s\n", m.Index,
+                DamagedFramesText(m.Frames).c_str());
 }
 
 // The sectors of a cue sheet's AUDIO tracks in its first file, which then is
@@ -136,6 +171,9 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
   // A file in the middle of an edit is not what it seems (an edit of our
   // own checks that under its lock, below).
   if (!fix && RefusePendingEdit(host, path, path)) return kExitFailed;
+  // A lone STR file: its frames too, read before the file is opened for the
+  // check (a fix rewrites framing only, never which sectors are there).
+  const auto damaged = ext == ".cue" ? std::vector<DamagedMovie>{} : DamagedMovies(path);
   SectorFile file;
   if (!file.Open(path, fix ? SectorFile::Mode::kReadWrite : SectorFile::Mode::kReadOnly)) {
     const int err = file.Error();
@@ -152,10 +190,12 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
   SectorCheckReport report;
   const SectorCheckResult result = CheckSectors(file, fix, report, audio);
   if (result == SectorCheckResult::kOk && (!fix || file.CommitJournal())) {
-    if (json)
-      PrintJson(path, report, fix);
-    else
+    if (json) {
+      PrintJson(path, report, fix, damaged);
+    } else {
       PrintText(path, report, fix);
+      PrintDamaged(damaged);
+    }
     return report.BadCount == 0 || (fix && report.Fixed == report.BadCount) ? kExitDone
                                                                             : kExitFailed;
   }

@@ -570,6 +570,19 @@ int FindFrameStart(StrDocument& doc, int32_t sector) {
 }
 
 int FindPreviousFrame(StrDocument& doc) {
+  // The movie's table knows frames whose chunk 0 was lost, which a search
+  // for chunk 0 would step over; it is trusted where the file still agrees
+  // (an edit that moved frames leaves the search below).
+  if (const Movie* movie = doc.CurrentMovie()) {
+    const MovieFrame* f = movie->FrameFrom(doc.CurrentSector - 1);
+    VideoChunkHeader h;
+    if (f && f->FirstSector >= std::max(doc.MovieStart, 0) && f->FirstSector < doc.SectorCount &&
+        ReadChunkHeader(doc, f->FirstSector, h) && IsChunkHeader(h) &&
+        h.FrameNumber == f->FrameNumber) {
+      doc.CurrentSector = f->FirstSector;
+      return 0;
+    }
+  }
   for (int32_t i = 0; i < kFrameSearchWindow; i++) {
     int32_t s = doc.CurrentSector - 1 - i;
     if (s < std::max(doc.MovieStart, 0)) return -1;

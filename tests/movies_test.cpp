@@ -101,10 +101,57 @@ TEST(MoviesTest, InfoListsEveryMovieWithItsDamagedFrames) {
     if (!c.Movies[0].Damaged.empty()) {
       EXPECT_NE(text.Out.find("11 (3/4)"), std::string::npos) << text.Out;
     }
+    // check lists the same damaged frames beside its sectors (the builder
+    // leaves the framing unsealed, so the sectors' own verdict is not asked).
+    auto check = RunCommand(test::Cli({"check", path, "--json"}));
+    ASSERT_TRUE(check.Err.empty()) << check.Err;
+    std::vector<int> checked;
+    const auto checkJson = nlohmann::json::parse(check.Out);
+    for (const auto& f : checkJson["DamagedFrames"]) {
+      EXPECT_LT(f["ChunksPresent"].get<int>(), f["ChunkCount"].get<int>());
+      checked.push_back(f["FrameNumber"]);
+    }
+    std::vector<int> damaged;
+    for (const ExpectedMovie& e : c.Movies) damaged.insert(damaged.end(), e.Damaged.begin(), e.Damaged.end());
+    EXPECT_EQ(checked, damaged);
+    auto checkText = RunCommand(test::Cli({"check", path}));
+    EXPECT_EQ(checkText.Out.find("lack sectors: 11 (3/4)") != std::string::npos, !damaged.empty())
+        << checkText.Out;
     // A movie that is not there is refused, naming the count.
     auto missing = RunCommand(test::Cli({"info", path, "--movie", "3"}));
     EXPECT_NE(missing.Status, 0);
     EXPECT_NE(missing.Err.find(std::to_string(c.Movies.size())), std::string::npos) << missing.Err;
+    fs::remove(path);
+  }
+}
+
+// The viewer's Next and Prev reach every frame of every movie, both ways,
+// a frame whose first chunk was lost included.
+TEST(MoviesTest, NextAndPrevReachEveryFrame) {
+  std::vector<std::pair<const char*, DiscFileKind>> kinds;
+  for (const KindCase& c : Kinds()) kinds.push_back({c.Name, c.Kind});
+  kinds.push_back({"lost first chunk", DiscFileKind::kLostFirstChunk});
+  for (const auto& [name, kind] : kinds) {
+    SCOPED_TRACE(name);
+    const std::string path = WriteKind(kind, "steps");
+    CollectingHost host;
+    StrDocument doc(host);
+    ASSERT_EQ(OpenStrFile(doc, path, true), 0);
+    for (int m = 0; m < int(doc.Movies.size()); m++) {
+      ASSERT_EQ(SelectMovie(doc, m), 0);
+      std::vector<uint32_t> forward, backward;
+      while (doc.CurrentSector <= doc.LastFrameSector && ReadFrame(doc) == 0) {
+        forward.push_back(doc.ChunkHeader.FrameNumber);
+        if (doc.CurrentSector == doc.LastFrameSector) break;
+        doc.CurrentSector = doc.NextSector;
+      }
+      do {
+        ASSERT_EQ(ReadFrame(doc), 0);
+        backward.insert(backward.begin(), doc.ChunkHeader.FrameNumber);
+      } while (FindPreviousFrame(doc) == 0);
+      EXPECT_EQ(forward.size(), doc.Movies[size_t(m)].Frames.size());
+      EXPECT_EQ(backward, forward);
+    }
     fs::remove(path);
   }
 }

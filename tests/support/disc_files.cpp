@@ -106,10 +106,13 @@ StrBuilder BuildDiscFile(DiscFileKind kind) {
     case DiscFileKind::kInterleaved:
       return Lay({first, MovieChunks(1, 256, 224, 1, n, 2)}, {0, 1});
     case DiscFileKind::kLostSector:
-      std::erase_if(first, [](const Chunk& c) {
-        return c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == 2;
+    case DiscFileKind::kLostFirstChunk: {
+      const int lost = kind == DiscFileKind::kLostSector ? 2 : 0;
+      std::erase_if(first, [lost](const Chunk& c) {
+        return c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == lost;
       });
       break;
+    }
     case DiscFileKind::kBackToBack: {
       auto second = MovieChunks(0, 320, 240, 1, n, 3);
       first.insert(first.end(), second.begin(), second.end());

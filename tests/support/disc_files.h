@@ -18,6 +18,7 @@ enum class DiscFileKind {
   kBackToBack,     // kClean, then 43 more frames numbered again from 1
   kSizeChange,     // kClean, its frames 21 to 43 at 320x224
   kGarbledHeader,  // kClean with the chunk header of chunk 1 of frame 11 garbled
+  kLostFirstChunk,  // kClean without the sector of chunk 0 of frame 11
 };
 
 inline constexpr int kDiscMovieFrames = 43;
