@@ -18,16 +18,22 @@
 
 namespace belmora::app {
 
-bool OpenAudioOnly(TForm1& form, const std::string& path) {
+bool IsAudioOnlyFile(const std::string& path) {
   CollectingHost quiet;
   StrDocument doc(quiet);
   if (OpenSectorFile(doc, path, true) != 0) return false;
   const XaFileInfo info = ScanXaChannels(doc);
-  if (info.VideoSectors != 0 || info.Channels.empty()) return false;
+  return info.VideoSectors == 0 && !info.Channels.empty();
+}
+
+bool OpenAudioOnly(TForm1& form, const std::string& path) {
+  if (!IsAudioOnlyFile(path)) return false;
   form.AudioOnlyPath = path;
   SetCaption(form.Label1, msg::kNoPicture.Text);
   form.Label1->adjustSize();
+  // Only the channels' own commands: the rest need a movie.
   form.MenuConv->menuAction()->setEnabled(true);
+  form.EnableMovieCommands(false);
   return true;
 }
 
@@ -66,7 +72,10 @@ void PlayAudioChannelCommand(TForm1& form) {
   delete form.findChild<QAudioSink*>("ChannelSink");
   delete form.findChild<QBuffer*>("ChannelSound");
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-  if (device.isNull()) return;
+  if (device.isNull()) {
+    Show(form.Ui(), msg::kNoAudioDevice);
+    return;
+  }
   std::vector<uint8_t> pcm;
   if (!DecodeXaChannel(doc, channel, {44100, 2, 16}, pcm, form.Ui())) return;
   QAudioFormat format;

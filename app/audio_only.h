@@ -9,6 +9,8 @@ namespace belmora::app {
 
 class TForm1;
 
+// Whether `path` holds sound sectors and nothing else.
+bool IsAudioOnlyFile(const std::string& path);
 // When `path` is a file of sound only, shows it so and returns true.
 bool OpenAudioOnly(TForm1& form, const std::string& path);
 // "Salvar som do canal…": a channel of the file shown, to a WAV file.

@@ -74,7 +74,7 @@ CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* pa
 
   OKButton = Button(msg::kChooserOk, "OKButton", this, {224, 8, 68, 23});
   OKButton->setDefault(true);
-  CancelButton = Button(msg::kChooserCancel, "CancelButton", this, {224, 36, 68, 23});
+  CancelButton = Button(msg::kCancelButton, "CancelButton", this, {224, 36, 68, 23});
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -167,7 +167,7 @@ AudioFormatChooser::AudioFormatChooser(std::vector<AudioFormatTag> tags,
 
   OKButton = Button(msg::kChooserOk, "OKButton", this, {140, 72, 68, 23});
   OKButton->setDefault(true);
-  CancelButton = Button(msg::kAudioChooserCancel, "CancelButton", this, {216, 72, 68, 23});
+  CancelButton = Button(msg::kCancelButton, "CancelButton", this, {216, 72, 68, 23});
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include "app/form_font.h"
 #include "app/app_language.h"
 #include "app/form_widgets.h"
+#include "convert/avi_to_str.h"
 #include "platform/media_module.h"
 
 namespace belmora::app {
@@ -42,7 +44,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName("Form2");
   SetCaption(this, msg::kSettingsTitle);
   setFont(FormFont());
-  setFixedSize(540, 262);
+  setFixedSize(540, 280);
 
   // Left: sectors, video, sound.
   GroupBox1 = Group(msg::kSectorWord, "GroupBox1", this, {8, 4, 258, 42});
@@ -93,6 +95,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SetCaption(QualityChk, msg::kBestQuality);
   QualityChk->setObjectName("QualityChk");
   QualityChk->setGeometry(12, 212, QualityChk->sizeHint().width(), 18);
+  // The best encoder unless the user asks for the exact arithmetic.
+  Settings.QualityChk = true;
 
   Button1 = Button(msg::kChooserOk, "Button1", this, {376, 208, 75, 25}, false);
   Button1->setDefault(true);
@@ -103,6 +107,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SummaryLabel->setObjectName("SummaryLabel");
   SummaryLabel->setGeometry(8, 240, 524, 16);
   SummaryLabel->setTextFormat(Qt::PlainText);
+  // Where imported pictures go ("Posição da seleção"): in effect, shown.
+  PositionLabel = new QLabel(this);
+  PositionLabel->setObjectName("PositionLabel");
+  PositionLabel->setGeometry(8, 258, 524, 16);
+  PositionLabel->setTextFormat(Qt::PlainText);
 
   // The translator's additions: frame by frame, and a simulation first.
   FrameByFrameChk = new QCheckBox(GroupBox1);
@@ -131,6 +140,12 @@ void TForm2::Prepare(const StrDocument& doc, const AviToStrInputs& inputs, Host&
   facts_ = facts;
   facts_.NewFile = inputs.IsNewFile;
   Settings.Inputs = inputs;
+}
+
+void TForm2::ShowPosition(const ImagePosition& position) {
+  PositionLabel->setText(QString::fromUtf8(
+      FormatMessage(msg::kPositionInEffect, -position.ImageOffsetX, -position.ImageOffsetY)
+          .c_str()));
 }
 
 void TForm2::showEvent(QShowEvent* e) {
@@ -169,8 +184,26 @@ void TForm2::FrameOrgChkClick() {
 void TForm2::Button1Click() {
   if (!doc_ || !host_) return;
   ReadControls();
+  for (QLineEdit* e : {FPSEdit, SizeWEdit, SizeHEdit, AudioChEdit, MinNoEdit, MaxNoEdit, EndNumEdit})
+    e->setStyleSheet(QString());
   // Declining the warning about silence keeps the dialog open.
-  if (Settings.Button1Click(*doc_, *host_)) accept();
+  if (!Settings.Button1Click(*doc_, *host_)) return;
+  // So does a value the conversion cannot take: said, and its field marked,
+  // with everything else as the user left it.
+  QLineEdit* field = nullptr;
+  switch (CheckAviToStrOptions(*doc_, Settings.Options, *host_)) {
+    case AviToStrField::kNone: accept(); return;
+    case AviToStrField::kFrameRate: field = FPSEdit; break;
+    case AviToStrField::kSize: field = SizeWEdit; break;
+    case AviToStrField::kVersion: break;
+    case AviToStrField::kChannel: field = AudioChEdit; break;
+    case AviToStrField::kNumbering: field = MaxNoEdit; break;
+    case AviToStrField::kTailFrames: field = EndNumEdit; break;
+  }
+  if (!field) return;
+  field->setStyleSheet("QLineEdit { background: #ffd0d0; }");
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
 }
 
 void TForm2::ShowSettings() {
@@ -286,6 +319,24 @@ void TForm4::OKButtonClick() {
   accept();
 }
 
+namespace {
+// Puts `text` on `button` whole, in a smaller font when the form's does not
+// leave room for it (a compressor's name such as "FFV1 (lossless)"), cut
+// with an ellipsis only below 7 pixels; the tip always has it whole.
+void FitCaption(QPushButton* button, const QString& text) {
+  QFont font = button->parentWidget() ? button->parentWidget()->font() : button->font();
+  const int room = button->width() - 6;
+  int pixels = QFontInfo(font).pixelSize();
+  while (pixels > 7 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    pixels--;
+    font.setPixelSize(pixels);
+  }
+  button->setFont(font);
+  button->setText(QFontMetrics(font).elidedText(text, Qt::ElideRight, room));
+  button->setToolTip(text);
+}
+}  // namespace
+
 // --- TConvAviForm, "Converter STR para AVI" ---
 
 TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
@@ -349,6 +400,7 @@ void TConvAviForm::Prepare(const StrDocument& doc, bool halfWidthView, Host& hos
   doc_ = &doc;
   halfWidthView_ = halfWidthView;
   host_ = &host;
+  ConfirmedName.clear();
 }
 
 void TConvAviForm::showEvent(QShowEvent* e) {
@@ -368,8 +420,7 @@ void TConvAviForm::ShowFields() {
   VRateEdit->setText(Text(Model.VRateEdit));
   VWidthEdit->setText(Text(Model.VWidthEdit));
   VHeightEdit->setText(Text(Model.VHeightEdit));
-  CompSelButton->setText(Text(Model.CompSelCaption));
-  CompSelButton->setToolTip(Text(Model.CompSelCaption));
+  FitCaption(CompSelButton, Text(Model.CompSelCaption));
   AcmSelButton->setText(Text(Model.AcmSelCaption));
   AcmSelButton->setToolTip(Text(Model.AcmSelCaption));
   AFormEdit->setText(Text(Model.AFormEdit));
@@ -393,7 +444,9 @@ void TConvAviForm::done(int result) {
 
 void TConvAviForm::ShowButtonClick() {
   SaveDialog.FileName = NameEdit->text();
-  if (RunFileDialog(SaveDialog, this)) NameEdit->setText(SaveDialog.FileName);
+  if (!RunFileDialog(SaveDialog, this)) return;
+  NameEdit->setText(SaveDialog.FileName);
+  ConfirmedName = SaveDialog.FileName;
 }
 
 void TConvAviForm::AEnableClick() {
@@ -408,8 +461,7 @@ void TConvAviForm::CompSelButtonClick() {
   CompressorChooser chooser(Model.CompressOptions, this);
   if (RunModal(chooser) != QDialog::Accepted) return;
   Model.CompressorChosen(chooser.Chosen(), chooser.Description());
-  CompSelButton->setText(Text(Model.CompSelCaption));
-  CompSelButton->setToolTip(Text(Model.CompSelCaption));
+  FitCaption(CompSelButton, Text(Model.CompSelCaption));
 }
 
 void TConvAviForm::AcmSelButtonClick() {

@@ -11,6 +11,7 @@
 #include "app/file_dialog.h"
 #include "base/host.h"
 #include "convert/avi_to_str_dialog.h"
+#include "convert/frame_bmp.h"
 #include "convert/str_to_avi_dialog.h"
 #include "convert/new_str_dialog.h"
 #include "str/new_str.h"
@@ -67,6 +68,9 @@ class TForm2 : public QDialog {
   QPushButton* Button1;  // "OK"
   QPushButton* Button2;  // "Cancelar"
   QLabel* SummaryLabel;  // what the conversion will do, one line
+  QLabel* PositionLabel;  // where imported pictures are placed
+  // Shows the image position the conversion will use.
+  void ShowPosition(const ImagePosition& position);
   QCheckBox* FrameByFrameChk;  // "Quadro a quadro": one video frame per STR frame
   QPushButton* SimulateButton;  // "Simular": shown when Simulate is set
   // Tries the conversion with the options the controls hold (set by the
@@ -153,6 +157,13 @@ class TConvAviForm : public QDialog {
   QPushButton* StartButton;   // "Iniciar"
   QPushButton* CancelButton;  // "Cancelar"
   FileDialog SaveDialog;
+  // The name the save dialog confirmed in this showing (it asked before
+  // replacing a file of that name); any other existing output is asked
+  // about when Iniciar is pressed.
+  QString ConfirmedName;
+  // The movie the remembered output name was given for: another movie gets
+  // its own name suggested (MOVIE.avi, in the same folder).
+  std::string OutputMovie;
 
   // The seams of the dialogs this one runs: the save dialog and the two
   // choosers.

@@ -2,8 +2,11 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
+#include "app/app_language.h"
 #include "app/conversion_forms.h"
 #include "app/main_window.h"
 #include "app/subtitle_dialog.h"
@@ -52,6 +55,7 @@ class WindowChooser : public AviToStrChooser {
     TForm2* dialog = form_.Form2();
     if (!dialog) return false;
     dialog->Prepare(doc, inputs, form_.Ui(), Facts(inputs));
+    dialog->ShowPosition(form_.Position);
     // "Simular" tries the settings on a scratch copy; "Quadro a quadro" maps frames one to one.
     const bool newFile = inputs.IsNewFile;
     dialog->Simulate = [this, dialog, newFile](const AviToStrOptions& o, bool frameByFrame) {
@@ -89,6 +93,16 @@ class WindowChooser : public AviToStrChooser {
   FrameMapping* mapping_;
 };
 
+// True when `path` may be written: no file has that name, the save dialog
+// already asked about it (`confirmed`), or the user answers yes.
+bool MayReplace(TForm1& form, const std::string& path, const QString& confirmed) {
+  const QString name = QFile::decodeName(path.c_str());
+  if (path.empty() || !QFileInfo::exists(name) || QFileInfo(name).isDir()) return true;
+  if (!confirmed.isEmpty() && QFileInfo(confirmed) == QFileInfo(name)) return true;
+  return form.Ui().Ask(FormatMessage(msg::kAskReplace, path.c_str()), Tr(msg::kAskReplace.Caption),
+                       Buttons::kYesNo) == Answer::kYes;
+}
+
 AviToStrContext ContextOf(TForm1& form) {
   return {form.Document(), form.Codec(),       form.XaEncoder(),  form.Numbering(),
           form.Ui(),       form.SelectionStart, form.SelectionEnd, form.Position};
@@ -101,6 +115,7 @@ void InstallConversions(TForm1& form) {
   form.Conversions.AviToStr = AviToStrCommand;
   form.Conversions.AviToStrWith = AviToStrWith;
   form.Conversions.NewStr = NewStrCommand;
+  form.Conversions.NewStrWith = NewStrWith;
   form.Conversions.ApplySubtitles = ApplySubtitlesCommand;
 }
 
@@ -108,19 +123,36 @@ void StrToAviCommand(TForm1& form) {
   TConvAviForm* dialog = form.ConvAviForm();
   if (!form.DocumentOpen || form.Converting || !dialog) return;
   Running running(form);
+  const StrDocument& doc = form.Document();
+  if (dialog->OutputMovie != doc.Path) {
+    const QFileInfo movie(QFile::decodeName(doc.Path.c_str()));
+    const std::string& last = dialog->Model.OutputPath;
+    const QString folder = last.empty() ? movie.absolutePath()
+                                        : QFileInfo(QFile::decodeName(last.c_str())).absolutePath();
+    dialog->Model.OutputPath =
+        FileName(QDir(folder).filePath(movie.completeBaseName() + ".avi"));
+    dialog->OutputMovie = doc.Path;
+  }
   dialog->Model.FirstSector = form.SelectionStart;
   dialog->Model.LastSector = form.SelectionEnd;
   dialog->Prepare(form.Document(), form.Codec().HalfWidthView, form.Ui());
-  if (form.RunModal(*dialog) != QDialog::Accepted) return;
+  // An existing file is replaced only when the user says so, however its
+  // name was chosen; "no" goes back to the window to choose another.
+  for (;;) {
+    if (form.RunModal(*dialog) != QDialog::Accepted) return;
+    if (MayReplace(form, dialog->Model.OutputPath, dialog->ConfirmedName)) break;
+  }
   // Failures are reported by the export; the window shows where it stopped.
-  (void)ConvertStrToAvi(dialog->Model.Options(), form.Document(), form.Codec(), form.XaDecoder(),
-                        form.Ui());
+  const StrToAviResult r = ConvertStrToAvi(dialog->Model.Options(), form.Document(), form.Codec(),
+                                           form.XaDecoder(), form.Ui());
   form.ShowConvertedDocument();
+  if (r.Completed && !r.Cancelled)
+    form.NoteDone(QFile::decodeName(dialog->Model.OutputPath.c_str()));
 }
 
 void AviToStrCommand(TForm1& form) {
   if (!form.DocumentOpen || form.Converting) return;
-  if (!form.RunFileDialog(form.OpenAviDlg, &form)) return;
+  if (!form.Execute(form.OpenAviDlg)) return;
   AviToStrWith(form, form.OpenAviDlg.FileName);
 }
 
@@ -141,6 +173,7 @@ void AviToStrWith(TForm1& form, const QString& video) {
       form.ShowCurrentFrame();
     }
     form.ShowConvertedDocument();
+    if (r == 0 && c.Outcome == Status::kOk) form.NoteDone(QFile::decodeName(path.c_str()));
     return;
   }
   // A failed edit was put back and the document closed (both reported):
@@ -155,13 +188,23 @@ void AviToStrWith(TForm1& form, const QString& video) {
 }
 
 void NewStrCommand(TForm1& form) {
+  NewStrWith(form, QString());
+}
+
+void NewStrWith(TForm1& form, const QString& chosenVideo) {
   if (form.Converting) return;
   Running running(form);
   form.CloseDocument();
-  if (!form.RunFileDialog(form.SaveStrDlg, &form)) return;
-  if (!form.RunFileDialog(form.OpenAviDlg, &form)) return;
+  if (!chosenVideo.isEmpty()) {
+    // Suggested: the video's name as an STR, beside it.
+    const QFileInfo source(chosenVideo);
+    form.SaveStrDlg.FileName = source.completeBaseName() + ".str";
+    form.SaveStrDlg.Folder = source.absolutePath();
+  }
+  if (!form.Execute(form.SaveStrDlg)) return;
+  if (chosenVideo.isEmpty() && !form.Execute(form.OpenAviDlg)) return;
   const std::string strPath = FileName(form.SaveStrDlg.FileName);
-  const std::string video = FileName(form.OpenAviDlg.FileName);
+  const std::string video = FileName(chosenVideo.isEmpty() ? form.OpenAviDlg.FileName : chosenVideo);
   form.EnterNewDocument();
   WindowChooser chooser(form, video);
   AviToStrContext c = ContextOf(form);
@@ -172,15 +215,14 @@ void NewStrCommand(TForm1& form) {
     form.CloseDocument();
     return;
   }
-  // The new file, whole under its name, opens in the window at the frame
-  // the conversion ended on.
+  // The new file, whole under its name, opens in the window at its first
+  // frame (the last ones are the tail frames, black).
   const std::string path = doc.Path;
-  const int32_t current = doc.CurrentSector;
+  const bool whole = c.Outcome == Status::kOk;
   form.CloseDocument();
   if (form.OpenDocument(QFile::decodeName(path.c_str())) != 0) return;
-  doc.CurrentSector = std::min(current, doc.LastFrameSector);
-  form.ShowCurrentFrame();
   form.ShowConvertedDocument();
+  if (whole) form.NoteDone(QFile::decodeName(path.c_str()));
 }
 
 }  // namespace belmora::app

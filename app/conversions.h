@@ -31,5 +31,7 @@ void AviToStrWith(TForm1& form, const QString& video);
 // when whole; a cancelled or failed step leaves nothing behind, a later
 // stop keeps what was written, and the new file opens in the window.
 void NewStrCommand(TForm1& form);
+// "Criar novo STR" with the video already chosen (dropped): no open-video dialog.
+void NewStrWith(TForm1& form, const QString& video);
 
 }  // namespace belmora::app

@@ -33,6 +33,10 @@ bool RunQtFileDialog(FileDialog& dialog, QWidget* owner) {
   box.setNameFilter(dialog.QtFilter());
   box.setDefaultSuffix(dialog.DefaultExt);
   box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.OverwritePrompt);
+  // A suggested name without a folder goes into the folder last used.
+  if (!dialog.Folder.isEmpty() &&
+      (dialog.FileName.isEmpty() || !dialog.FileName.contains('/')))
+    box.setDirectory(dialog.Folder);
   if (!dialog.FileName.isEmpty()) box.selectFile(dialog.FileName);
   QCheckBox* option = nullptr;
   if (!dialog.OptionCaption.isEmpty()) {

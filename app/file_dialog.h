@@ -24,6 +24,9 @@ struct FileDialog {
   // is read back on OK.
   QString OptionCaption;
   bool Option = false;
+  // The folder the dialog starts in when FileName names none (empty: the
+  // toolkit's choice).
+  QString Folder = {};
 
   // The filter as Qt writes it: "Name;;Name", each name carrying its
   // patterns; "*.*" stands for every file.

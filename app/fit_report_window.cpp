@@ -1,6 +1,11 @@
 #include "app/fit_report_window.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,78 +15,244 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "app/app_language.h"
 #include "base/messages.h"
 
 namespace belmora::app {
 
-namespace {
-constexpr int kMargin = 30;  // room for the axis labels
-}
-
-PsnrPlot::PsnrPlot(QWidget* parent) : QWidget(parent) {
-  setMinimumSize(480, 140);
+PsnrPlot::PsnrPlot(QWidget* parent) : QChartView(parent) {
   setObjectName("PsnrPlot");
+  setMinimumSize(480, 180);
+  setRenderHint(QPainter::Antialiasing);
+  setRubberBand(QChartView::HorizontalRubberBand);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  auto* c = new QChart;
+  c->legend()->hide();
+  c->setMargins(QMargins(4, 4, 4, 4));
+  c->setBackgroundRoundness(0);
+  line_ = new QLineSeries(c);
+  line_->setName("PSNR");
+  kept_ = new QScatterSeries(c);
+  kept_->setMarkerSize(5);
+  kept_->setColor(QColor(60, 160, 60));
+  kept_->setBorderColor(QColor(60, 160, 60));
+  marks_ = new QScatterSeries(c);
+  marks_->setMarkerSize(8);
+  marks_->setColor(QColor(220, 40, 40));
+  marks_->setBorderColor(QColor(220, 40, 40));
+  for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(line_),
+                                  static_cast<QAbstractSeries*>(kept_),
+                                  static_cast<QAbstractSeries*>(marks_)})
+    c->addSeries(series);
+  x_ = new QValueAxis(c);
+  x_->setLabelFormat("%d");
+  x_->setTitleText(T(msg::kFitColumns[0]));
+  y_ = new QValueAxis(c);
+  y_->setLabelFormat("%d");
+  y_->setTitleText("dB");
+  c->addAxis(x_, Qt::AlignBottom);
+  c->addAxis(y_, Qt::AlignLeft);
+  for (QAbstractSeries* series : c->series()) {
+    series->attachAxis(x_);
+    series->attachAxis(y_);
+  }
+  setChart(c);
+  // A new range of frames (zoom, pan, rubber band) is drawn afresh.
+  connect(x_, &QValueAxis::rangeChanged, this, [this] {
+    if (!rebuilding_) Rebuild();
+  });
 }
 
 void PsnrPlot::SetReport(const FitReport* report, const std::set<int>* worst) {
   report_ = report;
   worst_ = worst;
-  update();
+  const int n = report_ ? int(report_->Frames().size()) : 0;
+  // The PSNR axis from 20 dB (or lower, if a frame is) to 60 dB.
+  double low = 20;
+  if (report_)
+    for (const auto& f : report_->Frames()) low = std::min(low, std::floor(f.Psnr / 5) * 5);
+  y_->setRange(low, 60);
+  ShowFrames(0, std::max(n - 1, 1));
+}
+
+double PsnrPlot::VisibleFirst() const {
+  return x_->min();
+}
+
+double PsnrPlot::VisibleLast() const {
+  return x_->max();
+}
+
+void PsnrPlot::ShowFrames(double first, double last) {
+  const int n = report_ ? int(report_->Frames().size()) : 0;
+  const double end = std::max(n - 1, 1);
+  // At least a few frames, and never past either end.
+  const double span = std::clamp(last - first, std::min(8.0, end), end);
+  first = std::clamp(first, 0.0, end - span);
+  rebuilding_ = true;
+  x_->setRange(first, first + span);
+  rebuilding_ = false;
+  Rebuild();
+}
+
+int PsnrPlot::LinePoints() const {
+  return int(line_->count());
+}
+
+void PsnrPlot::Rebuild() {
+  rebuilding_ = true;
+  QList<QPointF> points, marks, kept;
+  if (report_ && !report_->Frames().empty()) {
+    const auto& frames = report_->Frames();
+    const int n = int(frames.size());
+    const int first = std::clamp(int(std::floor(x_->min())), 0, n - 1);
+    const int last = std::clamp(int(std::ceil(x_->max())), 0, n - 1);
+    const int columns = std::max(1, int(chart()->plotArea().width()));
+    const int count = last - first + 1;
+    if (count <= 2 * columns) {
+      for (int i = first; i <= last; i++) points << QPointF(i, frames[size_t(i)].Psnr);
+    } else {
+      // More frames than pixels: each column's lowest and highest PSNR, so
+      // that no bad frame is lost between two points.
+      for (int c = 0; c < columns; c++) {
+        const int a = first + int(int64_t(count) * c / columns);
+        const int b = first + int(int64_t(count) * (c + 1) / columns) - 1;
+        if (b < a) continue;
+        int lo = a, hi = a;
+        for (int i = a; i <= b; i++) {
+          if (frames[size_t(i)].Psnr < frames[size_t(lo)].Psnr) lo = i;
+          if (frames[size_t(i)].Psnr > frames[size_t(hi)].Psnr) hi = i;
+        }
+        const int one = std::min(lo, hi), other = std::max(lo, hi);
+        points << QPointF(one, frames[size_t(one)].Psnr);
+        if (other != one) points << QPointF(other, frames[size_t(other)].Psnr);
+      }
+    }
+    for (int i = first; i <= last; i++) {
+      const FrameFit& f = frames[size_t(i)];
+      if (worst_ && worst_->count(f.Index))
+        marks << QPointF(i, f.Psnr);
+      else if (f.Kept && count <= 2 * columns)
+        kept << QPointF(i, f.Psnr);
+    }
+  }
+  line_->replace(points);
+  marks_->replace(marks);
+  kept_->replace(kept);
+  rebuilding_ = false;
 }
 
 int PsnrPlot::FrameAt(int x) const {
   if (!report_ || report_->Frames().empty()) return -1;
   const int n = int(report_->Frames().size());
-  const double span = std::max(1, width() - 2 * kMargin);
-  const int i = int((x - kMargin) * double(std::max(n - 1, 1)) / span + 0.5);
-  return std::clamp(i, 0, n - 1);
+  const QPointF scene = mapToScene(QPoint(x, 0));
+  const QPointF value = chart()->mapToValue(chart()->mapFromScene(scene), line_);
+  return std::clamp(int(std::lround(value.x())), 0, n - 1);
+}
+
+int PsnrPlot::XOf(double index) const {
+  const QPointF at = chart()->mapToPosition(QPointF(index, y_->min()), line_);
+  return mapFromScene(chart()->mapToScene(at)).x();
+}
+
+QString PsnrPlot::FrameText(int index) const {
+  if (!report_ || index < 0 || index >= int(report_->Frames().size())) return {};
+  const FrameFit& f = report_->Frames()[size_t(index)];
+  return QString::fromUtf8(FormatMessage(msg::kFitPointText, f.Index, int(f.FirstSector), f.Scale,
+                                         f.Bytes, f.Capacity, f.Psnr,
+                                         Tr(f.Kept ? msg::kKeptYes : msg::kKeptNo))
+                               .c_str());
+}
+
+void PsnrPlot::mousePressEvent(QMouseEvent* e) {
+  pressed_ = e->pos();
+  panning_ = e->button() == Qt::MiddleButton ||
+             (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
+  if (panning_) {
+    e->accept();
+    return;
+  }
+  QChartView::mousePressEvent(e);
+}
+
+void PsnrPlot::mouseMoveEvent(QMouseEvent* e) {
+  if (panning_) {
+    const int dx = e->pos().x() - pressed_.x();
+    pressed_ = e->pos();
+    chart()->scroll(-dx, 0);
+    e->accept();
+    return;
+  }
+  // Hovering tells the values of the frame under the pointer.
+  const int i = FrameAt(e->pos().x());
+  if (i >= 0 && chart()->plotArea().contains(mapToScene(e->pos()))) {
+    const QString text = FrameText(i);
+    setToolTip(text);
+    QToolTip::showText(e->globalPosition().toPoint(), text, this);
+  }
+  QChartView::mouseMoveEvent(e);
+}
+
+void PsnrPlot::mouseReleaseEvent(QMouseEvent* e) {
+  if (panning_) {
+    panning_ = false;
+    e->accept();
+    return;
+  }
+  // A click (no drag) jumps to the frame; a drag was the rubber band's.
+  const bool click = e->button() == Qt::LeftButton &&
+                     (e->pos() - pressed_).manhattanLength() < QApplication::startDragDistance();
+  if (e->button() == Qt::RightButton) {
+    // Back out of a zoom, as the rubber band does, within the frames.
+    ShowFrames(VisibleFirst() - (VisibleLast() - VisibleFirst()) / 2,
+               VisibleLast() + (VisibleLast() - VisibleFirst()) / 2);
+    e->accept();
+    return;
+  }
+  QChartView::mouseReleaseEvent(e);
+  if (click) {
+    const int i = FrameAt(e->pos().x());
+    if (i >= 0 && FrameClicked) FrameClicked(i);
+  }
 }
 
 void PsnrPlot::mouseDoubleClickEvent(QMouseEvent* e) {
-  const int i = FrameAt(int(e->position().x()));
+  const int i = FrameAt(e->pos().x());
   if (i >= 0 && FrameDoubleClicked) FrameDoubleClicked(i);
+  e->accept();
 }
 
-void PsnrPlot::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), palette().base());
-  if (!report_ || report_->Frames().empty()) return;
-  const auto& frames = report_->Frames();
-  // The PSNR axis from 20 dB (or lower, if a frame is) to 60 dB.
-  double low = 20, high = 60;
-  for (const auto& f : frames) low = std::min(low, std::floor(f.Psnr / 5) * 5);
-  const QRectF area(kMargin, 8, width() - 2 * kMargin, height() - 8 - kMargin / 2);
-  auto at = [&](size_t i, double psnr) {
-    const double x = area.left() + (frames.size() > 1 ? area.width() * double(i) /
-                                                            double(frames.size() - 1)
-                                                      : area.width() / 2);
-    const double y = area.bottom() - area.height() * (std::min(psnr, high) - low) / (high - low);
-    return QPointF(x, y);
-  };
-  p.setPen(palette().mid().color());
-  p.drawRect(area);
-  for (double db = low; db <= high; db += 10) {
-    p.drawText(QPointF(2, at(0, db).y() + 4), QString::number(int(db)));
+void PsnrPlot::wheelEvent(QWheelEvent* e) {
+  // Zooms around the frame under the pointer.
+  const double at = FrameAt(int(e->position().x()));
+  const double factor = e->angleDelta().y() > 0 ? 0.8 : 1.25;
+  const double first = VisibleFirst(), last = VisibleLast();
+  ShowFrames(at - (at - first) * factor, at + (last - at) * factor);
+  e->accept();
+}
+
+void PsnrPlot::keyPressEvent(QKeyEvent* e) {
+  const double first = VisibleFirst(), last = VisibleLast(), span = last - first;
+  const int n = report_ ? int(report_->Frames().size()) : 0;
+  switch (e->key()) {
+    case Qt::Key_Left: ShowFrames(first - span / 4, last - span / 4); break;
+    case Qt::Key_Right: ShowFrames(first + span / 4, last + span / 4); break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: ShowFrames(first + span / 4, last - span / 4); break;
+    case Qt::Key_Minus: ShowFrames(first - span / 2, last + span / 2); break;
+    case Qt::Key_0:
+    case Qt::Key_Home: ShowFrames(0, std::max(n - 1, 1)); break;
+    default: QChartView::keyPressEvent(e); return;
   }
-  QPainterPath line;
-  for (size_t i = 0; i < frames.size(); i++) {
-    if (i == 0)
-      line.moveTo(at(i, frames[i].Psnr));
-    else
-      line.lineTo(at(i, frames[i].Psnr));
-  }
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(palette().text().color(), 1));
-  p.drawPath(line);
-  p.setPen(Qt::NoPen);
-  for (size_t i = 0; i < frames.size(); i++) {
-    const bool bad = worst_ && worst_->count(frames[i].Index);
-    if (!bad && !frames[i].Kept) continue;
-    p.setBrush(bad ? QColor(220, 40, 40) : QColor(60, 160, 60));
-    p.drawEllipse(at(i, frames[i].Psnr), bad ? 3.5 : 2.0, bad ? 3.5 : 2.0);
-  }
+  e->accept();
+}
+
+void PsnrPlot::resizeEvent(QResizeEvent* e) {
+  QChartView::resizeEvent(e);
+  Rebuild();
 }
 
 std::set<int> FitReportWindow::WorstFrames(const FitReport& report) {
@@ -107,8 +278,12 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
   layout->addWidget(SummaryLabel);
   Plot = new PsnrPlot(this);
   Plot->SetReport(&report_, &worst_);
-  Plot->FrameDoubleClicked = [this](int i) { Choose(i); };
-  layout->addWidget(Plot);
+  Plot->FrameClicked = [this](int i) { Choose(i); };
+  Plot->FrameDoubleClicked = [this](int i) {
+    Choose(i);
+    ShowPreview(i);
+  };
+  layout->addWidget(Plot, 1);
 
   Table = new QTableWidget(int(report_.Frames().size()), 7, this);
   Table->setObjectName("Table");
@@ -136,7 +311,10 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
     row++;
   }
   Table->resizeColumnsToContents();
-  connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int r, int) { Choose(r); });
+  connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int r, int) {
+    Choose(r);
+    ShowPreview(r);
+  });
   layout->addWidget(Table, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -156,7 +334,39 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
     buttons->addWidget(CancelButton);
   }
   layout->addLayout(buttons);
-  resize(640, 520);
+  resize(760, 620);
+}
+
+void FitReportWindow::ShowPreview(int index) {
+  if (index < 0 || index >= int(report_.Frames().size()) || !FramePictures) return;
+  const FrameFit& f = report_.Frames()[size_t(index)];
+  QImage now, after;
+  if (!FramePictures(f.FirstSector, now, after)) return;
+  // One window, reused: the frame as it is, and as it will be.
+  if (!Preview) {
+    Preview = new QDialog(this);
+    Preview->setObjectName("FramePreview");
+    auto* row = new QHBoxLayout(Preview);
+    for (const char* name : {"NowPicture", "AfterPicture"}) {
+      auto* column = new QVBoxLayout;
+      auto* caption = new QLabel(Preview);
+      caption->setObjectName(QString(name) + "Caption");
+      auto* picture = new QLabel(Preview);
+      picture->setObjectName(name);
+      column->addWidget(caption);
+      column->addWidget(picture, 1);
+      row->addLayout(column);
+    }
+  }
+  Preview->setWindowTitle(QString::fromUtf8(FormatMessage(msg::kFramePreviewTitle, f.Index).c_str()));
+  Preview->findChild<QLabel*>("NowPictureCaption")->setText(T(msg::kPreviewNow));
+  Preview->findChild<QLabel*>("AfterPictureCaption")
+      ->setText(QString::fromUtf8(FormatMessage(msg::kPreviewAfter, f.Scale, f.Psnr).c_str()));
+  Preview->findChild<QLabel*>("NowPicture")->setPixmap(QPixmap::fromImage(now));
+  Preview->findChild<QLabel*>("AfterPicture")->setPixmap(QPixmap::fromImage(after));
+  Preview->adjustSize();
+  Preview->show();
+  Preview->raise();
 }
 
 void FitReportWindow::Choose(int index) {

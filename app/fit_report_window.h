@@ -4,7 +4,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <QWidget>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
 #include <functional>
 #include <set>
 
@@ -16,22 +21,54 @@ class QTableWidget;
 
 namespace belmora::app {
 
-// The PSNR of every frame as a line over the frame index, worst frames in red.
-class PsnrPlot : public QWidget {
+// The PSNR of every frame as a chart over the frame index, worst frames in
+// red. The wheel, a drag (rubber band) and +/- zoom along the frames, a
+// middle-button or Shift drag and the arrow keys pan, 0 shows them all;
+// however many frames there are, each pixel column draws the lowest and
+// highest PSNR of the frames it covers. Hovering tells a frame's values, a
+// click jumps to it, a double-click previews it.
+class PsnrPlot : public QChartView {
  public:
   explicit PsnrPlot(QWidget* parent = nullptr);
   void SetReport(const FitReport* report, const std::set<int>* worst);
-  // The frame index under x (nearest), -1 without frames.
+  // The frame index under x of the view (nearest), -1 without frames.
   int FrameAt(int x) const;
+  // The x of the view where frame `index` is drawn.
+  int XOf(double index) const;
+  // Frames shown, as a range of indexes.
+  double VisibleFirst() const;
+  double VisibleLast() const;
+  void ShowFrames(double first, double last);
+  // Points in the PSNR line now (at most two per pixel column).
+  int LinePoints() const;
+  const QLineSeries* Line() const { return line_; }
+  // The hover text for frame `index`.
+  QString FrameText(int index) const;
+  std::function<void(int index)> FrameClicked;
   std::function<void(int index)> FrameDoubleClicked;
 
  protected:
-  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
+  void Rebuild();
+
   const FitReport* report_ = nullptr;
   const std::set<int>* worst_ = nullptr;
+  QLineSeries* line_;
+  QScatterSeries* marks_;  // the worst frames
+  QScatterSeries* kept_;   // frames left as they were
+  QValueAxis* x_;
+  QValueAxis* y_;
+  QPoint pressed_;
+  bool panning_ = false;
+  bool rebuilding_ = false;
 };
 
 class FitReportWindow : public QDialog {
@@ -44,8 +81,15 @@ class FitReportWindow : public QDialog {
   // frames, one in twenty of them (at least one).
   static std::set<int> WorstFrames(const FitReport& report);
 
-  // Called with a frame's first sector when a row or a point is double-clicked.
+  // Called with a frame's first sector when a point is clicked or a row or
+  // a point double-clicked: the viewer shows that frame.
   std::function<void(int32_t sector)> FrameChosen;
+  // The frame at a first sector as it is now and as it will be after the
+  // encoding (the trial's picture); set, a double-click shows both side by
+  // side.
+  std::function<bool(int32_t sector, QImage& now, QImage& after)> FramePictures;
+  // The side-by-side window of the last double-click (null before one).
+  QDialog* Preview = nullptr;
 
   QLabel* SummaryLabel;
   PsnrPlot* Plot;
@@ -55,6 +99,7 @@ class FitReportWindow : public QDialog {
 
  private:
   void Choose(int index);
+  void ShowPreview(int index);
 
   FitReport report_;
   std::set<int> worst_;

@@ -23,6 +23,8 @@ std::string Describe(const ContentInfo& info) {
   char text[256];
   if (info.Kind == ContentKind::kStrVideo)
     std::snprintf(text, sizeof text, Tr(msg::kImageItemStr), info.Frames, info.Width, info.Height);
+  else if (info.Channels.size() == 1)
+    std::snprintf(text, sizeof text, "%s", Tr(msg::kImageItemXaOne));
   else
     std::snprintf(text, sizeof text, Tr(msg::kImageItemXa), int(info.Channels.size()));
   std::string s = text;

@@ -6,6 +6,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -18,8 +20,16 @@
 #include <QProgressBar>
 #include <QToolButton>
 #include <QWindow>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QUrl>
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "app/app_language.h"
@@ -31,6 +41,7 @@
 #include "app/progress_form.h"
 #include "base/version.h"
 #include "platform/media_formats.h"
+#include "app/settings.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
 
@@ -98,12 +109,19 @@ TForm1::TForm1() {
   BuildMenu();
 
   SetUpFileDialogs();
+  // "Qualidade máxima" starts ticked: the best encoder is the default.
+  OpenBmpDlg.Option = true;
   RunModal = [this](QDialog& dialog) {
     KeepAbove(dialog);
     return dialog.exec();
   };
 
-  resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
+  BuildStatusLine();
+  resize(kClientWidth,
+         kClientHeight + MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
+  // Never smaller than the bar, its strip and the panel need.
+  setMinimumSize(kClientWidth, kBarFromBottom + 40 + MainMenu1->sizeHint().height() +
+                                  statusBar()->sizeHint().height());
   client_->resize(kClientWidth, kClientHeight);
   FormResize();
   UpdateViewChecks();
@@ -196,6 +214,8 @@ void TForm1::BuildPanel() {
   SetCaption(Label1, msg::kFramesLabel);
   Label1->setObjectName("Label1");
   Label1->move(8, 9);
+  // Whatever the font, the label stops short of the buttons.
+  Label1->setMaximumWidth(256 - 8 - 4);
   Label1->adjustSize();
 
   PrevButton = new QToolButton(Panel2);
@@ -222,6 +242,120 @@ void TForm1::BuildPanel() {
   connect(Bar, &QAbstractSlider::valueChanged, this, &TForm1::BarChange);
 }
 
+void TForm1::BuildStatusLine() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("StatusLine");
+  bar->setSizeGripEnabled(false);
+  StatusLabel = new QLabel(bar);
+  StatusLabel->setObjectName("StatusLabel");
+  bar->addWidget(StatusLabel, 1);
+  // After long work: the output's folder, one click away.
+  OpenFolderButton = new QToolButton(bar);
+  OpenFolderButton->setObjectName("OpenFolderButton");
+  SetCaption(OpenFolderButton, msg::kOpenFolderButton);
+  OpenFolderButton->setAutoRaise(true);
+  OpenFolderButton->setFocusPolicy(Qt::NoFocus);
+  OpenFolderButton->hide();
+  bar->addPermanentWidget(OpenFolderButton);
+  connect(OpenFolderButton, &QToolButton::clicked, this, [this] {
+    if (!doneFolder_.isEmpty()) OpenFolder(doneFolder_);
+  });
+  connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
+    // The folder button belongs to the "done" notice.
+    if (text.isEmpty()) OpenFolderButton->hide();
+  });
+  OpenFolder = [](const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  };
+}
+
+void TForm1::SetLabel(const QString& text) {
+  // Whatever the font, the whole text stops short of the buttons: a wider
+  // fallback font is drawn smaller.
+  QFont font = Panel2->font();
+  const int room = Label1->maximumWidth();
+  int pixels = QFontInfo(font).pixelSize();
+  while (pixels > 7 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    pixels--;
+    font.setPixelSize(pixels);
+  }
+  Label1->setFont(font);
+  ClearCaption(Label1);
+  Label1->setText(text);
+  Label1->adjustSize();
+}
+
+QString TForm1::StatusText() const {
+  if (!AudioOnlyPath.empty()) return QString::fromStdString(FormatMessage(msg::kNoPicture));
+  if (!DocumentOpen) return QString();
+  // Where the frame shown lies: its time, its place among the frames, its
+  // picture size, and how it is coded (playing: the frame on screen).
+  const PlaybackFrame* playing = player_ ? player_->Current() : nullptr;
+  const int32_t sector = playing ? playing->Sector : doc_.CurrentSector;
+  const double perSecond = double(kSectorsPerBarUnit) * std::max(doc_.SpeedFactor, 1);
+  const int64_t hundredths = int64_t(sector * 100.0 / perSecond);
+  const QString time = QString("%1:%2.%3")
+                           .arg(hundredths / 6000)
+                           .arg(hundredths / 100 % 60, 2, 10, QChar('0'))
+                           .arg(hundredths % 100, 2, 10, QChar('0'));
+  // Frame i of n from the sectors at the movie's frame rate (frame numbers
+  // need not count: tail frames, wrapping): exact for an even layout.
+  const double sectorsPerFrame =
+      doc_.FramesPerSecond > 0 ? perSecond / doc_.FramesPerSecond : double(kSectorsPerBarUnit);
+  int64_t count = std::max<int64_t>(std::llround(doc_.LastFrameSector / sectorsPerFrame) + 1, 1);
+  int64_t index = std::clamp<int64_t>(std::llround(sector / sectorsPerFrame) + 1, 1, count);
+  // A movie's frames as the scan found them: the exact place.
+  if (const Movie* movie = doc_.CurrentMovie(); movie && !movie->Frames.empty()) {
+    if (const MovieFrame* f = movie->FrameFrom(sector)) {
+      count = int64_t(movie->Frames.size());
+      index = f - movie->Frames.data() + 1;
+    }
+  }
+  const uint8_t* mdec = doc_.ChunkHeader.MdecHeader.data();
+  const int scale = mdec[4] | mdec[5] << 8;
+  const int version = mdec[6] | mdec[7] << 8;
+  QString text = QString::fromUtf8(FormatMessage(msg::kStatusLine, time.toUtf8().constData(),
+                                                 (long long)index, (long long)count,
+                                                 int(doc_.ChunkHeader.Width),
+                                                 int(doc_.ChunkHeader.Height), version, scale)
+                                       .c_str());
+  // A frame that lacks sectors, shown with the missing parts concealed.
+  if (!playing && doc_.FrameDamaged)
+    text += "  " + QString::fromStdString(FormatMessage(msg::kFrameConcealed,
+                                                        std::popcount(doc_.ChunksPresent),
+                                                        int(doc_.ChunkHeader.ChunkCount)));
+  return text;
+}
+
+void TForm1::UpdateStatusLine() {
+  StatusLabel->setText(StatusText());
+}
+
+void TForm1::NoteDone(const QString& output) {
+  // Said in the status line, with the folder a click away; a window in the
+  // background also has the desktop tell the user.
+  const QString text = QString::fromUtf8(
+      FormatMessage(msg::kDoneNotice, QFileInfo(output).fileName().toUtf8().constData()).c_str());
+  doneFolder_ = QFileInfo(output).absolutePath();
+  statusBar()->showMessage(text, 60000);
+  OpenFolderButton->show();
+  if (isActiveWindow()) return;
+  if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    if (!tray_) {
+      tray_ = new QSystemTrayIcon(windowIcon().isNull() ? QApplication::windowIcon() : windowIcon(),
+                                  this);
+      connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (!doneFolder_.isEmpty()) OpenFolder(doneFolder_);
+      });
+    }
+    tray_->show();
+    tray_->showMessage(kCaption, text, QSystemTrayIcon::Information, 10000);
+  } else {
+    QApplication::alert(this);
+  }
+  LastNotification = text;
+}
+
 void TForm1::BuildMenu() {
   MainMenu1 = menuBar();
   MainMenu1->setObjectName("MainMenu1");
@@ -240,11 +374,14 @@ void TForm1::BuildMenu() {
     return a;
   };
 
-  MenuFile = menu(MainMenu1, nullptr, msg::kFileWord, "MenuFile");
+  // The menu bar's menus open with Alt and their underlined letter.
+  MenuFile = menu(MainMenu1, nullptr, msg::kMenuFile, "MenuFile");
   MenuNew = item(MenuFile, msg::kMenuNew, "MenuNew", &TForm1::MenuNewClick);
   MenuOpen = item(MenuFile, msg::kMenuOpen, "MenuOpen", &TForm1::MenuOpenClick);
   MenuMovie = item(MenuFile, msg::kChooseMovieMenu, "MenuMovie", &TForm1::MenuMovieClick);
   MenuMovie->setEnabled(false);
+  MenuRecent = menu(nullptr, MenuFile, msg::kRecentFilesMenu, "MenuRecent");
+  connect(MenuRecent, &QMenu::aboutToShow, this, &TForm1::UpdateRecentMenu);
   MenuExit = item(MenuFile, msg::kMenuExit, "MenuExit", &TForm1::MenuExitClick);
 
   MenuConv = menu(MainMenu1, nullptr, msg::kMenuConv, "MenuConv");
@@ -284,9 +421,22 @@ void TForm1::BuildMenu() {
     languages->addAction(a);
   }
   MenuHelp = menu(MainMenu1, nullptr, msg::kMenuHelp, "MenuHelp");
+  MenuHelpKeys = item(MenuHelp, msg::kHelpKeysItem, "MenuHelpKeys", &TForm1::MenuHelpClick);
   MenuAbout = item(MenuHelp, msg::kMenuAbout, "MenuAbout", &TForm1::MenuAboutClick);
   MenuHelp->addMenu(MenuLang);
   UpdateLanguageChecks();
+
+  // The usual keys of a desktop program, shown beside their entries.
+  for (auto [action, key] : {std::pair{MenuOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                             std::pair{MenuBmpO, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                             std::pair{MenuAviO, QKeySequence(Qt::CTRL | Qt::Key_E)},
+                             std::pair{MenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+                             std::pair{MenuHelpKeys, QKeySequence(Qt::Key_F1)}}) {
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);  // active while the menu's own entry is disabled too
+  }
+  UpdateRecentMenu();
 
   // The keys that also do these show beside them; the window handles them.
   for (auto [action, key] : {std::pair{MenuSelStart, Qt::Key_I}, std::pair{MenuSelEnd, Qt::Key_O},
@@ -314,17 +464,49 @@ void TForm1::BuildMenu() {
 
 // --- the document ---
 
+namespace {
+// Why `name` could not be opened: the system's reason when it cannot be
+// read at all, else what the opener said (or that it is of no known kind).
+std::string OpenFailure(const std::string& name, const CollectingHost& said) {
+  if (FILE* f = std::fopen(name.c_str(), "rb"))
+    std::fclose(f);
+  else
+    return std::strerror(errno);
+  for (const std::string& text : said.texts)
+    if (text != FormatMessage(msg::kCannotOpenStr)) return text;
+  return FormatMessage(msg::kUnknownFormat);
+}
+}  // namespace
+
 int TForm1::OpenDocument(const QString& given) {
   // A disc image: one of its STR and XA files, chosen from a list.
   const QString path =
       IsDiscImageFile(given) ? ChooseImageFile(given, host_, this, RunModal) : given;
   if (path.isEmpty()) return -1;
-  StopPlayback();
-  CloseDocument();
+  const std::string name = FileName(path);
   // A file left in the middle of an edit is put back before it is shown
   // (for a file inside a disc image, the image's data file).
-  const std::string file = FileOnDisk(FileName(path));
-  switch (PendingEdit(file)) {
+  const std::string file = FileOnDisk(name);
+  const EditState pending = PendingEdit(file);
+  // What cannot be opened leaves the file shown as it is: tried first,
+  // read-only and quietly, and refused with the file's name and the reason.
+  if ((DocumentOpen || !AudioOnlyPath.empty()) && pending == EditState::kNone) {
+    CollectingHost quiet;
+    StrDocument probe(quiet);
+    const bool opens = OpenStrFile(probe, name, true) == 0;
+    const bool picture = opens && probe.PaddedWidth > 0;
+    CloseStrFile(probe);
+    if (!picture && !IsAudioOnlyFile(name)) {
+      if (opens)
+        Show(host_, msg::kNoPicture);
+      else
+        Show(host_, msg::kCannotOpenNamed, name.c_str(), OpenFailure(name, quiet).c_str());
+      return -1;
+    }
+  }
+  StopPlayback();
+  CloseDocument();
+  switch (pending) {
     case EditState::kNone:
       break;
     case EditState::kBeingEdited:
@@ -341,10 +523,24 @@ int TForm1::OpenDocument(const QString& given) {
       break;
     }
   }
-  if (OpenStrFile(doc_, FileName(path)) != 0) {
+  // Another file: the image position set for the last one does not carry over.
+  if (name != lastOpened_) Position = ImagePosition{};
+  lastOpened_ = name;
+  CollectingHost said;
+  Host* ui = doc_.Ui;
+  doc_.Ui = &said;
+  const int opened = OpenStrFile(doc_, name);
+  doc_.Ui = ui;
+  if (opened != 0) {
     // Sound only: the status line says there is no picture.
-    if (OpenAudioOnly(*this, FileName(path))) return -1;
-    Show(host_, msg::kCannotOpenStr);
+    if (OpenAudioOnly(*this, name)) {
+      UpdateTitle();
+      UpdateStatusLine();
+      AddRecentFile(given);
+      UpdateRecentMenu();
+      return -1;
+    }
+    Show(host_, msg::kCannotOpenNamed, name.c_str(), OpenFailure(name, said).c_str());
     return -1;
   }
   // A file of several movies: the user picks the one to show.
@@ -366,6 +562,8 @@ int TForm1::OpenDocument(const QString& given) {
     return -1;
   }
   DocumentOpen = true;
+  AddRecentFile(given);
+  UpdateRecentMenu();
   ShowMovie();
   return 0;
 }
@@ -382,6 +580,7 @@ void TForm1::ShowMovie() {
   MenuConv->menuAction()->setEnabled(true);
   MenuConf->menuAction()->setEnabled(true);
   MenuMovie->setEnabled(doc_.Movies.size() > 1);
+  EnableMovieCommands(true);
   UpdateTitle();
   FitWindowToPicture();
   client_->update();
@@ -402,8 +601,20 @@ void TForm1::MenuMovieClick() {
   ShowMovie();
 }
 
+void TForm1::EnableMovieCommands(bool on) {
+  // A file of sound only has its channels, and nothing of a movie.
+  for (QAction* a : {MenuAviO, MenuAviI, MenuBmpO, MenuBmpI, MenuSubs}) a->setEnabled(on);
+}
+
 void TForm1::CloseDocument() {
-  AudioOnlyPath.clear();
+  if (!AudioOnlyPath.empty()) {
+    AudioOnlyPath.clear();
+    MenuConv->menuAction()->setEnabled(false);
+    EnableMovieCommands(true);
+    SetCaption(Label1, msg::kFramesLabel);
+    Label1->adjustSize();
+    UpdateTitle();
+  }
   if (!DocumentOpen) return;
   StopPlayback();
   DocumentOpen = false;
@@ -413,6 +624,10 @@ void TForm1::CloseDocument() {
   MenuConf->menuAction()->setEnabled(false);
   SelectionStart = SelectionEnd = 0;
   preview_ = QImage();
+  // Nothing is shown: the label no longer tells of a sector and frame.
+  SetCaption(Label1, msg::kFramesLabel);
+  Label1->adjustSize();
+  UpdateStatusLine();
   LayOutBar();
   UpdateTitle();
   client_->update();
@@ -422,23 +637,18 @@ void TForm1::ShowCurrentFrame() {
   if (ReadAndDecodeFrame(codec_, doc_) != 0) return;
   preview_ = QImage();
   client_->update();
-  ClearCaption(Label1);
-  QString label = LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber);
-  if (doc_.FrameDamaged)
-    label += "  " + QString::fromStdString(FormatMessage(
-                        msg::kFrameConcealed, std::popcount(doc_.ChunksPresent),
-                        int(doc_.ChunkHeader.ChunkCount)));
-  Label1->setText(label);
-  Label1->adjustSize();
+  SetLabel(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));
+  UpdateStatusLine();
 }
 
 void TForm1::UpdateTitle() {
-  if (!DocumentOpen) {
+  if (!DocumentOpen && AudioOnlyPath.empty()) {
     setWindowTitle(kCaption);
     return;
   }
-  QString name = QFileInfo(QFile::decodeName(doc_.Path.c_str())).fileName();
-  if (const auto inner = SplitImagePath(doc_.Path))  // IMAGE::/PATH
+  const std::string& path = DocumentOpen ? doc_.Path : AudioOnlyPath;
+  QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+  if (const auto inner = SplitImagePath(path))  // IMAGE::/PATH
     name = QFileInfo(QFile::decodeName(inner->Image.c_str())).fileName() + "::" +
            QFile::decodeName(inner->Inner.c_str());
   // A file of several movies: which one, of how many ("MOVIE.STR [2/3]").
@@ -494,7 +704,10 @@ std::vector<TimeLabel> TForm1::BarTimeLabels() const {
 }
 
 void TForm1::Paint(QPainter& p) {
-  // The picture at the client origin, each pixel drawn scale x scale.
+  // The picture at the client origin, each pixel drawn scale x scale, kept
+  // above the bar's strip when the window is shorter than the picture.
+  p.save();
+  p.setClipRect(QRect(0, 0, ClientWidth(), std::max(Bar->y() - 2, 0)));
   if (DocumentOpen) {
     const QRect target = PictureRect();
     if (player_ && player_->Current()) {
@@ -508,6 +721,8 @@ void TForm1::Paint(QPainter& p) {
       p.drawImage(target, picture);
     }
   }
+
+  p.restore();
 
   // The strip behind the bar: filled, with a sunken edge whose bottom lies
   // 3 pixels above Panel2.
@@ -548,59 +763,113 @@ void TForm1::SetBarPositionFromSector() {
   Bar->SetPosition(doc_.CurrentSector / kSectorsPerBarUnit);
 }
 
+void TForm1::Seek(const std::function<void()>& move) {
+  // Playing, the movie goes on from where the move lands, as media players
+  // do; from the last frame there is nothing left to play.
+  const bool playing = Playing();
+  StopPlayback();
+  move();
+  if (playing && doc_.CurrentSector < doc_.LastFrameSector) StartPlayback();
+}
+
 void TForm1::PrevButtonClick() {
   if (!DocumentOpen) return;
-  StopPlayback();
-  (void)FindPreviousFrame(doc_);
-  ShowCurrentFrame();
-  SetBarPositionFromSector();
+  Seek([this] {
+    (void)FindPreviousFrame(doc_);
+    ShowCurrentFrame();
+    SetBarPositionFromSector();
+  });
 }
 
 void TForm1::NextButtonClick() {
   if (!DocumentOpen) return;
-  StopPlayback();
-  doc_.CurrentSector = doc_.NextSector;
-  ShowCurrentFrame();
-  SetBarPositionFromSector();
+  Seek([this] {
+    doc_.CurrentSector = doc_.NextSector;
+    ShowCurrentFrame();
+    SetBarPositionFromSector();
+  });
 }
 
 void TForm1::BarChange() {
   if (!DocumentOpen) return;
   const int position = Bar->Position();
-  StopPlayback();
-  doc_.CurrentSector = position * kSectorsPerBarUnit;
-  ShowCurrentFrame();
+  Seek([this, position] {
+    doc_.CurrentSector = position * kSectorsPerBarUnit;
+    ShowCurrentFrame();
+    Bar->SetPosition(position);
+  });
 }
 
 void TForm1::FirstFrame() {
   if (!DocumentOpen) return;
-  StopPlayback();
-  doc_.CurrentSector = 0;
-  ShowCurrentFrame();
-  SetBarPositionFromSector();
+  Seek([this] {
+    doc_.CurrentSector = 0;
+    ShowCurrentFrame();
+    SetBarPositionFromSector();
+  });
 }
 
 void TForm1::LastFrame() {
   if (!DocumentOpen) return;
-  StopPlayback();
-  doc_.CurrentSector = doc_.LastFrameSector;
-  ShowCurrentFrame();
-  SetBarPositionFromSector();
+  Seek([this] {
+    doc_.CurrentSector = doc_.LastFrameSector;
+    ShowCurrentFrame();
+    SetBarPositionFromSector();
+  });
 }
 
 void TForm1::JumpSeconds(int seconds) {
   if (!DocumentOpen) return;
-  StopPlayback();
-  const int position = std::clamp(Bar->Position() + seconds * doc_.SpeedFactor, 0, Bar->Max());
-  doc_.CurrentSector = position * kSectorsPerBarUnit;
-  ShowCurrentFrame();
-  Bar->SetPosition(position);
+  Seek([this, seconds] {
+    const int position =
+        std::clamp(Bar->Position() + seconds * doc_.SpeedFactor, 0, Bar->Max());
+    doc_.CurrentSector = position * kSectorsPerBarUnit;
+    ShowCurrentFrame();
+    Bar->SetPosition(position);
+  });
 }
 
 // --- the menu ---
 
 bool TForm1::Execute(FileDialog& dialog) {
-  return RunFileDialog(dialog, this);
+  // Each dialog starts in the folder it was last confirmed in.
+  const QString key = &dialog == &OpenStrDlg   ? "OpenStr"
+                      : &dialog == &SaveStrDlg ? "SaveStr"
+                      : &dialog == &OpenAviDlg ? "OpenAvi"
+                      : &dialog == &OpenBmpDlg ? "OpenBmp"
+                                               : "SaveBmp";
+  const QString last = LastFolder(key);
+  if (!last.isEmpty()) dialog.Folder = last;
+  if (!RunFileDialog(dialog, this)) return false;
+  SetLastFolder(key, QFileInfo(dialog.FileName).absolutePath());
+  return true;
+}
+
+void TForm1::UpdateRecentMenu() {
+  MenuRecent->clear();
+  const QStringList files = RecentFiles();
+  for (int i = 0; i < files.size(); i++) {
+    const QString file = files[i];
+    // "&1 name", "&2 name", ... "1&0 name": a digit picks it.
+    const QString number = i < 9 ? QString("&%1").arg(i + 1) : QString("1&0");
+    QAction* a = MenuRecent->addAction(QString("%1 %2").arg(number, QFileInfo(file).fileName()));
+    a->setToolTip(file);
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] {
+      if (Converting || !isEnabled()) return;
+      OpenDocument(file);
+    });
+  }
+  MenuRecent->menuAction()->setEnabled(!files.isEmpty());
+}
+
+void TForm1::MenuHelpClick() {
+  Show(host_, msg::kHelpKeys);
+}
+
+void TForm1::RestoreSettings() {
+  const QByteArray geometry = WindowGeometry();
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
 }
 
 void TForm1::MenuNewClick() {
@@ -642,18 +911,32 @@ void TForm1::MenuSubsClick() {
 void TForm1::MenuBmpOClick() {
   if (!DocumentOpen) return;
   StopPlayback();
+  // Suggested: MOVIE_000123.bmp (the frame's number), in the folder last
+  // used, or the movie's.
+  const QFileInfo movie(QFile::decodeName(doc_.Path.c_str()));
+  SaveBmpDlg.FileName = QString("%1_%2.bmp")
+                            .arg(movie.completeBaseName())
+                            .arg(doc_.ChunkHeader.FrameNumber, 6, 10, QChar('0'));
+  SaveBmpDlg.Folder = movie.absolutePath();
   if (!Execute(SaveBmpDlg)) return;
-  (void)SaveFrameBmp(codec_, FileName(SaveBmpDlg.FileName), host_);
+  if (SaveFrameBmp(codec_, FileName(SaveBmpDlg.FileName), host_) == 0)
+    NoteDone(SaveBmpDlg.FileName);
 }
 
 void TForm1::MenuBmpIClick() {
   if (!DocumentOpen) return;
   StopPlayback();
   if (!Execute(OpenBmpDlg)) return;
+  ImportBmp(OpenBmpDlg.FileName);
+}
+
+void TForm1::ImportBmp(const QString& path) {
+  if (!DocumentOpen) return;
+  StopPlayback();
   // The encoder's own messages say what went wrong; the picture shown is
-  // the frame as it now stands.
+  // the frame as it now stands. "Qualidade máxima" as last chosen.
   codec_.Encoder = OpenBmpDlg.Option ? EncoderChoice::kBest : EncoderChoice::kExact;
-  (void)ImportFrameBmp(codec_, doc_, numbering_, FileName(OpenBmpDlg.FileName), Position);
+  (void)ImportFrameBmp(codec_, doc_, numbering_, FileName(path), Position);
   codec_.Encoder = EncoderChoice::kExact;
   preview_ = QImage();
   client_->update();
@@ -715,16 +998,21 @@ void TForm1::FitWindowToPicture() {
 
 void TForm1::MenuSelStartClick() {
   if (!DocumentOpen) return;
-  SelectionStart = doc_.CurrentSector;
-  if (SelectionStart > SelectionEnd) SelectionEnd = SelectionStart;
-  LayOutBar();
+  // Playing, the mark goes on the frame on screen.
+  Seek([this] {
+    SelectionStart = doc_.CurrentSector;
+    if (SelectionStart > SelectionEnd) SelectionEnd = SelectionStart;
+    LayOutBar();
+  });
 }
 
 void TForm1::MenuSelEndClick() {
   if (!DocumentOpen) return;
-  SelectionEnd = doc_.CurrentSector;
-  if (SelectionEnd < SelectionStart) SelectionStart = SelectionEnd;
-  LayOutBar();
+  Seek([this] {
+    SelectionEnd = doc_.CurrentSector;
+    if (SelectionEnd < SelectionStart) SelectionStart = SelectionEnd;
+    LayOutBar();
+  });
 }
 
 void TForm1::MenuSelAllClick() {
@@ -792,9 +1080,8 @@ void TForm1::StopPlayback() {
 void TForm1::PlaybackFrameChanged() {
   const PlaybackFrame* frame = player_ ? player_->Current() : nullptr;
   if (!frame) return;
-  ClearCaption(Label1);
-  Label1->setText(LabelText(frame->Sector, frame->FrameNumber));
-  Label1->adjustSize();
+  SetLabel(LabelText(frame->Sector, frame->FrameNumber));
+  UpdateStatusLine();
   Bar->SetPosition(frame->Sector / kSectorsPerBarUnit);
   client_->update();
 }
@@ -840,9 +1127,7 @@ void TForm1::ProgressBegin() {
 void TForm1::ProgressStep(const ProgressRecord& record) {
   if (form3_) form3_->Bar->setValue(std::clamp(record.Percent, 0, 100));
   Bar->SetPosition(record.Sector / kSectorsPerBarUnit);
-  ClearCaption(Label1);
-  Label1->setText(QString::fromStdString(ProgressLabel(record)));
-  Label1->adjustSize();
+  SetLabel(QString::fromStdString(ProgressLabel(record)));
 }
 
 void TForm1::ProgressEnd() {
@@ -864,12 +1149,6 @@ bool TForm1::CancelPressed() const {
 // --- keys, files dropped, closing ---
 
 void TForm1::keyPressEvent(QKeyEvent* e) {
-  // Any key ends playback, Space included: it is play and pause at once.
-  if (Playing()) {
-    StopPlayback();
-    e->accept();
-    return;
-  }
   if (!DocumentOpen) {
     QMainWindow::keyPressEvent(e);
     return;
@@ -884,7 +1163,14 @@ void TForm1::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_I: MenuSelStartClick(); break;
     case Qt::Key_O: MenuSelEndClick(); break;
     case Qt::Key_Space: MenuPlayClick(); break;
-    default: QMainWindow::keyPressEvent(e); return;
+    default:
+      // Any other key ends playback.
+      if (Playing()) {
+        StopPlayback();
+        break;
+      }
+      QMainWindow::keyPressEvent(e);
+      return;
   }
   e->accept();
 }
@@ -897,36 +1183,52 @@ QString DraggedFile(const QMimeData* data) {
 }
 }  // namespace
 
+static bool IsPictureFile(const QString& path) {
+  return QFileInfo(path).suffix().compare("bmp", Qt::CaseInsensitive) == 0;
+}
+
 void TForm1::dragEnterEvent(QDragEnterEvent* e) {
   const QString file = DraggedFile(e->mimeData());
   if (file.isEmpty()) return;
-  // A video goes into the open STR; without one there is nothing to put it in.
-  if (IsVideoFile(file) && !(DocumentOpen && Conversions.AviToStrWith)) return;
+  // A video goes into the open STR, or, with none, into a new one.
+  if (IsVideoFile(file) && !(DocumentOpen ? bool(Conversions.AviToStrWith)
+                                          : bool(Conversions.NewStrWith)))
+    return;
   e->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* e) {
   const QString file = DraggedFile(e->mimeData());
   if (file.isEmpty()) return;
-  if (IsVideoFile(file)) {
-    if (!DocumentOpen || !Conversions.AviToStrWith) return;
-    e->acceptProposedAction();
-    // Asked and run once the drop itself has ended.
-    QMetaObject::invokeMethod(
-        this,
-        [this, file] {
-          if (!DocumentOpen || Converting || !Conversions.AviToStrWith) return;
-          const std::string name = FileName(file);
-          if (host_.Ask(FormatMessage(msg::kAskDroppedVideo, name.c_str()),
-                        Tr(msg::kAskDroppedVideo.Caption), Buttons::kYesNo) != Answer::kYes)
-            return;
-          Conversions.AviToStrWith(*this, file);
-        },
-        Qt::QueuedConnection);
+  e->acceptProposedAction();
+  // A video, or a picture on an open movie: asked and run once the drop
+  // itself has ended. Anything else is opened (and what cannot be leaves
+  // the file shown as it is).
+  if (IsVideoFile(file) || (DocumentOpen && IsPictureFile(file))) {
+    QMetaObject::invokeMethod(this, [this, file] { DroppedFile(file); }, Qt::QueuedConnection);
     return;
   }
-  e->acceptProposedAction();
   OpenDocument(file);
+}
+
+void TForm1::DroppedFile(const QString& file) {
+  if (Converting || !isEnabled()) return;
+  const std::string name = FileName(file);
+  auto asked = [&](const Message& question) {
+    return host_.Ask(FormatMessage(question, name.c_str()), Tr(question.Caption),
+                     Buttons::kYesNo) == Answer::kYes;
+  };
+  if (!IsVideoFile(file)) {
+    if (DocumentOpen && asked(msg::kAskDroppedPicture)) ImportBmp(file);
+    return;
+  }
+  if (DocumentOpen) {
+    if (Conversions.AviToStrWith && asked(msg::kAskDroppedVideo))
+      Conversions.AviToStrWith(*this, file);
+  } else if (Conversions.NewStrWith && asked(msg::kAskDroppedVideoNew)) {
+    StopPlayback();
+    Conversions.NewStrWith(*this, file);
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
@@ -936,6 +1238,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
     return;
   }
   StopPlayback();
+  SetWindowGeometry(saveGeometry());
   QMainWindow::closeEvent(e);
 }
 

@@ -23,6 +23,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QSystemTrayIcon;
 class QToolButton;
 
 namespace belmora::app {
@@ -56,6 +57,8 @@ struct ConversionCommands {
   std::function<void(TForm1&)> AviToStr;  // "Converter AVI para STR"
   // "Converter AVI para STR" with a video already chosen (dropped).
   std::function<void(TForm1&, const QString& video)> AviToStrWith;
+  // "Criar novo STR" with the video already chosen (dropped).
+  std::function<void(TForm1&, const QString& video)> NewStrWith;
   std::function<void(TForm1&)> ApplySubtitles;  // "Aplicar legendas…"
 };
 
@@ -79,6 +82,8 @@ class TForm1 : public QMainWindow {
   void LayOutBar();
   void UpdateViewChecks();
   void FormResize();
+  // Enables the commands that need a movie (off for a file of sound only).
+  void EnableMovieCommands(bool on);
 
   // Event handlers.
   void PrevButtonClick();
@@ -92,6 +97,10 @@ class TForm1 : public QMainWindow {
   void MenuAviIClick();
   void MenuBmpOClick();
   void MenuBmpIClick();
+  // Encodes the picture at `path` into the frame shown ("Abrir arquivo BMP").
+  void ImportBmp(const QString& path);
+  // A file dropped on the window that asks before it is used.
+  void DroppedFile(const QString& file);
   void MenuSubsClick();
   void MenuSaveChannelClick();
   void MenuPlayChannelClick();
@@ -109,6 +118,14 @@ class TForm1 : public QMainWindow {
   void MenuLangEnClick();
   void MenuLangOrigClick();
   void MenuAboutClick();
+  void MenuHelpClick();
+  // The recent files' entries, from the settings.
+  void UpdateRecentMenu();
+  // The window's place and size as the last run left them.
+  void RestoreSettings();
+  // Runs one of the window's file dialogs in the folder it was last
+  // confirmed in, and remembers the folder of the file chosen.
+  bool Execute(FileDialog& dialog);
 
   // Navigation by key: the first and last frames, and a jump of `seconds`
   // of the bar's time labels.
@@ -171,7 +188,21 @@ class TForm1 : public QMainWindow {
   int32_t SelectionEnd = 0;
   ImagePosition Position;  // ImageOffsetX, ImageOffsetY
 
+  // The status line: where the frame shown lies and how it is coded.
+  QString StatusText() const;
+  // Label1's text, drawn small enough to stop short of the buttons.
+  void SetLabel(const QString& text);
+  void UpdateStatusLine();
+  // After long work: "done" with the output's name in the status line (a
+  // button opens its folder), and the desktop's notification when the
+  // window is in the background.
+  void NoteDone(const QString& output);
+  QString LastNotification;  // the text of the last desktop notification
+  std::function<void(const QString& folder)> OpenFolder;
+
   // Widgets.
+  QLabel* StatusLabel;
+  QToolButton* OpenFolderButton;
   QFrame* Panel2;
   QLabel* Label1;
   QToolButton* PrevButton;
@@ -182,6 +213,7 @@ class TForm1 : public QMainWindow {
   QAction* MenuNew;
   QAction* MenuOpen;
   QAction* MenuMovie;  // another movie of the open file
+  QMenu* MenuRecent;  // the files opened last
   QAction* MenuExit;
   QMenu* MenuConv;
   QAction* MenuAviO;
@@ -211,6 +243,7 @@ class TForm1 : public QMainWindow {
   QAction* MenuLangOrig;
   QMenu* MenuHelp;
   QAction* MenuAbout;
+  QAction* MenuHelpKeys;
 
   // File dialogs and the seam that runs them.
   FileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
@@ -233,13 +266,15 @@ class TForm1 : public QMainWindow {
   void SetUpFileDialogs();
   void UpdateLanguageChecks();
   void BuildPanel();
+  void BuildStatusLine();
   void Paint(QPainter& p);
   void SetBarPositionFromSector();
   void SetViewSize(bool half, int scale);
   void FitWindowToPicture();
   void UpdateTitle();
   void PlaybackFrameChanged();
-  bool Execute(FileDialog& dialog);
+  // Runs a move of the shown frame; playback, if on, goes on from there.
+  void Seek(const std::function<void()>& move);
 
   QtHost host_{*this};
   AudioSectorHook hook_;
@@ -256,6 +291,9 @@ class TForm1 : public QMainWindow {
   TForm5* form5_ = nullptr;
   TConvAviForm* convAvi_ = nullptr;
 
+  QString doneFolder_;        // the folder of the last "done" notice
+  QSystemTrayIcon* tray_ = nullptr;
+  std::string lastOpened_;    // the file last opened, to tell another one
   int viewScale_ = 1;         // 2 for "Dobro"
   QSize sizeBeforeDouble_;    // the window's size before "Dobro" grew it
   QSize sizeAfterDouble_;

@@ -66,6 +66,9 @@ void TForm5::Button1Click() {
 void TForm5::showEvent(QShowEvent* e) {
   FormShow();
   QDialog::showEvent(e);
+  // Ready for typing: the first field has the focus, its text selected.
+  Edit1->setFocus(Qt::OtherFocusReason);
+  Edit1->selectAll();
 }
 
 }  // namespace belmora::app

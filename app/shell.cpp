@@ -47,6 +47,7 @@ Shell::Shell(const QStringList& arguments) {
   convAvi_ = std::make_unique<TConvAviForm>();
   form1_->AttachForms(form2_.get(), form3_.get(), form4_.get(), form5_.get(), convAvi_.get());
   InstallConversions(*form1_);
+  form1_->RestoreSettings();
   form1_->show();
   const QString file = ParseAppArguments(arguments).File;
   if (!file.isEmpty()) form1_->OpenDocument(file);

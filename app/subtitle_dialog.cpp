@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <algorithm>
 
 #include "app/app_language.h"
@@ -25,6 +26,31 @@ void JumpTo(TForm1& form, int32_t sector) {
   form.ShowCurrentFrame();
 }
 
+// The frame at or after `sector` of the STR at `path`, decoded at full width.
+bool DecodedFrame(const std::string& path, int32_t sector, QImage& out) {
+  CollectingHost quiet;
+  StrDocument doc(quiet);
+  if (OpenStrFile(doc, path, true) != 0) return false;
+  FrameCodec codec;
+  doc.CurrentSector = sector;
+  const bool ok = ReadAndDecodeFrame(codec, doc) == 0;
+  if (ok) {
+    const FrameView v = codec.View();
+    out = QImage(v.Pixels, v.Width, v.Height, v.Stride, QImage::Format_BGR888).copy();
+  }
+  CloseStrFile(doc);
+  return ok;
+}
+
+// A report's previews: the frame in the document as it is, and in the
+// trial's copy as the encoding left it.
+std::function<bool(int32_t, QImage&, QImage&)> Pictures(const std::string& now,
+                                                        const std::string& trial) {
+  return [now, trial](int32_t sector, QImage& a, QImage& b) {
+    return DecodedFrame(now, sector, a) && DecodedFrame(trial, sector, b);
+  };
+}
+
 // The choices of a simulated conversion: the settings given, the new
 // file's layout as "Novo STR" last had it, and the length kept.
 class FixedChooser : public AviToStrChooser {
@@ -40,6 +66,7 @@ class FixedChooser : public AviToStrChooser {
     return true;
   }
   std::optional<bool> ResizeAnswer() override { return false; }
+  std::optional<bool> FrameCountAnswer() override { return true; }
 
  private:
   AviToStrOptions options_;
@@ -60,10 +87,11 @@ void ApplySubtitlesCommand(TForm1& form) {
   options.FirstSector = form.SelectionStart;
   options.LastSector = form.SelectionEnd;
 
-  // First on a scratch copy: the report says what the run will do.
+  // First on a scratch copy: the report says what the run will do; the
+  // copy stays while the report is shown, for its previews.
   FitReport report;
+  ScratchCopy scratch;
   {
-    ScratchCopy scratch;
     if (!scratch.Make(doc.Path, form.Ui())) {
       form.Converting = false;
       return;
@@ -75,9 +103,12 @@ void ApplySubtitlesCommand(TForm1& form) {
       return;
     }
     FrameCodec codec;
+    codec.Encoder = EncoderChoice::kBest;  // as the real run below
     FrameFitter fitter({&report, 0});
+    SubtitleOptions trialOptions = options;
+    trialOptions.Trial = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SubtitleResult r = BurnSubtitles(trial, codec, options, fitter, form.Ui());
+    const SubtitleResult r = BurnSubtitles(trial, codec, trialOptions, fitter, form.Ui());
     QApplication::restoreOverrideCursor();
     CloseStrFile(trial);
     if (r.Outcome != Status::kOk) {
@@ -88,6 +119,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   }
   FitReportWindow window(report, true, &form);
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
+  window.FramePictures = Pictures(doc.Path, scratch.Path());
   const int answer = form.RunModal(window);
   if (answer != QDialog::Accepted) {
     form.Converting = false;
@@ -100,7 +132,10 @@ void ApplySubtitlesCommand(TForm1& form) {
   const int32_t current = doc.CurrentSector;
   FitReport done;
   FrameFitter fitter({&done, 0});
-  (void)BurnSubtitles(doc, form.Codec(), options, fitter, form.Ui());
+  // The best encoder, as for every picture the program encodes by default.
+  form.Codec().Encoder = EncoderChoice::kBest;
+  const SubtitleResult burned = BurnSubtitles(doc, form.Codec(), options, fitter, form.Ui());
+  form.Codec().Encoder = EncoderChoice::kExact;
   form.Converting = false;
   if (!doc.IsOpen()) {
     // A failed edit was put back and the document closed (reported).
@@ -109,6 +144,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   doc.CurrentSector = std::min(current, doc.LastFrameSector);
   form.ShowCurrentFrame();
   form.ShowConvertedDocument();
+  if (burned.Outcome == Status::kOk) form.NoteDone(QFile::decodeName(path.c_str()));
 }
 
 void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
@@ -146,6 +182,7 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   }
   FitReportWindow window(report, false, owner);
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
+  if (!newFile) window.FramePictures = Pictures(doc.Path, scratch.Path());
   form.RunModal(window);
 }
 

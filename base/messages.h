@@ -30,6 +30,8 @@ inline constexpr const char* kProgressLabel = "Setor Nº. : %06d   Nº do quadro
 
 // Opening and reading STR files.
 inline constexpr Message kCannotOpenStr{"オープンできません。"};
+// An open that failed: the file and the reason.
+inline constexpr Message kCannotOpenNamed{"オープンできません。 %s (%s)"};
 inline constexpr Message kUnknownFormat{"不明なフォーマットです。"};
 inline constexpr Message kNoPicture{"画像データが存在しません。"};
 inline constexpr Message kFrameTooLarge{"フレームのサイズが大きすぎます。(%d)"};
@@ -62,6 +64,12 @@ inline constexpr Message kJournalExists{
 inline constexpr Message kRolledBack{"変更を取り消し、元のファイルに戻しました: %s"};
 inline constexpr Message kRollbackFailed{
     "元のファイルに戻せませんでした: %s\n後で belmora-cli recover %s を実行してください。"};
+// An edit the user stopped: keep what was done, or put the file back?
+inline constexpr Message kAskKeepCancelled{
+    "中止しました: %s\nここまでの変更を残しますか？\n「いいえ」を選ぶと元のファイルに戻します。",
+    kMessageCaption, MessageKind::kQuestion};
+inline constexpr Message kCancelledKept{"中止しました。ここまでの変更は残しました: %s"};
+inline constexpr Message kCancelledUnchanged{"中止しました。ファイルは変更されていません: %s"};
 inline constexpr Message kRecovered{"中断された編集を取り消しました: %s"};
 // The edit of a file is done, but its report could not be written.
 inline constexpr Message kEditDoneReportFailed{
@@ -164,6 +172,42 @@ inline constexpr Message kSuggestError{"acmFormatSuggest error", ""};
 inline constexpr Message kAskDroppedVideo{
     "%s\n「Converter AVI para STR」をこのファイルで開始しますか？", kMessageCaption,
     MessageKind::kQuestion};
+// An output file of that name exists already: replace it?
+inline constexpr Message kAskReplace{"%s は既に存在します。\n置き換えますか？", kMessageCaption,
+                                     MessageKind::kQuestion};
+// No sound device to play a channel on.
+inline constexpr Message kNoAudioDevice{"音声を再生できるデバイスがありません。"};
+// A dropped picture: encode it into the frame shown?
+inline constexpr Message kAskDroppedPicture{
+    "%s\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？", kMessageCaption,
+    MessageKind::kQuestion};
+// A dropped video with no movie open: make a new STR of it?
+inline constexpr Message kAskDroppedVideoNew{
+    "%s\n「Criar novo STR」をこのファイルで開始しますか？", kMessageCaption,
+    MessageKind::kQuestion};
+// The image position in effect, as "Posição da seleção" shows it.
+inline constexpr Message kPositionInEffect{"Posição da imagem: De %d, Até %d"};
+// The help menu and its one entry: the keys of the main window.
+inline constexpr const char* kHelpKeysItem = "Teclas";
+inline constexpr Message kHelpKeys{
+    "Ctrl+O\tSTRファイルを開く\n"
+    "Ctrl+S\t現在のフレームをBMPで保存\n"
+    "Ctrl+E\tSTRをAVIに変換\n"
+    "Ctrl+Q\t終了\n"
+    "Space\t再生／停止\n"
+    "→ / ←\t次／前のフレーム\n"
+    "Home / End\t最初／最後のフレーム\n"
+    "PgUp / PgDn\t10秒戻る／進む\n"
+    "I / O\t選択範囲の始め／終わり\n"
+    "F1\tこのヘルプ",
+    "Ajuda"};
+// The status line: time, frame i of n, picture size, MDEC version, quantizer scale.
+inline constexpr Message kStatusLine{"%s   quadro %lld/%lld   %dx%d   v%d   q%d"};
+// After long work.
+inline constexpr Message kDoneNotice{"完了しました: %s"};
+inline constexpr const char* kOpenFolderButton = "Abrir pasta";
+// "Arquivo"'s list of the files opened last.
+inline constexpr const char* kRecentFilesMenu = "Arquivos recentes";
 // The open-video dialog's second filter: every video the reader takes.
 inline constexpr const char* kVideoFilesFilter =
     "Video files (*.avi *.mp4 *.mkv *.mov *.webm)|*.avi;*.mp4;*.mkv;*.mov;*.webm";
@@ -180,12 +224,10 @@ inline constexpr const char* kKeyFrameUnit = "frames";
 inline constexpr const char* kDataRateLabel = "Data Rate";
 inline constexpr const char* kDataRateUnit = "KB/sec";
 inline constexpr const char* kChooserOk = "OK";
-inline constexpr const char* kChooserCancel = "Cancel";
 // The audio format chooser.
 inline constexpr const char* kAudioChooserTitle = "音声圧縮";
 inline constexpr const char* kAudioTagLabel = "形式:";
 inline constexpr const char* kAudioFormatLabel = "属性:";
-inline constexpr const char* kAudioChooserCancel = "キャンセル";
 // The one-line summary of "Configurações", its parts joined by " · ".
 inline constexpr const char* kSummaryReplace = "%d quadros a substituir";
 inline constexpr const char* kSummaryLayOut = "%d quadros novos";
@@ -196,6 +238,7 @@ inline constexpr const char* kSummaryBudgetRange = "%d a %d setores/quadro";
 // What a file of a disc image holds, in the list of "Arquivos da imagem".
 inline constexpr const char* kImageItemStr = "vídeo STR, %d quadros, %d x %d";
 inline constexpr const char* kImageItemXa = "áudio XA, %d canais";
+inline constexpr const char* kImageItemXaOne = "áudio XA, 1 canal";
 inline constexpr const char* kImageItemChannel = ", canal %d %s kHz %s";
 
 // "Configurações": the sound choices for frames laid out anew ("Tipo") and
@@ -247,9 +290,13 @@ inline constexpr Message kFrameExactChosen{
     "動画のフレーム数が選択範囲のフレーム数 (%d) と同じなので、1 フレームずつ対応させます。"};
 inline constexpr Message kFrameCountDiffers{
     "動画のフレーム数 (%lld) が選択範囲のフレーム数 (%d) と違います。"};
+inline constexpr Message kFrameCountDiffersAsk{
+    "動画のフレーム数 (%lld) が選択範囲のフレーム数 (%d) と違います。\n続けますか？",
+    kMessageCaption, MessageKind::kQuestion};
 inline constexpr Message kSubtitleCannotOpen{"字幕ファイルが読み取れません: %s"};
 inline constexpr Message kSubtitleBounded{
     "字幕の一部が大きすぎるか多すぎるため、画像に収まる範囲に制限しました: %s (同時に %d 個、全体で %d 個まで)"};
+inline constexpr Message kSubtitleNoEvents{"字幕として読める行がありません: %s"};
 inline constexpr Message kSubtitleRendererFailed{"字幕の描画を準備できません。"};
 inline constexpr Message kSubtitleDone{"字幕: %d フレームを書き換え、%d フレームはそのままです。"};
 inline constexpr Message kNoSequenceFrame{"連番画像が見つかりません: %s"};
@@ -260,6 +307,13 @@ inline constexpr Message kAudioLengthDiffers{
 inline constexpr const char* kApplySubtitlesMenu = "Aplicar legendas…";
 inline constexpr const char* kSimulateButton = "Simular";
 inline constexpr const char* kFitReportTitle = "Simulação";
+// A frame of the fit report's chart, under the pointer.
+inline constexpr Message kFitPointText{
+    "quadro %d · setor %d · escala %d · %d / %d B · %.2f dB · mantido: %s"};
+// The side-by-side preview of a frame of the report.
+inline constexpr Message kFramePreviewTitle{"Quadro %d: agora e depois"};
+inline constexpr const char* kPreviewNow = "Agora";
+inline constexpr Message kPreviewAfter{"Depois da codificação (escala %d, %.2f dB)"};
 inline constexpr const char* kFrameWord = "Quadro";
 inline constexpr const char* kSectorWord = "Setor";
 inline constexpr const char* kFitColumns[] = {kFrameWord, kSectorWord, "Capacidade", "Escala",
@@ -286,16 +340,18 @@ inline constexpr Message kFrameConcealed{
 
 // The desktop application's captions: the main window.
 inline constexpr const char* kFramesLabel = "Quadros : 000000";
+// The menu bar's menus: the letter after & opens one with Alt.
+inline constexpr const char* kMenuFile = "&Arquivo";
 inline constexpr const char* kFileWord = "Arquivo";  // also a column of "Arquivos da imagem"
 inline constexpr const char* kMenuNew = "Criar novo STR";
 inline constexpr const char* kMenuOpen = "Abrir arquivo STR";
 inline constexpr const char* kMenuExit = "Sair";
-inline constexpr const char* kMenuConv = "Converter";
+inline constexpr const char* kMenuConv = "&Converter";
 inline constexpr const char* kMenuAviO = "Converter STR para AVI";  // also its window's title
 inline constexpr const char* kMenuAviI = "Converter AVI para STR";
 inline constexpr const char* kMenuBmpO = "Salvar em BMP";
 inline constexpr const char* kMenuBmpI = "Abrir arquivo BMP";
-inline constexpr const char* kMenuConf = "Visualizar";
+inline constexpr const char* kMenuConf = "&Visualizar";
 inline constexpr const char* kMenuSpeed = "Formato de tempo";
 inline constexpr const char* kMenuSpeed1 = "Formato 1";
 inline constexpr const char* kMenuSpeed2 = "Formato 2 (Segundos)";
@@ -313,7 +369,7 @@ inline constexpr const char* kMenuPlay = "Reproduzir";
 inline constexpr const char* kMenuLanguage = "Idioma";
 inline constexpr const char* kLanguageEnglish = "English";
 inline constexpr const char* kLanguageOriginal = "Original (português, 日本語)";
-inline constexpr const char* kMenuHelp = "Ajuda";
+inline constexpr const char* kMenuHelp = "Aj&uda";
 inline constexpr const char* kMenuAbout = "Sobre";  // also the box's title
 // The about box: the version, then Qt's and FFmpeg's versions in use.
 inline constexpr const char* kAboutText =

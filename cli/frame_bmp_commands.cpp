@@ -93,7 +93,7 @@ struct ImportOptions {
   FrameChoice choice;
   std::vector<int> position;
   bool noEdc = false;
-  std::string encoder = "exact";
+  std::string encoder = "best";
   FitCliOptions fit;
 };
 
@@ -159,7 +159,7 @@ void AddFrameBmpCommands(CLI::App& app, CommandRunner& run) {
       ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
   im->add_flag("--no-edc", io->noEdc,
                "Leave the EDC and ECC of the frame's sectors as they are");
-  im->add_option("--encoder", io->encoder, "exact (default) or best (best-quality encoder)")
+  im->add_option("--encoder", io->encoder, "best (default, the best-quality encoder) or exact (the exact arithmetic)")
       ->check(CLI::IsMember({"exact", "best"}));
   AddFrameChoice(im, io->choice);
   AddFitOptions(im, io->fit);

@@ -16,7 +16,7 @@ namespace belmora::cli {
 namespace {
 
 struct AviOptions {
-  std::string path, avi, fps, size, audio, resize = "no", header, encoder = "exact";
+  std::string path, avi, fps, size, audio, resize = "no", header, encoder = "best";
   int from = -1, to = -1, mdec = 0, channel = -1, tailNumber = INT32_MIN, tailFrames = -1,
       sector = 2336, speed = 2, trailing = 0, threads = 0;
   bool rebuild = false, force = false, noEdc = false;
@@ -114,6 +114,8 @@ class OptionsChooser : public AviToStrChooser {
   }
 
   std::optional<bool> ResizeAnswer() override { return o_.resize == "yes"; }
+  // Asked for explicitly: the run goes on, and the difference is said.
+  std::optional<bool> FrameCountAnswer() override { return true; }
 
  private:
   // --audio: a format of laid-out sectors, or what happens to the sound in place.
@@ -174,6 +176,7 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   if (o.fit.Wanted() || o.onlyChanged) c.Fit = &fitter;
   if (!newFile) c.Mapping = o.frameExact ? FrameMapping::kFrameExact : FrameMapping::kAuto;
   c.SequenceRate = o.inputFps;
+  c.Trial = o.fit.dryRun;
   ScratchCopy scratch;
   ReportOutput reportFile;
   if (!reportFile.Prepare(s.host, o.fit, {o.path, o.avi}, o.force)) return kExitFailed;
@@ -192,8 +195,11 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
     end = o.to >= 0 ? o.to : doc.LastFrameSector;
     r = ConvertAviToStr(c, o.avi, chooser);
   }
-  if (r != 0 || c.Outcome == Status::kFailed || !doc.IsOpen()) return kExitFailed;
+  if (r != 0 || c.Outcome == Status::kFailed) return kExitFailed;
   const bool cancelled = c.Outcome == Status::kCancelled;
+  // Stopped and put back as it was (said): nothing more to tell.
+  if (cancelled && !doc.IsOpen()) return kExitCancelled;
+  if (!doc.IsOpen()) return kExitFailed;
   if (c.Fit && !reportFile.Finish(s.host, report, o.fit, o.fit.dryRun ? "" : o.path))
     return kExitFailed;
   if (o.fit.dryRun) return cancelled ? kExitCancelled : kExitDone;
@@ -223,8 +229,8 @@ void AddSettingsOptions(CLI::App* cmd, AviOptions& o) {
       ->expected(2)
       ->check(CLI::Range(-kMaxFrameDimension, kMaxFrameDimension));
   cmd->add_option("--encoder", o.encoder,
-                  "exact (default) or best: the best-quality picture encoder and a filtered "
-                  "sound resampler")
+                  "best (default): the best-quality picture encoder and a filtered sound "
+                  "resampler; or exact: the exact arithmetic, for those bytes")
       ->check(CLI::IsMember({"exact", "best"}));
   cmd->add_option("--threads", o.threads, "Encoding threads (default: one per core)")
       ->check(CLI::Range(1, 64));

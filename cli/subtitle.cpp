@@ -10,7 +10,7 @@ namespace belmora::cli {
 namespace {
 
 struct SubtitleCliOptions {
-  std::string path, subs, font, encoder = "exact";
+  std::string path, subs, font, encoder = "best";
   int from = -1, to = -1, size = 0;
   double offset = 0;
   bool noEdc = false;
@@ -37,6 +37,7 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   options.LastSector = o.to;
   options.OffsetSeconds = o.offset;
   options.SkipDamaged = s.skipDamaged;
+  options.Trial = o.fit.dryRun;
   FitReport report;
   FrameFitter fitter({&report, 0});
   s.host.CatchInterrupt();
@@ -63,7 +64,7 @@ void AddSubtitleCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--font", o->font, "Font family (SRT style; fallback for ASS)");
   cmd->add_option("--size", o->size, "Font size in pixels for SRT (default: height / 12.5)")
       ->check(CLI::Range(4, 400));
-  cmd->add_option("--encoder", o->encoder, "exact (default) or best (best-quality encoder)")
+  cmd->add_option("--encoder", o->encoder, "best (default, the best-quality encoder) or exact (the exact arithmetic)")
       ->check(CLI::IsMember({"exact", "best"}));
   cmd->add_flag("--no-edc", o->noEdc,
                 "Leave the EDC and ECC of the frames' sectors as they are");

@@ -120,7 +120,10 @@ int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
     Show(s.host, msg::kNoSuchChannel, o.channel);
     return kExitFailed;
   }
-  if (!ImportXaChannel(s.doc, *c, o.wav, s.host)) return kExitFailed;
+  s.host.CatchInterrupt();
+  bool cancelled = false;
+  if (!ImportXaChannel(s.doc, *c, o.wav, s.host, &cancelled)) return kExitFailed;
+  if (cancelled) return kExitCancelled;
   std::printf("channel %d: %d sectors re-encoded, %s, %.2f s\n", c->Channel, c->Sectors,
               CodingText(c->Coding), c->Seconds());
   return kExitDone;

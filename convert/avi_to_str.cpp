@@ -248,35 +248,45 @@ bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
   return true;
 }
 
-bool AviToStrRun::Accept(const AviToStrOptions& options) {
-  const StrDocument& doc = doc_;
+}  // namespace
+
+AviToStrField CheckAviToStrOptions(const StrDocument& doc, const AviToStrOptions& options,
+                                   Host& host) {
   // At most one frame a sector.
   if (!(options.FrameRate > 0) || !std::isfinite(options.FrameRate) ||
       options.FrameRate > double(kSectorsPerSecond) * doc.SpeedFactor) {
-    Show(c_.Ui, msg::kBadFrameRate, options.FrameRate);
-    return false;
+    Show(host, msg::kBadFrameRate, options.FrameRate);
+    return AviToStrField::kFrameRate;
   }
   if (options.FrameWidth < kMinFrameDimension || options.FrameWidth > kMaxFrameDimension ||
       options.FrameHeight < kMinFrameDimension || options.FrameHeight > kMaxFrameDimension) {
-    Show(c_.Ui, msg::kBadFrameSize, options.FrameWidth, options.FrameHeight);
-    return false;
+    Show(host, msg::kBadFrameSize, options.FrameWidth, options.FrameHeight);
+    return AviToStrField::kSize;
   }
   if (options.MdecVersion != 2 && options.MdecVersion != 3) {
-    Show(c_.Ui, msg::kBadVersion, options.MdecVersion);
-    return false;
+    Show(host, msg::kBadVersion, options.MdecVersion);
+    return AviToStrField::kVersion;
   }
   if (options.AudioChannel < 0 || options.AudioChannel > kMaxChannel) {
-    Show(c_.Ui, msg::kBadChannel, options.AudioChannel);
-    return false;
+    Show(host, msg::kBadChannel, options.AudioChannel);
+    return AviToStrField::kChannel;
   }
   if (!options.KeepFrameNumbers && options.MinNumber > options.MaxNumber) {
-    Show(c_.Ui, msg::kBadNumbering, options.MinNumber, options.MaxNumber);
-    return false;
+    Show(host, msg::kBadNumbering, options.MinNumber, options.MaxNumber);
+    return AviToStrField::kNumbering;
   }
   if (options.TailFrames < 0 || options.TailFrames > kMaxTailFrames) {
-    Show(c_.Ui, msg::kBadCount, options.TailFrames);
-    return false;
+    Show(host, msg::kBadCount, options.TailFrames);
+    return AviToStrField::kTailFrames;
   }
+  return AviToStrField::kNone;
+}
+
+namespace {
+
+bool AviToStrRun::Accept(const AviToStrOptions& options) {
+  const StrDocument& doc = doc_;
+  if (CheckAviToStrOptions(doc, options, c_.Ui) != AviToStrField::kNone) return false;
   const bool layout = newFile_ || options.RebuildSectors || c_.SelectionEnd >= doc.LastFrameSector;
   const int interleave =
       InterleaveFor(doc.SpeedFactor, CodingFor(options.HighRate, options.Stereo));
@@ -588,8 +598,9 @@ int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
       Show(c.Ui, msg::kDamagedInRange, c.Doc.Path.c_str(), DamagedFramesText(damaged).c_str());
       return -1;
     }
-    ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
-                        options.RebuildSectors, c.Mapping);
+    if (!ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
+                             options.RebuildSectors, c.Mapping, chooser.FrameCountAnswer()))
+      return -1;
   }
   // An existing file is edited under a rollback journal: a failure puts it
   // back as it was; a new file is a .part file of its own.
@@ -602,7 +613,11 @@ int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
   if (!run.DecideLength(chooser)) return -1;
   c.Outcome = run.RunFrames();
   if (!run.Finish() || c.Doc.WriteFailed) c.Outcome = Status::kFailed;
-  if (c.Outcome != Status::kFailed && edit && !edit->Commit()) c.Outcome = Status::kFailed;
+  if (edit && c.Outcome == Status::kCancelled && !c.Trial) {
+    if (!EndCancelledEdit(*edit, c.Doc, c.Ui)) c.Outcome = Status::kFailed;
+  } else if (c.Outcome != Status::kFailed && edit && !edit->Commit()) {
+    c.Outcome = Status::kFailed;
+  }
   return 0;
 }
 

@@ -60,8 +60,11 @@ struct AviToStrContext {
   int32_t& SelectionEnd;
   ImagePosition Position;
   // How the last run ended: done, stopped by a failure (reported), or
-  // cancelled by the user (what was written is kept, whole).
+  // cancelled by the user (an existing file then keeps what was written,
+  // whole, or is put back as it was and closed, as the user answers).
   Status Outcome = Status::kOk;
+  // The file is a scratch copy thrown away afterwards: a stop needs no question.
+  bool Trial = false;
   // Threads that encode frames (0: one per core); the file is the same
   // whatever their number. With more than one, a few frames are laid out
   // ahead of those being encoded, and the user's stop finishes those too.
@@ -75,6 +78,13 @@ struct AviToStrContext {
   // it such a selection is refused before anything is written.
   bool SkipDamaged = false;
 };
+
+// The settings' fields that a conversion cannot take, checked in this order.
+enum class AviToStrField { kNone, kFrameRate, kSize, kVersion, kChannel, kNumbering, kTailFrames };
+// The first field of `options` that the conversion cannot take (reported),
+// or kNone.
+AviToStrField CheckAviToStrOptions(const StrDocument& doc, const AviToStrOptions& options,
+                                   Host& host);
 
 // Where the choices of a conversion come from: the dialogs of the
 // application, or the options of the command line. Each returns false when
@@ -91,6 +101,9 @@ class AviToStrChooser {
   // The answer to lengthening (or shortening) the STR to the video's
   // length; nullopt asks the user.
   virtual std::optional<bool> ResizeAnswer() { return std::nullopt; }
+  // Whether a frame-by-frame run goes on when the video's frames and the
+  // selection's differ in number; nullopt asks the user.
+  virtual std::optional<bool> FrameCountAnswer() { return std::nullopt; }
 };
 
 // "Converter AVI para STR": the video into the selection of the open STR.

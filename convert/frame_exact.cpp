@@ -1,5 +1,6 @@
 #include "convert/frame_exact.h"
 
+#include "base/language.h"
 #include "base/messages.h"
 
 namespace belmora {
@@ -14,13 +15,14 @@ int CountSelectionFrames(StrDocument& doc, int32_t first, int32_t last) {
   return count;
 }
 
-void ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int32_t first,
-                         int32_t last, bool rebuild, FrameMapping& mapping) {
+bool ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int32_t first,
+                         int32_t last, bool rebuild, FrameMapping& mapping,
+                         std::optional<bool> goOn) {
   if (rebuild) {
     mapping = FrameMapping::kByTime;
-    return;
+    return true;
   }
-  if (mapping == FrameMapping::kByTime) return;
+  if (mapping == FrameMapping::kByTime) return true;
   const int32_t current = doc.CurrentSector;
   const int frames = CountSelectionFrames(doc, first, last);
   doc.CurrentSector = current;
@@ -28,9 +30,15 @@ void ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int3
   if (mapping == FrameMapping::kAuto) {
     mapping = videoFrames == frames && frames > 0 ? FrameMapping::kFrameExact : FrameMapping::kByTime;
     if (mapping == FrameMapping::kFrameExact) Show(host, msg::kFrameExactChosen, frames);
-  } else if (videoFrames != frames) {
-    Show(host, msg::kFrameCountDiffers, (long long)videoFrames, frames);
+    return true;
   }
+  if (videoFrames == frames) return true;
+  if (goOn) {
+    Show(host, msg::kFrameCountDiffers, (long long)videoFrames, frames);
+    return *goOn;
+  }
+  return host.Ask(FormatMessage(msg::kFrameCountDiffersAsk, (long long)videoFrames, frames),
+                  Tr(msg::kFrameCountDiffersAsk.Caption), Buttons::kOkCancel) == Answer::kOk;
 }
 
 }  // namespace belmora

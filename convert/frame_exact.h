@@ -4,6 +4,8 @@
 // one there.
 #pragma once
 
+#include <optional>
+
 #include <cstdint>
 
 #include "base/host.h"
@@ -24,9 +26,12 @@ int CountSelectionFrames(StrDocument& doc, int32_t first, int32_t last);
 
 // Settles kAuto for a run putting `video` into first..last in place: frame-
 // exact (with a message) when the video has exactly as many frames as the
-// selection. An explicit frame-exact run whose counts differ is told so.
+// selection. An explicit frame-exact run whose counts differ is told so and
+// asked whether to go on (OK/Cancel), unless `goOn` answers; false when not.
 // Laying frames out anew is always by time.
-void ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int32_t first,
-                         int32_t last, bool rebuild, FrameMapping& mapping);
+[[nodiscard]] bool ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video,
+                                       int32_t first, int32_t last, bool rebuild,
+                                       FrameMapping& mapping,
+                                       std::optional<bool> goOn = std::nullopt);
 
 }  // namespace belmora

@@ -32,14 +32,20 @@ void ToPicture(const FrameImage& image, TBmpIo& picture) {
 bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int width, int height,
                   Host& host) {
   if (!Ok(RequireMediaModule(host))) return false;
-  if (renderer.Load(o.Path, width, height, o.Style)) {
-    if (renderer.Bounded())
-      Show(host, msg::kSubtitleBounded, o.Path.c_str(), SubtitleRenderer::kMaxShownAtOnce,
-           SubtitleRenderer::kMaxEvents);
-    return true;
+  if (!renderer.Load(o.Path, width, height, o.Style)) {
+    Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
+    return false;
   }
-  Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
-  return false;
+  // A file in which not one event could be read is no subtitle file (or
+  // not one this reader understands): refused rather than "applied".
+  if (renderer.EventCount() == 0) {
+    Show(host, msg::kSubtitleNoEvents, o.Path.c_str());
+    return false;
+  }
+  if (renderer.Bounded())
+    Show(host, msg::kSubtitleBounded, o.Path.c_str(), SubtitleRenderer::kMaxShownAtOnce,
+         SubtitleRenderer::kMaxEvents);
+  return true;
 }
 
 }  // namespace
@@ -113,8 +119,13 @@ SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const Subtitle
   host.EndProgress();
   codec.HalfWidthView = halfView;
   if (doc.WriteFailed) outcome = Status::kFailed;
-  // A cancelled run keeps the frames done, each whole.
-  if (outcome != Status::kFailed && !edit.Commit()) outcome = Status::kFailed;
+  // A stopped run keeps the frames done, each whole, or puts the file back,
+  // as the user chooses.
+  if (outcome == Status::kCancelled && !o.Trial) {
+    if (!EndCancelledEdit(edit, doc, host)) outcome = Status::kFailed;
+  } else if (outcome != Status::kFailed && !edit.Commit()) {
+    outcome = Status::kFailed;
+  }
   result.Outcome = outcome;
   return result;
 }

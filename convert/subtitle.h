@@ -25,6 +25,8 @@ struct SubtitleOptions {
   // Frames of the range that lack sectors are left as they are; without it
   // such a range is refused before anything is written.
   bool SkipDamaged = false;
+  // Run on a scratch copy that is thrown away: a stop needs no question.
+  bool Trial = false;
 };
 
 // The subtitle time of frame `index` of the range, in milliseconds: the

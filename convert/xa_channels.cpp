@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "convert/output_file.h"
+#include "convert/progress.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
 #include "xa/xa_codec.h"
@@ -81,7 +82,7 @@ class WavPairs : public SamplePairSource {
 }  // namespace
 
 bool ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& wavPath,
-                     Host& host) {
+                     Host& host, bool* cancelled) {
   if (RefuseIfReadOnly(doc)) return false;
   WavData wav;
   if (!ReadWavFile(wavPath, wav)) {
@@ -103,13 +104,22 @@ bool ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::
   WavPairs source(wav);
   XaEncoderState encoder;
   XaEncodeSetup(encoder, source, channel.Rate(), channel.ChannelCount());
+  bool stopped = false;
   const bool ok = ForEachAudioSector(doc, channel.Channel, [&](uint8_t* image) {
+    if (host.CancelRequested()) {
+      stopped = true;
+      return -1;
+    }
     XaEncodeSector(encoder, image);
     return 1;
   });
   if (!ok || doc.WriteFailed) {
     if (!doc.WriteFailed) Show(host, msg::kStrReadError);
     return false;
+  }
+  if (stopped) {
+    if (cancelled) *cancelled = true;
+    return EndCancelledEdit(edit, doc, host);
   }
   return edit.Commit();
 }

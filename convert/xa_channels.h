@@ -34,9 +34,10 @@ bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::
 // must be the channel's within one sector's worth (the rest is silence or
 // left out). The sound is taken at twice its scale, as the decoder gives
 // half: an exported channel imported again keeps its level. False
-// (reported) otherwise or on failure.
+// (reported) otherwise or on failure. Stopped by the user, the sectors done
+// are kept or the file put back, as the user answers (`cancelled` set).
 bool ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& wavPath,
-                     Host& host);
+                     Host& host, bool* cancelled = nullptr);
 
 // The file name of channel `channel` in an export of every channel.
 std::string ChannelWavName(int channel);

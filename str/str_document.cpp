@@ -234,6 +234,12 @@ DocumentEdit::~DocumentEdit() {
   if (!ok_ || done_) return;
   // Nothing written: there is nothing to put back.
   if (!doc_.File.Changed() && doc_.File.CommitJournal()) return;
+  RollBack();
+}
+
+void DocumentEdit::RollBack() {
+  if (!ok_ || done_) return;
+  done_ = true;
   const std::string path = doc_.Path, disk = doc_.DiskPath();
   const bool rolledBack = doc_.File.RollbackJournal();
   CloseStrFile(doc_);

@@ -203,6 +203,9 @@ class DocumentEdit {
   // Syncs the file and deletes the journal; false (reported) on failure,
   // and the journal stays for a recovery.
   [[nodiscard]] bool Commit();
+  // Puts the file back as it was and closes the document, saying which of
+  // the two happened (rolled back, or not: the journal stays for a recovery).
+  void RollBack();
 
  private:
   StrDocument& doc_;

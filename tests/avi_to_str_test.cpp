@@ -235,6 +235,32 @@ TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
   EXPECT_NE(after, before);
 }
 
+// The sound of a conversion does not depend on what ran before it: the same
+// import into two copies, one after the other with one encoder record (as
+// the application keeps it), gives the same bytes.
+TEST_F(AviToStrTest, EachRunStartsFromSilence) {
+  std::string avi = MakeAvi(40, 15, true);
+  test::MovieRecipe m;
+  m.Frames = 20;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  test::BuildMovie(m).Write(str);
+  const std::string second = dir + "/second.str";
+  std::filesystem::copy_file(str, second);
+  chooser.resize = false;
+  for (const std::string& path : {str, second}) {
+    ASSERT_EQ(OpenStrFile(doc, path), 0);
+    start = 0;
+    end = doc.LastFrameSector;
+    auto c = Context();
+    ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+    CloseStrFile(doc);
+  }
+  EXPECT_NE(encoder.Left[0] | encoder.Left[1] | encoder.Right[0] | encoder.Right[1], 0);
+  EXPECT_EQ(test::ReadFileBytes(str), test::ReadFileBytes(second));
+}
+
 TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
   std::string avi = MakeAvi(20, 15, true);
   test::MovieRecipe m;

@@ -105,7 +105,8 @@ TEST_F(BestCliTest, ImportBmpChangesOnlyTheFramesVideoSectors) {
   const auto picture = test::NaturalPicture(320, 240, 9);
   test::WriteBgrBmp(dir + "/in.bmp", picture, 320, 240);
   const std::string exact = Copy("exact.str"), best = Copy("best.str");
-  auto r = RunCommand({BELMORA_CLI, "import-bmp", exact, "--frame", "2", dir + "/in.bmp"});
+  auto r = RunCommand(
+      {BELMORA_CLI, "import-bmp", exact, "--frame", "2", dir + "/in.bmp", "--encoder", "exact"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   r = RunCommand(
       {BELMORA_CLI, "import-bmp", best, "--frame", "2", dir + "/in.bmp", "--encoder", "best"});
@@ -147,10 +148,10 @@ TEST_F(BestCliTest, NewFileKeepsTheExactEncodersLayout) {
     args.insert(args.end(), settings.begin(), settings.end());
     return args;
   };
-  Run(with({"new", exact, avi}));
-  Run(with({"new", best, avi, "--encoder", "best"}));
-  Run(with({"new", named, avi, "--encoder", "exact"}));
-  EXPECT_EQ(test::ReadFileBytes(named), test::ReadFileBytes(exact)) << "exact is the default";
+  Run(with({"new", exact, avi, "--encoder", "exact"}));
+  Run(with({"new", best, avi}));
+  Run(with({"new", named, avi, "--encoder", "best"}));
+  EXPECT_EQ(test::ReadFileBytes(named), test::ReadFileBytes(best)) << "best is the default";
 
   const auto a = test::ReadFileBytes(exact), b = test::ReadFileBytes(best);
   ASSERT_EQ(a.size(), b.size());

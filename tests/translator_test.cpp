@@ -13,18 +13,23 @@
 #include <sstream>
 
 #include "base/bytes.h"
+#include "convert/avi_to_str.h"
 #include "convert/fit_report.h"
 #include "convert/frame_codec.h"
+#include "convert/subtitle.h"
+#include "convert/xa_channels.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
 #include "platform/media_reader.h"
 #include "platform/media_writer.h"
 #include "platform/subtitle_renderer.h"
+#include "str/journal.h"
 #include "str/str_document.h"
 #include "str/xa_file.h"
 #include "tests/support/audio.h"
 #include "tests/support/avi_builder.h"
 #include "tests/support/image_compare.h"
+#include "tests/support/recording_host.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 #include "tests/support/xa_builder.h"
@@ -348,6 +353,147 @@ TEST_F(TranslatorTest, SubtitlesChangeExactlyTheFramesTheyShowOn) {
     EXPECT_LT(bottom, 30.0) << "frame " << i;
     EXPECT_GT(top, 33.0) << "frame " << i;
     EXPECT_LT(bottom, top - 8) << "frame " << i;
+  }
+}
+
+// A file with no readable event is refused, by the dry run as by the real
+// one, with a message naming it; the STR stays as it was.
+TEST_F(TranslatorTest, ASubtitleFileWithNoEventIsRefused) {
+  const std::string str = Copy("no-events.str");
+  const auto before = ReadFileBytes(str);
+  const char* noEvent = "字幕として読める行がありません: ";
+  const char* unreadable = "字幕ファイルが読み取れません: ";
+  const struct {
+    const char* name;
+    std::string text;
+    const char* said;
+  } files[] = {
+      {"garbage.srt", "this is not a subtitle file\n\x01\x02\x03\n", noEvent},
+      {"empty.srt", "", noEvent},
+      {"noise.ass", "\x89PNG\r\n\x1a\n garbage", unreadable},
+      {"header-only.ass", "[Script Info]\nScriptType: v4.00+\n", noEvent},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    {
+      std::ofstream out(Path(f.name), std::ios::binary);
+      out << f.text;
+    }
+    for (bool dryRun : {true, false}) {
+      std::vector<std::string> args = {"subtitle", str, Path(f.name)};
+      if (dryRun) args.push_back("--dry-run");
+      const auto r = Cli(args);
+      EXPECT_EQ(r.Status, 1);
+      EXPECT_NE(r.Err.find(f.said + Path(f.name)), std::string::npos)
+          << r.Err;
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(str), before);
+}
+
+// A front end whose user stops the work after a few steps.
+struct StoppingHost : test::RecordingHost {
+  int polls = 0, limit = 0;
+  bool CancelRequested() override { return ++polls > limit; }
+};
+
+// The settings offered, no change of length.
+struct OfferedChoices : AviToStrChooser {
+  bool ChooseNewStr(NewStrOptions&) override { return false; }
+  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                      AviToStrOptions& o) override {
+    o = DefaultAviToStrOptions(doc, in, false);
+    return true;
+  }
+  std::optional<bool> ResizeAnswer() override { return false; }
+};
+
+// Every in-place edit that can be stopped (a video, subtitles, a sound
+// channel) asks, once stopped, whether to keep what was done: "yes" keeps
+// it, "no" puts the file back byte for byte; a message says which, and no
+// journal is left.
+TEST_F(TranslatorTest, AStoppedEditIsKeptOrPutBackAsTheUserAnswers) {
+  {
+    std::ofstream srt(Path("stop.srt"));
+    srt << "1\n00:00:00,000 --> 00:00:02,100\nParar aqui\n\n";
+  }
+  std::string wav;
+  {
+    CollectingHost host;
+    StrDocument doc(host);
+    ASSERT_EQ(OpenStrFile(doc, Path("movie.str"), true), 0);
+    const XaFileInfo info = ScanXaChannels(doc);
+    ASSERT_FALSE(info.Channels.empty());
+    wav = Path("channel.wav");
+    ASSERT_TRUE(ExportXaChannel(doc, info.Channels[0], wav, XaWavFormat{}, host));
+    CloseStrFile(doc);
+  }
+  enum class Edit { kVideo, kSubtitles, kSound };
+  struct Row {
+    const char* name;
+    Edit edit;
+    bool keep;
+  };
+  const Row rows[] = {
+      {"video-back", Edit::kVideo, false},         {"video-keep", Edit::kVideo, true},
+      {"subtitles-back", Edit::kSubtitles, false}, {"subtitles-keep", Edit::kSubtitles, true},
+      {"sound-back", Edit::kSound, false},         {"sound-keep", Edit::kSound, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string str = Copy(std::string(row.name) + ".str");
+    const auto before = ReadFileBytes(str);
+    StoppingHost host;
+    host.limit = 5;
+    host.answerYes = row.keep;
+    AudioSectorHook hook;
+    StrDocument doc(host, &hook);
+    ASSERT_EQ(OpenStrFile(doc, str), 0);
+    FrameCodec codec;
+    bool stopped = false;
+    switch (row.edit) {
+      case Edit::kVideo: {
+        XaEncoderState encoder;
+        FrameNumbering numbering;
+        int32_t start = 0, end = doc.LastFrameSector / 2;
+        AviToStrContext c{doc, codec, encoder, numbering, host, start, end, ImagePosition{}};
+        c.Threads = 1;
+        OfferedChoices choices;
+        ASSERT_EQ(ConvertAviToStr(c, Path("source.avi"), choices), 0);
+        stopped = c.Outcome == Status::kCancelled;
+        break;
+      }
+      case Edit::kSubtitles: {
+        SubtitleOptions options;
+        options.Path = Path("stop.srt");
+        FitReport report;
+        FrameFitter fitter({&report, 0});
+        stopped = BurnSubtitles(doc, codec, options, fitter, host).Outcome == Status::kCancelled;
+        break;
+      }
+      case Edit::kSound: {
+        const XaFileInfo info = ScanXaChannels(doc);
+        ASSERT_TRUE(ImportXaChannel(doc, info.Channels[0], wav, host, &stopped));
+        break;
+      }
+    }
+    EXPECT_TRUE(stopped);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_NE(host.questions[0].find("ここまでの変更を残しますか"), std::string::npos);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_NE(host.messages.back().find(row.keep ? "ここまでの変更は残しました"
+                                                 : "元のファイルに戻しました"),
+              std::string::npos)
+        << host.messages.back();
+    EXPECT_EQ(doc.IsOpen(), row.keep);
+    CloseStrFile(doc);
+    const auto after = ReadFileBytes(str);
+    EXPECT_EQ(after.size(), before.size());
+    if (row.keep)
+      EXPECT_NE(after, before);
+    else
+      EXPECT_EQ(after, before);
+    EXPECT_FALSE(std::filesystem::exists(JournalPath(str)));
   }
 }
 

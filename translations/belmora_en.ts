@@ -19,6 +19,11 @@
       <translation>Cannot open the file.</translation>
     </message>
     <message>
+      <source>オープンできません。 %s (%s)</source>
+      <extracomment>kCannotOpenNamed: An open that failed: the file and the reason.</extracomment>
+      <translation>Cannot open the file. %s (%s)</translation>
+    </message>
+    <message>
       <source>不明なフォーマットです。</source>
       <extracomment>kUnknownFormat</extracomment>
       <translation>Unknown format.</translation>
@@ -129,6 +134,25 @@
       <extracomment>kRollbackFailed</extracomment>
       <translation>The file could not be put back as it was: %s
 Run belmora-cli recover %s later.</translation>
+    </message>
+    <message>
+      <source>中止しました: %s
+ここまでの変更を残しますか？
+「いいえ」を選ぶと元のファイルに戻します。</source>
+      <extracomment>kAskKeepCancelled: An edit the user stopped: keep what was done, or put the file back?</extracomment>
+      <translation>Stopped: %s
+Keep the changes made so far?
+"No" puts the file back as it was.</translation>
+    </message>
+    <message>
+      <source>中止しました。ここまでの変更は残しました: %s</source>
+      <extracomment>kCancelledKept</extracomment>
+      <translation>Stopped. The changes made so far were kept: %s</translation>
+    </message>
+    <message>
+      <source>中止しました。ファイルは変更されていません: %s</source>
+      <extracomment>kCancelledUnchanged</extracomment>
+      <translation>Stopped. The file is unchanged: %s</translation>
     </message>
     <message>
       <source>中断された編集を取り消しました: %s</source>
@@ -468,6 +492,90 @@ so silence will be written. Continue?</translation>
 Start "Convert AVI to STR" with this file?</translation>
     </message>
     <message>
+      <source>%s は既に存在します。
+置き換えますか？</source>
+      <extracomment>kAskReplace: An output file of that name exists already: replace it?</extracomment>
+      <translation>%s already exists.
+Replace it?</translation>
+    </message>
+    <message>
+      <source>音声を再生できるデバイスがありません。</source>
+      <extracomment>kNoAudioDevice: No sound device to play a channel on.</extracomment>
+      <translation>There is no device that can play sound.</translation>
+    </message>
+    <message>
+      <source>%s
+「Abrir arquivo BMP」で現在のフレームに取り込みますか？</source>
+      <extracomment>kAskDroppedPicture: A dropped picture: encode it into the frame shown?</extracomment>
+      <translation>%s
+Import it into the current frame ("Open BMP file")?</translation>
+    </message>
+    <message>
+      <source>%s
+「Criar novo STR」をこのファイルで開始しますか？</source>
+      <extracomment>kAskDroppedVideoNew: A dropped video with no movie open: make a new STR of it?</extracomment>
+      <translation>%s
+Start "Create new STR" with this file?</translation>
+    </message>
+    <message>
+      <source>Posição da imagem: De %d, Até %d</source>
+      <extracomment>kPositionInEffect: The image position in effect, as "Posição da seleção" shows it.</extracomment>
+      <translation>Image position: From %d, To %d</translation>
+    </message>
+    <message>
+      <source>Teclas</source>
+      <extracomment>kHelpKeysItem: The help menu and its one entry: the keys of the main window.</extracomment>
+      <translation>Keys</translation>
+    </message>
+    <message>
+      <source>Ctrl+O	STRファイルを開く
+Ctrl+S	現在のフレームをBMPで保存
+Ctrl+E	STRをAVIに変換
+Ctrl+Q	終了
+Space	再生／停止
+→ / ←	次／前のフレーム
+Home / End	最初／最後のフレーム
+PgUp / PgDn	10秒戻る／進む
+I / O	選択範囲の始め／終わり
+F1	このヘルプ</source>
+      <extracomment>kHelpKeys</extracomment>
+      <translation>Ctrl+O	Open an STR file
+Ctrl+S	Save the current frame as BMP
+Ctrl+E	Convert the STR to AVI
+Ctrl+Q	Quit
+Space	Play / stop
+→ / ←	Next / previous frame
+Home / End	First / last frame
+PgUp / PgDn	10 seconds back / forward
+I / O	Start / end of the selection
+F1	This help</translation>
+    </message>
+    <message>
+      <source>Ajuda</source>
+      <extracomment>kHelpKeys</extracomment>
+      <translation>Help</translation>
+    </message>
+    <message>
+      <source>%s   quadro %lld/%lld   %dx%d   v%d   q%d</source>
+      <extracomment>kStatusLine: The status line: time, frame i of n, picture size, MDEC version, quantizer scale.</extracomment>
+      <translation>%s   frame %lld/%lld   %dx%d   v%d   q%d</translation>
+    </message>
+    <message>
+      <source>完了しました: %s</source>
+      <extracomment>kDoneNotice: After long work.</extracomment>
+      <translation>Done: %s</translation>
+    </message>
+    <message>
+      <source>Abrir pasta</source>
+      <extracomment>kOpenFolderButton</extracomment>
+      <translation>Open folder</translation>
+    </message>
+    <message>
+      <source>Arquivos recentes</source>
+      <extracomment>kRecentFilesMenu: "Arquivo"'s list of the files opened last.</extracomment>
+      <translation>Recent files</translation>
+    </message>
+    <message>
       <source>Video files (*.avi *.mp4 *.mkv *.mov *.webm)|*.avi;*.mp4;*.mkv;*.mov;*.webm</source>
       <extracomment>kVideoFilesFilter: The open-video dialog's second filter: every video the reader takes.</extracomment>
       <translation>Video files (*.avi *.mp4 *.mkv *.mov *.webm)|*.avi;*.mp4;*.mkv;*.mov;*.webm</translation>
@@ -523,11 +631,6 @@ Start "Convert AVI to STR" with this file?</translation>
       <translation>OK</translation>
     </message>
     <message>
-      <source>Cancel</source>
-      <extracomment>kChooserCancel</extracomment>
-      <translation>Cancel</translation>
-    </message>
-    <message>
       <source>音声圧縮</source>
       <extracomment>kAudioChooserTitle: The audio format chooser.</extracomment>
       <translation>Sound Compression</translation>
@@ -541,11 +644,6 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>属性:</source>
       <extracomment>kAudioFormatLabel</extracomment>
       <translation>Attributes:</translation>
-    </message>
-    <message>
-      <source>キャンセル</source>
-      <extracomment>kAudioChooserCancel</extracomment>
-      <translation>Cancel</translation>
     </message>
     <message>
       <source>%d quadros a substituir</source>
@@ -586,6 +684,11 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>áudio XA, %d canais</source>
       <extracomment>kImageItemXa</extracomment>
       <translation>XA sound, %d channels</translation>
+    </message>
+    <message>
+      <source>áudio XA, 1 canal</source>
+      <extracomment>kImageItemXaOne</extracomment>
+      <translation>XA audio, 1 channel</translation>
     </message>
     <message>
       <source>, canal %d %s kHz %s</source>
@@ -753,6 +856,13 @@ Start "Convert AVI to STR" with this file?</translation>
       <translation>The video's frame count (%lld) differs from the selection's (%d).</translation>
     </message>
     <message>
+      <source>動画のフレーム数 (%lld) が選択範囲のフレーム数 (%d) と違います。
+続けますか？</source>
+      <extracomment>kFrameCountDiffersAsk</extracomment>
+      <translation>The video has %lld frames and the selection %d.
+Continue?</translation>
+    </message>
+    <message>
       <source>字幕ファイルが読み取れません: %s</source>
       <extracomment>kSubtitleCannotOpen</extracomment>
       <translation>Cannot read the subtitle file: %s</translation>
@@ -761,6 +871,11 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>字幕の一部が大きすぎるか多すぎるため、画像に収まる範囲に制限しました: %s (同時に %d 個、全体で %d 個まで)</source>
       <extracomment>kSubtitleBounded</extracomment>
       <translation>Some subtitles were too large or too many and were limited to what fits the picture: %s (at most %d at once, %d in all)</translation>
+    </message>
+    <message>
+      <source>字幕として読める行がありません: %s</source>
+      <extracomment>kSubtitleNoEvents</extracomment>
+      <translation>No line could be read as a subtitle: %s</translation>
     </message>
     <message>
       <source>字幕の描画を準備できません。</source>
@@ -801,6 +916,26 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>Simulação</source>
       <extracomment>kFitReportTitle</extracomment>
       <translation>Simulation</translation>
+    </message>
+    <message>
+      <source>quadro %d · setor %d · escala %d · %d / %d B · %.2f dB · mantido: %s</source>
+      <extracomment>kFitPointText: A frame of the fit report's chart, under the pointer.</extracomment>
+      <translation>frame %d · sector %d · scale %d · %d / %d B · %.2f dB · kept: %s</translation>
+    </message>
+    <message>
+      <source>Quadro %d: agora e depois</source>
+      <extracomment>kFramePreviewTitle: The side-by-side preview of a frame of the report.</extracomment>
+      <translation>Frame %d: now and after</translation>
+    </message>
+    <message>
+      <source>Agora</source>
+      <extracomment>kPreviewNow</extracomment>
+      <translation>Now</translation>
+    </message>
+    <message>
+      <source>Depois da codificação (escala %d, %.2f dB)</source>
+      <extracomment>kPreviewAfter</extracomment>
+      <translation>After encoding (scale %d, %.2f dB)</translation>
     </message>
     <message>
       <source>Quadro</source>
@@ -889,32 +1024,22 @@ Start "Convert AVI to STR" with this file?</translation>
     </message>
     <message>
       <source>Filme</source>
-      <extracomment>kMovieColumns</extracomment>
+      <extracomment>kMovieWord</extracomment>
       <translation>Movie</translation>
     </message>
     <message>
       <source>Canal</source>
-      <extracomment>kMovieColumns</extracomment>
+      <extracomment>kChannelWord</extracomment>
       <translation>Channel</translation>
     </message>
     <message>
-      <source>Tamanho</source>
-      <extracomment>kMovieColumns</extracomment>
-      <translation>Size</translation>
-    </message>
-    <message>
-      <source>Quadros</source>
-      <extracomment>kMovieColumns</extracomment>
-      <translation>Frames</translation>
-    </message>
-    <message>
       <source>Duração</source>
-      <extracomment>kMovieColumns</extracomment>
+      <extracomment>kDurationWord</extracomment>
       <translation>Duration</translation>
     </message>
     <message>
       <source>Quadros danificados</source>
-      <extracomment>kMovieColumns</extracomment>
+      <extracomment>kDamagedFramesWord</extracomment>
       <translation>Damaged frames</translation>
     </message>
     <message>
@@ -931,6 +1056,11 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>Quadros : 000000</source>
       <extracomment>kFramesLabel: The desktop application's captions: the main window.</extracomment>
       <translation>Frames : 000000</translation>
+    </message>
+    <message>
+      <source>&amp;Arquivo</source>
+      <extracomment>kMenuFile: The menu bar's menus: the letter after &amp; opens one with Alt.</extracomment>
+      <translation>&amp;File</translation>
     </message>
     <message>
       <source>Arquivo</source>
@@ -953,9 +1083,9 @@ Start "Convert AVI to STR" with this file?</translation>
       <translation>Exit</translation>
     </message>
     <message>
-      <source>Converter</source>
+      <source>&amp;Converter</source>
       <extracomment>kMenuConv</extracomment>
-      <translation>Convert</translation>
+      <translation>&amp;Convert</translation>
     </message>
     <message>
       <source>Converter STR para AVI</source>
@@ -978,9 +1108,9 @@ Start "Convert AVI to STR" with this file?</translation>
       <translation>Open BMP file</translation>
     </message>
     <message>
-      <source>Visualizar</source>
+      <source>&amp;Visualizar</source>
       <extracomment>kMenuConf</extracomment>
-      <translation>View</translation>
+      <translation>&amp;View</translation>
     </message>
     <message>
       <source>Formato de tempo</source>
@@ -996,6 +1126,11 @@ Start "Convert AVI to STR" with this file?</translation>
       <source>Formato 2 (Segundos)</source>
       <extracomment>kMenuSpeed2</extracomment>
       <translation>Format 2 (Seconds)</translation>
+    </message>
+    <message>
+      <source>Tamanho</source>
+      <extracomment>kSizeWord</extracomment>
+      <translation>Size</translation>
     </message>
     <message>
       <source>Grande</source>
@@ -1058,9 +1193,9 @@ Start "Convert AVI to STR" with this file?</translation>
       <translation>Original (português, 日本語)</translation>
     </message>
     <message>
-      <source>Ajuda</source>
+      <source>Aj&amp;uda</source>
       <extracomment>kMenuHelp</extracomment>
-      <translation>Help</translation>
+      <translation>&amp;Help</translation>
     </message>
     <message>
       <source>Sobre</source>
@@ -1194,6 +1329,11 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</translation>
       <source>Canais</source>
       <extracomment>kChannelsLabel</extracomment>
       <translation>Chan.</translation>
+    </message>
+    <message>
+      <source>Quadros</source>
+      <extracomment>kFramesGroup</extracomment>
+      <translation>Frames</translation>
     </message>
     <message>
       <source>Org. Quadro</source>

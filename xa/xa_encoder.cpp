@@ -76,6 +76,9 @@ XaUnitResult XaEncodeUnit(const int32_t* x, int32_t history[2]) {
 }
 
 void XaEncodeSetup(XaEncoderState& st, SamplePairSource& source, int rate, int channels) {
+  // Every binding starts from silence: what an earlier run left in the
+  // history must not shape this one's bytes.
+  st = XaEncoderState{};
   st.Source = &source;
   st.Channels = channels;
   source.SetTargetRate(rate);

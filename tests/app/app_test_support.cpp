@@ -47,7 +47,7 @@ QString WriteMovie(const QTemporaryDir& dir, const MovieRecipe& recipe, const st
 void BoxLog::Attach(TForm1& form) {
   form.Ui().Boxes = [this](const BoxRequest& request, QWidget*) {
     Boxes.push_back(request);
-    return Answer;
+    return Answerer ? Answerer(request) : Answer;
   };
 }
 

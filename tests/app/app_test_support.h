@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace belmora::app::test {
 int RunBarLayoutTest(int argc, char** argv);
 int RunConversionRunsTest(int argc, char** argv);
 int RunConversionWindowsTest(int argc, char** argv);
+int RunDesktopConventionsTest(int argc, char** argv);
 int RunDialogsTest(int argc, char** argv);
 int RunImageFileChooserTest(int argc, char** argv);
 int RunLanguageTest(int argc, char** argv);
@@ -44,6 +46,8 @@ QString WriteMovie(const QTemporaryDir& dir, const belmora::test::MovieRecipe& r
 struct BoxLog {
   std::vector<BoxRequest> Boxes;
   QMessageBox::StandardButton Answer = QMessageBox::Ok;
+  // When set, answers each box in place of Answer.
+  std::function<QMessageBox::StandardButton(const BoxRequest&)> Answerer;
   void Attach(TForm1& form);
   QStringList Texts() const;
 };

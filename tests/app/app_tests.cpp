@@ -1,6 +1,8 @@
 // The desktop application's tests: one QtTest class per suite, chosen by the
 // first argument (all of them without one), run under the application's
 // own QApplication.
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
 #include <map>
@@ -11,10 +13,15 @@
 
 int main(int argc, char** argv) {
   belmora::app::Application app(argc, argv);
+  // What the program remembers goes to a folder of the tests' own, never
+  // to the user's settings.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   const std::map<std::string, int (*)(int, char**)> suites = {
       {"BarLayoutTest", belmora::app::test::RunBarLayoutTest},
       {"ConversionRunsTest", belmora::app::test::RunConversionRunsTest},
       {"ConversionWindowsTest", belmora::app::test::RunConversionWindowsTest},
+      {"DesktopConventionsTest", belmora::app::test::RunDesktopConventionsTest},
       {"DialogsTest", belmora::app::test::RunDialogsTest},
       {"ImageFileChooserTest", belmora::app::test::RunImageFileChooserTest},
       {"LanguageTest", belmora::app::test::RunLanguageTest},

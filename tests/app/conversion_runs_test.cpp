@@ -297,28 +297,149 @@ class ConversionRunsTest : public QObject {
     QVERIFY(SameBytes(str.toStdString(), cliStr));
   }
 
-  // Cancelar during an in-place conversion: the frames done are kept, the
-  // rest of the file is as it was, and the edit is final.
+  // Cancelar during an in-place conversion asks whether to keep what was
+  // done: "no" puts the file back byte for byte (the journal's work) and
+  // opens it again; "yes" keeps the frames done and the rest as it was.
+  // Either way a box says what became of the file.
+  void AviToStrCancelled_data() {
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("put back") << false << QString("元のファイルに戻しました");
+    QTest::newRow("kept") << true << QString("ここまでの変更は残しました");
+  }
   void AviToStrCancelled() {
-    const QString str = WriteMovie(dir_, PictureMovie(40), "cancel-import.str");
+    QFETCH(bool, keep);
+    QFETCH(QString, said);
+    const QString str = WriteMovie(dir_, PictureMovie(40), keep ? "keep.str" : "back.str");
     const auto before = ReadFileBytes(str.toStdString());
     Session s;
     QCOMPARE(s.Main.OpenDocument(str), 0);
     s.OpenVideo = Video("cancel-in.avi", 40);
     s.Answer = AcceptOffered;
+    s.Boxes.Answerer = [keep](const BoxRequest& b) {
+      if (b.Text.contains("ここまでの変更を残しますか")) return keep ? QMessageBox::Yes : QMessageBox::No;
+      return QMessageBox::No;
+    };
     ProgressWatch watch;
     watch.CancelAt = 15;
     watch.Attach(s);
     s.Main.MenuAviIClick();
     QVERIFY(s.Form3.CancelRequested);
     QVERIFY(!watch.Values.isEmpty() && watch.Values.last() < 50);
+    const QStringList texts = s.Boxes.Texts();
+    QVERIFY2(texts.filter("ここまでの変更を残しますか").size() == 1, qPrintable(texts.join("; ")));
+    QVERIFY2(texts.last().contains(said) && texts.last().contains(str), qPrintable(texts.join("; ")));
     const auto after = ReadFileBytes(str.toStdString());
-    QCOMPARE(after.size(), before.size());
-    QVERIFY(after != before);
-    // The last hundred sectors were never reached.
-    const size_t tail = 100 * 2352;
-    QVERIFY(std::equal(after.end() - tail, after.end(), before.end() - tail));
+    if (keep) {
+      QCOMPARE(after.size(), before.size());
+      QVERIFY(after != before);
+      // The last hundred sectors were never reached.
+      const size_t tail = 100 * 2352;
+      QVERIFY(std::equal(after.end() - tail, after.end(), before.end() - tail));
+    } else {
+      QVERIFY(after == before);
+    }
     QVERIFY(!fs::exists(JournalPath(str.toStdString())));
+    QVERIFY(s.Main.DocumentOpen && s.Main.Document().IsOpen() && s.Main.isEnabled());
+  }
+
+  // "Converter STR para AVI" never replaces an existing file unasked,
+  // however its name came: remembered from the last export, typed, or
+  // chosen in the save dialog (which asked itself). "No" goes back to the
+  // window; nothing is written. Another movie is offered its own name.
+  void StrToAviAsksBeforeReplacing() {
+    const QString movieA = WriteMovie(dir_, PictureMovie(6), "a.str");
+    const QString movieB = WriteMovie(dir_, PictureMovie(8), "b.str");
+    const QString out = QPath("replace.avi");
+    Session s;
+    QCOMPARE(s.Main.OpenDocument(movieA), 0);
+    ExportThroughTheMenu(s, out);
+    QVERIFY(s.Boxes.Boxes.empty());  // nothing there yet: no question
+    QCOMPARE(VideoFrames(out.toStdString()), int64_t(6));
+
+    struct Row {
+      const char* how;
+      const QString* movie;
+      const char* name;  // typed over the name offered; null: as offered
+      bool viaSaveDialog;
+      QMessageBox::StandardButton answer;
+      int questions;
+      int64_t frames;  // in the file afterwards; -1: the user's bytes kept
+    };
+    const Row rows[] = {
+        {"remembered, no", &movieA, nullptr, false, QMessageBox::No, 1, -1},
+        {"save dialog", &movieA, nullptr, true, QMessageBox::No, 0, 6},
+        {"typed for another movie, yes", &movieB, "replace.avi", false, QMessageBox::Yes, 1, 8},
+    };
+    const std::vector<uint8_t> users = {'u', 's', 'e', 'r'};
+    for (const Row& row : rows) {
+      QCOMPARE(s.Main.OpenDocument(*row.movie), 0);
+      belmora::test::WriteFileBytes(out.toStdString(), users);
+      s.Boxes.Boxes.clear();
+      s.Modals.clear();
+      s.Boxes.Answer = row.answer;
+      int shown = 0;
+      QString offered;
+      s.Answer = [&](QDialog& d) {
+        auto& form = dynamic_cast<TConvAviForm&>(d);
+        form.show();
+        if (++shown > 1) return Cancel(d);  // back after "no": give up
+        offered = form.NameEdit->text();
+        if (row.name) form.NameEdit->setText(QPath(row.name));
+        if (row.viaSaveDialog) {
+          form.RunFileDialog = [&](FileDialog& dialog, QWidget*) {
+            dialog.FileName = out;
+            return true;
+          };
+          QTest::mouseClick(form.ShowButton, Qt::LeftButton);
+          form.RunFileDialog = RunQtFileDialog;
+        }
+        QTest::mouseClick(form.StartButton, Qt::LeftButton);
+        return form.result();
+      };
+      s.Main.MenuAviOClick();
+      // The same movie keeps its name; another is offered MOVIE.avi there.
+      QCOMPARE(offered, row.movie == &movieA ? out : QPath("b.avi"));
+      QCOMPARE(int(s.Boxes.Boxes.size()), row.questions);
+      if (row.questions) {
+        QVERIFY(s.Boxes.Boxes[0].Text.contains(out));
+        QCOMPARE(s.Boxes.Boxes[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+      }
+      QCOMPARE(int(s.Modals.size()), row.answer == QMessageBox::No && row.questions ? 2 : 1);
+      if (row.frames < 0)
+        QVERIFY(ReadFileBytes(out.toStdString()) == users);
+      else
+        QCOMPARE(VideoFrames(out.toStdString()), row.frames);
+    }
+  }
+
+  // "Quadro a quadro" with a video whose frames are not as many as the
+  // selection's: the box has OK and Cancelar; Cancelar converts nothing.
+  void FrameByFrameCountsDiffer() {
+    const QString str = WriteMovie(dir_, PictureMovie(6), "counts.str");
+    const auto before = ReadFileBytes(str.toStdString());
+    Session s;
+    QCOMPARE(s.Main.OpenDocument(str), 0);
+    s.OpenVideo = Video("counts.avi", 9);
+    s.Answer = [](QDialog& d) {
+      auto& f = dynamic_cast<TForm2&>(d);
+      f.show();
+      f.FrameByFrameChk->setChecked(true);
+      QTest::mouseClick(f.Button1, Qt::LeftButton);
+      return f.result();
+    };
+    s.Boxes.Answerer = [](const BoxRequest& b) {
+      return b.Buttons == (QMessageBox::Ok | QMessageBox::Cancel) ? QMessageBox::Cancel
+                                                                  : QMessageBox::No;
+    };
+    ProgressWatch watch;
+    watch.Attach(s);
+    s.Main.MenuAviIClick();
+    QCOMPARE(s.Boxes.Boxes.size(), size_t(1));
+    QCOMPARE(s.Boxes.Boxes[0].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QVERIFY(s.Boxes.Boxes[0].Text.startsWith("動画のフレーム数 (9) が選択範囲のフレーム数 (6) と違います。"));
+    QVERIFY(watch.Values.isEmpty());
+    QVERIFY(ReadFileBytes(str.toStdString()) == before);
     QVERIFY(s.Main.DocumentOpen && s.Main.isEnabled());
   }
 
@@ -408,7 +529,7 @@ class ConversionRunsTest : public QObject {
   }
 
   // A video dropped on the window asks whether to start "Converter AVI para
-  // STR" with it; without a document it is not taken.
+  // STR" with it; without a document, whether to start "Criar novo STR".
   void DroppedVideoAsks() {
     Session s;
     const QString video = Video("dropped.avi", 5, false);
@@ -417,7 +538,28 @@ class ConversionRunsTest : public QObject {
     QDragEnterEvent empty(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     empty.setAccepted(false);
     QApplication::sendEvent(&s.Main, &empty);
-    QVERIFY(!empty.isAccepted());
+    QVERIFY(empty.isAccepted());
+    QDropEvent none(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&s.Main, &none);
+    QTRY_COMPARE(s.Boxes.Boxes.size(), size_t(1));
+    QVERIFY(s.Boxes.Boxes[0].Text.contains("「Criar novo STR」"));
+    QVERIFY(s.Modals.isEmpty());  // answered no
+    // Yes: the save dialog offers the video's name as an STR beside it, and
+    // no open-video dialog follows (the drop chose); cancelled there.
+    s.Boxes.Answer = QMessageBox::Yes;
+    QDragEnterEvent enterYes(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+    QApplication::sendEvent(&s.Main, &enterYes);
+    QDropEvent yes(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&s.Main, &yes);
+    QTRY_VERIFY2(s.Modals == QStringList({"SaveStrDlg"}),
+                 qPrintable(s.Boxes.Texts().join(" | ") + " / " + s.Modals.join(",")));
+    QCOMPARE(s.Main.SaveStrDlg.FileName, QString("dropped.str"));
+    QCOMPARE(s.Main.SaveStrDlg.Folder, QFileInfo(video).absolutePath());
+    QVERIFY(!s.Main.DocumentOpen);
+    s.Boxes.Answer = QMessageBox::No;
+    s.Modals.clear();
+    s.Boxes.Boxes.clear();
 
     const QString str = WriteMovie(dir_, PictureMovie(6), "drop-target.str");
     QCOMPARE(s.Main.OpenDocument(str), 0);

@@ -193,7 +193,10 @@ class ConversionWindowsTest : public QObject {
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QVERIFY(o.boxes.Boxes.empty());
-    QVERIFY(form.Settings.Options == DefaultAviToStrOptions(doc, in, false));
+    // The defaults, with the best encoder ("Qualidade máxima" ticked at first).
+    AviToStrOptions offered = DefaultAviToStrOptions(doc, in, false);
+    offered.BestQuality = true;
+    QVERIFY(form.Settings.Options == offered);
   }
 
   // "Pular setor" and "Org. Quadro": what each enables and offers.
@@ -235,27 +238,35 @@ class ConversionWindowsTest : public QObject {
                  QString("%1 quadros novos").arg(LaidOutFrames(0, doc.LastFrameSector, 15, 2))),
              qPrintable(summary));
     form.AudioFormSel->setCurrentIndex(1);  // 18.9 kHz stereo
+    o.boxes.Boxes.clear();
     form.FPSEdit->setText("abc");
     QTest::mouseClick(form.Button1, Qt::LeftButton);
+    // Letters read as 0, which no conversion takes: said, and the window
+    // stays open with the field marked.
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.Settings.Options.FrameRate, 0.0);
+    QCOMPARE(o.boxes.Boxes.size(), size_t(1));
+    o.boxes.Boxes.clear();
+    form.FPSEdit->setText("15");
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(form.Settings.Options.FrameRate, 0.0);  // letters read as 0 (refused later)
     QVERIFY(form.Settings.Options.RebuildSectors && !form.Settings.Options.NoAudio);
     QVERIFY(form.Settings.Options.Stereo && !form.Settings.Options.HighRate);
     QVERIFY(!form.Settings.Options.KeepFrameNumbers);
-    QVERIFY(!form.Settings.Options.BestQuality);
+    QVERIFY(form.Settings.Options.BestQuality);  // ticked at first
 
-    // "Qualidade máxima" chooses the best-quality encoder, and is kept for
+    // "Qualidade máxima" cleared keeps the exact arithmetic, and is kept for
     // the next showing.
-    form.show();
-    QVERIFY(!form.QualityChk->isChecked());
-    QTest::mouseClick(form.QualityChk, Qt::LeftButton);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QVERIFY(form.Settings.Options.BestQuality);
     form.show();
     QVERIFY(form.QualityChk->isChecked());
     QTest::mouseClick(form.QualityChk, Qt::LeftButton);
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     QVERIFY(!form.Settings.Options.BestQuality);
+    form.show();
+    QVERIFY(!form.QualityChk->isChecked());
+    QTest::mouseClick(form.QualityChk, Qt::LeftButton);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QVERIFY(form.Settings.Options.BestQuality);
 
     // Cleared again: the file's rate, the sound's method, numbering free.
     form.show();
@@ -547,7 +558,7 @@ class ConversionWindowsTest : public QObject {
       [&] {
         QCOMPARE(c.windowTitle(), QString("音声圧縮"));
         QVERIFY(Captions(&c).contains("形式:") && Captions(&c).contains("属性:"));
-        QCOMPARE(c.CancelButton->text(), QString("キャンセル"));
+        QCOMPARE(c.CancelButton->text(), QString("Cancelar"));
         QCOMPARE(c.FormatTagList->currentText(), QString("PCM"));
         QCOMPARE(c.FormatList->currentText(), QString("44100 Hz, 16 Bit.; Estéreo"));
       }();

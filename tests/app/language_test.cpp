@@ -71,16 +71,16 @@ class LanguageTest : public QObject {
     TForm1& form = shell.Form1();
     BoxLog boxes;
     boxes.Attach(form);
-    QCOMPARE(form.MenuFile->title(), QString("Arquivo"));
+    QCOMPARE(form.MenuFile->title(), QString("&Arquivo"));
     QVERIFY(form.MenuLangOrig->isChecked());
     // Reachable without a document, under "Ajuda".
     QVERIFY(form.MenuHelp->actions().contains(form.MenuLang->menuAction()));
 
     form.MenuLangEn->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QCOMPARE(form.MenuFile->title(), QString("File"));
-    QCOMPARE(form.MenuConf->title(), QString("View"));
-    QCOMPARE(form.MenuHelp->title(), QString("Help"));
+    QCOMPARE(form.MenuFile->title(), QString("&File"));
+    QCOMPARE(form.MenuConf->title(), QString("&View"));
+    QCOMPARE(form.MenuHelp->title(), QString("&Help"));
     QCOMPARE(form.Label1->text(), QString("Frames : 000000"));
     QCOMPARE(shell.Form2().windowTitle(), QString("Settings"));
     QCOMPARE(shell.Form2().QualityChk->text(), QString("Best quality"));
@@ -91,13 +91,14 @@ class LanguageTest : public QObject {
     QCOMPARE(StartLanguage(std::nullopt), Language::kEnglish);
     QCOMPARE(StartLanguage(Language::kOriginal), Language::kOriginal);
     form.OpenDocument("/no/such/file.str");
-    QCOMPARE(boxes.Texts().value(0), QString("Cannot open the file."));
+    QCOMPARE(boxes.Texts().value(0),
+             QString("Cannot open the file. /no/such/file.str (No such file or directory)"));
     QCOMPARE(QString::fromStdString(ProgressLabel({0, 12, 3})),
              QString("Sector No. : 000012   Frame No. : 000003"));
 
     form.MenuLangOrig->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    QCOMPARE(form.MenuFile->title(), QString("Arquivo"));
+    QCOMPARE(form.MenuFile->title(), QString("&Arquivo"));
     QCOMPARE(shell.Form2().windowTitle(), QString("Configurações"));
     QCOMPARE(form.Label1->text(), QString("Quadros : 000000"));
     QCOMPARE(RememberedLanguage(), std::optional(Language::kOriginal));

@@ -119,7 +119,7 @@ class MainWindowTest : public QObject {
     for (const Entry& e : menus) {
       auto* m = form.findChild<QMenu*>(e.Name);
       QVERIFY2(m, e.Name);
-      QCOMPARE(m->title(), QString(e.Caption));
+      QCOMPARE(QString(m->title()).remove('&'), QString(e.Caption));
     }
     const Entry items[] = {
         {"MenuNew", "Criar novo STR"},         {"MenuOpen", "Abrir arquivo STR"},
@@ -139,7 +139,7 @@ class MainWindowTest : public QObject {
     // The order of the menu bar and of "Visualizar"; "Ajuda" and "Idioma" come last.
     QList<QString> bar;
     for (QAction* a : form.MainMenu1->actions()) bar << a->text();
-    QCOMPARE(bar, QList<QString>({"Arquivo", "Converter", "Visualizar", "Ajuda"}));
+    QCOMPARE(bar, QList<QString>({"&Arquivo", "&Converter", "&Visualizar", "Aj&uda"}));
     QList<QString> view;
     for (QAction* a : form.MenuConf->actions())
       if (!a->isSeparator()) view << a->text();
@@ -204,7 +204,10 @@ class MainWindowTest : public QObject {
     const std::string junk = TempFile(dir_, "junk.str");
     belmora::test::WriteFileBytes(junk, std::vector<uint8_t>(5000, 0x11));
     QCOMPARE(f.form.OpenDocument(QString::fromStdString(junk)), -1);
-    QVERIFY(f.boxes.Texts().contains("オープンできません。"));
+    // One box, naming the file and the reason.
+    QCOMPARE(f.boxes.Texts(),
+             QStringList({QString::fromStdString("オープンできません。 " + junk +
+                                                 " (不明なフォーマットです。)")}));
     for (const BoxRequest& b : f.boxes.Boxes) QCOMPARE(b.Caption, QString("メッセージ"));
     QVERIFY(!f.form.DocumentOpen);
 
@@ -242,10 +245,91 @@ class MainWindowTest : public QObject {
     QVERIFY(belmora::test::ReadFileBytes(editedPath) == whole);
     f.boxes.Answer = QMessageBox::Ok;
 
-    // A good file after a bad one opens as ever; opening another closes it first.
+    // A good file after a bad one opens as ever; a file that cannot be
+    // opened leaves the one shown as it was.
     QCOMPARE(f.form.OpenDocument(WriteMovie(dir_, PictureMovie(3), "good.str")), 0);
+    const QString title = f.form.windowTitle(), label = f.form.Label1->text();
+    f.boxes.Boxes.clear();
     QCOMPARE(f.form.OpenDocument(QString::fromStdString(junk)), -1);
-    QVERIFY(!f.form.DocumentOpen);
+    QCOMPARE(f.boxes.Boxes.size(), size_t(1));
+    QVERIFY(f.form.DocumentOpen && f.form.Document().IsOpen());
+    QCOMPARE(f.form.windowTitle(), title);
+    QCOMPARE(f.form.Label1->text(), label);
+  }
+
+  // Open errors name the file and the cause, and leave the movie shown as
+  // it was; whatever is dropped on the window is offered for what it is:
+  // a picture on a movie goes into its frame ("Abrir arquivo BMP"), a video
+  // without a movie makes a new STR ("Criar novo STR"), anything else opens
+  // or is refused.
+  void OpenErrorsAndDrops() {
+    const QString movie = WriteMovie(dir_, PictureMovie(4), "shown.str");
+    const std::string missing = TempFile(dir_, "missing.str");
+    const std::string text = TempFile(dir_, "notes.txt");
+    belmora::test::WriteFileBytes(text, {'h', 'i', '\n'});
+    const std::string bmp = TempFile(dir_, "title.bmp");
+    belmora::test::BmpRecipe picture;
+    picture.Width = 320;
+    picture.Height = 240;
+    belmora::test::WriteBmp(bmp, picture);
+    const std::string video = TempFile(dir_, "clip.avi");
+    belmora::test::WriteFileBytes(video, {'R', 'I', 'F', 'F'});
+    struct Row {
+      const char* what;
+      std::string file;
+      bool movieOpen;
+      QMessageBox::StandardButton answer;
+      QString said;        // the box's text
+      bool frameChanged;   // the movie's bytes
+      bool newStrStarted;
+    };
+    const Row rows[] = {
+        {"missing", missing, true, QMessageBox::Ok,
+         QString::fromStdString("オープンできません。 " + missing + " (No such file or directory)"),
+         false, false},
+        {"text", text, true, QMessageBox::Ok,
+         QString::fromStdString("オープンできません。 " + text + " (不明なフォーマットです。)"), false,
+         false},
+        {"picture, no", bmp, true, QMessageBox::No,
+         QString::fromStdString(bmp + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
+         false, false},
+        {"picture, yes", bmp, true, QMessageBox::Yes,
+         QString::fromStdString(bmp + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
+         true, false},
+        {"video, no movie", video, false, QMessageBox::Yes,
+         QString::fromStdString(video + "\n「Criar novo STR」をこのファイルで開始しますか？"), false,
+         true},
+    };
+    for (const Row& row : rows) {
+      TForm1 form;
+      BoxLog boxes;
+      boxes.Attach(form);
+      QStringList started;
+      form.Conversions.NewStrWith = [&](TForm1&, const QString& v) { started << v; };
+      form.Conversions.AviToStrWith = [&](TForm1&, const QString&) { started << "import"; };
+      const std::string copy = TempFile(dir_, std::string("drop-") + row.what + ".str");
+      std::filesystem::copy_file(movie.toStdString(), copy,
+                                 std::filesystem::copy_options::overwrite_existing);
+      if (row.movieOpen) QCOMPARE(form.OpenDocument(QString::fromStdString(copy)), 0);
+      const auto before = belmora::test::ReadFileBytes(copy);
+      const QString title = form.windowTitle();
+      boxes.Answer = row.answer;
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QString::fromStdString(row.file))});
+      QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      enter.setAccepted(false);
+      QApplication::sendEvent(&form, &enter);
+      QVERIFY2(enter.isAccepted(), row.what);
+      QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&form, &drop);
+      QTRY_VERIFY2(!boxes.Boxes.empty(), row.what);
+      QCOMPARE(boxes.Boxes.front().Text, row.said);
+      QCOMPARE(form.DocumentOpen, row.movieOpen);
+      QCOMPARE(form.windowTitle(), title);
+      QCOMPARE(belmora::test::ReadFileBytes(copy) != before, row.frameChanged);
+      QCOMPARE(started, row.newStrStarted ? QStringList{QString::fromStdString(row.file)}
+                                          : QStringList{});
+    }
   }
 
   // At the last frame Next moves past it and shows nothing new; Prev
@@ -442,6 +526,10 @@ class MainWindowTest : public QObject {
     belmora::test::WriteBmp(white, recipe);
     const auto before = belmora::test::ReadFileBytes(path.toStdString());
     chosen = QString::fromStdString(white);
+    // "Qualidade máxima" is ticked at first (the best encoder by default);
+    // unticked, the exact arithmetic.
+    QVERIFY(form.OpenBmpDlg.Option);
+    form.OpenBmpDlg.Option = false;
     form.MenuBmpIClick();
     QVERIFY(f.boxes.Boxes.empty());
     QVERIFY(belmora::test::ReadFileBytes(path.toStdString()) != before);

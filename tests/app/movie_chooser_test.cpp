@@ -109,14 +109,18 @@ class MovieChooserTest : public QObject {
     QVERIFY(!form.MenuMovie->isEnabled());
     QVERIFY(!form.windowTitle().contains("["));
     for (int i = 1; i < belmora::test::kDamagedFrameNumber; i++) {
-      QVERIFY(!form.Label1->text().contains("(3/4)"));
+      QVERIFY(!form.StatusLabel->text().contains("(3/4)"));
       form.NextButtonClick();
     }
     QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(belmora::test::kDamagedFrameNumber));
-    QVERIFY(form.Label1->text().contains("(3/4)"));
+    QVERIFY(form.StatusLabel->text().contains("(3/4)"));
     form.NextButtonClick();
     QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(12));
-    QVERIFY(!form.Label1->text().contains("(3/4)"));
+    QVERIFY(!form.StatusLabel->text().contains("(3/4)"));
+    // Prev steps back onto it.
+    form.PrevButtonClick();
+    QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(belmora::test::kDamagedFrameNumber));
+    QVERIFY(form.StatusLabel->text().contains("(3/4)"));
     QVERIFY(boxes.Boxes.empty());
   }
 };

@@ -88,29 +88,72 @@ class PlaybackTest : public QObject {
     QVERIFY(form.Document().CurrentSector < form.Document().LastFrameSector);
   }
 
-  // Any key stops playback where it is, and the window goes on from there.
-  void AnyKeyStops() {
+  // Seeking while playing goes where asked and playback goes on from there,
+  // as media players do: arrows, PageUp/PageDown, Home, the buttons, a move
+  // of the bar. Any other key stops playback where it is; End goes to the
+  // last frame, where there is nothing left to play.
+  void SeekingKeepsPlaying_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<int>("lowest");   // sector the move reaches at least
+    QTest::addColumn<int>("highest");  // and at most
+    QTest::newRow("Right") << "Right" << true << 20 << 900;
+    QTest::newRow("Left") << "Left" << true << 0 << 900;
+    QTest::newRow("PageDown") << "PageDown" << true << 1500 << 1500;
+    QTest::newRow("PageUp") << "PageUp" << true << 0 << 0;
+    QTest::newRow("Home") << "Home" << true << 0 << 0;
+    QTest::newRow("NextButton") << "NextButton" << true << 20 << 900;
+    QTest::newRow("bar") << "bar" << true << 1200 << 1200;
+    QTest::newRow("End") << "End" << false << 2990 << 2990;
+    QTest::newRow("A") << "A" << false << 10 << 900;
+  }
+  void SeekingKeepsPlaying() {
+    QFETCH(QString, how);
+    QFETCH(bool, goesOn);
+    QFETCH(int, lowest);
+    QFETCH(int, highest);
+    static const QString path = WriteMovie(dir_, PictureMovie(300), "seek.str");
     TForm1 form;
-    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(60), "stop.str")) == 0);
+    form.PlaybackSound = false;
+    QVERIFY(form.OpenDocument(path) == 0);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const StrDocument& doc = form.Document();
     form.MenuPlay->trigger();
     QVERIFY(form.Playing());
-    QTRY_VERIFY(form.Document().CurrentSector == 0 &&
-                form.Label1->text().endsWith("000004"));  // a few frames in
-    QTest::keyClick(&form, Qt::Key_A);
-    QVERIFY(!form.Playing());
-    const int32_t stopped = form.Document().CurrentSector;
-    QVERIFY(stopped > 0);
-    QVERIFY(form.LastPlaybackStats().Due >= 4);
-    QTest::keyClick(&form, Qt::Key_Right);
-    QCOMPARE(form.Document().CurrentSector > stopped, true);
-    // Moves of the window's own stop playback too.
+    QTRY_VERIFY(form.Label1->text().endsWith("000004"));  // a few frames in
+    if (how == "NextButton")
+      QTest::mouseClick(form.NextButton, Qt::LeftButton);
+    else if (how == "bar")
+      form.Bar->setValue(16);  // as the user drags it: 16 x 75 sectors
+    else
+      QTest::keyClick(&form, QMap<QString, Qt::Key>{{"Right", Qt::Key_Right},
+                                                    {"Left", Qt::Key_Left},
+                                                    {"PageDown", Qt::Key_PageDown},
+                                                    {"PageUp", Qt::Key_PageUp},
+                                                    {"Home", Qt::Key_Home},
+                                                    {"End", Qt::Key_End},
+                                                    {"A", Qt::Key_A}}
+                                 .value(how));
+    QCOMPARE(form.Playing(), goesOn);
+    const int32_t landed = doc.CurrentSector;
+    QVERIFY2(landed >= lowest && landed <= highest, qPrintable(QString::number(landed)));
+    if (!goesOn) return;
+    // Playback goes on from there.
+    QTRY_VERIFY(form.Label1->text() != QString::fromStdString(
+                                           ProgressLabel({0, landed, doc.ChunkHeader.FrameNumber})));
+    QTest::qWait(300);
+    form.StopPlayback();
+    QVERIFY2(doc.CurrentSector > landed, qPrintable(QString("%1 after %2").arg(doc.CurrentSector).arg(landed)));
+  }
+
+  // Closing the document ends playback.
+  void ClosingStops() {
+    TForm1 form;
+    form.PlaybackSound = false;
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(20), "close.str")) == 0);
     form.MenuPlayClick();
     QVERIFY(form.Playing());
-    form.PrevButtonClick();
-    QVERIFY(!form.Playing());
-    form.MenuPlayClick();
     form.CloseDocument();
     QVERIFY(!form.Playing());
   }

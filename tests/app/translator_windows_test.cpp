@@ -53,13 +53,85 @@ class TranslatorWindowsTest : public QObject {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // The plot's last point is the last frame; its first the first.
-    QCOMPARE(w.Plot->FrameAt(w.Plot->width() - 30), 39);
-    QCOMPARE(w.Plot->FrameAt(30), 0);
-    QTest::mouseDClick(w.Plot, Qt::LeftButton, {}, QPoint(w.Plot->width() - 30, 20));
-    QCOMPARE(chosen, (QList<int32_t>{170, 390}));
+    QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(39)), 39);
+    QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(0)), 0);
+    QTest::mouseDClick(w.Plot->viewport(), Qt::LeftButton, {}, QPoint(w.Plot->XOf(39), 60));
+    QCOMPARE(chosen.first(), 170);
+    QCOMPARE(chosen.last(), 390);
 
     FitReportWindow only(report, false, nullptr);
     QVERIFY(!only.CancelButton);
+  }
+
+  // A long movie's chart: readable (each pixel column keeps its lowest
+  // and highest PSNR, so one bad frame among 9,000 shows), zoomed by the
+  // wheel and the keys, panned, read by hovering; a click jumps to the
+  // frame, a double-click shows it now and after the encoding side by side.
+  void ChartOfALongMovie() {
+    FitReport report;
+    const int n = 9000;
+    for (int i = 0; i < n; i++)
+      report.Add({i, 10 * i, 4032, 4, 3000, i == 4321 ? 12.0 : 38.0 + (i % 7) * 0.5, false});
+    FitReportWindow w(report, false, nullptr);
+    QList<int32_t> chosen;
+    w.FrameChosen = [&](int32_t sector) { chosen << sector; };
+    int previews = 0;
+    w.FramePictures = [&](int32_t, QImage& now, QImage& after) {
+      previews++;
+      now = QImage(32, 16, QImage::Format_RGB32);
+      now.fill(Qt::blue);
+      after = QImage(32, 16, QImage::Format_RGB32);
+      after.fill(Qt::green);
+      return true;
+    };
+    w.resize(1000, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    PsnrPlot& plot = *w.Plot;
+    QCOMPARE(plot.VisibleFirst(), 0.0);
+    QCOMPARE(plot.VisibleLast(), double(n - 1));
+    const int columns = int(plot.chart()->plotArea().width());
+    QVERIFY2(plot.LinePoints() <= 2 * columns && plot.LinePoints() > columns / 2,
+             qPrintable(QString("%1 points, %2 columns").arg(plot.LinePoints()).arg(columns)));
+    bool badShown = false;
+    for (const QPointF& p : plot.Line()->points()) badShown |= p.x() == 4321 && p.y() == 12.0;
+    QVERIFY(badShown);
+
+    // The wheel zooms in around the pointer; the keys pan and zoom; 0 shows all.
+    const QPoint middle(plot.XOf(4500), 60);
+    QWheelEvent wheel(middle, plot.viewport()->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    for (int i = 0; i < 20; i++) QApplication::sendEvent(plot.viewport(), &wheel);
+    const double span = plot.VisibleLast() - plot.VisibleFirst();
+    QVERIFY2(span < 200, qPrintable(QString::number(span)));
+    QVERIFY(plot.VisibleFirst() < 4500 && plot.VisibleLast() > 4500);
+    // Zoomed in, every frame is a point of its own.
+    QVERIFY(std::abs(plot.LinePoints() - (span + 1)) <= 2);
+    const double before = plot.VisibleFirst();
+    QTest::keyClick(&plot, Qt::Key_Right);
+    QVERIFY(plot.VisibleFirst() > before);
+    QTest::keyClick(&plot, Qt::Key_Minus);
+    QVERIFY(plot.VisibleLast() - plot.VisibleFirst() > span);
+
+    // Hovering reads a frame; a click jumps to it; a double-click previews it.
+    const int frame = int(std::lround(plot.VisibleFirst() + 10));
+    QVERIFY(plot.FrameText(frame).startsWith(QString("quadro %1 · setor %2").arg(frame).arg(10 * frame)));
+    const QPoint over(plot.XOf(frame), 60);
+    QMouseEvent move(QEvent::MouseMove, over, plot.viewport()->mapToGlobal(over), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot.viewport(), &move);
+    QVERIFY2(plot.toolTip().startsWith(QString("quadro %1 ").arg(frame)),
+             qPrintable(plot.toolTip()));
+    QTest::mouseClick(plot.viewport(), Qt::LeftButton, {}, QPoint(plot.XOf(frame), 60));
+    QCOMPARE(chosen, QList<int32_t>{10 * frame});
+    QTest::mouseDClick(plot.viewport(), Qt::LeftButton, {}, QPoint(plot.XOf(frame), 60));
+    QCOMPARE(previews, 1);
+    QVERIFY(w.Preview && w.Preview->isVisible());
+    QCOMPARE(w.Preview->findChild<QLabel*>("NowPicture")->pixmap().size(), QSize(32, 16));
+    QCOMPARE(w.Preview->findChild<QLabel*>("AfterPicture")->pixmap().toImage().pixelColor(0, 0),
+             QColor(Qt::green));
+    QTest::keyClick(&plot, Qt::Key_0);
+    QCOMPARE(plot.VisibleLast() - plot.VisibleFirst(), double(n - 1));
   }
 
   void SimulateAndFrameByFrameInTheSettings() {
