@@ -139,6 +139,11 @@ LayoutResult AviToStrRun::LayOutNewFrame() {
 
 int AviToStrRun::ReencodeAudioSector(uint8_t* image) {
   if (s_.NoAudio) return 0;
+  // In a file of several movies the sound of the others is theirs: only the
+  // edited movie's own channel is encoded anew.
+  if (!s_.RebuildSectors && doc_.Movies.size() > 1)
+    if (const Movie* movie = doc_.CurrentMovie(); movie && image[1] != movie->AudioChannel)
+      return 0;
   if (s_.RebuildSectors) {
     Subheader sub = AudioSubheader(doc_.AudioChannels[0] & 0xFF, CodingFor(s_.HighRate, s_.Stereo));
     sub.Store(image);

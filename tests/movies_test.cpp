@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 
 #include "convert/frame_codec.h"
 #include "str/str_document.h"
+#include "tests/support/avi_builder.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/cli_command.h"
+#include "tests/support/disc_builder.h"
 #include "tests/support/disc_files.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/run.h"
@@ -392,6 +395,33 @@ TEST(MoviesTest, ImportsTouchOnlyTheirMovieAndNoDamagedFrame) {
     }
   }
 
+  // A video with its sound into movie 2: its pictures and its own sound
+  // channel change, movie 1's sectors and sound stay byte for byte.
+  const std::string voiced = test::TempPath("voiced.avi");
+  test::AviRecipe clip2;
+  clip2.Frames = 43;
+  clip2.Width = 256;
+  clip2.Height = 224;
+  test::WriteTestAvi(voiced, clip2);
+  const auto beforeSound = test::ReadFileBytes(interleaved);
+  auto dubbed = RunCommand(
+      test::Cli({"import-avi", interleaved, voiced, "--movie", "2", "--audio", "reencode"}));
+  ASSERT_EQ(dubbed.Status, 0) << dubbed.Err;
+  const auto afterSound = test::ReadFileBytes(interleaved);
+  ASSERT_EQ(afterSound.size(), beforeSound.size());
+  int videoChanged = 0, soundChanged = 0;
+  for (size_t at = 44; at + 2352 <= beforeSound.size(); at += 2352) {
+    if (std::equal(beforeSound.begin() + long(at), beforeSound.begin() + long(at + 2352),
+                   afterSound.begin() + long(at)))
+      continue;
+    const uint8_t* sub = &beforeSound[at + 20];
+    EXPECT_EQ(sub[1], 1) << "sector " << (at - 44) / 2352;  // channel 1 only
+    ((sub[2] & 0x04) ? soundChanged : videoChanged)++;
+  }
+  EXPECT_GT(videoChanged, 0);
+  EXPECT_GT(soundChanged, 0);
+  fs::remove(voiced);
+
   const std::string lost = WriteKind(DiscFileKind::kLostSector, "lost");
   const auto lostBytes = test::ReadFileBytes(lost);
   const std::string clip = test::TempPath("clip.avi");
@@ -461,6 +491,60 @@ TEST(MoviesTest, SecondInterleavedMovieDecodesLikeFfmpeg) {
   CloseStrFile(doc);
   fs::remove(path);
   fs::remove(raw);
+}
+
+// An interleaved file inside a disc image: ls lists its movies, and
+// IMAGE::PATH takes --movie like a file on its own; an import into movie 2
+// changes only channel 1's video sectors of the image.
+TEST(MoviesTest, MoviesOfAFileInsideADiscImage) {
+  const auto riff = test::BuildDiscFile(DiscFileKind::kInterleaved).Bytes();
+  std::vector<test::SectorImage> sectors((riff.size() - 44) / 2352);
+  for (size_t i = 0; i < sectors.size(); i++)
+    std::memcpy(sectors[i].data(), &riff[44 + i * 2352 + 16], kSectorImageSize);
+  test::DiscBuilder disc;
+  disc.AddSectorFile("/MOVIE/TWO.STR", sectors);
+  const std::string dir = test::TempPath("image");
+  fs::create_directories(dir);
+  const std::string bin = dir + "/disc.bin", cue = dir + "/disc.cue";
+  disc.WriteBinCue(bin, cue);
+  const std::string inner = cue + "::/MOVIE/TWO.STR";
+
+  auto ls = RunCommand(test::Cli({"ls", cue, "--json"}));
+  ASSERT_EQ(ls.Status, 0) << ls.Err;
+  const auto entries = nlohmann::json::parse(ls.Out);
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [](const auto& e) { return e["Path"] == "/MOVIE/TWO.STR"; });
+  ASSERT_NE(it, entries.end());
+  ASSERT_EQ((*it)["Movies"].size(), 2u);
+  EXPECT_EQ((*it)["Movies"][1]["Channel"], 1);
+  EXPECT_EQ((*it)["Movies"][1]["Width"], 256);
+
+  auto info = RunCommand(test::Cli({"info", inner, "--movie", "2", "--json"}));
+  ASSERT_EQ(info.Status, 0) << info.Err;
+  EXPECT_EQ(nlohmann::json::parse(info.Out)["PictureWidth"], 256);
+  EXPECT_NE(info.Err.find("2"), std::string::npos) << "says which movie of how many";
+
+  const std::string bmp = dir + "/picture.bmp";
+  test::BmpRecipe picture;
+  picture.Width = 256;
+  picture.Height = 224;
+  test::WriteBmp(bmp, picture);
+  const auto before = test::ReadFileBytes(bin);
+  auto r = RunCommand(test::Cli({"import-bmp", inner, "--movie", "2", "--frame", "5", bmp}));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const auto after = test::ReadFileBytes(bin);
+  ASSERT_EQ(after.size(), before.size());
+  int changed = 0;
+  for (size_t at = 0; at + 2352 <= before.size(); at += 2352) {
+    if (std::equal(before.begin() + long(at), before.begin() + long(at + 2352),
+                   after.begin() + long(at)))
+      continue;
+    changed++;
+    EXPECT_EQ(before[at + 16 + 1], 1) << "sector " << at / 2352;  // channel 1
+    EXPECT_EQ(before[at + 16 + 2] & 0x70, 0x40);                 // video
+  }
+  EXPECT_GT(changed, 0);
+  fs::remove_all(dir);
 }
 
 }  // namespace
