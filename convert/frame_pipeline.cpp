@@ -110,37 +110,11 @@ void DeferredMessages::Replay() {
 }
 
 void FramePosition::Take(const StrDocument& doc) {
-  CurrentSector = doc.CurrentSector;
-  NextSector = doc.NextSector;
-  ChunkHeader = doc.ChunkHeader;
-  FrameBuffer = doc.FrameBuffer;
-  ChunkSectors = doc.ChunkSectors;
-  ValidChunkSectors = doc.ValidChunkSectors;
-  FrameDamaged = doc.FrameDamaged;
-  ChunksPresent = doc.ChunksPresent;
-  VideoSubheaderTemplate = doc.VideoSubheaderTemplate;
-  AudioSubheaderTemplate = doc.AudioSubheaderTemplate;
-  AudioInterleave = doc.AudioInterleave;
-  LastAudioSector = doc.LastAudioSector;
-  LayoutBaseSector = doc.LayoutBaseSector;
-  GeneratedFrames = doc.GeneratedFrames;
+  static_cast<ReadCursor&>(*this) = static_cast<const ReadCursor&>(doc);
 }
 
 void FramePosition::Swap(StrDocument& doc) {
-  std::swap(CurrentSector, doc.CurrentSector);
-  std::swap(NextSector, doc.NextSector);
-  std::swap(ChunkHeader, doc.ChunkHeader);
-  FrameBuffer.swap(doc.FrameBuffer);
-  std::swap(ChunkSectors, doc.ChunkSectors);
-  std::swap(ValidChunkSectors, doc.ValidChunkSectors);
-  std::swap(FrameDamaged, doc.FrameDamaged);
-  std::swap(ChunksPresent, doc.ChunksPresent);
-  std::swap(VideoSubheaderTemplate, doc.VideoSubheaderTemplate);
-  std::swap(AudioSubheaderTemplate, doc.AudioSubheaderTemplate);
-  std::swap(AudioInterleave, doc.AudioInterleave);
-  std::swap(LastAudioSector, doc.LastAudioSector);
-  std::swap(LayoutBaseSector, doc.LayoutBaseSector);
-  std::swap(GeneratedFrames, doc.GeneratedFrames);
+  std::swap(static_cast<ReadCursor&>(*this), static_cast<ReadCursor&>(doc));
 }
 
 void AdoptDecodedPicture(FrameImage& current, FrameImage& decoded, bool halfWidth) {

@@ -114,22 +114,7 @@ class DeferredMessages {
 // The document's record of the current frame and of what the walk passed
 // on the way: swapped in and out while frames read ahead wait for their
 // results, and put back when a run stops before the frames read ahead.
-struct FramePosition {
-  int32_t CurrentSector = 0;
-  int32_t NextSector = 0;
-  VideoChunkHeader ChunkHeader;
-  std::vector<uint8_t> FrameBuffer;
-  std::array<int32_t, kMaxChunks> ChunkSectors{};
-  int32_t ValidChunkSectors = 0;
-  bool FrameDamaged = false;
-  uint32_t ChunksPresent = 0;
-  Subheader VideoSubheaderTemplate;
-  Subheader AudioSubheaderTemplate;
-  int32_t AudioInterleave = 0;
-  int32_t LastAudioSector = 0;
-  int32_t LayoutBaseSector = 0;
-  int32_t GeneratedFrames = 0;
-
+struct FramePosition : ReadCursor {
   // Copies the document's record (the frame buffer too).
   void Take(const StrDocument& doc);
   // Exchanges this record with the document's.

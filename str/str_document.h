@@ -54,47 +54,20 @@ class ScopedAudioHook {
   AudioSectorHook local_;
 };
 
-struct StrDocument {
-  // Messages go to `host`; `hook` is the application's audio sector slot
-  // (may be null where no conversion ever runs).
-  explicit StrDocument(Host& host, AudioSectorHook* hook = nullptr) : Ui(&host), Hook(hook) {}
-  StrDocument(const StrDocument&) = delete;
-  StrDocument& operator=(const StrDocument&) = delete;
-
+// The open file: where its sectors are, how they are laid out, what the
+// scan at open found in them.
+struct StrFileState {
   std::string Path;
   SectorFile File;
   int32_t DataOffset = 0;
   int32_t SectorCount = 0;
   int32_t SectorSize = 0;
-  int32_t CurrentSector = 0;
-  int32_t NextSector = 0;
   int32_t TrailingSectors = 0;
-  int32_t FirstFrameNumber = 0;
-  int32_t LastFrameSector = 0;
-  int32_t LastFrameNumber = 0;
   int32_t SpeedFactor = 2;
-  double FramesPerSecond = 0;
-  Subheader VideoSubheaderTemplate;
-  Subheader AudioSubheaderTemplate;
-  int32_t AudioInterleave = 0;
-  int32_t PaddedWidth = 0;
-  int32_t PaddedHeight = 0;
-  int32_t MacroblockColumns = 0;
-  int32_t MacroblockRows = 0;
-  int32_t PictureWidth = 0;
-  int32_t PictureHeight = 0;
-  VideoChunkHeader ChunkHeader;
-  std::vector<uint8_t> FrameBuffer;  // empty when no file is open
-  std::array<int32_t, kMaxChunks> ChunkSectors{};
+  // The sound channels found (the chosen movie's first).
   std::array<int32_t, 32> AudioChannels{};
   std::array<int32_t, 32> AudioCodings{};
   int32_t AudioChannelCount = 0;
-  int32_t LayoutBaseSector = 0;
-  int32_t LastAudioSector = 0;
-  int32_t GeneratedFrames = 0;
-
-  // How many ChunkSectors entries are valid; WriteFrame writes no more.
-  int32_t ValidChunkSectors = 0;
   // The file could only be opened for reading; nothing may be written.
   bool ReadOnly = false;
   // A write has failed (and was reported) since the current edit began.
@@ -107,22 +80,62 @@ struct StrDocument {
   int32_t FirstAddress = kFirstDataAddress;
   // 2352-byte file with the 44-byte CDXA header (raw sector files have none).
   bool HasRiffHeader = false;
-
-  // The movies found at open (none in a file without frames) and the one
-  // the frame reads walk, from 0.
+  // The movies found at open (none in a file without frames).
   std::vector<Movie> Movies;
+};
+
+// The movie the frame reads walk, from 0 among the file's: video sectors of
+// MovieChannel (-1: of any channel) from MovieStart up to, not including,
+// MovieEnd (a file of one movie is walked whole), its frames and picture.
+struct MovieSelection {
   int MovieIndex = 0;
-  // What the reads walk: video sectors of MovieChannel (-1: of any channel)
-  // from MovieStart up to, not including, MovieEnd. A file of one movie is
-  // walked whole.
   int32_t MovieChannel = -1;
   int32_t MovieStart = 0;
   int32_t MovieEnd = INT32_MAX;
+  int32_t FirstFrameNumber = 0;
+  int32_t LastFrameSector = 0;
+  int32_t LastFrameNumber = 0;
+  double FramesPerSecond = 0;
+  int32_t PaddedWidth = 0;
+  int32_t PaddedHeight = 0;
+  int32_t MacroblockColumns = 0;
+  int32_t MacroblockRows = 0;
+  int32_t PictureWidth = 0;
+  int32_t PictureHeight = 0;
+};
+
+// Where the walk stands: the frame last read with its chunks and where they
+// lie, and what the next sectors written take (templates, layout state). A
+// value of its own, so that a run can read ahead on a copy.
+struct ReadCursor {
+  int32_t CurrentSector = 0;
+  int32_t NextSector = 0;
+  VideoChunkHeader ChunkHeader;
+  std::vector<uint8_t> FrameBuffer;  // empty when no file is open
+  std::array<int32_t, kMaxChunks> ChunkSectors{};
+  // How many ChunkSectors entries are valid; WriteFrame writes no more.
+  int32_t ValidChunkSectors = 0;
   // The current frame lacks chunks (lost or unreadable sectors): bit j of
   // ChunksPresent is set for each chunk j read; the payloads of the others
   // are zero.
   bool FrameDamaged = false;
   uint32_t ChunksPresent = 0;
+  Subheader VideoSubheaderTemplate;
+  Subheader AudioSubheaderTemplate;
+  int32_t AudioInterleave = 0;
+  int32_t LastAudioSector = 0;
+  int32_t LayoutBaseSector = 0;
+  int32_t GeneratedFrames = 0;
+};
+
+// The open document: the file, the movie chosen in it and the read cursor,
+// with the host its messages go to.
+struct StrDocument : StrFileState, MovieSelection, ReadCursor {
+  // Messages go to `host`; `hook` is the application's audio sector slot
+  // (may be null where no conversion ever runs).
+  explicit StrDocument(Host& host, AudioSectorHook* hook = nullptr) : Ui(&host), Hook(hook) {}
+  StrDocument(const StrDocument&) = delete;
+  StrDocument& operator=(const StrDocument&) = delete;
 
   Host* Ui;
   AudioSectorHook* Hook;
