@@ -44,126 +44,47 @@ void AviAudioState::Finish() {
   Fill = 0;
 }
 
-StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
-                               XaDecoderState& decoder, Host& ui, int threadCount) {
-  StrToAviResult result;
-  // Refused before anything is touched: writing over the open movie or
-  // into a folder, rates that cannot time the frames, sizes no frame has.
-  if (!CheckOutputPath(ui, form.OutputPath, {doc.Path, doc.DiskPath()}, true, msg::kSameFile))
-    return result;
-  const uint32_t scale = VideoScaleFor(form.VideoRate);
-  if (scale == 0) {
-    Show(ui, msg::kBadFrameRate, form.VideoRate);
-    return result;
-  }
-  if (form.VideoWidth < 1 || form.VideoWidth > kMaxFrameDimension || form.VideoHeight < 1 ||
-      form.VideoHeight > kMaxFrameDimension) {
-    Show(ui, msg::kBadFrameSize, form.VideoWidth, form.VideoHeight);
-    return result;
-  }
-  if (form.Audio && !ValidPcmFormat(form.PcmRate, form.PcmChannels, form.PcmBits)) {
-    Show(ui, msg::kBadAudioFormat, form.PcmRate, form.PcmChannels, form.PcmBits);
-    return result;
-  }
-  if (!Ok(RequireMediaModule(ui))) return result;
+namespace {
 
-  ui.BeginProgress();
-  ScopedAudioHook hook(doc);
-  auto finishRun = [&] {
-    ui.EndProgress();
-    hook.Remove();
-  };
+// One export: the request checked, the AVI opened beside its output, then
+// the frame loop (frames read ahead in order, decoded on the pipeline's
+// threads, written in order, each after the sound its reads passed) and the
+// AVI put in place.
+class StrToAviRun {
+ public:
+  StrToAviRun(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
+              XaDecoderState& decoder, Host& ui, int threadCount)
+      : form_(form), doc_(doc), codec_(codec), decoder_(decoder), ui_(ui), hook_(doc),
+        part_(form.OutputPath), width_(form.VideoWidth), height_(form.VideoHeight),
+        stride_(size_t(24 * width_ + 31) / 8 & ~size_t(3)),
+        threads_(threadCount > 0 ? threadCount : DefaultThreadCount()),
+        first_(form.FirstSector), last_(form.LastSector), docHost_(doc.Ui) {}
 
-  // The AVI frames: 24-bit rows bottom-up, the picture's left edge kept.
-  const int width = form.VideoWidth, height = form.VideoHeight;
-  const size_t stride = size_t(24 * width + 31) / 8 & ~size_t(3);
-  std::vector<uint8_t> frame;
-  try {
-    frame.assign(stride * size_t(std::max(height, 0)), 0);
-  } catch (const std::bad_alloc&) {
-    Show(ui, msg::kMallocError);
-    finishRun();
-    return result;
-  }
-
-  // Written beside the output and put in its place once complete.
-  PartFile part(form.OutputPath);
-  if (!part.Create(ui)) {
-    finishRun();
-    return result;
-  }
-  MediaWriter writer;
-  const bool audio = form.Audio;
-  PcmFormatInfo pcm{form.PcmRate, form.PcmChannels, form.PcmBits};
-  MediaError opened =
-      writer.Open(part.Part(), width, height, 150000, scale, form.Compress,
-                  audio ? &form.AudioFormat : nullptr, audio ? &pcm : nullptr);
-  switch (opened) {
-    case MediaError::kNone:
-      break;
-    case MediaError::kDecoder:
-      Show(ui, msg::kVideoCompressorFailed);
-      break;
-    case MediaError::kAudio:
-      Show(ui, form.AudioFormat.wFormatTag == kWaveFormatPcm ? msg::kAudioStreamFailed
-                                                             : msg::kAudioCodecFailed);
-      break;
-    case MediaError::kFormat:
-      Show(ui, msg::kVideoStreamFailed);
-      break;
-    case MediaError::kModule:
-      (void)RequireMediaModule(ui);
-      break;
-    default:
-      Show(ui, msg::kAviCreateFailed);
-      break;
-  }
-  if (opened != MediaError::kNone) {
-    writer.Close();
-    finishRun();
-    return result;
-  }
-
-  AviAudioState state;
-  // Audio sectors passed by the reads of a frame read ahead wait with it;
-  // null: straight to the writer.
-  std::vector<std::vector<uint8_t>>* heldSound = nullptr;
-  if (audio) {
-    state.Writer = &writer;
-    state.Decoder = &decoder;
-    state.Channel = doc.AudioChannels[0];
-    state.BlockSize = std::max<int>(1, form.AudioFormat.nBlockAlign);
-    state.UseConverter = form.AudioFormat.wFormatTag != kWaveFormatPcm;
-    const size_t bytesPerSecond =
-        size_t(form.PcmRate) * size_t(form.PcmChannels) * size_t(form.PcmBits) / 8;
-    state.SourceChunk = std::max<size_t>(bytesPerSecond, 1);
-    state.PcmBuffer.assign(2 * state.SourceChunk + 256, 0);
-    XaSetOutputFormat(decoder, form.PcmRate, form.PcmChannels, form.PcmBits);
-    hook.Install([&state, &result, &heldSound](uint8_t* image) {
-      if (heldSound) {
-        heldSound->emplace_back(image, image + kSectorImageSize);
-        return 0;
+  StrToAviResult Run() {
+    if (!CheckRequest()) return result_;
+    ui_.BeginProgress();
+    const bool opened = OpenOutput();
+    if (opened) {
+      SetUpSound();
+      StartWalk();
+      while (!stopped_ && doc_.NextSector <= last_ && !readFailed_) {
+        ReadAhead();
+        while (!stopped_ && pipeline_->Full()) stopped_ = !WriteOldest();
       }
-      if (image[1] == state.Channel) result.AudioSectors++;
-      return state.WriteAudioSector(image);
-    });
+      while (!stopped_ && !pipeline_->Empty()) stopped_ = !WriteOldest();
+      EndWalk();
+    }
+    const bool ok = opened && CloseOutput();
+    ui_.EndProgress();
+    hook_.Remove();
+    if (!ok || !part_.Commit(ui_)) return result_;
+    result_.Completed = true;
+    result_.FramesWritten = frameIndex_;
+    return result_;
   }
 
-  // The frame loop: AVI frame k shows the first STR frame whose time is not
-  // earlier than k / rate. The frames are read here in order, decoded on the
-  // pipeline's threads, and written here in order, each after the sound its
-  // reads passed.
-  const int32_t first = form.FirstSector, last = form.LastSector;
-  int frameIndex = 0;
-  doc.NextSector = doc.CurrentSector = first;
-  (void)ReadFrame(doc);  // after a failure NextSector stays at the first sector
-  (void)DecodeCurrentFrame(codec, doc);
-  double strTime = 0;
-  int strIndex = 0;     // the STR frame's index in the range
-  FrameImage overlaid;  // the picture with the overlay drawn on
-  bool readFailed = false, writeFailed = false, stopped = false;
-  Host* const docHost = doc.Ui;  // where the reads' own messages go
-
+ private:
+  // A frame read ahead, waiting for its picture and its turn.
   struct ExportFrame {
     FramePosition Position;  // the frame read, and where the walk stands
     std::vector<std::vector<uint8_t>> Sound;
@@ -174,144 +95,280 @@ StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, Fr
     bool FrameReady = false;
     int StrIndex = 0;  // of the STR frame the picture comes from
   };
-  // Copies the picture into an AVI frame: rows bottom-up, left edge kept.
-  auto makeFrame = [&](const FrameImage& image, std::vector<uint8_t>& out) {
-    out.assign(stride * size_t(height), 0);
-    const int rows = std::min(image.Height, height);
-    const size_t rowBytes = std::min(size_t(image.Width) * 3, size_t(width) * 3);
-    const size_t sourceStride = (size_t(image.Stride()) + 3) & ~size_t(3);
-    for (int i = 0; i < rows; i++)
-      std::memcpy(&out[size_t(rows - 1 - i) * stride], &image.Pixels[size_t(i) * sourceStride],
-                  rowBytes);
-  };
-  const int threads = threadCount > 0 ? threadCount : DefaultThreadCount();
-  std::vector<MdecCodec> decoders(size_t(threads), codec.Codec);
-  std::vector<std::unique_ptr<ExportFrame>> jobs;
-  auto work = [&](int slot, int worker) {
-    ExportFrame& job = *jobs[size_t(slot)];
-    const VideoChunkHeader& h = job.Position.ChunkHeader;
-    // A frame that lacks chunks is drawn over the picture before it, in turn.
+
+  // Refused before anything is touched: writing over the open movie or into
+  // a folder, rates that cannot time the frames, sizes no frame has.
+  bool CheckRequest() {
+    if (!CheckOutputPath(ui_, form_.OutputPath, {doc_.Path, doc_.DiskPath()}, true,
+                         msg::kSameFile))
+      return false;
+    scale_ = VideoScaleFor(form_.VideoRate);
+    if (scale_ == 0) {
+      Show(ui_, msg::kBadFrameRate, form_.VideoRate);
+      return false;
+    }
+    if (width_ < 1 || width_ > kMaxFrameDimension || height_ < 1 || height_ > kMaxFrameDimension) {
+      Show(ui_, msg::kBadFrameSize, width_, height_);
+      return false;
+    }
+    if (form_.Audio && !ValidPcmFormat(form_.PcmRate, form_.PcmChannels, form_.PcmBits)) {
+      Show(ui_, msg::kBadAudioFormat, form_.PcmRate, form_.PcmChannels, form_.PcmBits);
+      return false;
+    }
+    return Ok(RequireMediaModule(ui_));
+  }
+
+  // The AVI, written beside the output and put in its place once complete.
+  bool OpenOutput() {
+    try {
+      frame_.assign(stride_ * size_t(std::max(height_, 0)), 0);
+    } catch (const std::bad_alloc&) {
+      Show(ui_, msg::kMallocError);
+      return false;
+    }
+    if (!part_.Create(ui_)) return false;
+    const PcmFormatInfo pcm{form_.PcmRate, form_.PcmChannels, form_.PcmBits};
+    const MediaError opened =
+        writer_.Open(part_.Part(), width_, height_, 150000, scale_, form_.Compress,
+                     form_.Audio ? &form_.AudioFormat : nullptr, form_.Audio ? &pcm : nullptr);
+    switch (opened) {
+      case MediaError::kNone:
+        return true;
+      case MediaError::kDecoder:
+        Show(ui_, msg::kVideoCompressorFailed);
+        break;
+      case MediaError::kAudio:
+        Show(ui_, form_.AudioFormat.wFormatTag == kWaveFormatPcm ? msg::kAudioStreamFailed
+                                                                 : msg::kAudioCodecFailed);
+        break;
+      case MediaError::kFormat:
+        Show(ui_, msg::kVideoStreamFailed);
+        break;
+      case MediaError::kModule:
+        (void)RequireMediaModule(ui_);
+        break;
+      default:
+        Show(ui_, msg::kAviCreateFailed);
+        break;
+    }
+    writer_.Close();
+    return false;
+  }
+
+  // The movie's sound, decoded as the reads pass its sectors; sectors passed
+  // while a frame is read ahead wait with that frame.
+  void SetUpSound() {
+    if (!form_.Audio) return;
+    sound_.Writer = &writer_;
+    sound_.Decoder = &decoder_;
+    sound_.Channel = doc_.AudioChannels[0];
+    sound_.BlockSize = std::max<int>(1, form_.AudioFormat.nBlockAlign);
+    sound_.UseConverter = form_.AudioFormat.wFormatTag != kWaveFormatPcm;
+    const size_t bytesPerSecond =
+        size_t(form_.PcmRate) * size_t(form_.PcmChannels) * size_t(form_.PcmBits) / 8;
+    sound_.SourceChunk = std::max<size_t>(bytesPerSecond, 1);
+    sound_.PcmBuffer.assign(2 * sound_.SourceChunk + 256, 0);
+    XaSetOutputFormat(decoder_, form_.PcmRate, form_.PcmChannels, form_.PcmBits);
+    hook_.Install([this](uint8_t* image) {
+      if (heldSound_) {
+        heldSound_->emplace_back(image, image + kSectorImageSize);
+        return 0;
+      }
+      if (image[1] == sound_.Channel) result_.AudioSectors++;
+      return sound_.WriteAudioSector(image);
+    });
+  }
+
+  // The first frame of the range, and the pipeline that decodes ahead.
+  void StartWalk() {
+    doc_.NextSector = doc_.CurrentSector = first_;
+    (void)ReadFrame(doc_);  // after a failure NextSector stays at the first sector
+    (void)DecodeCurrentFrame(codec_, doc_);
+    decoders_.assign(size_t(threads_), codec_.Codec);
+    pipeline_ = std::make_unique<FramePipeline>(
+        threads_, [this](int slot, int worker) { Decode(*jobs_[size_t(slot)], worker); });
+    for (int i = 0; i < pipeline_->Depth(); i++) jobs_.push_back(std::make_unique<ExportFrame>());
+  }
+
+  // AVI frame k shows the first STR frame whose time is not earlier than
+  // k / rate: the STR frames up to it are read, and the record handed to
+  // the pipeline.
+  void ReadAhead() {
+    ExportFrame& job = *jobs_[size_t(pipeline_->NextSlot())];
+    doc_.Ui = &job.Messages.To(*docHost_);
+    heldSound_ = &job.Sound;
+    const double aviTime = form_.FrameExact ? readIndex_ : readIndex_ / form_.VideoRate;
+    while (aviTime > strTime_) {
+      doc_.CurrentSector = doc_.NextSector;
+      if (ReadFrame(doc_) != 0) {
+        Show(job.Messages.To(ui_), msg::kStrReadError);
+        // The same position would fail again for every later frame: the
+        // AVI ends here, with this frame the last.
+        readFailed_ = true;
+        break;
+      }
+      strIndex_++;
+      strTime_ = form_.FrameExact ? strIndex_
+                                  : (doc_.CurrentSector - first_) * (1.0 / kSectorsPerSecond) /
+                                        doc_.SpeedFactor;
+    }
+    job.StrIndex = strIndex_;
+    heldSound_ = nullptr;
+    doc_.Ui = docHost_;
+    job.Position.Take(doc_);
+    readIndex_++;
+    pipeline_->Submit();
+  }
+
+  // On a pipeline thread: the picture, and where it is whole and needs no
+  // overlay, its AVI frame. A frame that lacks chunks is drawn over the
+  // picture before it, in turn.
+  void Decode(ExportFrame& job, int worker) {
     if (job.Position.FrameDamaged) {
       job.Decoded = job.FrameReady = false;
       return;
     }
-    job.Decoded = decoders[size_t(worker)].DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
-                                                       codec.HalfWidthView, job.Image) == 0;
-    // A whole picture makes its AVI frame here; a half one (its right half
-    // is the earlier pictures') or a failed one in turn.
-    // An overlay is drawn in turn too.
-    job.FrameReady = job.Decoded && !codec.HalfWidthView && !form.Overlay;
-    if (job.FrameReady) makeFrame(job.Image, job.Frame);
-  };
-  FramePipeline pipeline(threads, work);
-  for (int i = 0; i < pipeline.Depth(); i++) jobs.push_back(std::make_unique<ExportFrame>());
-  FramePosition written;  // where the walk stood after the last frame written
-  std::vector<MovieFrame> damaged;  // frames written concealed
-  bool anyWritten = false;
+    const VideoChunkHeader& h = job.Position.ChunkHeader;
+    job.Decoded = decoders_[size_t(worker)].DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
+                                                        codec_.HalfWidthView, job.Image) == 0;
+    // A half-width picture (its right half is the earlier pictures') or a
+    // failed one is made in turn.
+    job.FrameReady = job.Decoded && !codec_.HalfWidthView && !form_.Overlay;
+    if (job.FrameReady) MakeFrame(job.Image, job.Frame);
+  }
 
-  // Writes the oldest frame; false when the run stops there.
-  auto writeOldest = [&]() -> bool {
-    ExportFrame& job = *jobs[size_t(pipeline.TakeOldest())];
-    job.Messages.Replay();
+  // Copies the picture into an AVI frame: rows bottom-up, left edge kept.
+  void MakeFrame(const FrameImage& image, std::vector<uint8_t>& out) const {
+    out.assign(stride_ * size_t(height_), 0);
+    const int rows = std::min(image.Height, height_);
+    const size_t rowBytes = std::min(size_t(image.Width) * 3, size_t(width_) * 3);
+    const size_t sourceStride = (size_t(image.Stride()) + 3) & ~size_t(3);
+    for (int i = 0; i < rows; i++)
+      std::memcpy(&out[size_t(rows - 1 - i) * stride_], &image.Pixels[size_t(i) * sourceStride],
+                  rowBytes);
+  }
+
+  // The picture of the oldest frame, as the viewer would show it.
+  void TakePicture(ExportFrame& job) {
     const VideoChunkHeader& h = job.Position.ChunkHeader;
     if (job.Decoded) {
-      if (doc.PictureWidth != h.Width || doc.PictureHeight != h.Height)
-        doc.SetPictureSize(h.Width, h.Height);
-      AdoptDecodedPicture(codec.Image, job.Image, codec.HalfWidthView);
+      if (doc_.PictureWidth != h.Width || doc_.PictureHeight != h.Height)
+        doc_.SetPictureSize(h.Width, h.Height);
+      AdoptDecodedPicture(codec_.Image, job.Image, codec_.HalfWidthView);
     } else if (job.Position.FrameDamaged) {
-      ConcealFrame(codec, job.Position.FrameBuffer, h, IntactFrameBytes(h.ChunkCount, job.Position.ChunksPresent));
-      if (doc.PictureWidth != h.Width || doc.PictureHeight != h.Height)
-        doc.SetPictureSize(h.Width, h.Height);
-      if (damaged.empty() || damaged.back().FirstSector != job.Position.CurrentSector)
-        damaged.push_back({job.Position.CurrentSector, h.FrameNumber, uint8_t(h.ChunkCount),
-                           uint8_t(std::popcount(job.Position.ChunksPresent))});
+      ConcealFrame(codec_, job.Position.FrameBuffer, h,
+                   IntactFrameBytes(h.ChunkCount, job.Position.ChunksPresent));
+      if (doc_.PictureWidth != h.Width || doc_.PictureHeight != h.Height)
+        doc_.SetPictureSize(h.Width, h.Height);
+      if (damaged_.empty() || damaged_.back().FirstSector != job.Position.CurrentSector)
+        damaged_.push_back({job.Position.CurrentSector, h.FrameNumber, uint8_t(h.ChunkCount),
+                            uint8_t(std::popcount(job.Position.ChunksPresent))});
     } else {
       // A frame that does not decode is written as the picture then holds it.
-      (void)codec.Codec.DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
-                                    codec.HalfWidthView, codec.Image);
+      (void)codec_.Codec.DecodeFrame(job.Position.FrameBuffer, h.Width, h.Height,
+                                     codec_.HalfWidthView, codec_.Image);
     }
-    ui.PreviewFrame(codec.View());
+  }
+
+  // Writes the oldest frame after the sound its reads passed; false when the
+  // run stops there.
+  bool WriteOldest() {
+    ExportFrame& job = *jobs_[size_t(pipeline_->TakeOldest())];
+    job.Messages.Replay();
+    TakePicture(job);
+    ui_.PreviewFrame(codec_.View());
     for (auto& image : job.Sound) {
-      if (image[1] == state.Channel) result.AudioSectors++;
-      state.WriteAudioSector(image.data());
+      if (image[1] == sound_.Channel) result_.AudioSectors++;
+      sound_.WriteAudioSector(image.data());
     }
     job.Sound.clear();
-    if (form.Overlay) {
-      overlaid = codec.Image;
-      form.Overlay(job.StrIndex, overlaid);
-      makeFrame(overlaid, job.Frame);
+    if (form_.Overlay) {
+      overlaid_ = codec_.Image;
+      form_.Overlay(job.StrIndex, overlaid_);
+      MakeFrame(overlaid_, job.Frame);
     } else if (!job.FrameReady) {
-      makeFrame(codec.Image, job.Frame);
+      MakeFrame(codec_.Image, job.Frame);
     }
-    std::swap(written, job.Position);
-    anyWritten = true;
-    if (!writer.WriteVideo(job.Frame.data())) {
-      Show(ui, msg::kVideoWriteFailed);
-      writeFailed = true;
+    std::swap(written_, job.Position);
+    anyWritten_ = true;
+    if (!writer_.WriteVideo(job.Frame.data())) {
+      Show(ui_, msg::kVideoWriteFailed);
+      writeFailed_ = true;
       return false;
     }
-    if (state.Failed) return false;
-    frameIndex++;
-    ReportFrame(ui, written.CurrentSector, written.ChunkHeader.FrameNumber, first, last);
+    if (sound_.Failed) return false;
+    frameIndex_++;
+    ReportFrame(ui_, written_.CurrentSector, written_.ChunkHeader.FrameNumber, first_, last_);
     // The user's stop ends the AVI after this frame; the frames read ahead
     // (and the sound their reads passed) are dropped.
-    if (ui.CancelRequested()) {
-      result.Cancelled = true;
+    if (ui_.CancelRequested()) {
+      result_.Cancelled = true;
       return false;
     }
     return true;
-  };
+  }
 
-  int readIndex = 0;  // AVI frames read (ahead of those written)
-  while (!stopped && doc.NextSector <= last && !readFailed) {
-    ExportFrame& job = *jobs[size_t(pipeline.NextSlot())];
-    doc.Ui = &job.Messages.To(*docHost);
-    heldSound = &job.Sound;
-    const double aviTime = form.FrameExact ? readIndex : readIndex / form.VideoRate;
-    while (aviTime > strTime) {
-      doc.CurrentSector = doc.NextSector;
-      if (ReadFrame(doc) != 0) {
-        Show(job.Messages.To(ui), msg::kStrReadError);
-        // The same position would fail again for every later frame: the
-        // AVI ends here, with this frame the last.
-        readFailed = true;
-        break;
-      }
-      strIndex++;
-      strTime = form.FrameExact ? strIndex
-                                : (doc.CurrentSector - first) * (1.0 / kSectorsPerSecond) /
-                                      doc.SpeedFactor;
+  // Frames read after a stop are dropped; the document is left at the last
+  // frame written, and the sound's tail is written.
+  void EndWalk() {
+    while (!pipeline_->Empty()) (void)pipeline_->TakeOldest();
+    if (anyWritten_) written_.Swap(doc_);
+    ui_.Progress({100, doc_.CurrentSector, doc_.ChunkHeader.FrameNumber});
+    if (form_.Audio) sound_.Finish();
+    hook_.Remove();
+    // Damage in the source is listed; it does not fail the export.
+    if (!damaged_.empty())
+      Show(ui_, msg::kDamagedFramesShown, doc_.Path.c_str(), DamagedFramesText(damaged_).c_str());
+  }
+
+  bool CloseOutput() {
+    bool ok = !writeFailed_ && !sound_.Failed;
+    if (sound_.Failed) Show(ui_, msg::kAudioWriteFailed);
+    if (!writer_.Close() && ok) {
+      Show(ui_, msg::kWriteError, form_.OutputPath.c_str(), "AVI");
+      ok = false;
     }
-    job.StrIndex = strIndex;
-    heldSound = nullptr;
-    doc.Ui = docHost;
-    job.Position.Take(doc);
-    readIndex++;
-    pipeline.Submit();
-    while (!stopped && pipeline.Full()) stopped = !writeOldest();
+    return ok;
   }
-  while (!stopped && !pipeline.Empty()) stopped = !writeOldest();
-  while (!pipeline.Empty()) (void)pipeline.TakeOldest();  // read after a stop: dropped
-  // The document is left at the last frame written.
-  if (anyWritten) written.Swap(doc);
-  ui.Progress({100, doc.CurrentSector, doc.ChunkHeader.FrameNumber});
 
-  if (audio) state.Finish();
-  hook.Remove();
-  // Damage in the source is listed; it does not fail the export.
-  if (!damaged.empty())
-    Show(ui, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
-  bool ok = !writeFailed && !state.Failed;
-  if (state.Failed) Show(ui, msg::kAudioWriteFailed);
-  if (!writer.Close() && ok) {
-    Show(ui, msg::kWriteError, form.OutputPath.c_str(), "AVI");
-    ok = false;
-  }
-  finishRun();
-  if (!ok || !part.Commit(ui)) return result;
-  result.Completed = true;
-  result.FramesWritten = frameIndex;
-  return result;
+  const StrToAviOptions& form_;
+  StrDocument& doc_;
+  FrameCodec& codec_;
+  XaDecoderState& decoder_;
+  Host& ui_;
+  ScopedAudioHook hook_;
+  PartFile part_;
+  MediaWriter writer_;
+  AviAudioState sound_;
+  StrToAviResult result_;
+  const int width_, height_;
+  const size_t stride_;
+  const int threads_;
+  const int32_t first_, last_;
+  Host* const docHost_;  // where the reads' own messages go
+  uint32_t scale_ = 0;
+  std::vector<uint8_t> frame_;
+  // Audio sectors passed by the reads of a frame read ahead wait with it;
+  // null: straight to the writer.
+  std::vector<std::vector<uint8_t>>* heldSound_ = nullptr;
+  std::vector<MdecCodec> decoders_;
+  std::vector<std::unique_ptr<ExportFrame>> jobs_;
+  std::unique_ptr<FramePipeline> pipeline_;
+  FrameImage overlaid_;  // the picture with the overlay drawn on
+  FramePosition written_;  // where the walk stood after the last frame written
+  std::vector<MovieFrame> damaged_;  // frames written concealed
+  bool anyWritten_ = false, readFailed_ = false, writeFailed_ = false, stopped_ = false;
+  int frameIndex_ = 0;  // AVI frames written
+  int readIndex_ = 0;   // AVI frames read (ahead of those written)
+  int strIndex_ = 0;    // the STR frame's index in the range
+  double strTime_ = 0;
+};
+
+}  // namespace
+
+StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
+                               XaDecoderState& decoder, Host& ui, int threadCount) {
+  return StrToAviRun(form, doc, codec, decoder, ui, threadCount).Run();
 }
 
 }  // namespace belmora
