@@ -83,9 +83,20 @@ class AviToStrRun {
   int t_ = 0;
   std::optional<ScopedAudioHook> hook_;
   int32_t protectedUpTo_ = 0;
-  struct PendingFrame;
   bool* tailReset_ = nullptr;  // of the frame being laid out
   int framesDone_ = 0;
+
+  // The frame loop's steps and state.
+  struct PendingFrame;
+  struct FrameLoop;
+  std::unique_ptr<FrameLoop> loop_;
+  void StartFrames();
+  bool LayOutFrame();
+  bool ReadOrLayOut(PendingFrame& f, Host& ui, std::optional<VideoChunkHeader>& asRead);
+  void PrepareFrame(PendingFrame& f, const std::optional<VideoChunkHeader>& asRead);
+  void TakeNumbering(const PendingFrame& f);
+  bool FinishOldest();
+  void DrainFrames();
 };
 
 // Saves the original bytes of the sectors ahead in one step, instead of one
@@ -384,9 +395,48 @@ struct AviToStrRun::PendingFrame {
   FrameImage Image;  // the encoding decoded again, for the preview
 };
 
+// What the frame loop keeps between its steps.
+struct AviToStrRun::FrameLoop {
+  // Each thread encodes with a codec of its own, set as the run's.
+  std::vector<std::unique_ptr<FrameCodec>> Codecs;
+  std::vector<std::unique_ptr<PendingFrame>> Frames;
+  std::unique_ptr<FramePipeline> Pipeline;
+  std::vector<BestEncoder::History> Histories;
+  // Each encoding is decoded again for the preview, when there is one to show.
+  bool Previews = false;
+  int64_t LaidOut = 0, Finished = 0;  // frames
+  Host* DocHost = nullptr;
+  FramePosition Done;  // the document's record after the last frame finished
+  bool AnyDone = false;
+  // A failed write is reported once, by the first write that fails in
+  // frame order: the layouts ahead and the frames finished each keep their
+  // own record of it, and a frame is finished knowing of its own layout's.
+  bool LaidOutWriteFailed = false, FinishedWriteFailed = false;
+  Status Outcome = Status::kOk;
+};
+
 Status AviToStrRun::RunFrames() {
+  StartFrames();
+  bool stopped = false;
+  while (!stopped && doc_.IsOpen() && doc_.NextSector <= c_.SelectionEnd) {
+    stopped = !LayOutFrame();
+    while (!stopped && loop_->Pipeline->Full()) stopped = !FinishOldest();
+    // The user's stop is asked for as each frame is laid out; the frames
+    // already laid out are still finished.
+    if (!stopped && c_.Ui.CancelRequested()) {
+      loop_->Outcome = Status::kCancelled;
+      break;
+    }
+  }
+  DrainFrames();
+  return loop_->Outcome;
+}
+
+// The first picture, the sound hook, and the pipeline that encodes ahead
+// (one thread for a fit report, which encodes or keeps each frame as it is
+// laid out).
+void AviToStrRun::StartFrames() {
   StrDocument& doc = doc_;
-  Status outcome = Status::kOk;
   c_.Ui.BeginProgress();
   black_.Header.Width = black_.Header.Height = 1;
   black_.Header.BitCount = 24;
@@ -397,176 +447,187 @@ Status AviToStrRun::RunFrames() {
   hook_->Install([this](uint8_t* image) { return ReencodeAudioSector(image); });
   doc.NextSector = c_.SelectionStart;
 
-  // Each thread encodes with a codec of its own, set as the run's.
-  // A fit report encodes or keeps each frame as it is laid out: one thread.
+  loop_ = std::make_unique<FrameLoop>();
+  FrameLoop& l = *loop_;
   const int threads = c_.Fit ? 1 : c_.Threads > 0 ? c_.Threads : DefaultThreadCount();
-  std::vector<std::unique_ptr<FrameCodec>> codecs;
-  for (int t = 0; t < threads; t++) codecs.push_back(std::make_unique<FrameCodec>(c_.Codec));
-  std::vector<std::unique_ptr<PendingFrame>> frames;
-  // Each encoding is decoded again for the preview, when there is one to show.
-  const bool previews = c_.Ui.WantsPreviews();
-  FramePipeline pipeline(threads, [&](int slot, int worker) {
-    PendingFrame& f = *frames[size_t(slot)];
-    FrameCodec& codec = *codecs[size_t(worker)];
+  for (int t = 0; t < threads; t++) l.Codecs.push_back(std::make_unique<FrameCodec>(c_.Codec));
+  l.Previews = c_.Ui.WantsPreviews();
+  l.Pipeline = std::make_unique<FramePipeline>(threads, [this](int slot, int worker) {
+    FrameLoop& l = *loop_;
+    PendingFrame& f = *l.Frames[size_t(slot)];
+    FrameCodec& codec = *l.Codecs[size_t(worker)];
     codec.Best.SetSearchHistory(f.StartHistory);
     RunEncode(codec, f.Work);
     f.EndHistory = codec.Best.SearchHistory();
     f.Decoded = f.Work.Status == EncodeStatus::kOk &&
-                (!previews ||
+                (!l.Previews ||
                  codec.Codec.DecodeFrame(f.Work.Encoded.Bytes, f.Work.Request.Width,
                                          f.Work.Request.Height, codec.HalfWidthView,
                                          f.Image) == 0);
   }, kHistoryLag);
-  std::vector<BestEncoder::History> histories(kHistoryLag, c_.Codec.Best.SearchHistory());
-  int64_t laidOut = 0, finished = 0;  // frames
-  for (int i = 0; i < pipeline.Depth(); i++) frames.push_back(std::make_unique<PendingFrame>());
-  Host* const docHost = doc.Ui;
-  FramePosition done;  // the document's record after the last frame finished
-  bool anyDone = false;
-  // A failed write is reported once, by the first write that fails in
-  // frame order: the layouts ahead and the frames finished each keep their
-  // own record of it, and a frame is finished knowing of its own layout's.
-  bool laidOutWriteFailed = doc.WriteFailed, finishedWriteFailed = doc.WriteFailed;
+  l.Histories.assign(kHistoryLag, c_.Codec.Best.SearchHistory());
+  for (int i = 0; i < l.Pipeline->Depth(); i++) l.Frames.push_back(std::make_unique<PendingFrame>());
+  l.DocHost = doc.Ui;
+  l.LaidOutWriteFailed = l.FinishedWriteFailed = doc.WriteFailed;
+}
 
-  // A frame laid out anew is numbered from here on; one laid out after the
-  // video ran out takes the tail's numbers.
-  auto takeNumbering = [this](const PendingFrame& f) {
-    if (f.Renumber) c_.Numbering.Renumber = true;
-    if (f.TailReset) {
-      c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
-      c_.Numbering.NumberLimit = INT_MAX;
-    }
-  };
+// Lays out (or reads) the next frame, chooses its picture and prepares its
+// encoding, then hands it to the pipeline; false when it failed (reported).
+bool AviToStrRun::LayOutFrame() {
+  StrDocument& doc = doc_;
+  FrameLoop& l = *loop_;
+  PendingFrame& f = *l.Frames[size_t(l.Pipeline->NextSlot())];
+  tailReset_ = &f.TailReset;
+  f.StartHistory = l.Histories[size_t(l.LaidOut++ % kHistoryLag)];
+  f.Failed = f.Renumber = f.TailReset = f.Stored = false;
+  std::optional<VideoChunkHeader> asRead;  // a frame already in the file, as it is there
+  doc.Ui = &f.Messages.To(*l.DocHost);
+  Host& ui = f.Messages.To(c_.Ui);
+  doc.WriteFailed = l.LaidOutWriteFailed || l.FinishedWriteFailed;
+  f.Failed = !ReadOrLayOut(f, ui, asRead);
+  if (!f.Failed) {
+    if (c_.Mapping != FrameMapping::kFrameExact)
+      ChoosePicture();
+    else if (framesDone_ > 0)
+      NextAviFrame();
+    framesDone_++;
+    PrepareFrame(f, asRead);
+  }
+  doc.Ui = l.DocHost;
+  tailReset_ = nullptr;
+  l.LaidOutWriteFailed = f.WriteFailed = doc.WriteFailed;
+  f.Position.Take(doc);
+  if (f.Failed) {
+    l.Pipeline->SubmitDone();
+    return false;
+  }
+  l.Pipeline->Submit();
+  return true;
+}
 
-  // The oldest frame encoded, written and decoded as EncodeAndStoreFrame
-  // does; false when the run stops there.
-  auto finishOldest = [&]() -> bool {
-    PendingFrame& f = *frames[size_t(pipeline.TakeOldest())];
-    f.Messages.Replay();
-    std::swap(done, f.Position);
-    anyDone = true;
-    if (f.Failed) {
-      outcome = Status::kFailed;
-      return false;
-    }
-    if (f.Stored) {
-      c_.Ui.PreviewFrame(c_.Codec.View());
-      ReportFrame(c_.Ui, done.CurrentSector, done.ChunkHeader.FrameNumber, c_.SelectionStart,
-                  c_.SelectionEnd);
-      return true;
-    }
-    takeNumbering(f);
-    histories[size_t(finished++ % kHistoryLag)] = f.EndHistory;
-    c_.Codec.Best.SetSearchHistory(f.EndHistory);
-    done.Swap(doc);
-    doc.WriteFailed = finishedWriteFailed || f.WriteFailed;
-    int r = FinishEncode(doc, f.Work, c_.Numbering);
-    if (r == 0) r = WriteFrame(doc);
-    finishedWriteFailed = doc.WriteFailed;
-    if (r == 0 && !f.Decoded) r = -1;
-    if (r == 0) {
-      if (doc.PictureWidth != f.Work.Request.Width || doc.PictureHeight != f.Work.Request.Height)
-        doc.SetPictureSize(f.Work.Request.Width, f.Work.Request.Height);
-      if (previews) AdoptDecodedPicture(c_.Codec.Image, f.Image, c_.Codec.HalfWidthView);
-    }
-    done.Swap(doc);
-    // A frame that cannot be encoded or stored ends the run (reported).
-    if (r != 0) {
-      outcome = Status::kFailed;
-      return false;
-    }
-    if (previews) c_.Ui.PreviewFrame(c_.Codec.View());
-    ReportFrame(c_.Ui, done.CurrentSector, done.ChunkHeader.FrameNumber, c_.SelectionStart,
+// The frame's sectors: new ones laid out past the part rewritten in place,
+// else the frame read where it is. False when that failed (reported).
+bool AviToStrRun::ReadOrLayOut(PendingFrame& f, Host& ui,
+                               std::optional<VideoChunkHeader>& asRead) {
+  StrDocument& doc = doc_;
+  doc.CurrentSector = doc.NextSector;
+  doc.FrameDamaged = false;  // until a frame read says otherwise
+  if (!ProtectAhead(doc.CurrentSector, ui)) return false;
+  if (doc.CurrentSector > rewriteLimit_) {
+    f.Renumber = true;
+    const LayoutResult r = LayOutNewFrame();
+    if (r == LayoutResult::kLaidOut) return true;
+    // A failed write has been reported where it happened.
+    if (r == LayoutResult::kTooManySectors) Show(ui, msg::kTooManySectors, s_.FrameRate);
+    if (r == LayoutResult::kNoVideoSector) Show(ui, msg::kFrameLayoutError);
+    return false;
+  }
+  if (ReadFrame(doc) != 0) {
+    if (!doc.WriteFailed) Show(ui, msg::kSourceReadError);
+    return false;
+  }
+  asRead = doc.ChunkHeader;
+  return true;
+}
+
+// The frame's header set from the settings and its picture taken: encoded
+// and stored now for a fit report, else prepared for the pipeline. A frame
+// read that lacks sectors stays as it is.
+void AviToStrRun::PrepareFrame(PendingFrame& f, const std::optional<VideoChunkHeader>& asRead) {
+  StrDocument& doc = doc_;
+  if (asRead && doc.FrameDamaged) {
+    f.Stored = true;
+    return;
+  }
+  doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
+  doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
+  PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
+  picture_->XOffset = c_.Position.ImageOffsetX;
+  picture_->YOffset = c_.Position.ImageOffsetY;
+  if (c_.Fit) {
+    // Encoded, or kept as it is, and written now, numbered as it goes.
+    TakeNumbering(f);
+    f.Stored = true;
+    f.Failed = RefuseIfReadOnly(doc) ||
+               c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering,
+                             asRead ? &*asRead : nullptr) != 0;
+  } else {
+    // The picture is taken now: the video moves on before it is encoded.
+    f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
+  }
+}
+
+// A frame laid out anew is numbered from here on; one laid out after the
+// video ran out takes the tail's numbers.
+void AviToStrRun::TakeNumbering(const PendingFrame& f) {
+  if (f.Renumber) c_.Numbering.Renumber = true;
+  if (f.TailReset) {
+    c_.Numbering.NextNumber = c_.Numbering.WrapNumber = s_.TailNumber;
+    c_.Numbering.NumberLimit = INT_MAX;
+  }
+}
+
+// The oldest frame encoded, written and decoded as EncodeAndStoreFrame
+// does; false when the run stops there.
+bool AviToStrRun::FinishOldest() {
+  StrDocument& doc = doc_;
+  FrameLoop& l = *loop_;
+  PendingFrame& f = *l.Frames[size_t(l.Pipeline->TakeOldest())];
+  f.Messages.Replay();
+  std::swap(l.Done, f.Position);
+  l.AnyDone = true;
+  if (f.Failed) {
+    l.Outcome = Status::kFailed;
+    return false;
+  }
+  if (f.Stored) {
+    c_.Ui.PreviewFrame(c_.Codec.View());
+    ReportFrame(c_.Ui, l.Done.CurrentSector, l.Done.ChunkHeader.FrameNumber, c_.SelectionStart,
                 c_.SelectionEnd);
     return true;
-  };
+  }
+  TakeNumbering(f);
+  l.Histories[size_t(l.Finished++ % kHistoryLag)] = f.EndHistory;
+  c_.Codec.Best.SetSearchHistory(f.EndHistory);
+  l.Done.Swap(doc);
+  doc.WriteFailed = l.FinishedWriteFailed || f.WriteFailed;
+  int r = FinishEncode(doc, f.Work, c_.Numbering);
+  if (r == 0) r = WriteFrame(doc);
+  l.FinishedWriteFailed = doc.WriteFailed;
+  if (r == 0 && !f.Decoded) r = -1;
+  if (r == 0) {
+    if (doc.PictureWidth != f.Work.Request.Width || doc.PictureHeight != f.Work.Request.Height)
+      doc.SetPictureSize(f.Work.Request.Width, f.Work.Request.Height);
+    if (l.Previews) AdoptDecodedPicture(c_.Codec.Image, f.Image, c_.Codec.HalfWidthView);
+  }
+  l.Done.Swap(doc);
+  // A frame that cannot be encoded or stored ends the run (reported).
+  if (r != 0) {
+    l.Outcome = Status::kFailed;
+    return false;
+  }
+  if (l.Previews) c_.Ui.PreviewFrame(c_.Codec.View());
+  ReportFrame(c_.Ui, l.Done.CurrentSector, l.Done.ChunkHeader.FrameNumber, c_.SelectionStart,
+              c_.SelectionEnd);
+  return true;
+}
 
-  bool stopped = false;
-  while (!stopped && doc.IsOpen() && doc.NextSector <= c_.SelectionEnd) {
-    PendingFrame& f = *frames[size_t(pipeline.NextSlot())];
-    tailReset_ = &f.TailReset;
-    f.StartHistory = histories[size_t(laidOut++ % kHistoryLag)];
-    f.Failed = f.Renumber = f.TailReset = f.Stored = false;
-    std::optional<VideoChunkHeader> asRead;  // a frame already in the file, as it is there
-    doc.Ui = &f.Messages.To(*docHost);
-    Host& ui = f.Messages.To(c_.Ui);
-    doc.WriteFailed = laidOutWriteFailed || finishedWriteFailed;
-    doc.CurrentSector = doc.NextSector;
-    doc.FrameDamaged = false;  // until a frame read says otherwise
-    if (!ProtectAhead(doc.CurrentSector, ui)) {
-      f.Failed = true;
-    } else if (doc.CurrentSector > rewriteLimit_) {
-      f.Renumber = true;
-      const LayoutResult r = LayOutNewFrame();
-      if (r != LayoutResult::kLaidOut) {
-        // A failed write has been reported where it happened.
-        if (r == LayoutResult::kTooManySectors) Show(ui, msg::kTooManySectors, s_.FrameRate);
-        if (r == LayoutResult::kNoVideoSector) Show(ui, msg::kFrameLayoutError);
-        f.Failed = true;
-      }
-    } else if (ReadFrame(doc) != 0) {
-      if (!doc.WriteFailed) Show(ui, msg::kSourceReadError);
-      f.Failed = true;
-    } else {
-      asRead = doc.ChunkHeader;
-    }
-    if (!f.Failed) {
-      if (c_.Mapping != FrameMapping::kFrameExact)
-        ChoosePicture();
-      else if (framesDone_ > 0)
-        NextAviFrame();
-      framesDone_++;
-    }
-    if (!f.Failed && asRead && doc.FrameDamaged) {
-      f.Stored = true;  // a frame that lacks sectors stays as it is
-    } else if (!f.Failed) {
-      doc.ChunkHeader.Width = uint16_t(s_.FrameWidth);
-      doc.ChunkHeader.Height = uint16_t(s_.FrameHeight);
-      PutU16(&doc.ChunkHeader.MdecHeader[6], uint32_t(s_.MdecVersion));
-      picture_->XOffset = c_.Position.ImageOffsetX;
-      picture_->YOffset = c_.Position.ImageOffsetY;
-      if (c_.Fit) {
-        // Encoded, or kept as it is, and written now, numbered as it goes.
-        takeNumbering(f);
-        f.Stored = true;
-        f.Failed = RefuseIfReadOnly(doc) ||
-                   c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering,
-                                 asRead ? &*asRead : nullptr) != 0;
-      } else {
-        // The picture is taken now: the video moves on before it is encoded.
-        f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
-      }
-    }
-    doc.Ui = docHost;
-    tailReset_ = nullptr;
-    laidOutWriteFailed = f.WriteFailed = doc.WriteFailed;
-    f.Position.Take(doc);
-    if (f.Failed) {
-      pipeline.SubmitDone();
-      stopped = true;
-    } else {
-      pipeline.Submit();
-    }
-    while (!stopped && pipeline.Full()) stopped = !finishOldest();
-    // The user's stop is asked for as each frame is laid out; the frames
-    // already laid out are still finished.
-    if (!stopped && c_.Ui.CancelRequested()) {
-      outcome = Status::kCancelled;
-      break;
-    }
-  }
-  stopped = outcome == Status::kFailed;
-  while (!pipeline.Empty()) {
+// The frames laid out are finished (after a failure, dropped), and the
+// document is left at the last frame finished.
+void AviToStrRun::DrainFrames() {
+  StrDocument& doc = doc_;
+  FrameLoop& l = *loop_;
+  bool stopped = l.Outcome == Status::kFailed;
+  while (!l.Pipeline->Empty()) {
     if (stopped) {
-      (void)pipeline.TakeOldest();  // laid out after a failure: not finished
+      (void)l.Pipeline->TakeOldest();  // laid out after a failure: not finished
     } else {
-      stopped = !finishOldest();
+      stopped = !FinishOldest();
     }
   }
-  // The document is left at the last frame finished.
-  if (anyDone) done.Swap(doc);
-  doc.WriteFailed = finishedWriteFailed || (!anyDone && laidOutWriteFailed);
-  return outcome;
+  l.Pipeline.reset();  // its threads end with the loop
+  if (l.AnyDone) l.Done.Swap(doc);
+  doc.WriteFailed = l.FinishedWriteFailed || (!l.AnyDone && l.LaidOutWriteFailed);
 }
 
 bool AviToStrRun::Finish() {
