@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "convert/frame_codec.h"
+#include "str/frame_walker.h"
 #include "str/str_document.h"
 #include "xa/xa_codec.h"
 
@@ -71,17 +72,15 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
     });
   }
 
-  doc.CurrentSector = start.StartSector;
+  FrameWalker walker(doc, start.StartSector, doc.LastFrameSector);
   for (int index = 0;; index++) {
     {
       std::unique_lock lock(mutex_);
       room_.wait(lock, [this] { return stop_ || frames_.size() < depth_; });
       if (stop_) break;
     }
-    if (index > 0) doc.CurrentSector = doc.NextSector;
-    if (doc.CurrentSector > doc.LastFrameSector) break;
-    const int r = ReadAndDecodeFrame(codec, doc);
-    if (r == 1 || r == -1) break;
+    if (walker.Next() != WalkStep::kFrame) break;
+    const int r = DecodeCurrentFrame(codec, doc);
     PlaybackFrame frame;
     frame.Sector = doc.CurrentSector;
     frame.FrameNumber = doc.ChunkHeader.FrameNumber;

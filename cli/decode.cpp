@@ -11,6 +11,7 @@
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
 #include "convert/frame_pipeline.h"
+#include "str/frame_walker.h"
 
 namespace belmora::cli {
 
@@ -123,15 +124,16 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
     (job.Decoded ? decoded : failed)++;
     if (bad) writeFailed = true;
   };
+  FrameWalker walker(doc, doc.CurrentSector, last);
+  bool readFailed = false;
   while (!writeFailed) {
-    if (doc.CurrentSector > last) break;
-    int r = ReadFrame(doc);
-    if (r == -1) break;  // end of file or a read error
-    if (r == 1) {        // nothing in this window: look further on
-      doc.CurrentSector += kFrameSearchWindow;
-      continue;
+    const WalkStep step = walker.Next();
+    if (step == WalkStep::kEnd) break;
+    if (step == WalkStep::kError) {
+      Show(s.host, msg::kStrReadError);
+      readFailed = true;
+      break;
     }
-    if (doc.CurrentSector > last) break;
     FrameJob& job = jobs[size_t(pipeline.NextSlot())];
     job.Buffer = doc.FrameBuffer;
     job.Header = doc.ChunkHeader;
@@ -150,7 +152,6 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
     if (since.size() >= kConcealHistory) since.erase(since.begin());
     since.push_back(job);
     job.Index = index++;
-    doc.CurrentSector = doc.NextSector;
     pipeline.Submit();
     while (pipeline.Full() && !writeFailed) takeOldest();
   }
@@ -162,7 +163,7 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   if (!damaged.empty())
     Show(s.host, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
   if (failed > 0) Show(s.host, msg::kFramesFailed, failed);
-  return failed > 0 ? kExitFailed : kExitDone;
+  return failed > 0 || readFailed ? kExitFailed : kExitDone;
 }
 
 }  // namespace

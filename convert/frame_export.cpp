@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/messages.h"
+#include "str/frame_walker.h"
 #include "convert/frame_bmp.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
@@ -44,17 +45,15 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
   }
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   host.BeginProgress();
-  doc.CurrentSector = first;
   bool ok = true;
   std::vector<MovieFrame> damaged;
-  while (doc.CurrentSector <= last) {
-    const int r = ReadFrame(doc);
-    if (r != 0) {
+  FrameWalker walker(doc, first, last);
+  for (WalkStep step; (step = walker.Next()) != WalkStep::kEnd;) {
+    if (step == WalkStep::kError) {
       Show(host, msg::kStrReadError);
       ok = false;
       break;
     }
-    if (doc.CurrentSector > last) break;
     // A frame that does not decode is written as the picture then holds it;
     // one that lacks chunks is drawn over the frame before.
     (void)DecodeCurrentFrame(codec, doc);
@@ -85,7 +84,6 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
       result.Cancelled = true;
       break;
     }
-    doc.CurrentSector = doc.NextSector;
   }
   host.EndProgress();
   if (!damaged.empty())

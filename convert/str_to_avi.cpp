@@ -4,12 +4,14 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "base/messages.h"
 #include "convert/frame_pipeline.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
 #include "platform/media_module.h"
+#include "str/frame_walker.h"
 
 namespace belmora {
 
@@ -182,7 +184,8 @@ class StrToAviRun {
   // The first frame of the range, and the pipeline that decodes ahead.
   void StartWalk() {
     doc_.NextSector = doc_.CurrentSector = first_;
-    (void)ReadFrame(doc_);  // after a failure NextSector stays at the first sector
+    walker_.emplace(doc_, first_, doc_.LastFrameSector);
+    (void)walker_->Next();  // after a failure NextSector stays at the first sector
     (void)DecodeCurrentFrame(codec_, doc_);
     decoders_.assign(size_t(threads_), codec_.Codec);
     pipeline_ = std::make_unique<FramePipeline>(
@@ -199,8 +202,9 @@ class StrToAviRun {
     heldSound_ = &job.Sound;
     const double aviTime = form_.FrameExact ? readIndex_ : readIndex_ / form_.VideoRate;
     while (aviTime > strTime_) {
-      doc_.CurrentSector = doc_.NextSector;
-      if (ReadFrame(doc_) != 0) {
+      const WalkStep step = walker_->Next();
+      if (step != WalkStep::kFrame) {
+        // A read past the movie's last frame says so too, as it always has.
         Show(job.Messages.To(ui_), msg::kStrReadError);
         // The same position would fail again for every later frame: the
         // AVI ends here, with this frame the last.
@@ -354,6 +358,7 @@ class StrToAviRun {
   std::vector<MdecCodec> decoders_;
   std::vector<std::unique_ptr<ExportFrame>> jobs_;
   std::unique_ptr<FramePipeline> pipeline_;
+  std::optional<FrameWalker> walker_;
   FrameImage overlaid_;  // the picture with the overlay drawn on
   FramePosition written_;  // where the walk stood after the last frame written
   std::vector<MovieFrame> damaged_;  // frames written concealed

@@ -159,6 +159,21 @@ TEST(MoviesTest, NextAndPrevReachEveryFrame) {
   }
 }
 
+// Stretches without a frame longer than one search are walked past by
+// every reader: decode and export-frames see all 43 frames.
+TEST(MoviesTest, ReadersWalkPastLongStretchesWithoutFrames) {
+  const std::string path = WriteKind(DiscFileKind::kLongGap, "gap");
+  const std::string dir = test::TempPath("gap-frames");
+  auto decoded = RunCommand(test::Cli({"decode", path}));
+  EXPECT_EQ(decoded.Status, 0) << decoded.Err;
+  EXPECT_NE(decoded.Out.find("43 frames decoded"), std::string::npos) << decoded.Out;
+  auto exported = RunCommand(test::Cli({"export-frames", path, dir}));
+  EXPECT_EQ(exported.Status, 0) << exported.Err;
+  EXPECT_EQ(SortedFiles(dir).size(), 43u);
+  fs::remove_all(dir);
+  fs::remove(path);
+}
+
 // Every movie decodes whole; a damaged frame is concealed, listed, and the
 // frames around it are exactly those of the clean file.
 TEST(MoviesTest, DecodeWalksEveryFrameOfTheChosenMovie) {

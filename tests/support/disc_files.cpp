@@ -39,6 +39,7 @@ struct Chunk {
   FrameRecipe Frame;
   int Number = 0;
   bool Garbled = false;  // its header overwritten, its payload intact
+  int FillersBefore = 0;  // sectors of nothing laid before it
 };
 
 // The chunks of a movie in order.
@@ -76,6 +77,7 @@ StrBuilder Lay(const std::vector<std::vector<Chunk>>& streams, const std::vector
     }
     while (next[turn % streams.size()] >= streams[turn % streams.size()].size()) turn++;
     const Chunk& c = streams[turn % streams.size()][next[turn % streams.size()]++];
+    for (int f = 0; f < c.FillersBefore; f++) b.AddFiller();
     if (c.Garbled) {
       std::vector<uint8_t> data(kUserDataSize, 0xA5);
       const size_t from = size_t(c.Number) * kChunkPayloadSize;
@@ -124,6 +126,10 @@ StrBuilder BuildDiscFile(DiscFileKind kind) {
       first.insert(first.end(), rest.begin(), rest.end());
       break;
     }
+    case DiscFileKind::kLongGap:
+      for (Chunk& c : first)
+        if (c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == 0) c.FillersBefore = 400;
+      break;
     case DiscFileKind::kGarbledHeader:
       for (Chunk& c : first)
         c.Garbled = c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == 1;

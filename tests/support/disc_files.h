@@ -19,6 +19,7 @@ enum class DiscFileKind {
   kSizeChange,     // kClean, its frames 21 to 43 at 320x224
   kGarbledHeader,  // kClean with the chunk header of chunk 1 of frame 11 garbled
   kLostFirstChunk,  // kClean without the sector of chunk 0 of frame 11
+  kLongGap,         // kClean with 400 sectors of nothing before frame 11
 };
 
 inline constexpr int kDiscMovieFrames = 43;

@@ -1,0 +1,32 @@
+// The walk every reader of a movie makes: its frames from one sector to
+// another in file order, as the viewer's Next button steps through them.
+#pragma once
+
+#include <cstdint>
+
+#include "str/str_document.h"
+
+namespace belmora {
+
+enum class WalkStep {
+  kFrame,  // a frame was read into the document's cursor
+  kEnd,    // no frame of the movie begins at or before the last sector
+  kError,  // the file could not be read there
+};
+
+// Reads every frame of the chosen movie that begins from `first` to `last`
+// (clamped to the movie's last frame) once: frames that lack chunks
+// included (FrameDamaged says so), stretches without a frame searched past,
+// so that damage costs only its own frame.
+class FrameWalker {
+ public:
+  FrameWalker(StrDocument& doc, int32_t first, int32_t last);
+  WalkStep Next();
+
+ private:
+  StrDocument& doc_;
+  int32_t first_, last_;
+  bool started_ = false;
+};
+
+}  // namespace belmora
