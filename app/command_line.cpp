@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/roff.h"
 #include "base/version.h"
 #include "platform/media_formats.h"
 
@@ -32,16 +33,6 @@ constexpr const char* kDescription =
     "the movie (in place, in the sectors its frames already have), a frame to and from a BMP "
     "picture; it also makes new STR files from a video. Every function is also available to "
     "scripts through belmora-cli(1).";
-
-std::string Roff(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\e";
-    else if (c == '-') out += "\\-";
-    else out += c;
-  }
-  return out;
-}
 
 bool Is(const char* arg, const char* name) { return std::strcmp(arg, name) == 0; }
 
@@ -115,15 +106,15 @@ std::string AppVersionText(bool verbose) {
 
 std::string AppManPage() {
   std::string page = std::string(".TH BELMORA 1 \"\" \"belmora ") + kVersion +
-                     "\" \"User Commands\"\n.SH NAME\nbelmora \\- " + Roff(kSummary) +
+                     "\" \"User Commands\"\n.SH NAME\nbelmora \\- " + RoffText(kSummary) +
                      "\n.SH SYNOPSIS\n\\fBbelmora\\fR [\\fB\\-\\-lang\\fR \\fIen\\fR|"
                      "\\fIoriginal\\fR] [\\fIFILE\\fR]\n.br\n\\fBbelmora \\-\\-version\\fR "
                      "[\\fB\\-\\-verbose\\fR]\n.SH DESCRIPTION\n" +
-                     Roff(kDescription) + "\n.SH OPTIONS\n";
+                     RoffText(kDescription) + "\n.SH OPTIONS\n";
   for (const OptionHelp& o : kOptions) {
-    page += ".TP\n\\fB" + Roff(o.Names) + "\\fR";
-    if (o.Value) page += " \\fI" + Roff(o.Value) + "\\fR";
-    page += "\n" + Roff(o.Text) + "\n";
+    page += ".TP\n\\fB" + RoffText(o.Names) + "\\fR";
+    if (o.Value) page += " \\fI" + RoffText(o.Value) + "\\fR";
+    page += "\n" + RoffText(o.Text) + "\n";
   }
   page +=
       ".SH EXIT STATUS\n.TP\n\\fB0\\fR\nThe window was closed.\n.TP\n\\fB1\\fR\nThe program "

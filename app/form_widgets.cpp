@@ -1,6 +1,12 @@
 #include "app/form_widgets.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -56,6 +62,28 @@ void SetTabOrder(std::initializer_list<QWidget*> widgets) {
     if (previous) QWidget::setTabOrder(previous, w);
     previous = w;
   }
+}
+
+void AddListAndButtons(QDialog* dialog, QVBoxLayout* layout, QTreeWidget* list, int columns,
+                       int current, QPushButton*& ok, QPushButton*& cancel) {
+  for (int c = 0; c < columns; c++) list->resizeColumnToContents(c);
+  list->setMinimumWidth(std::min(900, list->header()->length() + 24));
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(dialog);
+  ok = buttons->addButton(T(msg::kOpenButton), QDialogButtonBox::AcceptRole);
+  ok->setObjectName("OKButton");
+  cancel = buttons->addButton(T(msg::kCancelButton), QDialogButtonBox::RejectRole);
+  cancel->setObjectName("CancelButton");
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  QObject::connect(list, &QTreeWidget::itemDoubleClicked, dialog, &QDialog::accept);
+  QPushButton* open = ok;
+  QObject::connect(list, &QTreeWidget::itemSelectionChanged, dialog,
+                   [list, open] { open->setEnabled(!list->selectedItems().isEmpty()); });
+  if (current >= 0 && current < list->topLevelItemCount())
+    list->setCurrentItem(list->topLevelItem(current));
+  ok->setEnabled(!list->selectedItems().isEmpty());
 }
 
 }  // namespace belmora::app

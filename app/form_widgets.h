@@ -9,6 +9,9 @@
 #include <string>
 
 class QComboBox;
+class QDialog;
+class QTreeWidget;
+class QVBoxLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -33,5 +36,10 @@ QPushButton* Button(const char* caption, const char* name, QWidget* parent, QRec
 QGroupBox* Group(const char* caption, const char* name, QWidget* parent, QRect at);
 // Tab moves through `widgets` in this order.
 void SetTabOrder(std::initializer_list<QWidget*> widgets);
+// The list of a chooser sized to its contents, with "Abrir" and "Cancelar"
+// under it: a double click or "Abrir" accepts, "Abrir" only while a row is
+// chosen; row `current` is chosen first.
+void AddListAndButtons(QDialog* dialog, QVBoxLayout* layout, QTreeWidget* list, int columns,
+                       int current, QPushButton*& ok, QPushButton*& cancel);
 
 }  // namespace belmora::app

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_language.h"
+#include "app/form_widgets.h"
 #include "base/messages.h"
 #include "str/disc_document.h"
 #include "str/disc_image.h"
@@ -89,23 +90,7 @@ ImageFileChooser::ImageFileChooser(const QString& image, const std::vector<Image
     row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     row->setText(2, QString::fromStdString(item.Description));
   }
-  for (int c = 0; c < 3; c++) FileList->resizeColumnToContents(c);
-  FileList->setMinimumWidth(std::min(900, FileList->header()->length() + 24));
-  layout->addWidget(FileList);
-
-  auto* buttons = new QDialogButtonBox(this);
-  OKButton = buttons->addButton(T(msg::kOpenButton), QDialogButtonBox::AcceptRole);
-  OKButton->setObjectName("OKButton");
-  CancelButton = buttons->addButton(T(msg::kCancelButton), QDialogButtonBox::RejectRole);
-  CancelButton->setObjectName("CancelButton");
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(FileList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-  connect(FileList, &QTreeWidget::itemSelectionChanged, this,
-          [this] { OKButton->setEnabled(!FileList->selectedItems().isEmpty()); });
-  if (FileList->topLevelItemCount() > 0) FileList->setCurrentItem(FileList->topLevelItem(0));
-  OKButton->setEnabled(!FileList->selectedItems().isEmpty());
+  AddListAndButtons(this, layout, FileList, 3, 0, OKButton, CancelButton);
   OKButton->setDefault(true);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/app_language.h"
+#include "app/form_widgets.h"
 #include "base/messages.h"
 #include "str/sector.h"
 
@@ -62,24 +63,7 @@ TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movi
     row->setText(5, Damaged(m));
     for (int c = 0; c < 5; c++) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
-  for (int c = 0; c < 6; c++) MovieList->resizeColumnToContents(c);
-  MovieList->setMinimumWidth(std::min(900, MovieList->header()->length() + 24));
-  layout->addWidget(MovieList);
-
-  auto* buttons = new QDialogButtonBox(this);
-  OKButton = buttons->addButton(T(msg::kOpenButton), QDialogButtonBox::AcceptRole);
-  OKButton->setObjectName("OKButton");
-  CancelButton = buttons->addButton(T(msg::kCancelButton), QDialogButtonBox::RejectRole);
-  CancelButton->setObjectName("CancelButton");
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(MovieList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-  connect(MovieList, &QTreeWidget::itemSelectionChanged, this,
-          [this] { OKButton->setEnabled(!MovieList->selectedItems().isEmpty()); });
-  if (current >= 0 && current < MovieList->topLevelItemCount())
-    MovieList->setCurrentItem(MovieList->topLevelItem(current));
-  OKButton->setEnabled(!MovieList->selectedItems().isEmpty());
+  AddListAndButtons(this, layout, MovieList, 6, current, OKButton, CancelButton);
   OKButton->setDefault(true);
 }
 

@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/roff.h"
 #include "base/version.h"
 #include "platform/media_formats.h"
 
@@ -79,37 +80,19 @@ std::vector<const CLI::App*> Commands(const CLI::App& app) {
   return app.get_subcommands([](const CLI::App* a) { return !a->get_group().empty(); });
 }
 
-// Text made safe for roff: backslashes, hyphens, and a leading dot or quote.
-std::string Roff(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\e";
-    else if (c == '-') out += "\\-";
-    else out += c;
-  }
-  std::string safe;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && (line[0] == '.' || line[0] == '\'')) safe += "\\&";
-    safe += line + "\n";
-  }
-  if (!safe.empty()) safe.pop_back();
-  return safe;
-}
-
 std::string OptionNames(const CLI::Option* o) {
   std::string names;
   for (const auto& s : o->get_snames()) names += (names.empty() ? "" : ", ") + ("\\fB\\-" + s + "\\fR");
   for (const auto& l : o->get_lnames())
-    names += (names.empty() ? "" : ", ") + ("\\fB\\-\\-" + Roff(l) + "\\fR");
-  if (!IsFlag(o)) names += " \\fI" + Roff(o->get_type_name()) + "\\fR";
+    names += (names.empty() ? "" : ", ") + ("\\fB\\-\\-" + RoffText(l) + "\\fR");
+  if (!IsFlag(o)) names += " \\fI" + RoffText(o->get_type_name()) + "\\fR";
   return names;
 }
 
 std::string Usage(const CLI::App& command) {
-  std::string usage = "\\fBbelmora\\-cli " + Roff(command.get_name()) + "\\fR";
+  std::string usage = "\\fBbelmora\\-cli " + RoffText(command.get_name()) + "\\fR";
   for (const CLI::Option* o : command.get_options())
-    if (o->get_positional() && !o->nonpositional()) usage += " \\fI" + Roff(o->get_name()) + "\\fR";
+    if (o->get_positional() && !o->nonpositional()) usage += " \\fI" + RoffText(o->get_name()) + "\\fR";
   usage += " [\\fIOPTIONS\\fR]";
   return usage;
 }
@@ -118,8 +101,8 @@ void OptionList(std::ostringstream& out, const CLI::App& app) {
   for (const CLI::Option* o : app.get_options()) {
     if (!IsShown(o)) continue;
     out << ".TP\n";
-    out << (o->nonpositional() ? OptionNames(o) : "\\fI" + Roff(o->get_name()) + "\\fR") << "\n";
-    out << Roff(o->get_description()) << "\n";
+    out << (o->nonpositional() ? OptionNames(o) : "\\fI" + RoffText(o->get_name()) + "\\fR") << "\n";
+    out << RoffText(o->get_description()) << "\n";
   }
 }
 
@@ -134,7 +117,7 @@ std::string VersionText(bool verbose) {
 std::string ManPage(const CLI::App& app) {
   std::ostringstream out;
   out << ".TH BELMORA\\-CLI 1 \"\" \"belmora " << kVersion << "\" \"User Commands\"\n"
-      << ".SH NAME\nbelmora\\-cli \\- " << Roff(app.get_description()) << "\n"
+      << ".SH NAME\nbelmora\\-cli \\- " << RoffText(app.get_description()) << "\n"
       << ".SH SYNOPSIS\n\\fBbelmora\\-cli\\fR [\\fIGLOBAL OPTIONS\\fR] \\fICOMMAND\\fR "
          "[\\fIARGUMENTS\\fR] [\\fIOPTIONS\\fR]\n.br\n"
       << "\\fBbelmora\\-cli \\-\\-version\\fR [\\fB\\-\\-verbose\\fR]\n"
@@ -147,8 +130,8 @@ std::string ManPage(const CLI::App& app) {
   OptionList(out, app);
   out << ".SH COMMANDS\n";
   for (const CLI::App* c : Commands(app)) {
-    out << ".SS \"" << Roff(c->get_name()) << "\"\n" << Usage(*c) << "\n.PP\n"
-        << Roff(c->get_description()) << "\n";
+    out << ".SS \"" << RoffText(c->get_name()) << "\"\n" << Usage(*c) << "\n.PP\n"
+        << RoffText(c->get_description()) << "\n";
     OptionList(out, *c);
   }
   out << ".SH EXIT STATUS\n"
@@ -163,7 +146,7 @@ std::string ManPage(const CLI::App& app) {
          "\\fB\\-\\-lang\\fR overrides them.\n"
       << ".SH EXAMPLES\n";
   for (const auto& [line, what] : kExamples)
-    out << ".TP\n\\fB" << Roff(line) << "\\fR\n" << Roff(what) << "\n";
+    out << ".TP\n\\fB" << RoffText(line) << "\\fR\n" << RoffText(what) << "\n";
   out << ".SH SEE ALSO\n\\fBbelmora\\fR(1), \\fBffmpeg\\fR(1)\n";
   return out.str();
 }
