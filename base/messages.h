@@ -375,7 +375,7 @@ inline constexpr const char* kMenuAbout = "Sobre";  // also the box's title
 inline constexpr const char* kAboutText =
     "Belmora %s\n\nVisualizador e conversor de filmes STR de CD-ROM XA.\n\n"
     "Bibliotecas em uso e suas licenças:\n"
-    "Qt %s: LGPL-3.0\n"
+    "Qt %s: LGPL-3.0 (Qt Charts: GPL-3.0+)\n"
     "FFmpeg %s: LGPL-2.1+ (GPL-2+ como o Debian o compila)\n"
     "libass: ISC\n"
     "libcdio, libiso9660: GPL-3.0+\n"

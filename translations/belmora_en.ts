@@ -1208,7 +1208,7 @@ Continue?</translation>
 Visualizador e conversor de filmes STR de CD-ROM XA.
 
 Bibliotecas em uso e suas licenças:
-Qt %s: LGPL-3.0
+Qt %s: LGPL-3.0 (Qt Charts: GPL-3.0+)
 FFmpeg %s: LGPL-2.1+ (GPL-2+ como o Debian o compila)
 libass: ISC
 libcdio, libiso9660: GPL-3.0+
@@ -1219,7 +1219,7 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</source>
 Viewer and converter for CD-ROM XA STR movies.
 
 Libraries in use and their licences:
-Qt %s: LGPL-3.0
+Qt %s: LGPL-3.0 (Qt Charts: GPL-3.0+)
 FFmpeg %s: LGPL-2.1+ (GPL-2+ as Debian builds it)
 libass: ISC
 libcdio, libiso9660: GPL-3.0+
