@@ -634,7 +634,13 @@ void TForm1::CloseDocument() {
 }
 
 void TForm1::ShowCurrentFrame() {
-  if (ReadAndDecodeFrame(codec_, doc_) != 0) return;
+  // A stretch without a frame longer than one search is searched past, as
+  // every reader walks the movie.
+  int r;
+  while ((r = ReadAndDecodeFrame(codec_, doc_)) == 1 &&
+         std::max(doc_.CurrentSector, doc_.MovieStart) + kFrameSearchWindow <= doc_.LastFrameSector)
+    doc_.CurrentSector = std::max(doc_.CurrentSector, doc_.MovieStart) + kFrameSearchWindow;
+  if (r != 0) return;
   preview_ = QImage();
   client_->update();
   SetLabel(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));

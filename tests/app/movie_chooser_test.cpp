@@ -95,6 +95,20 @@ class MovieChooserTest : public QObject {
     QVERIFY(boxes.Boxes.empty());
   }
 
+  // Next steps over a stretch without a frame longer than one search.
+  void StepsOverALongGap() {
+    const QString path = WriteKind(dir_, DiscFileKind::kLongGap, "gap.str");
+    TForm1 form;
+    BoxLog boxes;
+    boxes.Attach(form);
+    QCOMPARE(form.OpenDocument(path), 0);
+    for (uint32_t number = 2; number <= 43; number++) {
+      form.NextButtonClick();
+      QCOMPARE(form.Document().ChunkHeader.FrameNumber, number);
+    }
+    QVERIFY(boxes.Boxes.empty());
+  }
+
   // A file of one movie opens without a question; stepping onto the frame
   // that lost a sector shows it concealed and says so.
   void StepsThroughADamagedFrame() {
