@@ -196,6 +196,22 @@ void PsnrPlot::mouseMoveEvent(QMouseEvent* e) {
   QChartView::mouseMoveEvent(e);
 }
 
+bool PsnrPlot::viewportEvent(QEvent* e) {
+  // The pointer at rest asks for a tooltip: the frame's values stay shown
+  // (the chart's items have no tooltip of their own, and the scene would
+  // hide the one shown on hovering).
+  if (e->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const int i = FrameAt(help->pos().x());
+    if (i >= 0 && chart()->plotArea().contains(mapToScene(help->pos())))
+      QToolTip::showText(help->globalPos(), FrameText(i), this);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+  return QChartView::viewportEvent(e);
+}
+
 void PsnrPlot::mouseReleaseEvent(QMouseEvent* e) {
   if (panning_) {
     panning_ = false;

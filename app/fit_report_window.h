@@ -55,6 +55,7 @@ class PsnrPlot : public QChartView {
   void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  bool viewportEvent(QEvent* e) override;
 
  private:
   void Rebuild();

@@ -319,16 +319,27 @@ QString TForm1::StatusText() const {
                                                  int(doc_.ChunkHeader.Width),
                                                  int(doc_.ChunkHeader.Height), version, scale)
                                        .c_str());
-  // A frame that lacks sectors, shown with the missing parts concealed.
+  // A frame that lacks sectors, shown with the missing parts concealed: said
+  // first, so that a narrow window still shows it.
   if (!playing && doc_.FrameDamaged)
-    text += "  " + QString::fromStdString(FormatMessage(msg::kFrameConcealed,
-                                                        std::popcount(doc_.ChunksPresent),
-                                                        int(doc_.ChunkHeader.ChunkCount)));
+    text = QString::fromStdString(FormatMessage(msg::kFrameDamagedShort,
+                                                std::popcount(doc_.ChunksPresent),
+                                                int(doc_.ChunkHeader.ChunkCount))) +
+           "   " + text;
   return text;
+}
+
+QString TForm1::StatusTip() const {
+  const bool playing = player_ && player_->Current();
+  if (!DocumentOpen || !AudioOnlyPath.empty() || playing || !doc_.FrameDamaged) return QString();
+  return QString::fromStdString(FormatMessage(msg::kFrameConcealed,
+                                              std::popcount(doc_.ChunksPresent),
+                                              int(doc_.ChunkHeader.ChunkCount)));
 }
 
 void TForm1::UpdateStatusLine() {
   StatusLabel->setText(StatusText());
+  StatusLabel->setToolTip(StatusTip());
 }
 
 void TForm1::NoteDone(const QString& output) {
@@ -490,11 +501,16 @@ int TForm1::OpenDocument(const QString& given) {
   const EditState pending = PendingEdit(file);
   // What cannot be opened leaves the file shown as it is: tried first,
   // read-only and quietly, and refused with the file's name and the reason.
+  // A file of several movies is asked about then too: a cancelled choice
+  // also leaves the file shown as it is.
+  int chosenMovie = -1;
   if ((DocumentOpen || !AudioOnlyPath.empty()) && pending == EditState::kNone) {
     CollectingHost quiet;
     StrDocument probe(quiet);
     const bool opens = OpenStrFile(probe, name, true) == 0;
     const bool picture = opens && probe.PaddedWidth > 0;
+    const std::vector<Movie> movies = opens ? probe.Movies : std::vector<Movie>{};
+    const int speed = probe.SpeedFactor;
     CloseStrFile(probe);
     if (!picture && !IsAudioOnlyFile(name)) {
       if (opens)
@@ -502,6 +518,10 @@ int TForm1::OpenDocument(const QString& given) {
       else
         Show(host_, msg::kCannotOpenNamed, name.c_str(), OpenFailure(name, quiet).c_str());
       return -1;
+    }
+    if (movies.size() > 1) {
+      chosenMovie = ChooseMovie(path, movies, speed, 0, this, RunModal);
+      if (chosenMovie < 0) return -1;
     }
   }
   StopPlayback();
@@ -545,7 +565,9 @@ int TForm1::OpenDocument(const QString& given) {
   }
   // A file of several movies: the user picks the one to show.
   if (doc_.Movies.size() > 1) {
-    const int movie = ChooseMovie(path, doc_.Movies, doc_.SpeedFactor, 0, this, RunModal);
+    const int movie = chosenMovie >= 0 && size_t(chosenMovie) < doc_.Movies.size()
+                          ? chosenMovie
+                          : ChooseMovie(path, doc_.Movies, doc_.SpeedFactor, 0, this, RunModal);
     if (movie < 0) {
       CloseStrFile(doc_);
       return -1;

@@ -190,6 +190,8 @@ class TForm1 : public QMainWindow {
 
   // The status line: where the frame shown lies and how it is coded.
   QString StatusText() const;
+  // The status line's tooltip: the full note on a damaged frame, else empty.
+  QString StatusTip() const;
   // Label1's text, drawn small enough to stop short of the buttons.
   void SetLabel(const QString& text);
   void UpdateStatusLine();

@@ -1,9 +1,13 @@
 #include "app/qt_host.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QThread>
+#include <utility>
 
+#include "app/app_language.h"
 #include "app/main_window.h"
+#include "base/messages.h"
 
 namespace belmora::app {
 
@@ -12,6 +16,14 @@ QMessageBox::StandardButton RunQtBox(const BoxRequest& request, QWidget* owner) 
   box.setWindowTitle(request.Caption);
   box.setText(request.Text);
   box.setStandardButtons(request.Buttons);
+  // The answers in the language of the questions that name them; Cancel
+  // as in every window.
+  const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+      {QMessageBox::Yes, msg::kYesButton},
+      {QMessageBox::No, msg::kNoButton},
+      {QMessageBox::Cancel, msg::kCancelButton}};
+  for (const auto& [which, caption] : captions)
+    if (QAbstractButton* button = box.button(which)) button->setText(T(caption));
   switch (request.Kind) {
     case MessageKind::kInformation: box.setIcon(QMessageBox::NoIcon); break;
     case MessageKind::kWarning: box.setIcon(QMessageBox::Warning); break;

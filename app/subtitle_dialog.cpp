@@ -24,6 +24,7 @@ void JumpTo(TForm1& form, int32_t sector) {
   if (!form.DocumentOpen) return;
   form.Document().CurrentSector = std::clamp(sector, 0, form.Document().LastFrameSector);
   form.ShowCurrentFrame();
+  form.ShowConvertedDocument();  // the bar at the frame shown
 }
 
 // The frame at or after `sector` of the STR at `path`, decoded at full width.
@@ -114,6 +115,7 @@ void ApplySubtitlesCommand(TForm1& form) {
     if (r.Outcome != Status::kOk) {
       form.Converting = false;
       form.ShowCurrentFrame();
+      form.ShowConvertedDocument();
       return;
     }
   }
@@ -124,6 +126,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   if (answer != QDialog::Accepted) {
     form.Converting = false;
     form.ShowCurrentFrame();
+    form.ShowConvertedDocument();
     return;
   }
 

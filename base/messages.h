@@ -334,7 +334,9 @@ inline constexpr const char* kChannelWord = "Canal";
 inline constexpr const char* kDurationWord = "Duração";
 inline constexpr const char* kDamagedFramesWord = "Quadros danificados";
 inline constexpr const char* kNoDamagedFrames = "nenhum";
-// The viewer's note beside a frame that lacks sectors.
+// The viewer's note on a frame that lacks sectors: short at the head of the
+// status line (chunks present of how many), in full as its tooltip.
+inline constexpr Message kFrameDamagedShort{"danificado (%d/%d)"};
 inline constexpr Message kFrameConcealed{
     "このフレームはセクタが欠けています (%d/%d)。欠けた部分は前のフレームで補っています。"};
 
@@ -395,6 +397,9 @@ inline constexpr const char* kBestQuality = "Qualidade máxima";
 inline constexpr const char* kCancelButton = "Cancelar";
 inline constexpr const char* kOpenButton = "Abrir";
 inline constexpr const char* kStartButton = "Iniciar";
+// The answers of the message boxes' questions, named by the questions.
+inline constexpr const char* kYesButton = "はい";
+inline constexpr const char* kNoButton = "いいえ";
 // "Configurações".
 inline constexpr const char* kSettingsTitle = "Configurações";
 inline constexpr const char* kSkipSector = "Pular setor";

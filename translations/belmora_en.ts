@@ -1048,8 +1048,13 @@ Continue?</translation>
       <translation>none</translation>
     </message>
     <message>
+      <source>danificado (%d/%d)</source>
+      <extracomment>kFrameDamagedShort: The viewer's note on a frame that lacks sectors: short at the head of the status line (chunks present of how many), in full as its tooltip.</extracomment>
+      <translation>damaged (%d/%d)</translation>
+    </message>
+    <message>
       <source>このフレームはセクタが欠けています (%d/%d)。欠けた部分は前のフレームで補っています。</source>
-      <extracomment>kFrameConcealed: The viewer's note beside a frame that lacks sectors.</extracomment>
+      <extracomment>kFrameConcealed</extracomment>
       <translation>This frame lacks sectors (%d/%d); the missing parts are taken from the previous frame.</translation>
     </message>
     <message>
@@ -1284,6 +1289,16 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</translation>
       <source>Iniciar</source>
       <extracomment>kStartButton</extracomment>
       <translation>Start</translation>
+    </message>
+    <message>
+      <source>はい</source>
+      <extracomment>kYesButton: The answers of the message boxes' questions, named by the questions.</extracomment>
+      <translation>Yes</translation>
+    </message>
+    <message>
+      <source>いいえ</source>
+      <extracomment>kNoButton</extracomment>
+      <translation>No</translation>
     </message>
     <message>
       <source>Configurações</source>

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
+#include "app/qt_host.h"
 #include "app/shell.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/source_literals.h"
@@ -48,6 +49,25 @@ QStringList Clipped(QWidget& window, int& checked) {
                      .arg(room);
   }
   return clipped;
+}
+
+// The texts of the buttons of a box shown with `buttons` (Yes, No, OK,
+// Cancel in this order), answered with the last of them.
+QStringList BoxButtons(const QString& text, QMessageBox::StandardButtons buttons) {
+  QStringList texts;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    QAbstractButton* last = nullptr;
+    for (auto which : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel})
+      if (QAbstractButton* b = box->button(which)) {
+        texts << b->text().remove('&');
+        last = b;
+      }
+    if (last) last->click();
+  });
+  RunQtBox({text, "", MessageKind::kQuestion, buttons}, nullptr);
+  return texts;
 }
 
 }  // namespace
@@ -135,6 +155,23 @@ class LanguageTest : public QObject {
                                                         clipped.join("; "))));
       }
       QVERIFY(checked > 40);
+    }
+    ApplyLanguage(Language::kOriginal);
+  }
+
+  // A question speaks of its buttons by the names they show, in both
+  // languages; the boxes' Cancel is the windows' "Cancelar".
+  void QuestionButtonsAreTheOnesNamed() {
+    for (Language language : {Language::kOriginal, Language::kEnglish}) {
+      ApplyLanguage(language);
+      const QString question =
+          QString::fromStdString(FormatMessage(msg::kAskKeepCancelled, "/tmp/MOVIE.STR"));
+      const QStringList yesNo = BoxButtons(question, QMessageBox::Yes | QMessageBox::No);
+      QCOMPARE(yesNo.size(), 2);
+      QVERIFY2(question.contains(yesNo[1]), qPrintable(yesNo.join(", ") + " / " + question));
+      QVERIFY(yesNo[0] != yesNo[1]);
+      const QStringList okCancel = BoxButtons(question, QMessageBox::Ok | QMessageBox::Cancel);
+      QVERIFY2(okCancel.contains(T(msg::kCancelButton)), qPrintable(okCancel.join(", ")));
     }
     ApplyLanguage(Language::kOriginal);
   }

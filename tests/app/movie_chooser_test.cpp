@@ -92,6 +92,24 @@ class MovieChooserTest : public QObject {
     QCOMPARE(shown, 3);
     QVERIFY(form.windowTitle().endsWith("pick.str [1/2]"));
     QCOMPARE(form.Document().ChunkHeader.Width, uint16_t(320));
+    // Another file of several movies whose choice is cancelled: the movie
+    // shown stays open as it was.
+    form.NextButtonClick();
+    const int32_t sector = form.Document().CurrentSector;
+    const QString other = WriteKind(dir_, DiscFileKind::kBackToBack, "other.str");
+    form.RunModal = Pick(-1, &shown);
+    QCOMPARE(form.OpenDocument(other), -1);
+    QCOMPARE(shown, 4);
+    QVERIFY(form.DocumentOpen);
+    QVERIFY(form.windowTitle().endsWith("pick.str [1/2]"));
+    QCOMPARE(form.Document().CurrentSector, sector);
+    form.NextButtonClick();
+    QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(3));
+    // Chosen, it opens at the movie chosen, asked once.
+    form.RunModal = Pick(1, &shown);
+    QCOMPARE(form.OpenDocument(other), 0);
+    QCOMPARE(shown, 5);
+    QVERIFY(form.windowTitle().endsWith("other.str [2/2]"));
     QVERIFY(boxes.Boxes.empty());
   }
 
@@ -117,6 +135,8 @@ class MovieChooserTest : public QObject {
     BoxLog boxes;
     boxes.Attach(form);
     int shown = 0;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.RunModal = Pick(0, &shown);
     QCOMPARE(form.OpenDocument(path), 0);
     QCOMPARE(shown, 0);
@@ -128,9 +148,18 @@ class MovieChooserTest : public QObject {
     }
     QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(belmora::test::kDamagedFrameNumber));
     QVERIFY(form.StatusLabel->text().contains("(3/4)"));
+    // The notice is seen in a window of the first size, whatever else the
+    // line holds; the full explanation is the line's tooltip.
+    const QString line = form.StatusLabel->text();
+    const int notice = int(line.indexOf("(3/4)")) + 5;
+    QVERIFY2(QFontMetrics(form.StatusLabel->font()).horizontalAdvance(line.left(notice)) <=
+                 form.StatusLabel->contentsRect().width(),
+             qPrintable(line));
+    QVERIFY(form.StatusLabel->toolTip().contains("(3/4)"));
     form.NextButtonClick();
     QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(12));
     QVERIFY(!form.StatusLabel->text().contains("(3/4)"));
+    QVERIFY(form.StatusLabel->toolTip().isEmpty());
     // Prev steps back onto it.
     form.PrevButtonClick();
     QCOMPARE(form.Document().ChunkHeader.FrameNumber, uint32_t(belmora::test::kDamagedFrameNumber));

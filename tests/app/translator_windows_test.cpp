@@ -122,6 +122,14 @@ class TranslatorWindowsTest : public QObject {
     QApplication::sendEvent(plot.viewport(), &move);
     QVERIFY2(plot.toolTip().startsWith(QString("quadro %1 ").arg(frame)),
              qPrintable(plot.toolTip()));
+    // The pointer at rest: the values stay shown.
+    QHelpEvent rest(QEvent::ToolTip, over, plot.viewport()->mapToGlobal(over));
+    QApplication::sendEvent(plot.viewport(), &rest);
+    QTest::qWait(600);
+    QVERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text().startsWith(QString("quadro %1 ").arg(frame)),
+             qPrintable(QToolTip::text()));
+    QToolTip::hideText();
     QTest::mouseClick(plot.viewport(), Qt::LeftButton, {}, QPoint(plot.XOf(frame), 60));
     QCOMPARE(chosen, QList<int32_t>{10 * frame});
     QTest::mouseDClick(plot.viewport(), Qt::LeftButton, {}, QPoint(plot.XOf(frame), 60));
@@ -208,10 +216,12 @@ class TranslatorWindowsTest : public QObject {
     boxes.Attach(main);
     QCOMPARE(main.OpenDocument(QString::fromStdString(str)), 0);
     main.MenuSelAllClick();
+    QVERIFY(main.Bar->maximum() >= 2);  // room for the bar to tell places apart
     QStringList modals;
     bool confirm = false;
     QString summary;
     int rows = 0;
+    int barAtJump = -1;
     main.RunFileDialog = [&](FileDialog& d, QWidget*) {
       modals << d.Title;
       d.FileName = QString::fromStdString(srt);
@@ -222,6 +232,9 @@ class TranslatorWindowsTest : public QObject {
       if (auto* w = dynamic_cast<FitReportWindow*>(&d)) {
         summary = w->SummaryLabel->text();
         rows = w->Table->rowCount();
+        // A frame chosen in the report is shown, the bar at its place.
+        w->FrameChosen(0);
+        barAtJump = main.Bar->value();
       }
       return confirm ? int(QDialog::Accepted) : int(QDialog::Rejected);
     };
@@ -235,6 +248,8 @@ class TranslatorWindowsTest : public QObject {
     // Frames 8 to 15 (at 15 per second) show the line.
     QVERIFY2(summary.startsWith("29 フレーム: 再エンコード 8、変更なし 21"), qPrintable(summary));
     QVERIFY(ReadFileBytes(str) == before);  // cancelled after the report: nothing written
+    QCOMPARE(barAtJump, 0);
+    QCOMPARE(main.Bar->value(), main.Document().CurrentSector / 75);
     confirm = true;
     item->trigger();
     QVERIFY(main.DocumentOpen);
