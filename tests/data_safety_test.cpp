@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <climits>
@@ -373,6 +374,70 @@ TEST_F(DataSafetyTest, JournalOfAnInterruptedEditIsReported) {
   EXPECT_NE(r.Err.find("使えません"), std::string::npos) << r.Err;
   EXPECT_TRUE(JournalExists(target));
   EXPECT_EQ(ReadFileBytes(target), original);
+}
+
+// A file made anew where an edit was interrupted (over it with --force, or
+// after it was deleted with its journal left) is a file of its own: it
+// opens at once, and a recovery finds nothing of it to roll back. The old
+// journal goes only once the new file is complete: a `new` that fails
+// leaves the half-edited file and its journal for the recovery.
+TEST_F(DataSafetyTest, NewFileWhereAnEditWasInterruptedOpensAsItIs) {
+  struct Case {
+    const char* Name;
+    bool DeleteFirst;
+    long FailAfter;  // -1: the writes succeed
+  };
+  const Case cases[] = {
+      {"new --force over a half-edited file", false, -1},
+      {"new after the half-edited file was deleted", true, -1},
+      {"new --force that fails on a full disk", false, 30000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string target = Copy("half.str");
+    {
+      SectorFile killed;  // an edit killed after its first write
+      ASSERT_TRUE(killed.Open(target, SectorFile::Mode::kReadWrite));
+      ASSERT_TRUE(killed.BeginJournal());
+      ASSERT_TRUE(killed.WriteAt(5000, "changed", 7));
+    }
+    const std::string journal = JournalPath(target);
+    ASSERT_TRUE(fs::exists(journal));
+    const auto half = ReadFileBytes(target);
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    if (c.DeleteFirst) fs::remove(target);
+    std::vector<std::string> args = {"new", target, avi};
+    if (!c.DeleteFirst) args.push_back("--force");
+    auto r = RunCommand(c.FailAfter >= 0 ? FailingAfter(c.FailAfter, args) : Cli(args));
+    if (c.FailAfter >= 0) {
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_EQ(ReadFileBytes(target), half);
+      EXPECT_TRUE(JournalExists(target));
+      EXPECT_EQ(RunCommand(Cli({"recover", target})).Status, 0);
+      EXPECT_EQ(ReadFileBytes(target), original);
+      continue;
+    }
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const auto made = ReadFileBytes(target);
+    ASSERT_FALSE(made.empty());
+    EXPECT_FALSE(JournalExists(target));
+    // The old journal went with the file it belonged to; after a deletion
+    // it is found only where the new file was given the old one's inode.
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    if (!c.DeleteFirst || after.st_ino == before.st_ino) {
+      EXPECT_FALSE(fs::exists(journal));
+    }
+    auto info = RunCommand(Cli({"info", target}));
+    EXPECT_EQ(info.Status, 0) << info.Err;
+    EXPECT_EQ(info.Err.find("recover"), std::string::npos) << info.Err;
+    auto recovered = RunCommand(Cli({"recover", target}));
+    EXPECT_EQ(recovered.Status, 0) << recovered.Err;
+    EXPECT_NE(recovered.Err.find("ありません"), std::string::npos) << recovered.Err;
+    EXPECT_EQ(ReadFileBytes(target), made);
+    fs::remove(journal);
+  }
 }
 
 // While one process edits a file, every other command on it, by any of its
