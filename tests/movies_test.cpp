@@ -308,6 +308,16 @@ std::vector<uint8_t> WavData(const std::string& path) {
                            : std::vector<uint8_t>{};
 }
 
+// The frame count an AVI file declares in its main header.
+uint32_t AviTotalFrames(const std::string& path) {
+  const auto bytes = test::ReadFileBytes(path);
+  for (size_t at = 0; at + 32 <= bytes.size(); at++)
+    if (std::equal(bytes.begin() + long(at), bytes.begin() + long(at + 4), "avih"))
+      return uint32_t(bytes[at + 24]) | uint32_t(bytes[at + 25]) << 8 |
+             uint32_t(bytes[at + 26]) << 16 | uint32_t(bytes[at + 27]) << 24;
+  return 0;
+}
+
 // A lost sector or a garbled header costs its frame only: the sound and the
 // AVI's frames are those of the clean file. The second movie exports at its
 // own size with its own sound.
@@ -345,6 +355,18 @@ TEST(MoviesTest, ExportsSeeEveryFrameAndTheMoviesOwnSound) {
   std::map<std::string, std::string> avis;
   for (const char* name : {"clean", "lost", "garbled"}) avis[name] = avi(name, "1");
   avis["second"] = avi("interleaved", "2");
+  // The frames the AVIs declare: those of the clean file; one per STR
+  // frame, all 43, when asked for frame by frame.
+  ASSERT_GT(AviTotalFrames(avis["clean"]), 0u);
+  for (const char* name : {"lost", "garbled"})
+    EXPECT_EQ(AviTotalFrames(avis[name]), AviTotalFrames(avis["clean"])) << name;
+  for (const char* name : {"clean", "lost", "garbled"}) {
+    const std::string out = test::TempPath(std::string(name) + "-exact.avi");
+    auto r = RunCommand(test::Cli({"export-avi", files[name], "-o", out, "--frame-exact"}));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(AviTotalFrames(out), 43u) << name;
+    fs::remove(out);
+  }
   if (test::HaveTool("ffprobe") && test::HaveTool("ffmpeg")) {
     auto probe = [](const std::string& path) {
       auto r = RunCommand({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
