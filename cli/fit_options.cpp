@@ -1,5 +1,9 @@
 #include "cli/fit_options.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -24,21 +28,43 @@ bool ReportOutput::Prepare(Host& host, const FitCliOptions& o,
   return part_->Create(host);
 }
 
+bool ReportOutput::Write(Host& host, const FitReport& report, const FitCliOptions& o) {
+  if (!part_ || written_) return true;
+  const std::string text = report.Text(o.report);
+  const int fd = ::open(part_->Part().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+  bool ok = fd >= 0;
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      ok = false;
+    } else {
+      done += size_t(n);
+    }
+  }
+  const int error = ok ? 0 : errno;
+  if (fd >= 0) ::close(fd);
+  if (!ok) {
+    Show(host, msg::kWriteError, o.report.c_str(), std::strerror(error));
+    return false;
+  }
+  written_ = true;
+  return true;
+}
+
+void ReportOutput::WriteBeforeCommit(StrDocument& doc, Host& host, const FitReport& report,
+                                     const FitCliOptions& o) {
+  if (!part_ || o.dryRun) return;
+  doc.BeforeCommit = [this, &host, &report, &o] { return Write(host, report, o); };
+}
+
 bool ReportOutput::Finish(Host& host, const FitReport& report, const FitCliOptions& o,
                           const std::string& edited) {
   std::printf("%s\n", report.SummaryLine().c_str());
   if (o.dryRun) std::printf("%s\n", FormatMessage(msg::kDryRunDone).c_str());
   if (!part_) return true;
-  const std::string text = report.Text(o.report);
-  std::FILE* f = std::fopen(part_->Part().c_str(), "wb");
-  bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  int error = ok ? 0 : errno;
-  if (f && std::fclose(f) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && part_->Commit(host)) return true;
-  if (!ok) Show(host, msg::kWriteError, o.report.c_str(), std::strerror(error));
+  if (Write(host, report, o) && part_->Commit(host)) return true;
   if (!edited.empty()) Show(host, msg::kEditDoneReportFailed, edited.c_str(), o.report.c_str());
   return false;
 }

@@ -126,6 +126,7 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   EncodeResult result;
   FitReport report;
   FrameFitter fitter({&report, 0});
+  reportFile.WriteBeforeCommit(s.doc, s.host, report, o.fit);
   if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result,
                      o.fit.Wanted() ? &fitter : nullptr) != 0)
     return kExitFailed;

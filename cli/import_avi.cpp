@@ -180,6 +180,7 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   ScratchCopy scratch;
   ReportOutput reportFile;
   if (!reportFile.Prepare(s.host, o.fit, {o.path, o.avi}, o.force)) return kExitFailed;
+  reportFile.WriteBeforeCommit(doc, s.host, report, o.fit);
   s.host.CatchInterrupt();
   int r;
   if (newFile) {

@@ -40,6 +40,7 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   options.Trial = o.fit.dryRun;
   FitReport report;
   FrameFitter fitter({&report, 0});
+  reportFile.WriteBeforeCommit(doc, s.host, report, o.fit);
   s.host.CatchInterrupt();
   const SubtitleResult r = BurnSubtitles(doc, codec, options, fitter, s.host);
   if (r.Outcome == Status::kFailed) return kExitFailed;

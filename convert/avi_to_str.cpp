@@ -710,7 +710,7 @@ int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::
   if (ran && c.Outcome != Status::kFailed && c.Doc.IsOpen()) {
     if (!c.Doc.File.Sync()) {
       Show(c.Ui, msg::kWriteError, part.Part().c_str(), std::strerror(c.Doc.File.Error()));
-    } else if (part.Commit(c.Ui)) {
+    } else if ((!c.Doc.BeforeCommit || c.Doc.BeforeCommit()) && part.Commit(c.Ui)) {
       c.Doc.Path = part.Final();
       return 0;
     }

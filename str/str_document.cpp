@@ -223,6 +223,10 @@ DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
 }
 
 bool DocumentEdit::Commit() {
+  if (ok_ && !done_ && doc_.BeforeCommit && !doc_.BeforeCommit()) {
+    RollBack();
+    return false;
+  }
   done_ = true;
   if (!ok_) return false;
   if (doc_.File.CommitJournal()) return true;

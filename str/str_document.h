@@ -139,6 +139,10 @@ struct StrDocument : StrFileState, MovieSelection, ReadCursor {
 
   Host* Ui;
   AudioSectorHook* Hook;
+  // Run when an edit (or a new file) is complete, just before it is made
+  // final: what must be written with it (a report) is written here, and a
+  // false return (reported) undoes the edit instead.
+  std::function<bool()> BeforeCommit;
 
   bool IsOpen() const { return File.IsOpen(); }
   // The file on disk that holds the sectors: Path, or for a file inside a
@@ -213,8 +217,9 @@ class DocumentEdit {
   DocumentEdit& operator=(const DocumentEdit&) = delete;
   // False when the journal could not be made (reported): write nothing.
   bool Ok() const { return ok_; }
-  // Syncs the file and deletes the journal; false (reported) on failure,
-  // and the journal stays for a recovery.
+  // Runs the document's BeforeCommit (when it fails, rolls the edit back),
+  // then syncs the file and deletes the journal; false (reported) on
+  // failure, and the journal stays for a recovery.
   [[nodiscard]] bool Commit();
   // Puts the file back as it was and closes the document, saying which of
   // the two happened (rolled back, or not: the journal stays for a recovery).

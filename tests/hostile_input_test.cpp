@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -214,6 +215,89 @@ TEST_F(HostileInputTest, UnwritableReportStopsTheEditBeforeItBegins) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find(dir + "/missing/r."), std::string::npos) << r.Err;
     EXPECT_EQ(ReadFileBytes(str), original);
+  }
+}
+
+// The command under the failing-writes library, with its settings `env`.
+std::vector<std::string> WithFailures(std::vector<std::string> env, std::vector<std::string> args) {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  std::vector<std::string> c = {"env", std::string("LD_PRELOAD=") + BELMORA_FAIL_WRITES,
+                                std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                                    ":verify_asan_link_order=0"};
+  c.insert(c.end(), env.begin(), env.end());
+  auto cli = Cli(std::move(args));
+  c.insert(c.end(), cli.begin(), cli.end());
+  return c;
+}
+
+// A report that fails once the edit is done: when its text cannot be
+// written, the edit is undone (the report is written before the edit is
+// made final), so running the command again does the edit once; when the
+// written report cannot be put in place, the edit stands and the message
+// says so, and that it must not be run again.
+TEST_F(HostileInputTest, ReportFailingAfterTheEditSaysWhatWasDone) {
+  WriteText(dir + "/line.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+  test::WriteBgrBmp(dir + "/in.bmp", test::NaturalPicture(160, 112, 1), 160, 112);
+  const std::string edit = dir + "/edit.str", made = dir + "/made.str", report = dir + "/r.csv";
+  struct Case {
+    std::string Name;
+    std::vector<std::string> Args;
+    std::string Target;
+  };
+  const std::vector<Case> cases = {
+      {"import-avi", {"import-avi", edit, avi, "--report", report}, edit},
+      {"subtitle", {"subtitle", edit, dir + "/line.srt", "--report", report}, edit},
+      {"import-bmp", {"import-bmp", edit, dir + "/in.bmp", "--frame", "0", "--report", report}, edit},
+      {"new", {"new", made, avi, "--report", report}, made},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto reset = [&] {
+      test::WriteFileBytes(edit, original);
+      fs::remove(made);
+      fs::remove(report);
+    };
+    reset();
+    auto whole = RunCommand(Cli(c.Args));
+    ASSERT_EQ(whole.Status, 0) << whole.Err;
+    const auto complete = ReadFileBytes(c.Target);
+    ASSERT_NE(complete, original);
+    const auto reportText = ReadFileBytes(report);
+    ASSERT_FALSE(reportText.empty());
+
+    // The report's text cannot be written: nothing is edited.
+    reset();
+    auto r = RunCommand(
+        WithFailures({"BELMORA_FAIL_AFTER=0", "BELMORA_FAIL_NAME=r.csv"}, c.Args));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find(report), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find("もう一度実行しないでください"), std::string::npos) << r.Err;
+    if (c.Target == edit) {
+      EXPECT_EQ(ReadFileBytes(edit), original);
+    } else {
+      EXPECT_FALSE(fs::exists(made));
+    }
+    EXPECT_FALSE(JournalExists(edit));
+    EXPECT_FALSE(fs::exists(report));
+    EXPECT_TRUE(HiddenFiles(dir).empty());
+    // Run again, it edits once.
+    auto again = RunCommand(Cli(c.Args));
+    EXPECT_EQ(again.Status, 0) << again.Err;
+    EXPECT_EQ(ReadFileBytes(c.Target), complete);
+    EXPECT_EQ(ReadFileBytes(report), reportText);
+
+    // The report cannot be put in place: the edit is done, and said to be.
+    reset();
+    r = RunCommand(WithFailures({"BELMORA_FAIL_RENAME=r.csv"}, c.Args));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find(c.Target + " の編集は完了しています (もう一度実行しないでください)"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find(report), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFileBytes(c.Target), complete);
+    EXPECT_FALSE(JournalExists(edit));
+    EXPECT_FALSE(fs::exists(report));
+    EXPECT_TRUE(HiddenFiles(dir).empty());
   }
 }
 
