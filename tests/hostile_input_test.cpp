@@ -28,6 +28,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/cli_command.h"
 #include "tests/support/disc_builder.h"
+#include "tests/support/hostile_inputs.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
@@ -78,16 +79,7 @@ class HostileInputTest : public ::testing::Test {
   void SetUp() override {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    test::MovieRecipe m;
-    m.Frames = 12;
-    m.ChunkPattern = {9, 9, 9, 8};
-    m.Width = 160;
-    m.Height = 112;
-    m.AudioCoding = kCoding378Stereo;
-    m.TrailingFillers = 2;
-    std::mt19937 random(5);
-    m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 2, 2); };
-    test::BuildMovie(m).Write(str);
+    test::WriteFileBytes(str, test::HostileMovie());
     original = ReadFileBytes(str);
     test::AviRecipe v;
     v.Width = 160;
@@ -344,88 +336,10 @@ TEST_F(HostileInputTest, CheckFixLeavesCdAudioAlone) {
 // claims 16000 x 16000 (refused from the header), and names that are not
 // UTF-8 in JSON output (written as U+FFFD).
 TEST_F(HostileInputTest, HostileInputsStayBounded) {
-  // Directories D01/D02/.../D24, each also holding a second entry "X" that
-  // points at its subdirectory: 2^23 paths, 24 extents.
-  test::DiscBuilder b;
-  std::string path;
-  std::vector<std::string> dirs;
-  for (int k = 1; k <= 24; k++) {
-    char name[8];
-    std::snprintf(name, sizeof name, "/D%02d", k);
-    path += name;
-    dirs.push_back(path);
-    b.AddDataFile(path + "/X", {1, 2, 3});
-  }
-  auto iso = b.IsoBytes();
-  for (size_t k = 0; k + 1 < dirs.size(); k++) {
-    const auto here = b.Placement(dirs[k]), next = b.Placement(dirs[k + 1]);
-    uint8_t* records = &iso[size_t(here.Lsn) * 2048];
-    bool patched = false;
-    for (size_t at = 0; at < 2048 && records[at] != 0; at += records[at]) {
-      if (records[at + 32] >= 1 && records[at + 33] == 'X') {
-        records[at + 25] |= 2;  // a directory
-        PutU32(&records[at + 2], uint32_t(next.Lsn));
-        for (int i = 0; i < 4; i++) records[at + 6 + size_t(i)] = uint8_t(next.Lsn >> (24 - 8 * i));
-        patched = true;
-      }
-    }
-    ASSERT_TRUE(patched) << dirs[k];
-  }
-  // The deepest file's name in Latin-1, not UTF-8.
-  {
-    uint8_t* records = &iso[size_t(b.Placement(dirs.back()).Lsn) * 2048];
-    for (size_t at = 0; at < 2048 && records[at] != 0; at += records[at])
-      if (records[at + 32] >= 1 && records[at + 33] == 'X') records[at + 33] = 0xC9;
-  }
-  test::WriteFileBytes(dir + "/shared.iso", iso);
-
-  // A cue sheet of 20,000 missing files, in a folder of 2,000 files.
-  fs::create_directories(dir + "/many");
-  for (int i = 0; i < 2000; i++) test::WriteFileBytes(dir + "/many/f" + std::to_string(i), {});
-  test::DiscBuilder small;
-  small.AddDataFile("/A.TXT", {1, 2, 3});
-  small.WriteBinCue(dir + "/many/disc.bin", dir + "/many/ignored.cue");
-  std::string cue;
-  for (int i = 0; i < 20000; i++) cue += "FILE \"missing" + std::to_string(i) + ".bin\" BINARY\n";
-  cue += test::DiscBuilder::CueText("disc.bin");
-  WriteText(dir + "/many/big.cue", cue);
-
-  // Subtitles: one line scaled 100000%, and 100,000 lines shown at once.
-  WriteText(dir + "/huge.ass",
-            "[Script Info]\nScriptType: v4.00+\nPlayResX: 160\nPlayResY: 112\n\n[V4+ Styles]\n"
-            "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
-            "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
-            "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
-            "Style: Default,sans-serif,100000,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,"
-            "0,100000,100000,0,0,1,5000,0,2,10,10,10,1\n\n[Events]\n"
-            "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
-            "Dialogue: 0,0:00:00.00,0:10:00.00,Default,,0,0,0,,{\\fscx100000\\fscy100000"
-            "\\bord9000\\blur500}WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\n");
-  std::string srt;
-  for (int i = 0; i < 100000; i++)
-    srt += std::to_string(i + 1) + "\n00:00:00,000 --> 00:10:00,000\nline " + std::to_string(i) +
-           "\n\n";
-  WriteText(dir + "/many.srt", srt);
-
-  // Pictures claiming 16000 x 16000 in their headers, among good ones.
-  const std::string seq = dir + "/seq";
-  fs::create_directories(seq);
-  for (int i = 0; i < 6; i++)
-    test::WriteBgrBmp(seq + "/" + std::to_string(i) + ".bmp", test::NaturalPicture(160, 112, i),
-                      160, 112);
-  auto huge = ReadFileBytes(seq + "/3.bmp");
-  PutU32(&huge[18], 16000);
-  PutU32(&huge[22], 16000);
-  test::WriteFileBytes(seq + "/3.bmp", huge);
+  ASSERT_TRUE(test::WriteHostileInputs(dir, original));
+  const std::string seq = dir + "/seq", latin1 = dir + "/caf\xE9.str";
   ASSERT_EQ(RunCommand(Cli({"export-frames", str, dir + "/png"})).Status, 0);
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                              'I', 'H', 'D', 'R', 0, 0, 0x3E, 0x80, 0, 0, 0x3E, 0x80, 8, 2, 0, 0, 0};
-  png.resize(2 << 20, 0);  // 2 MB of picture data behind it
-  test::WriteFileBytes(dir + "/png/000004.png", png);
-
-  // A file name that is not UTF-8.
-  const std::string latin1 = dir + "/caf\xE9.str";
-  test::WriteFileBytes(latin1, original);
+  test::WriteHugePng(dir + "/png/000004.png");
 
   struct Case {
     std::string Name;
