@@ -43,6 +43,7 @@
 #include "platform/media_formats.h"
 #include "app/settings.h"
 #include "str/disc_document.h"
+#include "str/frame_walker.h"
 #include "str/journal.h"
 
 namespace belmora::app {
@@ -658,11 +659,8 @@ void TForm1::CloseDocument() {
 void TForm1::ShowCurrentFrame() {
   // A stretch without a frame longer than one search is searched past, as
   // every reader walks the movie.
-  int r;
-  while ((r = ReadAndDecodeFrame(codec_, doc_)) == 1 &&
-         std::max(doc_.CurrentSector, doc_.MovieStart) + kFrameSearchWindow <= doc_.LastFrameSector)
-    doc_.CurrentSector = std::max(doc_.CurrentSector, doc_.MovieStart) + kFrameSearchWindow;
-  if (r != 0) return;
+  if (ReadNextFrame(doc_, doc_.LastFrameSector) != 0 || DecodeCurrentFrame(codec_, doc_) != 0)
+    return;
   preview_ = QImage();
   client_->update();
   SetLabel(LabelText(doc_.CurrentSector, doc_.ChunkHeader.FrameNumber));

@@ -14,6 +14,12 @@ enum class WalkStep {
   kError,  // the file could not be read there
 };
 
+// ReadFrame from CurrentSector, searching on past stretches without a frame
+// longer than one search while they begin at or before `last`: 0 a frame
+// was read (it may begin after `last`), 1 none begins up to `last`, -1 the
+// file could not be read.
+[[nodiscard]] int ReadNextFrame(StrDocument& doc, int32_t last);
+
 // Reads every frame of the chosen movie that begins from `first` to `last`
 // (clamped to the movie's last frame) once: frames that lack chunks
 // included (FrameDamaged says so), stretches without a frame searched past,
