@@ -143,10 +143,11 @@ void StrToAviCommand(TForm1& form) {
     if (MayReplace(form, dialog->Model.OutputPath, dialog->ConfirmedName)) break;
   }
   // Failures are reported by the export; the window shows where it stopped.
-  const StrToAviResult r = ConvertStrToAvi(dialog->Model.Options(), form.Document(), form.Codec(),
-                                           form.XaDecoder(), form.Ui());
+  const Status done = ConvertStrToAvi(dialog->Model.Options(), form.Document(), form.Codec(),
+                                      form.XaDecoder(), form.Ui())
+                          .status();
   form.ShowConvertedDocument();
-  if (r.Completed && !r.Cancelled)
+  if (Ok(done))
     form.NoteDone(QFile::decodeName(dialog->Model.OutputPath.c_str()));
 }
 

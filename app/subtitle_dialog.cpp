@@ -109,10 +109,10 @@ void ApplySubtitlesCommand(TForm1& form) {
     SubtitleOptions trialOptions = options;
     trialOptions.Trial = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SubtitleResult r = BurnSubtitles(trial, codec, trialOptions, fitter, form.Ui());
+    const Status tried = BurnSubtitles(trial, codec, trialOptions, fitter, form.Ui()).status();
     QApplication::restoreOverrideCursor();
     CloseStrFile(trial);
-    if (r.Outcome != Status::kOk) {
+    if (!Ok(tried)) {
       form.Converting = false;
       form.ShowCurrentFrame();
       form.ShowConvertedDocument();
@@ -137,7 +137,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   FrameFitter fitter({&done, 0});
   // The best encoder, as for every picture the program encodes by default.
   form.Codec().Encoder = EncoderChoice::kBest;
-  const SubtitleResult burned = BurnSubtitles(doc, form.Codec(), options, fitter, form.Ui());
+  const Status burned = BurnSubtitles(doc, form.Codec(), options, fitter, form.Ui()).status();
   form.Codec().Encoder = EncoderChoice::kExact;
   form.Converting = false;
   if (!doc.IsOpen()) {
@@ -147,7 +147,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   doc.CurrentSector = std::min(current, doc.LastFrameSector);
   form.ShowCurrentFrame();
   form.ShowConvertedDocument();
-  if (burned.Outcome == Status::kOk) form.NoteDone(QFile::decodeName(path.c_str()));
+  if (Ok(burned)) form.NoteDone(QFile::decodeName(path.c_str()));
 }
 
 void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "base/status.h"
 #include "cli/cli_host.h"
 #include "str/str_document.h"
 
@@ -20,6 +21,10 @@ enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadArguments = 2, kEx
 inline constexpr const char* kExitCodesHelp =
     "Exit status: 0 done, 1 failed (the message says why), 2 bad arguments, 3 cancelled (Ctrl-C; "
     "what was written is kept whole).";
+// The exit status of a command that ended as `s` says.
+inline ExitCode ExitCodeOf(Status s) {
+  return s == Status::kOk ? kExitDone : s == Status::kCancelled ? kExitCancelled : kExitFailed;
+}
 
 // Options every command takes.
 struct GlobalOptions {

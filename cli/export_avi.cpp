@@ -79,7 +79,7 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
   }
   if (o.noAudio) options.Audio = false;
   options.FrameExact = o.frameExact;
-  if (!o.subtitles.Path.empty() && !AddSubtitlePreview(options, doc, o.subtitles, s.host))
+  if (!o.subtitles.Path.empty() && !Ok(AddSubtitlePreview(options, doc, o.subtitles, s.host)))
     return kExitFailed;
   const uint32_t handler = o.vcodec.size() == 4
                                ? FourCC({o.vcodec[0], o.vcodec[1], o.vcodec[2], o.vcodec[3], 0})
@@ -127,12 +127,13 @@ int RunExportAvi(const GlobalOptions& g, const ExportAviOptions& o) {
 
   s.host.CatchInterrupt();
   XaDecoderState decoder;
-  auto result = ConvertStrToAvi(options, doc, codec, decoder, s.host, o.threads);
-  if (!result.Completed) return kExitFailed;
-  std::printf("%d frames written at %g fps, %d x %d%s; %d audio sectors\n", result.FramesWritten,
+  const Result<StrToAviCounts> written =
+      ConvertStrToAvi(options, doc, codec, decoder, s.host, o.threads);
+  if (written.status() == Status::kFailed) return kExitFailed;
+  std::printf("%d frames written at %g fps, %d x %d%s; %d audio sectors\n", written->FramesWritten,
               options.VideoRate, options.VideoWidth, options.VideoHeight,
-              result.Cancelled ? " (cancelled)" : "", result.AudioSectors);
-  return result.Cancelled ? kExitCancelled : kExitDone;
+              written.Ok() ? "" : " (cancelled)", written->AudioSectors);
+  return ExitCodeOf(written.status());
 }
 
 }  // namespace

@@ -26,10 +26,10 @@ int RunExportFrames(const GlobalOptions& g, const ExportFramesOptions& o) {
   options.Overwrite = o.force;
   options.Inputs = {o.path};
   s.host.CatchInterrupt();
-  const FrameExportResult r = ExportFrames(s.doc, codec, options, s.host);
-  if (!r.Ok) return kExitFailed;
-  std::printf("%d frames written to %s\n", r.Frames, o.dir.c_str());
-  return r.Cancelled ? kExitCancelled : kExitDone;
+  const Result<int> written = ExportFrames(s.doc, codec, options, s.host);
+  if (written.status() == Status::kFailed) return kExitFailed;
+  std::printf("%d frames written to %s\n", *written, o.dir.c_str());
+  return ExitCodeOf(written.status());
 }
 
 }  // namespace

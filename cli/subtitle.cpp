@@ -42,12 +42,13 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   FrameFitter fitter({&report, 0});
   reportFile.WriteBeforeCommit(doc, s.host, report, o.fit);
   s.host.CatchInterrupt();
-  const SubtitleResult r = BurnSubtitles(doc, codec, options, fitter, s.host);
-  if (r.Outcome == Status::kFailed) return kExitFailed;
-  std::printf("%s\n", FormatMessage(msg::kSubtitleDone, r.Changed, r.Untouched).c_str());
-  if (!reportFile.Finish(s.host, report, o.fit, o.fit.dryRun || r.Changed == 0 ? "" : o.path))
+  const Result<SubtitleCounts> burned = BurnSubtitles(doc, codec, options, fitter, s.host);
+  if (burned.status() == Status::kFailed) return kExitFailed;
+  std::printf("%s\n", FormatMessage(msg::kSubtitleDone, burned->Changed, burned->Untouched).c_str());
+  if (!reportFile.Finish(s.host, report, o.fit,
+                         o.fit.dryRun || burned->Changed == 0 ? "" : o.path))
     return kExitFailed;
-  return r.Outcome == Status::kCancelled ? kExitCancelled : kExitDone;
+  return ExitCodeOf(burned.status());
 }
 
 }  // namespace

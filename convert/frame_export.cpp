@@ -21,15 +21,14 @@ std::string FramePictureName(int index, PictureFormat format) {
   return name;
 }
 
-FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& o,
-                               Host& host) {
-  FrameExportResult result;
-  if (o.Format == PictureFormat::kPng && !Ok(RequireMediaModule(host))) return result;
+Result<int> ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& o,
+                         Host& host) {
+  if (o.Format == PictureFormat::kPng && !Ok(RequireMediaModule(host))) return Status::kFailed;
   std::error_code ec;
   std::filesystem::create_directories(o.Dir, ec);
   if (!std::filesystem::is_directory(o.Dir)) {
     Show(host, msg::kWriteError, o.Dir.c_str(), ec ? ec.message().c_str() : "");
-    return result;
+    return Status::kFailed;
   }
   // Pictures of an earlier export stay unless they are to be replaced.
   if (!o.Overwrite) {
@@ -39,13 +38,14 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
       if (name.size() == 6 + ext.size() && name.compare(6, ext.size(), ext) == 0 &&
           std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= '0' && c <= '9'; })) {
         Show(host, msg::kOutputExists, e.path().string().c_str());
-        return result;
+        return Status::kFailed;
       }
     }
   }
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   host.BeginProgress();
-  bool ok = true;
+  bool ok = true, cancelled = false;
+  int written = 0;
   std::vector<MovieFrame> damaged;
   FrameWalker walker(doc, first, last);
   for (WalkStep step; (step = walker.Next()) != WalkStep::kEnd;) {
@@ -62,7 +62,7 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
                          uint8_t(doc.ChunkHeader.ChunkCount),
                          uint8_t(std::popcount(doc.ChunksPresent))});
     const std::string path =
-        (std::filesystem::path(o.Dir) / FramePictureName(result.Frames, o.Format)).string();
+        (std::filesystem::path(o.Dir) / FramePictureName(written, o.Format)).string();
     if (!CheckOutputPath(host, path, o.Inputs, true)) {
       ok = false;
       break;
@@ -78,18 +78,19 @@ FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameE
       if (!ok) Show(host, msg::kImageWriteFailed, path.c_str());
     }
     if (!ok) break;
-    result.Frames++;
+    written++;
     host.PreviewFrame(codec.View());
     if (FrameDone(host, doc, first, last)) {
-      result.Cancelled = true;
+      cancelled = true;
       break;
     }
   }
   host.EndProgress();
   if (!damaged.empty())
     Show(host, msg::kDamagedFramesShown, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
-  result.Ok = ok;
-  return result;
+  if (!ok) return Status::kFailed;
+  if (cancelled) return {Status::kCancelled, written};
+  return written;
 }
 
 }  // namespace belmora

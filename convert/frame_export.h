@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/host.h"
+#include "base/status.h"
 #include "convert/frame_codec.h"
 #include "str/str_document.h"
 
@@ -25,16 +26,11 @@ struct FrameExportOptions {
   std::vector<std::string> Inputs;
 };
 
-struct FrameExportResult {
-  bool Ok = false;  // false: a failure (reported)
-  bool Cancelled = false;
-  int Frames = 0;
-};
-
 // The name of picture `index` in the folder ("%06d" and the format's extension).
 std::string FramePictureName(int index, PictureFormat format);
 
-FrameExportResult ExportFrames(StrDocument& doc, FrameCodec& codec,
-                               const FrameExportOptions& options, Host& host);
+// The number of pictures written; a user's stop keeps those written.
+Result<int> ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& options,
+                         Host& host);
 
 }  // namespace belmora

@@ -62,8 +62,8 @@ class StrToAviRun {
         threads_(threadCount > 0 ? threadCount : DefaultThreadCount()),
         first_(form.FirstSector), last_(form.LastSector), docHost_(doc.Ui) {}
 
-  StrToAviResult Run() {
-    if (!CheckRequest()) return result_;
+  Result<StrToAviCounts> Run() {
+    if (!CheckRequest()) return Status::kFailed;
     ui_.BeginProgress();
     const bool opened = OpenOutput();
     if (opened) {
@@ -79,10 +79,10 @@ class StrToAviRun {
     const bool ok = opened && CloseOutput();
     ui_.EndProgress();
     hook_.Remove();
-    if (!ok || !part_.Commit(ui_)) return result_;
-    result_.Completed = true;
-    result_.FramesWritten = frameIndex_;
-    return result_;
+    if (!ok || !part_.Commit(ui_)) return Status::kFailed;
+    counts_.FramesWritten = frameIndex_;
+    if (cancelled_) return {Status::kCancelled, counts_};
+    return counts_;
   }
 
  private:
@@ -176,7 +176,7 @@ class StrToAviRun {
         heldSound_->emplace_back(image, image + kSectorImageSize);
         return 0;
       }
-      if (image[1] == sound_.Channel) result_.AudioSectors++;
+      if (image[1] == sound_.Channel) counts_.AudioSectors++;
       return sound_.WriteAudioSector(image);
     });
   }
@@ -282,7 +282,7 @@ class StrToAviRun {
     TakePicture(job);
     ui_.PreviewFrame(codec_.View());
     for (auto& image : job.Sound) {
-      if (image[1] == sound_.Channel) result_.AudioSectors++;
+      if (image[1] == sound_.Channel) counts_.AudioSectors++;
       sound_.WriteAudioSector(image.data());
     }
     job.Sound.clear();
@@ -306,7 +306,7 @@ class StrToAviRun {
     // The user's stop ends the AVI after this frame; the frames read ahead
     // (and the sound their reads passed) are dropped.
     if (ui_.CancelRequested()) {
-      result_.Cancelled = true;
+      cancelled_ = true;
       return false;
     }
     return true;
@@ -344,7 +344,7 @@ class StrToAviRun {
   PartFile part_;
   MediaWriter writer_;
   AviAudioState sound_;
-  StrToAviResult result_;
+  StrToAviCounts counts_;
   const int width_, height_;
   const size_t stride_;
   const int threads_;
@@ -362,7 +362,8 @@ class StrToAviRun {
   FrameImage overlaid_;  // the picture with the overlay drawn on
   FramePosition written_;  // where the walk stood after the last frame written
   std::vector<MovieFrame> damaged_;  // frames written concealed
-  bool anyWritten_ = false, readFailed_ = false, writeFailed_ = false, stopped_ = false;
+  bool anyWritten_ = false, readFailed_ = false, writeFailed_ = false, stopped_ = false,
+       cancelled_ = false;
   int frameIndex_ = 0;  // AVI frames written
   int readIndex_ = 0;   // AVI frames read (ahead of those written)
   int strIndex_ = 0;    // the STR frame's index in the range
@@ -371,8 +372,9 @@ class StrToAviRun {
 
 }  // namespace
 
-StrToAviResult ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc, FrameCodec& codec,
-                               XaDecoderState& decoder, Host& ui, int threadCount) {
+Result<StrToAviCounts> ConvertStrToAvi(const StrToAviOptions& form, StrDocument& doc,
+                                       FrameCodec& codec, XaDecoderState& decoder, Host& ui,
+                                       int threadCount) {
   return StrToAviRun(form, doc, codec, decoder, ui, threadCount).Run();
 }
 

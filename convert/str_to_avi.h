@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/host.h"
+#include "base/status.h"
 #include "convert/frame_codec.h"
 #include "convert/str_to_avi_dialog.h"
 #include "platform/media_writer.h"
@@ -35,18 +36,17 @@ struct AviAudioState {
   void Finish();
 };
 
-// What a run did, for callers that report it.
-struct StrToAviResult {
-  bool Completed = false;  // false: a set-up failure or refused settings
-  bool Cancelled = false;
+// What a run wrote, for callers that report it.
+struct StrToAviCounts {
   int FramesWritten = 0;
   int AudioSectors = 0;
 };
 
 // Writes the range of `options` to its AVI file; failures are reported.
 // The frames are decoded on `threads` threads (0: one per core); the AVI is
-// the same whatever their number.
-StrToAviResult ConvertStrToAvi(const StrToAviOptions& options, StrDocument& doc, FrameCodec& codec,
+// the same whatever their number. A user's stop leaves a whole AVI of the
+// frames written (kCancelled with the counts); a failure leaves none.
+Result<StrToAviCounts> ConvertStrToAvi(const StrToAviOptions& options, StrDocument& doc, FrameCodec& codec,
                                XaDecoderState& decoder, Host& host, int threads = 0);
 
 }  // namespace belmora

@@ -50,32 +50,32 @@ bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int widt
 
 }  // namespace
 
-SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o,
-                             FrameFitter& fit, Host& host) {
-  SubtitleResult result;
-  if (RefuseIfReadOnly(doc)) return result;
+Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o,
+                                     FrameFitter& fit, Host& host) {
+  if (RefuseIfReadOnly(doc)) return Status::kFailed;
   if (!(doc.FramesPerSecond > 0)) {
     Show(host, msg::kBadFrameRate, doc.FramesPerSecond);
-    return result;
+    return Status::kFailed;
   }
   SubtitleRenderer renderer;
   if (!LoadRenderer(renderer, o, std::max(doc.PictureWidth, 16), std::max(doc.PictureHeight, 16),
                     host))
-    return result;
+    return Status::kFailed;
   const auto damaged = DamagedFramesBetween(
       doc, o.FirstSector, o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector);
   if (!damaged.empty() && !o.SkipDamaged) {
     Show(host, msg::kDamagedInRange, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
-    return result;
+    return Status::kFailed;
   }
   DocumentEdit edit(doc);
-  if (!edit.Ok()) return result;
+  if (!edit.Ok()) return Status::kFailed;
 
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   const bool halfView = codec.HalfWidthView;
   codec.HalfWidthView = false;  // the whole picture is encoded back
   FrameNumbering numbering;
   TBmpIo picture;
+  SubtitleCounts counts;
   Status outcome = Status::kOk;
   host.BeginProgress();
   doc.CurrentSector = first;
@@ -102,12 +102,12 @@ SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const Subtitle
         outcome = Status::kFailed;
         break;
       }
-      result.Changed++;
+      counts.Changed++;
     } else {
       int scale = 0, bytes = 0;
       CurrentFrameFit(doc, scale, bytes);
       fit.NoteKept(doc, scale, bytes);
-      result.Untouched++;
+      counts.Untouched++;
     }
     host.PreviewFrame(codec.View());
     if (FrameDone(host, doc, first, last)) {
@@ -126,26 +126,26 @@ SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const Subtitle
   } else if (outcome != Status::kFailed && !edit.Commit()) {
     outcome = Status::kFailed;
   }
-  result.Outcome = outcome;
-  return result;
+  if (outcome == Status::kFailed) return Status::kFailed;
+  return {outcome, counts};
 }
 
-bool AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
-                        const SubtitleOptions& o, Host& host) {
+Status AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
+                          const SubtitleOptions& o, Host& host) {
   if (!(doc.FramesPerSecond > 0)) {
     Show(host, msg::kBadFrameRate, doc.FramesPerSecond);
-    return false;
+    return Status::kFailed;
   }
   auto renderer = std::make_shared<SubtitleRenderer>();
   const int width = std::max(doc.PictureWidth, 16), height = std::max(doc.PictureHeight, 16);
-  if (!LoadRenderer(*renderer, o, width, height, host)) return false;
+  if (!LoadRenderer(*renderer, o, width, height, host)) return Status::kFailed;
   const double fps = doc.FramesPerSecond, offset = o.OffsetSeconds;
   export_.Overlay = [renderer, fps, offset, width, height](int index, FrameImage& image) {
     (void)renderer->Draw(SubtitleTimeMs(index, fps, offset), image.Pixels.data(),
                          std::min(width, image.Width), std::min(height, image.Height),
                          size_t(image.Stride()));
   };
-  return true;
+  return Status::kOk;
 }
 
 }  // namespace belmora

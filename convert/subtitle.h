@@ -33,21 +33,21 @@ struct SubtitleOptions {
 // index over the file's frame rate, after the offset.
 int64_t SubtitleTimeMs(int index, double framesPerSecond, double offsetSeconds);
 
-struct SubtitleResult {
-  Status Outcome = Status::kFailed;
+struct SubtitleCounts {
   int Changed = 0;    // frames re-encoded
   int Untouched = 0;  // frames left as they were
 };
 
 // Burns the subtitles into the range, under a rollback journal (a failure
-// leaves the file as it was). Every frame is noted in `fit`'s report.
-SubtitleResult BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& options,
-                             FrameFitter& fit, Host& host);
+// leaves the file as it was). Every frame is noted in `fit`'s report. A
+// user's stop (kCancelled) carries the counts of the frames done.
+Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec,
+                                     const SubtitleOptions& options, FrameFitter& fit, Host& host);
 
 // Makes an STR-to-AVI export draw the subtitles onto its pictures (the
-// frames' indexes taken from the export's first sector). False (reported)
+// frames' indexes taken from the export's first sector). kFailed (reported)
 // when the subtitle file cannot be read.
-bool AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
+Status AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,
                         const SubtitleOptions& options, Host& host);
 
 }  // namespace belmora

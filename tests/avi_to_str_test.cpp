@@ -526,7 +526,7 @@ TEST_F(AviToStrTest, RoundTripAndFfmpeg) {
   back.LastSector = 290;
   back.OutputPath = dir + "/back.avi";
   XaDecoderState decoder;
-  ASSERT_TRUE(ConvertStrToAvi(back, doc, codec, decoder, ui).Completed);
+  ASSERT_TRUE(ConvertStrToAvi(back, doc, codec, decoder, ui).Ok());
   TAviIo result;
   ASSERT_EQ(result.Open(back.OutputPath), 0);
   double total = 0;

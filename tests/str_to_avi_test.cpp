@@ -58,7 +58,7 @@ class StrToAviTest : public ::testing::Test {
     form.OutputPath = avi;
     form.FormShow(doc, codec.HalfWidthView);
   }
-  StrToAviResult Run() { return ConvertStrToAvi(o, doc, codec, decoder, ui); }
+  Result<StrToAviCounts> Run() { return ConvertStrToAvi(o, doc, codec, decoder, ui); }
   // The source frame shown by each AVI frame, read at (x, y).
   std::vector<int> AviFrames(int x = 10, int y = 10) {
     TAviIo reader;
@@ -85,14 +85,14 @@ class StrToAviTest : public ::testing::Test {
 TEST_F(StrToAviTest, FrameTimingFollowsTheRate) {
   Open(12);
   auto r = Run();
-  ASSERT_TRUE(r.Completed);
+  ASSERT_TRUE(r.Ok());
   EXPECT_EQ(AviFrames(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
   o.VideoRate = 7.5;  // half: every other frame; the last one comes
-  Run();                   // after a read past the end fails
+  EXPECT_TRUE(Run().Ok());  // after a read past the end fails
   EXPECT_EQ(AviFrames(), (std::vector<int>{0, 2, 4, 6, 8, 10, 11}));
   EXPECT_EQ(ui.messages.back(), "STRの読み取りエラー");
   o.VideoRate = 30;  // double: each frame twice
-  Run();
+  EXPECT_TRUE(Run().Ok());
   auto doubled = AviFrames();
   ASSERT_GE(doubled.size(), 22u);
   EXPECT_EQ(std::vector<int>(doubled.begin(), doubled.begin() + 6),
@@ -106,15 +106,15 @@ TEST_F(StrToAviTest, OneFrameRangeGivesNoFrames) {
   Open(6);
   o.FirstSector = o.LastSector = 20;
   auto r = Run();
-  EXPECT_TRUE(r.Completed);
-  EXPECT_EQ(r.FramesWritten, 0);
+  EXPECT_TRUE(r.Ok());
+  EXPECT_EQ(r->FramesWritten, 0);
 }
 
 TEST_F(StrToAviTest, PicturePlacement) {
   Open(6, 256, 224);
   o.VideoWidth = 320;
   o.VideoHeight = 240;
-  ASSERT_TRUE(Run().Completed);
+  ASSERT_TRUE(Run().Ok());
   TAviIo reader;
   ASSERT_EQ(reader.Open(avi), 0);
   TBmpIo* img = reader.NextFrame();
@@ -133,23 +133,23 @@ TEST_F(StrToAviTest, PicturePlacement) {
 TEST_F(StrToAviTest, SoundPerSectorAndOtherChannels) {
   Open(20);
   auto r = Run();
-  ASSERT_TRUE(r.Completed);
-  EXPECT_GT(r.AudioSectors, 20);
+  ASSERT_TRUE(r.Ok());
+  EXPECT_GT(r->AudioSectors, 20);
   TAviIo reader;
   ASSERT_EQ(reader.Open(avi), 0);
   ASSERT_TRUE(reader.HasAudio);
   // Each sector gives 2016 frames at 37.8 kHz, 2352 at 44.1 kHz (the two
   // rates in the ratio 6:7); all of it is in the stream.
-  std::vector<uint8_t> sound(size_t(r.AudioSectors) * 2352 * 4 + 4096);
+  std::vector<uint8_t> sound(size_t(r->AudioSectors) * 2352 * 4 + 4096);
   int bytes = reader.ReadAudio(sound.data(), int(sound.size()));
-  EXPECT_EQ(bytes, r.AudioSectors * 2352 * 4);
+  EXPECT_EQ(bytes, r->AudioSectors * 2352 * 4);
   CloseStrFile(doc);
   // Sound of another channel than the one selected: an empty audio stream.
   Open(20, 320, 240, 3);
   doc.AudioChannels[0] = 5;  // (the export reads the channel from the document)
   r = Run();
-  ASSERT_TRUE(r.Completed);
-  EXPECT_EQ(r.AudioSectors, 0);
+  ASSERT_TRUE(r.Ok());
+  EXPECT_EQ(r->AudioSectors, 0);
   ASSERT_EQ(reader.Open(avi), 0);
   EXPECT_TRUE(reader.HasAudio);
   EXPECT_EQ(reader.ReadAudio(sound.data(), 4096), 0);
@@ -171,7 +171,7 @@ TEST_F(StrToAviTest, CompressedAudioAndVideo) {
   form.FormClose();
   o = form.Options();  // what the dialog asks for
   auto r = Run();
-  ASSERT_TRUE(r.Completed);
+  ASSERT_TRUE(r.Ok());
   TAviIo reader;
   ASSERT_EQ(reader.Open(avi), 0) << reader.LastError;
   EXPECT_FALSE(reader.Video().Raw);
@@ -183,8 +183,8 @@ TEST_F(StrToAviTest, CancelLeavesAShorterValidFile) {
   Open(20);
   ui.cancelAfter = 4;
   auto r = Run();
-  EXPECT_TRUE(r.Cancelled);
-  EXPECT_EQ(r.FramesWritten, 4);
+  EXPECT_EQ(r.status(), Status::kCancelled);
+  EXPECT_EQ(r->FramesWritten, 4);
   EXPECT_EQ(AviFrames().size(), 4u);
 }
 
@@ -192,13 +192,13 @@ TEST_F(StrToAviTest, RefusesToOverwriteTheMovieAndBadRates) {
   Open(6);
   auto before = test::ReadFileBytes(str);
   o.OutputPath = str;
-  EXPECT_FALSE(Run().Completed);
+  EXPECT_EQ(Run().status(), Status::kFailed);
   EXPECT_EQ(ui.messages.back(), msg::kSameFile.Text);
   EXPECT_EQ(test::ReadFileBytes(str), before);
   o.OutputPath = avi;
   for (double rate : {-5.0, 200000.0, HUGE_VAL}) {
     o.VideoRate = rate;
-    EXPECT_FALSE(Run().Completed) << rate;
+    EXPECT_EQ(Run().status(), Status::kFailed) << rate;
     EXPECT_FALSE(std::filesystem::exists(avi));
   }
   EXPECT_EQ(VideoScaleFor(15), 10000u);
@@ -268,7 +268,7 @@ TEST_F(StrToAviTest, FfmpegSeesWhatWeWrote) {
     GTEST_SKIP() << "ffmpeg is not installed";
   Open(30);
   auto r = Run();
-  ASSERT_TRUE(r.Completed);
+  ASSERT_TRUE(r.Ok());
   auto probe = test::RunCommand({"ffprobe", "-v", "error", "-count_frames", "-show_streams",
                                  "-show_format", "-of", "json", avi});
   ASSERT_EQ(probe.Status, 0);

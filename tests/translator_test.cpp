@@ -468,7 +468,7 @@ TEST_F(TranslatorTest, AStoppedEditIsKeptOrPutBackAsTheUserAnswers) {
         options.Path = Path("stop.srt");
         FitReport report;
         FrameFitter fitter({&report, 0});
-        stopped = BurnSubtitles(doc, codec, options, fitter, host).Outcome == Status::kCancelled;
+        stopped = BurnSubtitles(doc, codec, options, fitter, host).status() == Status::kCancelled;
         break;
       }
       case Edit::kSound: {
