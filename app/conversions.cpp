@@ -43,17 +43,17 @@ class WindowChooser : public AviToStrChooser {
   WindowChooser(TForm1& form, std::string video, FrameMapping* mapping = nullptr)
       : form_(form), video_(std::move(video)), mapping_(mapping) {}
 
-  bool ChooseNewStr(NewStrOptions& options) override {
+  Status ChooseNewStr(NewStrOptions& options) override {
     TForm4* dialog = form_.Form4();
-    if (!dialog || form_.RunModal(*dialog) != QDialog::Accepted) return false;
+    if (!dialog || form_.RunModal(*dialog) != QDialog::Accepted) return Status::kCancelled;
     options = dialog->Options;
-    return true;
+    return Status::kOk;
   }
 
-  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& inputs,
-                      AviToStrOptions& options) override {
+  Status ChooseSettings(const StrDocument& doc, const AviToStrInputs& inputs,
+                        AviToStrOptions& options) override {
     TForm2* dialog = form_.Form2();
-    if (!dialog) return false;
+    if (!dialog) return Status::kCancelled;
     dialog->Prepare(doc, inputs, form_.Ui(), Facts(inputs));
     dialog->ShowPosition(form_.Position);
     // "Simular" tries the settings on a scratch copy; "Quadro a quadro" maps frames one to one.
@@ -63,10 +63,10 @@ class WindowChooser : public AviToStrChooser {
     };
     const int result = form_.RunModal(*dialog);
     dialog->Simulate = nullptr;
-    if (result != QDialog::Accepted) return false;
+    if (result != QDialog::Accepted) return Status::kCancelled;
     options = dialog->Settings.Options;
     if (mapping_ && dialog->FrameByFrameChk->isChecked()) *mapping_ = FrameMapping::kFrameExact;
-    return true;
+    return Status::kOk;
   }
 
  private:
@@ -166,15 +166,15 @@ void AviToStrWith(TForm1& form, const QString& video) {
                 current = doc.CurrentSector;
   AviToStrContext c = ContextOf(form);
   WindowChooser chooser(form, FileName(video), &c.Mapping);
-  const int r = ConvertAviToStr(c, FileName(video), chooser);
+  const Result<int> converted = ConvertAviToStr(c, FileName(video), chooser);
   if (doc.IsOpen()) {
-    if (r != 0) {
+    if (!converted.has_value()) {
       // Nothing was converted: back to the frame the window showed.
       doc.CurrentSector = current;
       form.ShowCurrentFrame();
     }
     form.ShowConvertedDocument();
-    if (r == 0 && c.Outcome == Status::kOk) form.NoteDone(QFile::decodeName(path.c_str()));
+    if (converted.Ok()) form.NoteDone(QFile::decodeName(path.c_str()));
     return;
   }
   // A failed edit was put back and the document closed (both reported):
@@ -210,8 +210,8 @@ void NewStrWith(TForm1& form, const QString& chosenVideo) {
   WindowChooser chooser(form, video);
   AviToStrContext c = ContextOf(form);
   StrDocument& doc = form.Document();
-  const int r = CreateStrFromAvi(c, strPath, video, chooser);
-  if (r != 0 || !doc.IsOpen()) {
+  const Result<int> created = CreateStrFromAvi(c, strPath, video, chooser);
+  if (!created.has_value()) {
     // Cancelled or failed: the new file is gone; the window has no document.
     form.CloseDocument();
     return;
@@ -219,7 +219,7 @@ void NewStrWith(TForm1& form, const QString& chosenVideo) {
   // The new file, whole under its name, opens in the window at its first
   // frame (the last ones are the tail frames, black).
   const std::string path = doc.Path;
-  const bool whole = c.Outcome == Status::kOk;
+  const bool whole = created.Ok();
   form.CloseDocument();
   if (form.OpenDocument(QFile::decodeName(path.c_str())) != 0) return;
   form.ShowConvertedDocument();

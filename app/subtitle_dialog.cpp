@@ -58,13 +58,13 @@ class FixedChooser : public AviToStrChooser {
  public:
   FixedChooser(const AviToStrOptions& options, const NewStrOptions& layout)
       : options_(options), layout_(layout) {}
-  bool ChooseNewStr(NewStrOptions& options) override {
+  Status ChooseNewStr(NewStrOptions& options) override {
     options = layout_;
-    return true;
+    return Status::kOk;
   }
-  bool ChooseSettings(const StrDocument&, const AviToStrInputs&, AviToStrOptions& o) override {
+  Status ChooseSettings(const StrDocument&, const AviToStrInputs&, AviToStrOptions& o) override {
     o = options_;
-    return true;
+    return Status::kOk;
   }
   std::optional<bool> ResizeAnswer() override { return false; }
   std::optional<bool> FrameCountAnswer() override { return true; }
@@ -170,15 +170,16 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   FixedChooser chooser(options, layout);
   ScratchCopy scratch;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int r = -1;
+  Result<int> tried = Status::kFailed;
   if (newFile) {
-    if (scratch.Make("", form.Ui())) r = CreateStrFromAvi(c, scratch.Path(), video, chooser);
+    if (scratch.Make("", form.Ui())) tried = CreateStrFromAvi(c, scratch.Path(), video, chooser);
   } else if (scratch.Make(doc.Path, form.Ui()) && OpenStrFile(trial, scratch.Path()) == 0) {
-    r = ConvertAviToStr(c, video, chooser);
+    tried = ConvertAviToStr(c, video, chooser);
   }
   QApplication::restoreOverrideCursor();
   CloseStrFile(trial);
-  if (r != 0 || c.Outcome == Status::kFailed) {
+  // (Its choices are given and its questions answered: a trial is never cancelled.)
+  if (tried.status() == Status::kFailed) {
     for (const auto& text : quiet.texts)
       form.Ui().ShowMessage(text, Tr(kMessageCaption), MessageKind::kInformation);
     if (report.Frames().empty()) return;

@@ -73,24 +73,24 @@ class OptionsChooser : public AviToStrChooser {
   OptionsChooser(const AviOptions& o, Host& host, bool newFile)
       : o_(o), host_(host), newFile_(newFile) {}
 
-  bool ChooseNewStr(NewStrOptions& n) override {
+  Status ChooseNewStr(NewStrOptions& n) override {
     n.SpeedFactor = o_.speed == 1 ? 1 : 2;
     n.Layout = o_.sector == 2048 ? kLayout2048 : o_.sector == 2352 ? kLayout2352 : kLayout2336;
     if (auto bytes = ParseHeaderBytes(o_.header))  // checked with the options
       SetHeaderBytes(n, *bytes);
     n.TrailingSectors = o_.trailing;
-    return true;
+    return Status::kOk;
   }
 
-  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
-                      AviToStrOptions& s) override {
+  Status ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                        AviToStrOptions& s) override {
     s = DefaultAviToStrOptions(doc, in, o_.rebuild);
     if (!o_.fps.empty()) s.FrameRate = std::strtod(o_.fps.c_str(), nullptr);
     if (!o_.size.empty()) {
       auto size = ParseSize(o_.size);
       if (!size) {
         Show(host_, msg::kBadSize, o_.size.c_str());
-        return false;
+        return Status::kFailed;
       }
       s.FrameWidth = size->first;
       s.FrameHeight = size->second;
@@ -98,7 +98,7 @@ class OptionsChooser : public AviToStrChooser {
     if (o_.mdec) s.MdecVersion = o_.mdec;
     // Only changed frames: the sound is left as it is unless --audio asks.
     if (o_.audio.empty() && o_.onlyChanged && !s.RebuildSectors) s.NoAudio = true;
-    if (!o_.audio.empty() && !TakeAudio(doc, s)) return false;
+    if (!o_.audio.empty() && !TakeAudio(doc, s)) return Status::kFailed;
     if (!s.NoAudio && !in.AviHasAudio) Show(host_, msg::kNoAviSound);  // silence it is
     if (o_.channel >= 0) s.AudioChannel = o_.channel;
     if (o_.renumber.size() == 3) {
@@ -110,7 +110,7 @@ class OptionsChooser : public AviToStrChooser {
     if (o_.tailNumber != INT32_MIN) s.TailNumber = o_.tailNumber;
     if (o_.tailFrames >= 0) s.TailFrames = o_.tailFrames;
     s.BestQuality = o_.encoder == "best";
-    return true;
+    return Status::kOk;
   }
 
   std::optional<bool> ResizeAnswer() override { return o_.resize == "yes"; }
@@ -182,11 +182,11 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   if (!reportFile.Prepare(s.host, o.fit, {o.path, o.avi}, o.force)) return kExitFailed;
   reportFile.WriteBeforeCommit(doc, s.host, report, o.fit);
   s.host.CatchInterrupt();
-  int r;
+  Result<int> converted = Status::kFailed;
   if (newFile) {
     if (!CheckOutput(s.host, o.path, {o.avi, o.fit.report}, o.force)) return kExitFailed;
     if (o.fit.dryRun && !scratch.Make("", s.host)) return kExitFailed;
-    r = CreateStrFromAvi(c, o.fit.dryRun ? scratch.Path() : o.path, o.avi, chooser);
+    converted = CreateStrFromAvi(c, o.fit.dryRun ? scratch.Path() : o.path, o.avi, chooser);
   } else {
     if (!CheckOutputPath(s.host, o.path, {o.avi}, true)) return kExitFailed;
     if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
@@ -194,10 +194,10 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
     if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
     start = o.from >= 0 ? o.from : 0;
     end = o.to >= 0 ? o.to : doc.LastFrameSector;
-    r = ConvertAviToStr(c, o.avi, chooser);
+    converted = ConvertAviToStr(c, o.avi, chooser);
   }
-  if (r != 0 || c.Outcome == Status::kFailed) return kExitFailed;
-  const bool cancelled = c.Outcome == Status::kCancelled;
+  if (converted.status() == Status::kFailed) return kExitFailed;
+  const bool cancelled = converted.status() == Status::kCancelled;
   // Stopped and put back as it was (said): nothing more to tell.
   if (cancelled && !doc.IsOpen()) return kExitCancelled;
   if (!doc.IsOpen()) return kExitFailed;

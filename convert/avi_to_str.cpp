@@ -49,15 +49,17 @@ class AviToStrRun {
   AviToStrRun(AviToStrContext& c, VideoInput& in, bool newFile)
       : c_(c), doc_(c.Doc), in_(in), newFile_(newFile) {}
 
-  // The document made ready for the settings; false when cancelled.
-  bool Prepare(AviToStrChooser& chooser);
+  // The document made ready for the settings: kCancelled when the user
+  // cancelled, kFailed (reported) when the layout cannot be made.
+  Status Prepare(AviToStrChooser& chooser);
   // Settings that cannot work are refused before anything is written.
   bool Accept(const AviToStrOptions& options);
   void TakeSettings();
   // False (reported) when the length is beyond any STR's.
   bool DecideLength(AviToStrChooser& chooser);
-  // The frame loop; the outcome: done, failed (reported) or cancelled.
-  Status RunFrames();
+  // The frame loop: the frames converted, and how it ended: done, failed
+  // (reported) or cancelled.
+  Result<int> RunFrames();
   // The length set and the sound put away; false on a failure (reported).
   bool Finish();
 
@@ -221,21 +223,21 @@ void AviToStrRun::ChoosePicture() {
   }
 }
 
-bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
+Status AviToStrRun::Prepare(AviToStrChooser& chooser) {
   StrDocument& doc = doc_;
   if (!newFile_) {
     (void)FindFrameStart(doc, c_.SelectionStart);  // its header gives the settings' defaults
-    return true;
+    return Status::kOk;
   }
   doc.ChunkHeader = VideoChunkHeader{};
   const int width = in_.Avi.Image.Header.Width, height = in_.Avi.Image.Rows();
   if (width < kMinFrameDimension || width > kMaxFrameDimension || height < kMinFrameDimension ||
       height > kMaxFrameDimension) {
     Show(c_.Ui, msg::kBadFrameSize, width, height);
-    return false;
+    return Status::kFailed;
   }
   NewStrOptions layout;
-  if (!chooser.ChooseNewStr(layout)) return false;
+  if (const Status chosen = chooser.ChooseNewStr(layout); !Ok(chosen)) return chosen;
   // Chunk headers no reader takes for frames, or a tail no file has, make
   // nothing anyone can use.
   VideoChunkHeader probe;
@@ -244,13 +246,13 @@ bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
   probe.ChunkCount = 1;
   if (!IsFrameStartHeader(probe)) {
     Show(c_.Ui, msg::kBadChunkHeader, layout.Status, layout.Type);
-    return false;
+    return Status::kFailed;
   }
   if (layout.TrailingSectors < 0 || layout.TrailingSectors > kMaxTrailingSectors) {
     Show(c_.Ui, msg::kBadCount, layout.TrailingSectors);
-    return false;
+    return Status::kFailed;
   }
-  if (ApplyNewStrOptions(doc, layout) != 0) return false;
+  if (ApplyNewStrOptions(doc, layout) != 0) return Status::kFailed;
   doc.ChunkHeader.FrameNumber = 1;
   doc.ChunkHeader.Width = uint16_t(width);
   doc.ChunkHeader.Height = uint16_t(height);
@@ -261,7 +263,7 @@ bool AviToStrRun::Prepare(AviToStrChooser& chooser) {
     doc.AudioCodings[0] =
         CodingFor(in_.Avi.PcmFormat.nSamplesPerSec > 37800, in_.Avi.PcmFormat.nChannels == 2);
   }
-  return true;
+  return Status::kOk;
 }
 
 }  // namespace
@@ -413,9 +415,10 @@ struct AviToStrRun::FrameLoop {
   // own record of it, and a frame is finished knowing of its own layout's.
   bool LaidOutWriteFailed = false, FinishedWriteFailed = false;
   Status Outcome = Status::kOk;
+  int Converted = 0;  // frames finished
 };
 
-Status AviToStrRun::RunFrames() {
+Result<int> AviToStrRun::RunFrames() {
   StartFrames();
   bool stopped = false;
   while (!stopped && doc_.IsOpen() && doc_.NextSector <= c_.SelectionEnd) {
@@ -429,7 +432,7 @@ Status AviToStrRun::RunFrames() {
     }
   }
   DrainFrames();
-  return loop_->Outcome;
+  return {loop_->Outcome, loop_->Converted};
 }
 
 // The first picture, the sound hook, and the pipeline that encodes ahead
@@ -581,6 +584,7 @@ bool AviToStrRun::FinishOldest() {
     return false;
   }
   if (f.Stored) {
+    l.Converted++;
     c_.Ui.PreviewFrame(c_.Codec.View());
     ReportFrame(c_.Ui, l.Done.CurrentSector, l.Done.ChunkHeader.FrameNumber, c_.SelectionStart,
                 c_.SelectionEnd);
@@ -606,6 +610,7 @@ bool AviToStrRun::FinishOldest() {
     l.Outcome = Status::kFailed;
     return false;
   }
+  l.Converted++;
   if (l.Previews) c_.Ui.PreviewFrame(c_.Codec.View());
   ReportFrame(c_.Ui, l.Done.CurrentSector, l.Done.ChunkHeader.FrameNumber, c_.SelectionStart,
               c_.SelectionEnd);
@@ -643,81 +648,86 @@ bool AviToStrRun::Finish() {
 }
 
 // Prepare, choose, run.
-int Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
-            AviToStrChooser& chooser) {
-  if (!newFile && RefuseIfReadOnly(c.Doc)) return -1;
+Result<int> Convert(AviToStrContext& c, const std::string& aviPath, bool newFile,
+                    AviToStrChooser& chooser) {
+  if (!newFile && RefuseIfReadOnly(c.Doc)) return Status::kFailed;
   auto in = OpenVideoInput(aviPath, c.Ui, c.SequenceRate);
-  if (!in) return -1;
+  if (!in) return Status::kFailed;
   AviToStrRun run(c, *in, newFile);
-  if (!run.Prepare(chooser)) return -1;
+  if (const Status prepared = run.Prepare(chooser); !Ok(prepared)) return prepared;
   AviToStrOptions options;
-  if (!chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options)) return -1;
-  if (!run.Accept(options)) return -1;
+  if (const Status chosen = chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options);
+      !Ok(chosen))
+    return chosen;
+  if (!run.Accept(options)) return Status::kFailed;
   if (!newFile) {
     // Laid out anew, the frames would move the sectors of movies among them.
     if (options.RebuildSectors && HasInterleavedMovies(c.Doc)) {
       Show(c.Ui, msg::kInterleavedRelayout, c.Doc.Path.c_str());
-      return -1;
+      return Status::kFailed;
     }
     const auto damaged = DamagedFramesBetween(c.Doc, c.SelectionStart, c.SelectionEnd);
     if (!damaged.empty() && !c.SkipDamaged) {
       Show(c.Ui, msg::kDamagedInRange, c.Doc.Path.c_str(), DamagedFramesText(damaged).c_str());
-      return -1;
+      return Status::kFailed;
     }
-    if (!ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
-                             options.RebuildSectors, c.Mapping, chooser.FrameCountAnswer()))
-      return -1;
+    if (const Status mapped =
+            ResolveFrameMapping(c.Doc, c.Ui, in->Avi, c.SelectionStart, c.SelectionEnd,
+                                options.RebuildSectors, c.Mapping, chooser.FrameCountAnswer());
+        !Ok(mapped))
+      return mapped;
   }
   // An existing file is edited under a rollback journal: a failure puts it
   // back as it was; a new file is a .part file of its own.
   std::optional<DocumentEdit> edit;
   if (!newFile) {
     edit.emplace(c.Doc);
-    if (!edit->Ok()) return -1;
+    if (!edit->Ok()) return Status::kFailed;
   }
   run.TakeSettings();
-  if (!run.DecideLength(chooser)) return -1;
-  c.Outcome = run.RunFrames();
-  if (!run.Finish() || c.Doc.WriteFailed) c.Outcome = Status::kFailed;
-  if (edit && c.Outcome == Status::kCancelled && !c.Trial) {
-    if (!EndCancelledEdit(*edit, c.Doc, c.Ui)) c.Outcome = Status::kFailed;
-  } else if (c.Outcome != Status::kFailed && edit && !edit->Commit()) {
-    c.Outcome = Status::kFailed;
+  if (!run.DecideLength(chooser)) return Status::kFailed;
+  const Result<int> ran = run.RunFrames();
+  Status outcome = ran.status();
+  if (!run.Finish() || c.Doc.WriteFailed) outcome = Status::kFailed;
+  if (edit && outcome == Status::kCancelled && !c.Trial) {
+    if (!EndCancelledEdit(*edit, c.Doc, c.Ui)) outcome = Status::kFailed;
+  } else if (outcome != Status::kFailed && edit && !edit->Commit()) {
+    outcome = Status::kFailed;
   }
-  return 0;
+  return {outcome, *ran};
 }
 
 }  // namespace
 
-int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath, AviToStrChooser& chooser) {
+Result<int> ConvertAviToStr(AviToStrContext& c, const std::string& aviPath,
+                            AviToStrChooser& chooser) {
   return Convert(c, aviPath, false, chooser);
 }
 
-int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath, const std::string& aviPath,
-                     AviToStrChooser& chooser) {
-  c.Outcome = Status::kFailed;
-  if (!CheckOutputPath(c.Ui, strPath, {aviPath}, true)) return -1;
-  if (!Ok(RequireMediaModule(c.Ui))) return -1;
+Result<int> CreateStrFromAvi(AviToStrContext& c, const std::string& strPath,
+                             const std::string& aviPath, AviToStrChooser& chooser) {
+  if (!CheckOutputPath(c.Ui, strPath, {aviPath}, true)) return Status::kFailed;
+  if (!Ok(RequireMediaModule(c.Ui))) return Status::kFailed;
   PartFile part(FullPath(strPath));
-  if (!part.Create(c.Ui)) return -1;
+  if (!part.Create(c.Ui)) return Status::kFailed;
   if (CreateStrFile(c.Doc, part.Part()) != 0) {
     Show(c.Ui, msg::kCannotOpenFile);
-    return -1;
+    return Status::kFailed;
   }
   c.SelectionStart = c.SelectionEnd = 0;
-  const bool ran = Convert(c, aviPath, true, chooser) == 0;
+  const Result<int> ran = Convert(c, aviPath, true, chooser);
   // A whole file (also a cancelled one) takes its name; anything else goes.
-  if (ran && c.Outcome != Status::kFailed && c.Doc.IsOpen()) {
+  if (ran.has_value() && ran.status() != Status::kFailed && c.Doc.IsOpen()) {
     if (!c.Doc.File.Sync()) {
       Show(c.Ui, msg::kWriteError, part.Part().c_str(), std::strerror(c.Doc.File.Error()));
     } else if ((!c.Doc.BeforeCommit || c.Doc.BeforeCommit()) && part.Commit(c.Ui)) {
       c.Doc.Path = part.Final();
-      return 0;
+      return ran;
     }
   }
-  c.Outcome = Status::kFailed;
   CloseStrFile(c.Doc);
-  return ran ? 0 : -1;
+  // Nothing written (a choice cancelled, or refused) or a failure: the file goes.
+  return ran.has_value() ? Status::kFailed : ran.status();
 }
 
 }  // namespace belmora

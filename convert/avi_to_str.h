@@ -59,10 +59,6 @@ struct AviToStrContext {
   int32_t& SelectionStart;
   int32_t& SelectionEnd;
   ImagePosition Position;
-  // How the last run ended: done, stopped by a failure (reported), or
-  // cancelled by the user (an existing file then keeps what was written,
-  // whole, or is put back as it was and closed, as the user answers).
-  Status Outcome = Status::kOk;
   // The file is a scratch copy thrown away afterwards: a stop needs no question.
   bool Trial = false;
   // Threads that encode frames (0: one per core); the file is the same
@@ -87,17 +83,18 @@ AviToStrField CheckAviToStrOptions(const StrDocument& doc, const AviToStrOptions
                                    Host& host);
 
 // Where the choices of a conversion come from: the dialogs of the
-// application, or the options of the command line. Each returns false when
-// the user cancelled.
+// application, or the options of the command line. Each returns kCancelled
+// when the user cancelled, kFailed when the choices given are refused
+// (reported).
 class AviToStrChooser {
  public:
   virtual ~AviToStrChooser() = default;
   // The layout of a new file.
-  virtual bool ChooseNewStr(NewStrOptions& options) = 0;
+  virtual Status ChooseNewStr(NewStrOptions& options) = 0;
   // The settings, for the document (whose current chunk header is the
   // frame at the selection's start) and what the dialog is told.
-  virtual bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& inputs,
-                              AviToStrOptions& options) = 0;
+  virtual Status ChooseSettings(const StrDocument& doc, const AviToStrInputs& inputs,
+                                AviToStrOptions& options) = 0;
   // The answer to lengthening (or shortening) the STR to the video's
   // length; nullopt asks the user.
   virtual std::optional<bool> ResizeAnswer() { return std::nullopt; }
@@ -107,17 +104,22 @@ class AviToStrChooser {
 };
 
 // "Converter AVI para STR": the video into the selection of the open STR.
-// 0 when the frame loop ran (also when it stopped on an error or cancel),
-// -1 when the video failed to open, a choice was cancelled or the settings
-// were refused (then the STR is unchanged).
-[[nodiscard]] int ConvertAviToStr(AviToStrContext& c, const std::string& aviPath,
-                                  AviToStrChooser& chooser);
+// A value (the frames converted) when the frame loop ran, whatever ended
+// it: status() says done, stopped by a failure (reported; the file is put
+// back as it was and closed) or by the user (the file keeps what was
+// written, whole, or is put back and closed, as the user answers). No
+// value when nothing was written: the video failed to open or the settings
+// were refused (kFailed), or a choice was cancelled (kCancelled).
+Result<int> ConvertAviToStr(AviToStrContext& c, const std::string& aviPath,
+                            AviToStrChooser& chooser);
 
 // "Criar novo STR" after its save dialog: creates `strPath` and fills it
 // from the video. The file is written as strPath.part and takes its name
-// when complete (also when cancelled: what was written is a whole file);
-// after a failure it is removed again. 0 when the frame loop ran, else -1.
-[[nodiscard]] int CreateStrFromAvi(AviToStrContext& c, const std::string& strPath,
-                                   const std::string& aviPath, AviToStrChooser& chooser);
+// when complete, also when the user stopped the run (what was written is a
+// whole file): then the value is the frames converted, and the document is
+// the new file. Otherwise nothing is left of the file and the document is
+// closed: kFailed (reported), or kCancelled when a choice was cancelled.
+Result<int> CreateStrFromAvi(AviToStrContext& c, const std::string& strPath,
+                             const std::string& aviPath, AviToStrChooser& chooser);
 
 }  // namespace belmora

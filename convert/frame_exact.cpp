@@ -15,14 +15,14 @@ int CountSelectionFrames(StrDocument& doc, int32_t first, int32_t last) {
   return count;
 }
 
-bool ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int32_t first,
-                         int32_t last, bool rebuild, FrameMapping& mapping,
-                         std::optional<bool> goOn) {
+Status ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int32_t first,
+                           int32_t last, bool rebuild, FrameMapping& mapping,
+                           std::optional<bool> goOn) {
   if (rebuild) {
     mapping = FrameMapping::kByTime;
-    return true;
+    return Status::kOk;
   }
-  if (mapping == FrameMapping::kByTime) return true;
+  if (mapping == FrameMapping::kByTime) return Status::kOk;
   const int32_t current = doc.CurrentSector;
   const int frames = CountSelectionFrames(doc, first, last);
   doc.CurrentSector = current;
@@ -30,15 +30,17 @@ bool ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video, int3
   if (mapping == FrameMapping::kAuto) {
     mapping = videoFrames == frames && frames > 0 ? FrameMapping::kFrameExact : FrameMapping::kByTime;
     if (mapping == FrameMapping::kFrameExact) Show(host, msg::kFrameExactChosen, frames);
-    return true;
+    return Status::kOk;
   }
-  if (videoFrames == frames) return true;
+  if (videoFrames == frames) return Status::kOk;
   if (goOn) {
     Show(host, msg::kFrameCountDiffers, (long long)videoFrames, frames);
-    return *goOn;
+    return *goOn ? Status::kOk : Status::kFailed;
   }
   return host.Ask(FormatMessage(msg::kFrameCountDiffersAsk, (long long)videoFrames, frames),
-                  Tr(msg::kFrameCountDiffersAsk.Caption), Buttons::kOkCancel) == Answer::kOk;
+                  Tr(msg::kFrameCountDiffersAsk.Caption), Buttons::kOkCancel) == Answer::kOk
+             ? Status::kOk
+             : Status::kCancelled;
 }
 
 }  // namespace belmora

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "base/host.h"
+#include "base/status.h"
 #include "media/avi_reader.h"
 #include "str/str_document.h"
 
@@ -27,11 +28,11 @@ int CountSelectionFrames(StrDocument& doc, int32_t first, int32_t last);
 // Settles kAuto for a run putting `video` into first..last in place: frame-
 // exact (with a message) when the video has exactly as many frames as the
 // selection. An explicit frame-exact run whose counts differ is told so and
-// asked whether to go on (OK/Cancel), unless `goOn` answers; false when not.
+// asked whether to go on (OK/Cancel), unless `goOn` answers: kCancelled
+// when the user says not to, kFailed when `goOn` refuses (said).
 // Laying frames out anew is always by time.
-[[nodiscard]] bool ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video,
-                                       int32_t first, int32_t last, bool rebuild,
-                                       FrameMapping& mapping,
-                                       std::optional<bool> goOn = std::nullopt);
+Status ResolveFrameMapping(StrDocument& doc, Host& host, const TAviIo& video,
+                           int32_t first, int32_t last, bool rebuild, FrameMapping& mapping,
+                           std::optional<bool> goOn = std::nullopt);
 
 }  // namespace belmora

@@ -29,18 +29,20 @@ constexpr int kW = 320, kH = 240;
 // The choices of a conversion as options records: the defaults, changed
 // by the test.
 struct TestChooser : AviToStrChooser {
-  bool ChooseNewStr(NewStrOptions& o) override {
+  Status ChooseNewStr(NewStrOptions& o) override {
     o = NewStrOptions{};
     if (editNewStr) editNewStr(o);
-    return true;
+    return newStrAnswer;
   }
-  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
-                      AviToStrOptions& o) override {
+  Status ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                        AviToStrOptions& o) override {
     o = DefaultAviToStrOptions(doc, in, rebuild);
     if (edit) edit(o);
     chosen = o;
-    return true;
+    return settingsAnswer;
   }
+  // What the dialogs answer: kCancelled as a user's cancel.
+  Status newStrAnswer = Status::kOk, settingsAnswer = Status::kOk;
   std::optional<bool> ResizeAnswer() override { return resize; }
 
   bool rebuild = false;
@@ -132,7 +134,7 @@ class AviToStrTest : public ::testing::Test {
 TEST_F(AviToStrTest, NewFileLayout) {
   std::string avi = MakeAvi(30, 15, true);
   auto c = Context();
-  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0)
+  ASSERT_TRUE(CreateStrFromAvi(c, str, avi, chooser).Ok())
       << (ui.messages.empty() ? "" : ui.messages[0]);
   // 2336 sectors at double speed by default, 37.8 kHz stereo from 44.1 kHz sound.
   EXPECT_EQ(doc.SectorSize, 2336);
@@ -171,14 +173,14 @@ TEST_F(AviToStrTest, NewFileLayout) {
 TEST_F(AviToStrTest, SameFileWithoutPreviews) {
   std::string avi = MakeAvi(20, 15, true);
   auto c = Context();
-  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0);
+  ASSERT_TRUE(CreateStrFromAvi(c, str, avi, chooser).Ok());
   CloseStrFile(doc);
   EXPECT_GT(ui.framesShown, 0);
   const std::string quiet = dir + "/quiet.str";
   ui.wantsPreviews = false;
   ui.framesShown = 0;
   auto c2 = Context();
-  ASSERT_EQ(CreateStrFromAvi(c2, quiet, avi, chooser), 0);
+  ASSERT_TRUE(CreateStrFromAvi(c2, quiet, avi, chooser).Ok());
   CloseStrFile(doc);
   EXPECT_EQ(ui.framesShown, 0);
   EXPECT_EQ(test::ReadFileBytes(quiet), test::ReadFileBytes(str));
@@ -198,7 +200,7 @@ TEST_F(AviToStrTest, FrameChoiceFollowsTheTimes) {
   start = 0;
   end = 50;  // before the last frame: no length question
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
   EXPECT_TRUE(ui.questions.empty());
   std::vector<int> chosen;
   for (int s = 0; s <= 50; s += 10) chosen.push_back(FrameOfGrey(LevelAt(s)));
@@ -222,7 +224,7 @@ TEST_F(AviToStrTest, InPlaceKeepsEverythingOutsideTheSelection) {
   start = 50;
   end = 150;
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
   CloseStrFile(doc);
   auto after = test::ReadFileBytes(str);
   ASSERT_EQ(after.size(), before.size());
@@ -254,7 +256,7 @@ TEST_F(AviToStrTest, EachRunStartsFromSilence) {
     start = 0;
     end = doc.LastFrameSector;
     auto c = Context();
-    ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+    ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
     CloseStrFile(doc);
   }
   EXPECT_NE(encoder.Left[0] | encoder.Left[1] | encoder.Right[0] | encoder.Right[1], 0);
@@ -277,7 +279,7 @@ TEST_F(AviToStrTest, NoAudioLeavesAudioSectorsAlone) {
   end = 100;
   chooser.edit = [](AviToStrOptions& o) { o.NoAudio = true; };
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
   CloseStrFile(doc);
   auto after = test::ReadFileBytes(str);
   for (int s = 0; s < int(after.size() / 2336); s++) {
@@ -299,7 +301,7 @@ TEST_F(AviToStrTest, ShorteningA2352FileSetsTheRiffSizes) {
   end = doc.LastFrameSector;
   ui.answerYes = true;
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
   ASSERT_EQ(ui.questions.size(), 1u);  // asked, as the chooser has no answer
   EXPECT_EQ(ui.questions[0], msg::kShorten.Text);
   // 10 frames of 15 fps plus 15 tail frames at double speed: T = 100 + 150 = 250.
@@ -328,7 +330,9 @@ TEST_F(AviToStrTest, CancelWhileLengthening) {
   ui.cancelAfter = 15;
   auto c = Context();
   c.Threads = 1;  // with more, the frames laid out ahead are finished too
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  const Result<int> converted = ConvertAviToStr(c, avi, chooser);
+  ASSERT_EQ(converted.status(), Status::kCancelled);
+  EXPECT_EQ(*converted, 15);
   EXPECT_EQ(ui.questions[0], msg::kLengthen.Text);
   // 15 frames converted: the file ends after frame 15's sectors and two fillers.
   EXPECT_EQ(doc.SectorCount, 150 + 2);
@@ -350,10 +354,11 @@ TEST_F(AviToStrTest, CancelWhileLengtheningOnSeveralThreads) {
   ui.cancelAfter = 15;
   auto c = Context();
   c.Threads = 3;
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
-  EXPECT_EQ(c.Outcome, Status::kCancelled);
+  const Result<int> converted = ConvertAviToStr(c, avi, chooser);
+  ASSERT_EQ(converted.status(), Status::kCancelled);
   // The frames laid out ahead of the stop are finished too: whole frames of
   // ten sectors, then the two fillers, and nothing after them.
+  EXPECT_EQ(doc.SectorCount, *converted * 10 + 2);
   EXPECT_GE(doc.SectorCount, 150 + 2);
   EXPECT_LT(doc.SectorCount, 600);
   EXPECT_EQ((doc.SectorCount - 2) % 10, 0);
@@ -378,7 +383,7 @@ TEST_F(AviToStrTest, NumberingWraps) {
     o.MaxNumber = 7;
   };
   auto c = Context();
-  ASSERT_EQ(ConvertAviToStr(c, avi, chooser), 0);
+  ASSERT_TRUE(ConvertAviToStr(c, avi, chooser).Ok());
   std::vector<uint32_t> numbers;
   for (int s = 0; s <= 60; s += 10) {
     doc.CurrentSector = s;
@@ -388,6 +393,8 @@ TEST_F(AviToStrTest, NumberingWraps) {
   EXPECT_EQ(numbers, (std::vector<uint32_t>{5, 6, 7, 1, 2, 3, 4}));
 }
 
+// Settings refused (reported) and choices cancelled stop the run before
+// anything is written: no frames converted, and a new file is removed.
 TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
   std::string avi = MakeAvi(10, 15, false);
   test::MovieRecipe m;
@@ -402,14 +409,42 @@ TEST_F(AviToStrTest, RefusedSettingsChangeNothing) {
     start = 0;
     end = doc.LastFrameSector;
     auto c = Context();
-    EXPECT_EQ(ConvertAviToStr(c, avi, chooser), -1) << fps;
+    const Result<int> converted = ConvertAviToStr(c, avi, chooser);
+    EXPECT_EQ(converted.status(), Status::kFailed) << fps;
+    EXPECT_FALSE(converted.has_value()) << fps;
     CloseStrFile(doc);
     EXPECT_EQ(test::ReadFileBytes(str), before) << fps;
   }
+  // The settings or a new file's layout cancelled: said to be cancelled,
+  // and nothing is left of a new file.
+  chooser.edit = nullptr;
+  chooser.settingsAnswer = Status::kCancelled;
+  ASSERT_EQ(OpenStrFile(doc, str), 0);
+  auto c = Context();
+  const size_t said = ui.messages.size();
+  const Result<int> cancelled = ConvertAviToStr(c, avi, chooser);
+  EXPECT_EQ(cancelled.status(), Status::kCancelled);
+  EXPECT_FALSE(cancelled.has_value());
+  EXPECT_EQ(ui.messages.size(), said);
+  CloseStrFile(doc);
+  EXPECT_EQ(test::ReadFileBytes(str), before);
+  for (Status* answer : {&chooser.settingsAnswer, &chooser.newStrAnswer}) {
+    chooser.settingsAnswer = chooser.newStrAnswer = Status::kOk;
+    *answer = Status::kCancelled;
+    const std::string fresh = dir + "/fresh.str";
+    auto n = Context();
+    const Result<int> created = CreateStrFromAvi(n, fresh, avi, chooser);
+    EXPECT_EQ(created.status(), Status::kCancelled);
+    EXPECT_FALSE(created.has_value());
+    EXPECT_FALSE(doc.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+    EXPECT_FALSE(std::filesystem::exists(fresh + ".part"));
+  }
+  chooser.settingsAnswer = chooser.newStrAnswer = Status::kOk;
   // A read-only document is refused before anything else.
   ASSERT_EQ(OpenStrFile(doc, str, true), 0);
-  auto c = Context();
-  EXPECT_EQ(ConvertAviToStr(c, avi, chooser), -1);
+  auto r = Context();
+  EXPECT_EQ(ConvertAviToStr(r, avi, chooser).status(), Status::kFailed);
   EXPECT_EQ(ui.messages.back(), msg::kReadOnly.Text);
 }
 
@@ -516,7 +551,7 @@ TEST_F(AviToStrTest, RoundTripAndFfmpeg) {
   std::string avi = MakeAvi(30, 15, true, true);
   auto c = Context();
   chooser.editNewStr = [](NewStrOptions& o) { o.Layout = kLayout2352; };
-  ASSERT_EQ(CreateStrFromAvi(c, str, avi, chooser), 0);
+  ASSERT_TRUE(CreateStrFromAvi(c, str, avi, chooser).Ok());
   CloseStrFile(doc);
   // Back to AVI and compare.
   ASSERT_EQ(OpenStrFile(doc, str), 0);

@@ -399,11 +399,11 @@ struct StoppingHost : test::RecordingHost {
 
 // The settings offered, no change of length.
 struct OfferedChoices : AviToStrChooser {
-  bool ChooseNewStr(NewStrOptions&) override { return false; }
-  bool ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
-                      AviToStrOptions& o) override {
+  Status ChooseNewStr(NewStrOptions&) override { return Status::kCancelled; }
+  Status ChooseSettings(const StrDocument& doc, const AviToStrInputs& in,
+                        AviToStrOptions& o) override {
     o = DefaultAviToStrOptions(doc, in, false);
-    return true;
+    return Status::kOk;
   }
   std::optional<bool> ResizeAnswer() override { return false; }
 };
@@ -459,8 +459,9 @@ TEST_F(TranslatorTest, AStoppedEditIsKeptOrPutBackAsTheUserAnswers) {
         AviToStrContext c{doc, codec, encoder, numbering, host, start, end, ImagePosition{}};
         c.Threads = 1;
         OfferedChoices choices;
-        ASSERT_EQ(ConvertAviToStr(c, Path("source.avi"), choices), 0);
-        stopped = c.Outcome == Status::kCancelled;
+        const Result<int> converted = ConvertAviToStr(c, Path("source.avi"), choices);
+        ASSERT_TRUE(converted.has_value());  // the frame loop ran
+        stopped = converted.status() == Status::kCancelled;
         break;
       }
       case Edit::kSubtitles: {
