@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The script as the renderer will take it is bounded in every size.
   bool changed = false;
   const std::string script =
-      BoundAssScript(ass ? text : SrtToAss(text, kWidth, kHeight, {}), kHeight, changed);
+      BoundAssScript(ass ? text : SrtToAss(text, kWidth, kHeight, {}), kWidth, kHeight, changed);
   FUZZ_CHECK(script.size() <= 2 * (text.size() + 4096));
 
   const std::string path = files.dir + (ass ? "/in.ass" : "/in.srt");

@@ -33,11 +33,15 @@ class SubtitleRenderer {
   int EventCount() const;
   // Whether the file asked for more than a picture can show, and was cut
   // down: sizes, scales, borders and blurs beyond the picture's own scale,
-  // more than kMaxEvents events, or more than kMaxShownAtOnce at one time
-  // (each of those is what rendering costs grow with).
+  // an event whose glyphs would cover more than kEventFrames pictures,
+  // more than kMaxEvents events, or more than kMaxShownAtOnce (or
+  // kShownFrames pictures' worth) at one time (each of those is what
+  // rendering costs grow with).
   bool Bounded() const;
   static constexpr int kMaxEvents = 20000;
   static constexpr int kMaxShownAtOnce = 64;
+  static constexpr int kEventFrames = 16;
+  static constexpr int kShownFrames = 64;
   static constexpr int kMaxSrtLines = 32;  // text lines of one SRT block
 
  private:
@@ -51,7 +55,10 @@ std::string SrtToAss(const std::string& srt, int width, int height, const Subtit
 
 // An ASS script with every size, scale, spacing, border, shadow and blur
 // (in its styles and in its override tags) kept to what a picture of
-// `height` rows can show; `changed` is set when anything was.
-std::string BoundAssScript(const std::string& script, int height, bool& changed);
+// width x height can show, measured in pixels whatever the script's own
+// resolution; the text of an event cut where its glyphs (or drawing) would
+// cover more than kEventFrames pictures, and events dropped past the limits
+// above. `changed` is set when anything was.
+std::string BoundAssScript(const std::string& script, int width, int height, bool& changed);
 
 }  // namespace belmora

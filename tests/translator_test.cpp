@@ -606,6 +606,63 @@ TEST(SubtitleRendererTest, JapaneseAndPortugueseTextDrawsPixels) {
   std::filesystem::remove(path);
 }
 
+// What a script may ask is bounded in the picture's pixels: an ordinary
+// script passes through unchanged; a size given in a script of one row, a
+// line whose glyphs would cover hundreds of pictures, a drawing far larger
+// than the picture are each cut down (and said to be); a line cut keeps
+// what comes before the cut.
+TEST(SubtitleRendererTest, ScriptsAreBoundedByThePicture) {
+  auto script = [](int playResY, const std::string& style, const std::string& text) {
+    return "[Script Info]\nScriptType: v4.00+\nPlayResX: 160\nPlayResY: " +
+           std::to_string(playResY) +
+           "\n\n[V4+ Styles]\nFormat: Name, Fontname, Fontsize, ScaleX, ScaleY, Outline\n"
+           "Style: Default,sans-serif," + style + "\n\n[Events]\n"
+           "Format: Layer, Start, End, Style, Text\n"
+           "Dialogue: 0,0:00:00.00,0:00:09.00,Default," + text + "\n";
+  };
+  const std::string manyW(501, 'W');
+  struct Case {
+    std::string Name, Script;
+    bool Changed;
+    std::string Has, HasNot;
+  };
+  const std::vector<Case> cases = {
+      {"ordinary SRT", SrtToAss("1\n00:00:00,000 --> 00:00:02,000\n<i>Olá</i>, mundo\n", 160, 112, {}),
+       false, "{\\i1}Olá{\\i0}, mundo", ""},
+      {"ordinary ASS", script(112, "20,100,100,2", "{\\an8\\fs30\\bord3\\blur2}Hello, {\\fscx150}world"),
+       false, "Default,{\\an8\\fs30\\bord3\\blur2}Hello, {\\fscx150}world\n", ""},
+      {"ordinary ASS at 1080 rows", script(1080, "60,100,100,4", "{\\frz10}A sign, turned"),
+       false, "Default,{\\frz10}A sign, turned\n", ""},
+      {"scaled 100000%", script(112, "100000,100000,100000,5000",
+                                "{\\fscx100000\\fscy100000\\bord9000\\blur500}AB" + manyW),
+       true, "Default,{\\fscx400\\fscy400\\bord28\\blur16}A\n", "AB"},
+      {"scaled in exponent notation", script(112, "20,1e5,100,1", "{\\fscy1e5\\fs2E3}W"), true,
+       "sans-serif,20,400,100,1", "e5"},
+      {"a script of one row", script(1, "20,100,100,1", "Hello"), true, "sans-serif,2,100,100,0.25",
+       ""},
+      {"a long line", script(112, "20,100,100,1", "Hello " + std::string(4000, 'x')), true,
+       "Default,Hello xxx", std::string(4000, 'x')},
+      {"a drawing far larger than the picture",
+       script(112, "20,100,100,1", "Before{\\p1}m 0 0 l 20000 0 20000 20000 0 20000{\\p0}After"),
+       true, "Default,Before{\\p1}\n", "20000"},
+      {"a small drawing", script(112, "20,100,100,1", "{\\p1}m 0 0 l 100 0 100 100 0 100{\\p0}"),
+       false, "l 100 0 100 100", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    bool changed = false;
+    const std::string bounded = BoundAssScript(c.Script, 160, 112, changed);
+    EXPECT_EQ(changed, c.Changed) << bounded;
+    if (!c.Changed) {
+      EXPECT_EQ(bounded, c.Script);
+    }
+    EXPECT_NE(bounded.find(c.Has), std::string::npos) << bounded;
+    if (!c.HasNot.empty()) {
+      EXPECT_EQ(bounded.find(c.HasNot), std::string::npos) << bounded;
+    }
+  }
+}
+
 // Four channels of differing formats, interleaved.
 class XaFileTest : public ::testing::Test {
  protected:

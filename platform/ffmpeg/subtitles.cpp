@@ -40,6 +40,10 @@ bool Subtitles::Load(const std::string& ass, int width, int height, const Subtit
   impl->renderer = ass_renderer_init(impl->library);
   if (!impl->renderer) return false;
   impl->SetSize(width, height);
+  // Rendered glyphs and bitmaps are kept for reuse up to 16 MiB (libass
+  // would keep up to about 200 MiB over a long movie; pictures this small
+  // need far less).
+  ass_set_cache_limits(impl->renderer, 0, 16);
   ass_set_fonts(impl->renderer, nullptr, style.Font.empty() ? "sans-serif" : style.Font.c_str(),
                 ASS_FONTPROVIDER_AUTODETECT, nullptr, 1);
   std::string text = ass;  // libass reads from a buffer it may change

@@ -1,7 +1,10 @@
 #include "tests/support/run.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,9 +32,25 @@ RunResult RunCommand(const std::vector<std::string>& command) {
   std::string line;
   for (const auto& a : command) line += Quote(a) + " ";
   line += ">" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-  int raw = std::system(line.c_str());
+  // Run as std::system would, but waited for with wait4, which tells the
+  // shell's resource use and (folded in) that of the command it ran.
   RunResult r;
-  r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int raw = 0;
+  rusage usage{};
+  pid_t waited = -1;
+  if (pid > 0) {
+    do waited = wait4(pid, &raw, 0, &usage);
+    while (waited < 0 && errno == EINTR);
+  }
+  if (waited == pid) {
+    r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.PeakKib = usage.ru_maxrss;
+  }
   r.Out = Slurp(out);
   r.Err = Slurp(err);
   std::filesystem::remove(out);

@@ -10,6 +10,7 @@ struct RunResult {
   int Status = -1;  // exit status, -1 when it did not exit normally
   std::string Out;
   std::string Err;
+  long PeakKib = -1;  // largest resident size of the command or its children
 };
 
 // Runs `command` through the shell; arguments are quoted here.
