@@ -76,15 +76,16 @@ void PlayAudioChannelCommand(TForm1& form) {
     Show(form.Ui(), msg::kNoAudioDevice);
     return;
   }
-  std::vector<uint8_t> pcm;
-  if (!DecodeXaChannel(doc, channel, {44100, 2, 16}, pcm, form.Ui())) return;
+  const Result<std::vector<uint8_t>> pcm =
+      DecodeXaChannel(doc, channel, {44100, 2, 16}, form.Ui());
+  if (!pcm.Ok()) return;
   QAudioFormat format;
   format.setSampleRate(44100);
   format.setChannelCount(2);
   format.setSampleFormat(QAudioFormat::Int16);
   auto* sound = new QBuffer(&form);
   sound->setObjectName("ChannelSound");
-  sound->setData(reinterpret_cast<const char*>(pcm.data()), qsizetype(pcm.size()));
+  sound->setData(reinterpret_cast<const char*>(pcm->data()), qsizetype(pcm->size()));
   sound->open(QIODevice::ReadOnly);
   auto* sink = new QAudioSink(device, format, &form);
   sink->setObjectName("ChannelSink");

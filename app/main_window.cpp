@@ -945,7 +945,7 @@ void TForm1::MenuBmpOClick() {
                             .arg(doc_.ChunkHeader.FrameNumber, 6, 10, QChar('0'));
   SaveBmpDlg.Folder = movie.absolutePath();
   if (!Execute(SaveBmpDlg)) return;
-  if (SaveFrameBmp(codec_, FileName(SaveBmpDlg.FileName), host_) == 0)
+  if (Ok(SaveFrameBmp(codec_, FileName(SaveBmpDlg.FileName), host_)))
     NoteDone(SaveBmpDlg.FileName);
 }
 

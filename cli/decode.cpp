@@ -71,7 +71,7 @@ class FrameWorker {
     if (!job.Decoded || outDir_.empty()) return true;
     char name[32];
     std::snprintf(name, sizeof name, "%06d.bmp", job.Index);
-    return SaveFrameBmp(codec_, (std::filesystem::path(outDir_) / name).string(), host) == 0;
+    return Ok(SaveFrameBmp(codec_, (std::filesystem::path(outDir_) / name).string(), host));
   }
 
  private:

@@ -82,7 +82,7 @@ int RunExport(const GlobalOptions& g, const ExportOptions& o) {
     Show(s.host, msg::kDecodeFailed);
     return kExitFailed;
   }
-  if (SaveFrameBmp(codec, o.out, s.host) != 0) return kExitFailed;
+  if (!Ok(SaveFrameBmp(codec, o.out, s.host))) return kExitFailed;
   std::printf("frame %u at sector %d saved: %d x %d\n", s.doc.ChunkHeader.FrameNumber,
               s.doc.CurrentSector, codec.View().Width, codec.View().Height);
   return 0;
@@ -127,8 +127,8 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   FitReport report;
   FrameFitter fitter({&report, 0});
   reportFile.WriteBeforeCommit(s.doc, s.host, report, o.fit);
-  if (ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result,
-                     o.fit.Wanted() ? &fitter : nullptr) != 0)
+  if (!Ok(ImportFrameBmp(codec, s.doc, numbering, o.bmp, where, &result,
+                         o.fit.Wanted() ? &fitter : nullptr)))
     return kExitFailed;
   if (o.fit.Wanted())
     return reportFile.Finish(s.host, report, o.fit, o.fit.dryRun ? "" : o.path) ? kExitDone

@@ -81,7 +81,7 @@ int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
       const std::string out =
           (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
       if (!CheckOutput(s.host, out, {o.path}, o.force)) return kExitFailed;
-      if (!ExportXaChannel(s.doc, c, out, format, s.host)) return kExitFailed;
+      if (!Ok(ExportXaChannel(s.doc, c, out, format, s.host))) return kExitFailed;
       std::printf("%s: %d sectors, %s, %.2f s\n", out.c_str(), c.Sectors, CodingText(c.Coding),
                   c.Seconds());
     }
@@ -96,7 +96,7 @@ int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
     Show(s.host, msg::kNoSuchChannel, o.channel);
     return kExitFailed;
   }
-  if (!ExportXaChannel(s.doc, *c, o.out, format, s.host)) return kExitFailed;
+  if (!Ok(ExportXaChannel(s.doc, *c, o.out, format, s.host))) return kExitFailed;
   std::printf("%s: %d sectors, %s, %.2f s\n", o.out.c_str(), c->Sectors, CodingText(c->Coding),
               c->Seconds());
   return kExitDone;
@@ -121,9 +121,8 @@ int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
     return kExitFailed;
   }
   s.host.CatchInterrupt();
-  bool cancelled = false;
-  if (!ImportXaChannel(s.doc, *c, o.wav, s.host, &cancelled)) return kExitFailed;
-  if (cancelled) return kExitCancelled;
+  if (const Status imported = ImportXaChannel(s.doc, *c, o.wav, s.host); !Ok(imported))
+    return ExitCodeOf(imported);
   std::printf("channel %d: %d sectors re-encoded, %s, %.2f s\n", c->Channel, c->Sectors,
               CodingText(c->Coding), c->Seconds());
   return kExitDone;

@@ -30,13 +30,13 @@ std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth) {
   return out;
 }
 
-int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
+Status SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
   PartFile part(path);
-  if (!part.Create(host, &msg::kCannotOpenFile)) return -1;
+  if (!part.Create(host, &msg::kCannotOpenFile)) return Status::kFailed;
   std::FILE* f = std::fopen(part.Part().c_str(), "wb");
   if (!f) {
     Show(host, msg::kCannotOpenFile);
-    return -1;
+    return Status::kFailed;
   }
   auto bytes = FrameBmpBytes(codec.Image, codec.HalfWidthView);
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -46,28 +46,27 @@ int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host) {
     error = errno;
   }
   if (!ok) Show(host, msg::kWriteError, path.c_str(), std::strerror(error));
-  return ok && part.Commit(host) ? 0 : -1;
+  return ok && part.Commit(host) ? Status::kOk : Status::kFailed;
 }
 
 }  // namespace belmora
 
 namespace belmora {
 
-int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
-                   const std::string& path, const ImagePosition& position, EncodeResult* result,
-                   FrameFitter* fit) {
+Status ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+                      const std::string& path, const ImagePosition& position,
+                      EncodeResult* result, FrameFitter* fit) {
   TBmpIo picture;
-  if (picture.ReadBmp(path, *doc.Ui) != 0) return -1;
+  if (picture.ReadBmp(path, *doc.Ui) != 0) return Status::kFailed;
   picture.XOffset = position.ImageOffsetX;
   picture.YOffset = position.ImageOffsetY;
   // Under a rollback journal: a failed write puts the frame back as it was.
   DocumentEdit edit(doc);
-  if (!edit.Ok()) return -1;
+  if (!edit.Ok()) return Status::kFailed;
   const int stored = fit ? fit->Store(codec, doc, picture, numbering, nullptr)
                          : EncodeAndStoreFrame(codec, doc, picture, numbering, result);
-  if (stored != 0 || doc.WriteFailed)
-    return -1;
-  return edit.Commit() ? 0 : -1;
+  if (stored != 0 || doc.WriteFailed) return Status::kFailed;
+  return edit.Commit() ? Status::kOk : Status::kFailed;
 }
 
 }  // namespace belmora

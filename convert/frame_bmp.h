@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/host.h"
+#include "base/status.h"
 #include "convert/fit_report.h"
 #include "convert/frame_codec.h"
 
@@ -14,9 +15,9 @@ namespace belmora {
 // `halfWidth`, 24 bits, bottom row first.
 std::vector<uint8_t> FrameBmpBytes(const FrameImage& image, bool halfWidth);
 
-// Writes FrameBmpBytes of the picture as shown to `path`; reports a file
-// that cannot be created.
-[[nodiscard]] int SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host);
+// Writes FrameBmpBytes of the picture as shown to `path`; kFailed (reported)
+// when the file cannot be created or written.
+Status SaveFrameBmp(const FrameCodec& codec, const std::string& path, Host& host);
 
 // Where imported pictures are placed: the main window's image offsets, the
 // position dialog's values negated (frame pixel (x, y) takes picture pixel
@@ -27,12 +28,13 @@ struct ImagePosition {
   static ImagePosition FromDialog(int de, int ate) { return {-de, -ate}; }
 };
 
-// Encodes the BMP at `path` into the current frame in place and decodes the
-// result into the picture. -1 when the BMP cannot be read (reported by the
-// reader), else the encoder's result. With `fit` the frame is encoded and
-// noted through it (and `result` is not filled).
-[[nodiscard]] int ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
-                   const std::string& path, const ImagePosition& position,
-                   EncodeResult* result = nullptr, FrameFitter* fit = nullptr);
+// Encodes the BMP at `path` into the current frame in place, under a
+// rollback journal, and decodes the result into the picture. kFailed when
+// the BMP cannot be read, the frame cannot be encoded or written (each
+// reported where found; the file is then as it was). With `fit` the frame
+// is encoded and noted through it (and `result` is not filled).
+Status ImportFrameBmp(FrameCodec& codec, StrDocument& doc, FrameNumbering& numbering,
+                      const std::string& path, const ImagePosition& position,
+                      EncodeResult* result = nullptr, FrameFitter* fit = nullptr);
 
 }  // namespace belmora

@@ -68,7 +68,7 @@ Result<int> ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportO
       break;
     }
     if (o.Format == PictureFormat::kBmp) {
-      ok = SaveFrameBmp(codec, path, host) == 0;
+      ok = Ok(SaveFrameBmp(codec, path, host));
     } else {
       const FrameView v = codec.View();
       PartFile part(path);

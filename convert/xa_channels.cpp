@@ -21,36 +21,39 @@ std::string ChannelWavName(int channel) {
   return name;
 }
 
-bool DecodeXaChannel(StrDocument& doc, const XaChannelInfo& channel, const XaWavFormat& format,
-                     std::vector<uint8_t>& pcm, Host& host) {
+Result<std::vector<uint8_t>> DecodeXaChannel(StrDocument& doc, const XaChannelInfo& channel,
+                                             const XaWavFormat& format, Host& host) {
   XaDecoderState decoder;
   XaSetOutputFormat(decoder, format.Rate > 0 ? format.Rate : channel.Rate(),
                     format.Channels > 0 ? format.Channels : channel.ChannelCount(), format.Bits);
   std::vector<uint8_t> out(XaMaxOutputBytes(decoder));
-  pcm.clear();
+  std::vector<uint8_t> pcm;
   const bool read = ForEachAudioSector(doc, channel.Channel, [&](uint8_t* image) {
     int32_t n = 0;
     XaDecodeSector(decoder, image, out.data(), n);
     pcm.insert(pcm.end(), out.begin(), out.begin() + n);
     return 0;
   });
-  if (!read) Show(host, msg::kStrReadError);
-  return read;
+  if (!read) {
+    Show(host, msg::kStrReadError);
+    return Status::kFailed;
+  }
+  return pcm;
 }
 
-bool ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& path,
-                     const XaWavFormat& format, Host& host) {
+Status ExportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& path,
+                       const XaWavFormat& format, Host& host) {
   const int rate = format.Rate > 0 ? format.Rate : channel.Rate();
   const int channels = format.Channels > 0 ? format.Channels : channel.ChannelCount();
-  std::vector<uint8_t> pcm;
-  if (!DecodeXaChannel(doc, channel, format, pcm, host)) return false;
+  const Result<std::vector<uint8_t>> pcm = DecodeXaChannel(doc, channel, format, host);
+  if (!pcm.Ok()) return pcm.status();
   PartFile part(path);
-  if (!part.Create(host)) return false;
-  if (!WriteWavFile(part.Part(), rate, channels, format.Bits, pcm)) {
+  if (!part.Create(host)) return Status::kFailed;
+  if (!WriteWavFile(part.Part(), rate, channels, format.Bits, *pcm)) {
     Show(host, msg::kWriteError, path.c_str(), std::strerror(errno));
-    return false;
+    return Status::kFailed;
   }
-  return part.Commit(host);
+  return part.Commit(host) ? Status::kOk : Status::kFailed;
 }
 
 namespace {
@@ -81,26 +84,26 @@ class WavPairs : public SamplePairSource {
 
 }  // namespace
 
-bool ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& wavPath,
-                     Host& host, bool* cancelled) {
-  if (RefuseIfReadOnly(doc)) return false;
+Status ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& wavPath,
+                       Host& host) {
+  if (RefuseIfReadOnly(doc)) return Status::kFailed;
   WavData wav;
   if (!ReadWavFile(wavPath, wav)) {
     Show(host, msg::kCannotOpenFile);
-    return false;
+    return Status::kFailed;
   }
   if (wav.Rate != channel.Rate()) {
     Show(host, msg::kBadAudioFormat, wav.Rate, wav.Channels, wav.Bits);
-    return false;
+    return Status::kFailed;
   }
   const int64_t perSector = channel.Sectors ? channel.Frames() / channel.Sectors : 0;
   if (std::llabs(wav.Frames() - channel.Frames()) >= perSector) {
     Show(host, msg::kAudioLengthDiffers, (long long)wav.Frames(), channel.Channel,
          (long long)channel.Frames());
-    return false;
+    return Status::kFailed;
   }
   DocumentEdit edit(doc);
-  if (!edit.Ok()) return false;
+  if (!edit.Ok()) return Status::kFailed;
   WavPairs source(wav);
   XaEncoderState encoder;
   XaEncodeSetup(encoder, source, channel.Rate(), channel.ChannelCount());
@@ -115,13 +118,10 @@ bool ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::
   });
   if (!ok || doc.WriteFailed) {
     if (!doc.WriteFailed) Show(host, msg::kStrReadError);
-    return false;
+    return Status::kFailed;
   }
-  if (stopped) {
-    if (cancelled) *cancelled = true;
-    return EndCancelledEdit(edit, doc, host);
-  }
-  return edit.Commit();
+  if (stopped) return EndCancelledEdit(edit, doc, host) ? Status::kCancelled : Status::kFailed;
+  return edit.Commit() ? Status::kOk : Status::kFailed;
 }
 
 }  // namespace belmora

@@ -44,7 +44,7 @@ TEST(FrameBmpTest, BottomRowFirstAtPaddedSize) {
 TEST(FrameBmpTest, UncreatableFileIsReported) {
   FrameCodec codec;
   CollectingHost sink;
-  EXPECT_EQ(SaveFrameBmp(codec, "/no/such/dir/x.bmp", sink), -1);
+  EXPECT_EQ(SaveFrameBmp(codec, "/no/such/dir/x.bmp", sink), Status::kFailed);
   ASSERT_EQ(sink.texts.size(), 1u);
   EXPECT_EQ(sink.texts[0], "ファイルがオープンできません。");
 }

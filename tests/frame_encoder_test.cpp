@@ -217,7 +217,7 @@ TEST_F(FrameEncoderTest, ImportRewritesOnlyTheFramesUserData) {
   std::string bmp = test::TempPath("in.bmp");
   test::WriteBgrBmp(bmp, test::NaturalPicture(80, 60, 4), 80, 60);
   ASSERT_EQ(ImportFrameBmp(codec, doc, numbering, bmp, ImagePosition::FromDialog(10, 20), &result),
-            0);
+            Status::kOk);
   auto after = test::ReadFileBytes(path);
   ASSERT_EQ(after.size(), before.size());
   // The user data of the frame's sectors changes, and so do the EDC and ECC

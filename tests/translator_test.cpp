@@ -425,7 +425,7 @@ TEST_F(TranslatorTest, AStoppedEditIsKeptOrPutBackAsTheUserAnswers) {
     const XaFileInfo info = ScanXaChannels(doc);
     ASSERT_FALSE(info.Channels.empty());
     wav = Path("channel.wav");
-    ASSERT_TRUE(ExportXaChannel(doc, info.Channels[0], wav, XaWavFormat{}, host));
+    ASSERT_EQ(ExportXaChannel(doc, info.Channels[0], wav, XaWavFormat{}, host), Status::kOk);
     CloseStrFile(doc);
   }
   enum class Edit { kVideo, kSubtitles, kSound };
@@ -474,7 +474,7 @@ TEST_F(TranslatorTest, AStoppedEditIsKeptOrPutBackAsTheUserAnswers) {
       }
       case Edit::kSound: {
         const XaFileInfo info = ScanXaChannels(doc);
-        ASSERT_TRUE(ImportXaChannel(doc, info.Channels[0], wav, host, &stopped));
+        stopped = ImportXaChannel(doc, info.Channels[0], wav, host) == Status::kCancelled;
         break;
       }
     }
