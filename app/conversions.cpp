@@ -143,11 +143,10 @@ void StrToAviCommand(TForm1& form) {
     if (MayReplace(form, dialog->Model.OutputPath, dialog->ConfirmedName)) break;
   }
   // Failures are reported by the export; the window shows where it stopped.
-  const Status done = ConvertStrToAvi(dialog->Model.Options(), form.Document(), form.Codec(),
-                                      form.XaDecoder(), form.Ui())
-                          .status();
+  const Result<StrToAviCounts> written = ConvertStrToAvi(
+      dialog->Model.Options(), form.Document(), form.Codec(), form.XaDecoder(), form.Ui());
   form.ShowConvertedDocument();
-  if (Ok(done))
+  if (written.Ok())
     form.NoteDone(QFile::decodeName(dialog->Model.OutputPath.c_str()));
 }
 
