@@ -548,10 +548,7 @@ int TForm1::OpenDocument(const QString& given) {
   if (name != lastOpened_) Position = ImagePosition{};
   lastOpened_ = name;
   CollectingHost said;
-  Host* ui = doc_.Ui;
-  doc_.Ui = &said;
-  const int opened = OpenStrFile(doc_, name);
-  doc_.Ui = ui;
+  const int opened = OpenStrFile(doc_, said, name);
   if (opened != 0) {
     // Sound only: the status line says there is no picture.
     if (OpenAudioOnly(*this, name)) {

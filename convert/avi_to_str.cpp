@@ -64,7 +64,7 @@ class AviToStrRun {
   bool Finish();
 
  private:
-  LayoutResult LayOutNewFrame();
+  LayoutResult LayOutNewFrame(Host& reads);
   int ReencodeAudioSector(uint8_t* image);
   int FinishStrResize(int32_t next);
   void ChoosePicture();
@@ -94,8 +94,9 @@ class AviToStrRun {
   std::unique_ptr<FrameLoop> loop_;
   void StartFrames();
   bool LayOutFrame();
-  bool ReadOrLayOut(PendingFrame& f, Host& ui, std::optional<VideoChunkHeader>& asRead);
-  void PrepareFrame(PendingFrame& f, const std::optional<VideoChunkHeader>& asRead);
+  bool ReadOrLayOut(PendingFrame& f, Host& ui, Host& reads,
+                    std::optional<VideoChunkHeader>& asRead);
+  void PrepareFrame(PendingFrame& f, Host& reads, const std::optional<VideoChunkHeader>& asRead);
   void TakeNumbering(const PendingFrame& f);
   bool FinishOldest();
   void DrainFrames();
@@ -120,7 +121,8 @@ bool AviToStrRun::IsLaidOutAudio(int32_t n) const {
          (int64_t(n) - doc_.LastAudioSector) % doc_.AudioInterleave == 0;
 }
 
-LayoutResult AviToStrRun::LayOutNewFrame() {
+// The new sectors' write failures are reported to `reads`.
+LayoutResult AviToStrRun::LayOutNewFrame(Host& reads) {
   doc_.GeneratedFrames += 1;
   const int32_t end =
       int32_t(doc_.LayoutBaseSector +
@@ -144,7 +146,7 @@ LayoutResult AviToStrRun::LayOutNewFrame() {
       doc_.VideoSubheaderTemplate.Store(image + 4);
       doc_.ChunkSectors[size_t(doc_.ValidChunkSectors++)] = n;
     }
-    if (!StoreNewSector(doc_, n, image)) return LayoutResult::kShortWrite;
+    if (!StoreNewSector(doc_, reads, n, image)) return LayoutResult::kShortWrite;
   }
   doc_.ChunkHeader.ChunkCount = uint16_t(video);
   return video == 0 ? LayoutResult::kNoVideoSector : LayoutResult::kLaidOut;
@@ -407,7 +409,6 @@ struct AviToStrRun::FrameLoop {
   // Each encoding is decoded again for the preview, when there is one to show.
   bool Previews = false;
   int64_t LaidOut = 0, Finished = 0;  // frames
-  Host* DocHost = nullptr;
   FramePosition Done;  // the document's record after the last frame finished
   bool AnyDone = false;
   // A failed write is reported once, by the first write that fails in
@@ -470,7 +471,6 @@ void AviToStrRun::StartFrames() {
   }, kHistoryLag);
   l.Histories.assign(kHistoryLag, c_.Codec.Best.SearchHistory());
   for (int i = 0; i < l.Pipeline->Depth(); i++) l.Frames.push_back(std::make_unique<PendingFrame>());
-  l.DocHost = doc.Ui;
   l.LaidOutWriteFailed = l.FinishedWriteFailed = doc.WriteFailed;
 }
 
@@ -484,19 +484,20 @@ bool AviToStrRun::LayOutFrame() {
   f.StartHistory = l.Histories[size_t(l.LaidOut++ % kHistoryLag)];
   f.Failed = f.Renumber = f.TailReset = f.Stored = false;
   std::optional<VideoChunkHeader> asRead;  // a frame already in the file, as it is there
-  doc.Ui = &f.Messages.To(*l.DocHost);
+  // What the frame's reads and writes of the document say waits with the
+  // rest of its messages.
+  Host& reads = f.Messages.To(*doc.Ui);
   Host& ui = f.Messages.To(c_.Ui);
   doc.WriteFailed = l.LaidOutWriteFailed || l.FinishedWriteFailed;
-  f.Failed = !ReadOrLayOut(f, ui, asRead);
+  f.Failed = !ReadOrLayOut(f, ui, reads, asRead);
   if (!f.Failed) {
     if (c_.Mapping != FrameMapping::kFrameExact)
       ChoosePicture();
     else if (framesDone_ > 0)
       NextAviFrame();
     framesDone_++;
-    PrepareFrame(f, asRead);
+    PrepareFrame(f, reads, asRead);
   }
-  doc.Ui = l.DocHost;
   tailReset_ = nullptr;
   l.LaidOutWriteFailed = f.WriteFailed = doc.WriteFailed;
   f.Position.Take(doc);
@@ -509,8 +510,9 @@ bool AviToStrRun::LayOutFrame() {
 }
 
 // The frame's sectors: new ones laid out past the part rewritten in place,
-// else the frame read where it is. False when that failed (reported).
-bool AviToStrRun::ReadOrLayOut(PendingFrame& f, Host& ui,
+// else the frame read where it is; the document's own messages go to
+// `reads`. False when that failed (reported).
+bool AviToStrRun::ReadOrLayOut(PendingFrame& f, Host& ui, Host& reads,
                                std::optional<VideoChunkHeader>& asRead) {
   StrDocument& doc = doc_;
   doc.CurrentSector = doc.NextSector;
@@ -518,14 +520,14 @@ bool AviToStrRun::ReadOrLayOut(PendingFrame& f, Host& ui,
   if (!ProtectAhead(doc.CurrentSector, ui)) return false;
   if (doc.CurrentSector > rewriteLimit_) {
     f.Renumber = true;
-    const LayoutResult r = LayOutNewFrame();
+    const LayoutResult r = LayOutNewFrame(reads);
     if (r == LayoutResult::kLaidOut) return true;
     // A failed write has been reported where it happened.
     if (r == LayoutResult::kTooManySectors) Show(ui, msg::kTooManySectors, s_.FrameRate);
     if (r == LayoutResult::kNoVideoSector) Show(ui, msg::kFrameLayoutError);
     return false;
   }
-  if (ReadFrame(doc) != 0) {
+  if (ReadFrame(doc, reads) != 0) {
     if (!doc.WriteFailed) Show(ui, msg::kSourceReadError);
     return false;
   }
@@ -536,7 +538,8 @@ bool AviToStrRun::ReadOrLayOut(PendingFrame& f, Host& ui,
 // The frame's header set from the settings and its picture taken: encoded
 // and stored now for a fit report, else prepared for the pipeline. A frame
 // read that lacks sectors stays as it is.
-void AviToStrRun::PrepareFrame(PendingFrame& f, const std::optional<VideoChunkHeader>& asRead) {
+void AviToStrRun::PrepareFrame(PendingFrame& f, Host& reads,
+                               const std::optional<VideoChunkHeader>& asRead) {
   StrDocument& doc = doc_;
   if (asRead && doc.FrameDamaged) {
     f.Stored = true;
@@ -551,12 +554,12 @@ void AviToStrRun::PrepareFrame(PendingFrame& f, const std::optional<VideoChunkHe
     // Encoded, or kept as it is, and written now, numbered as it goes.
     TakeNumbering(f);
     f.Stored = true;
-    f.Failed = RefuseIfReadOnly(doc) ||
-               c_.Fit->Store(c_.Codec, doc, *picture_, c_.Numbering,
+    f.Failed = RefuseIfReadOnly(doc, reads) ||
+               c_.Fit->Store(c_.Codec, doc, reads, *picture_, c_.Numbering,
                              asRead ? &*asRead : nullptr) != 0;
   } else {
     // The picture is taken now: the video moves on before it is encoded.
-    f.Failed = RefuseIfReadOnly(doc) || PrepareEncode(doc, *picture_, f.Work) != 0;
+    f.Failed = RefuseIfReadOnly(doc, reads) || PrepareEncode(doc, reads, *picture_, f.Work) != 0;
   }
 }
 

@@ -157,6 +157,11 @@ void FrameFitter::NoteKept(const StrDocument& doc, int scale, int bytes) {
 
 int FrameFitter::Store(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                        FrameNumbering& numbering, const VideoChunkHeader* asRead) {
+  return Store(codec, doc, *doc.Ui, picture, numbering, asRead);
+}
+
+int FrameFitter::Store(FrameCodec& codec, StrDocument& doc, Host& host, const TBmpIo& picture,
+                       FrameNumbering& numbering, const VideoChunkHeader* asRead) {
   FrameImage& image = image_;
   if (asRead && options_.KeepPsnr > 0) {
     const VideoChunkHeader wanted = doc.ChunkHeader;
@@ -171,7 +176,7 @@ int FrameFitter::Store(FrameCodec& codec, StrDocument& doc, const TBmpIo& pictur
           numbering.NextNumber = int32_t(number + 1);
           if (doc.ChunkHeader.FrameNumber != number) {
             doc.ChunkHeader.FrameNumber = number;
-            if (RefuseIfReadOnly(doc) || WriteFrame(doc) != 0) return -1;
+            if (RefuseIfReadOnly(doc, host) || WriteFrame(doc, host) != 0) return -1;
           }
         } else {
           numbering.NextNumber = int32_t(asRead->FrameNumber + 1);
@@ -187,7 +192,7 @@ int FrameFitter::Store(FrameCodec& codec, StrDocument& doc, const TBmpIo& pictur
     doc.ChunkHeader = wanted;
   }
   EncodeResult result;
-  if (EncodeAndStoreFrame(codec, doc, picture, numbering, &result) != 0) return -1;
+  if (EncodeAndStoreFrame(codec, doc, host, picture, numbering, &result) != 0) return -1;
   double psnr = 0;
   if (DecodeFull(doc))
     psnr = PsnrAgainstSource(image, picture, doc.ChunkHeader.Width, doc.ChunkHeader.Height);

@@ -90,7 +90,10 @@ class FrameFitter {
   // laid out anew): when the picture matches the frame's decoded picture at
   // or above the threshold, that header is restored and nothing is written
   // (but a new frame number, when frames are renumbered).
-  // The codec's picture is the frame's afterwards. 0, or -1 (reported).
+  // The codec's picture is the frame's afterwards. 0, or -1 (reported to
+  // `host`, the document's own when none is given).
+  [[nodiscard]] int Store(FrameCodec& codec, StrDocument& doc, Host& host, const TBmpIo& picture,
+                          FrameNumbering& numbering, const VideoChunkHeader* asRead);
   [[nodiscard]] int Store(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                           FrameNumbering& numbering, const VideoChunkHeader* asRead);
   // A frame the run passed over untouched (its decoded picture the source).

@@ -42,15 +42,15 @@ int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc) {
   return DecodeCurrentFrame(codec, doc) != 0 ? -2 : 0;
 }
 
-int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work) {
+int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture, EncodeWork& work) {
   VideoChunkHeader& header = doc.ChunkHeader;
   if (doc.FrameDamaged) {
-    Show(*doc.Ui, msg::kDamagedFrame, doc.Path.c_str(), int(header.FrameNumber));
+    Show(host, msg::kDamagedFrame, doc.Path.c_str(), int(header.FrameNumber));
     return -1;
   }
   if (header.Width > kMaxFrameDimension || header.Height > kMaxFrameDimension ||
       header.ChunkCount == 0 || header.ChunkCount > doc.ValidChunkSectors) {
-    Show(*doc.Ui, msg::kFrameTooLarge, int(header.ChunkCount));
+    Show(host, msg::kFrameTooLarge, int(header.ChunkCount));
     return -1;
   }
   if (doc.PictureWidth != header.Width || doc.PictureHeight != header.Height)
@@ -68,6 +68,10 @@ int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work) {
     work.Status = EncodeStatus::kNoMemory;
   }
   return 0;
+}
+
+int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work) {
+  return PrepareEncode(doc, *doc.Ui, picture, work);
 }
 
 void RunEncode(FrameCodec& codec, EncodeWork& work) {
@@ -88,16 +92,16 @@ void RunEncode(FrameCodec& codec, EncodeWork& work) {
               work.Encoded.Bytes.begin() + work.Request.Capacity, uint8_t(0));
 }
 
-int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
+int FinishEncode(StrDocument& doc, Host& host, EncodeWork& work, FrameNumbering& numbering,
                  EncodeResult* result) {
   VideoChunkHeader& header = doc.ChunkHeader;
   if (result) result->Trials = work.Encoded.Trials;
   if (work.Status == EncodeStatus::kNoMemory) {
-    Show(*doc.Ui, msg::kNoMemory);
+    Show(host, msg::kNoMemory);
     return -1;
   }
   if (work.Status != EncodeStatus::kOk) {
-    Show(*doc.Ui, msg::kNoScaleFits);
+    Show(host, msg::kNoScaleFits);
     return -1;
   }
   const EncodedFrame& encoded = work.Encoded;
@@ -118,21 +122,36 @@ int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
   return 0;
 }
 
-int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
+                 EncodeResult* result) {
+  return FinishEncode(doc, *doc.Ui, work, numbering, result);
+}
+
+int EncodeFrame(FrameCodec& codec, StrDocument& doc, Host& host, const TBmpIo& picture,
                 FrameNumbering& numbering, EncodeResult* result) {
   EncodeWork work;
-  if (PrepareEncode(doc, picture, work) != 0) return -1;
+  if (PrepareEncode(doc, host, picture, work) != 0) return -1;
   RunEncode(codec, work);
-  return FinishEncode(doc, work, numbering, result);
+  return FinishEncode(doc, host, work, numbering, result);
+}
+
+int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
+                FrameNumbering& numbering, EncodeResult* result) {
+  return EncodeFrame(codec, doc, *doc.Ui, picture, numbering, result);
+}
+
+int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, Host& host, const TBmpIo& picture,
+                        FrameNumbering& numbering, EncodeResult* result) {
+  if (RefuseIfReadOnly(doc, host)) return -1;
+  if (EncodeFrame(codec, doc, host, picture, numbering, result) != 0) return -1;
+  const int written = WriteFrame(doc, host);
+  if (DecodeCurrentFrame(codec, doc) != 0) return -1;
+  return written;
 }
 
 int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                         FrameNumbering& numbering, EncodeResult* result) {
-  if (RefuseIfReadOnly(doc)) return -1;
-  if (EncodeFrame(codec, doc, picture, numbering, result) != 0) return -1;
-  const int written = WriteFrame(doc);
-  if (DecodeCurrentFrame(codec, doc) != 0) return -1;
-  return written;
+  return EncodeAndStoreFrame(codec, doc, *doc.Ui, picture, numbering, result);
 }
 
 }  // namespace belmora

@@ -63,7 +63,11 @@ void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
 // Encodes `picture` into the current frame, at the quantizer scale found to
 // fit its sectors: on success FrameBuffer and ChunkHeader hold the new
 // frame; nothing is written to the file. On failure (reported) the frame,
-// its buffer and header are unchanged.
+// its buffer and header are unchanged. Here and below, failures are reported
+// to `host` (the document's own when none is given).
+[[nodiscard]] int EncodeFrame(FrameCodec& codec, StrDocument& doc, Host& host,
+                              const TBmpIo& picture, FrameNumbering& numbering,
+                              EncodeResult* result = nullptr);
 [[nodiscard]] int EncodeFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                               FrameNumbering& numbering, EncodeResult* result = nullptr);
 // EncodeFrame in its three steps, for encodings run on other threads: the
@@ -77,12 +81,19 @@ struct EncodeWork {
   EncodedFrame Encoded;         // zero-filled up to the capacity
   EncodeStatus Status = EncodeStatus::kOk;
 };
+[[nodiscard]] int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture,
+                                EncodeWork& work);
 [[nodiscard]] int PrepareEncode(StrDocument& doc, const TBmpIo& picture, EncodeWork& work);
 void RunEncode(FrameCodec& codec, EncodeWork& work);
+[[nodiscard]] int FinishEncode(StrDocument& doc, Host& host, EncodeWork& work,
+                               FrameNumbering& numbering, EncodeResult* result = nullptr);
 [[nodiscard]] int FinishEncode(StrDocument& doc, EncodeWork& work, FrameNumbering& numbering,
                                EncodeResult* result = nullptr);
 
 // EncodeFrame, WriteFrame, and a fresh decode into the picture.
+[[nodiscard]] int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, Host& host,
+                                      const TBmpIo& picture, FrameNumbering& numbering,
+                                      EncodeResult* result = nullptr);
 [[nodiscard]] int EncodeAndStoreFrame(FrameCodec& codec, StrDocument& doc, const TBmpIo& picture,
                                       FrameNumbering& numbering, EncodeResult* result = nullptr);
 

@@ -60,7 +60,7 @@ class StrToAviRun {
         part_(form.OutputPath), width_(form.VideoWidth), height_(form.VideoHeight),
         stride_(size_t(24 * width_ + 31) / 8 & ~size_t(3)),
         threads_(threadCount > 0 ? threadCount : DefaultThreadCount()),
-        first_(form.FirstSector), last_(form.LastSector), docHost_(doc.Ui) {}
+        first_(form.FirstSector), last_(form.LastSector) {}
 
   Result<StrToAviCounts> Run() {
     if (!CheckRequest()) return Status::kFailed;
@@ -198,11 +198,12 @@ class StrToAviRun {
   // the pipeline.
   void ReadAhead() {
     ExportFrame& job = *jobs_[size_t(pipeline_->NextSlot())];
-    doc_.Ui = &job.Messages.To(*docHost_);
+    // The reads' own messages wait in the job's queue with the rest of its.
+    Host& reads = job.Messages.To(*doc_.Ui);
     heldSound_ = &job.Sound;
     const double aviTime = form_.FrameExact ? readIndex_ : readIndex_ / form_.VideoRate;
     while (aviTime > strTime_) {
-      const WalkStep step = walker_->Next();
+      const WalkStep step = walker_->Next(reads);
       if (step != WalkStep::kFrame) {
         // A read past the movie's last frame says so too, as it always has.
         Show(job.Messages.To(ui_), msg::kStrReadError);
@@ -218,7 +219,6 @@ class StrToAviRun {
     }
     job.StrIndex = strIndex_;
     heldSound_ = nullptr;
-    doc_.Ui = docHost_;
     job.Position.Take(doc_);
     readIndex_++;
     pipeline_->Submit();
@@ -349,7 +349,6 @@ class StrToAviRun {
   const size_t stride_;
   const int threads_;
   const int32_t first_, last_;
-  Host* const docHost_;  // where the reads' own messages go
   uint32_t scale_ = 0;
   std::vector<uint8_t> frame_;
   // Audio sectors passed by the reads of a frame read ahead wait with it;

@@ -12,8 +12,8 @@ namespace belmora {
 
 namespace {
 
-std::optional<SectorLayout> Fail(StrDocument& doc, Message m, const std::string& what) {
-  Show(*doc.Ui, m, what.c_str());
+std::optional<SectorLayout> Fail(Host& host, Message m, const std::string& what) {
+  Show(host, m, what.c_str());
   return std::nullopt;
 }
 
@@ -37,13 +37,13 @@ bool IsCueSheet(const std::string& path) {
 
 }  // namespace
 
-std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& path,
+std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, Host& host, const ImagePath& path,
                                             bool readOnly) {
   const std::string image = FullPath(path.Image);
   doc.Path = image + "::" + path.Inner;
   DiscImage disc;
   if (!disc.Open(image)) {
-    doc.Ui->ShowMessage(disc.LastError(), Tr(kMessageCaption), MessageKind::kInformation);
+    host.ShowMessage(disc.LastError(), Tr(kMessageCaption), MessageKind::kInformation);
     return std::nullopt;
   }
   const DataTrack& track = disc.Track();
@@ -55,22 +55,22 @@ std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& p
   else if (track.SectorSize == kUserDataSize)
     layout = kLayout2048;
   else
-    return Fail(doc, msg::kCueUnsupportedMode, "MODE1/2352");
+    return Fail(host, msg::kCueUnsupportedMode, "MODE1/2352");
 
   const DiscEntry* entry = disc.Find(path.Inner);
-  if (!entry) return Fail(doc, msg::kDiscFileNotFound, path.Inner);
+  if (!entry) return Fail(host, msg::kDiscFileNotFound, path.Inner);
   doc.Path = image + "::" + entry->Path;
-  if (entry->IsDirectory) return Fail(doc, msg::kDiscIsDirectory, doc.Path);
+  if (entry->IsDirectory) return Fail(host, msg::kDiscIsDirectory, doc.Path);
   // A file said to run past its track would take in what follows it.
   if (entry->Lsn < 0 || entry->Lsn + entry->Sectors > track.SectorCount)
-    return Fail(doc, msg::kDiscDirectoryDamaged, image);
+    return Fail(host, msg::kDiscDirectoryDamaged, image);
 
   const FileExtent extent = disc.ExtentOf(*entry);
   // An image in the middle of an edit is not what it seems.
-  if (RefusePendingEdit(*doc.Ui, doc.Path, FullPath(extent.ImagePath))) return std::nullopt;
+  if (RefusePendingEdit(host, doc.Path, FullPath(extent.ImagePath))) return std::nullopt;
   if (!OpenDataFile(doc, extent.ImagePath, readOnly) ||
       !doc.File.Restrict(extent.ByteOffset, extent.SectorCount * extent.SectorSize)) {
-    Show(*doc.Ui, msg::kDiscUnreadable, extent.ImagePath.c_str());
+    Show(host, msg::kDiscUnreadable, extent.ImagePath.c_str());
     doc.File.Close();
     return std::nullopt;
   }
@@ -106,10 +106,14 @@ std::string FileOnDisk(const std::string& path) {
   return FullPath(disc.Track().FilePath);
 }
 
-bool RefuseIfFixedLength(StrDocument& doc) {
+bool RefuseIfFixedLength(StrDocument& doc, Host& host) {
   if (!doc.File.Restricted()) return false;
-  Show(*doc.Ui, msg::kImageFixedLength, doc.Path.c_str());
+  Show(host, msg::kImageFixedLength, doc.Path.c_str());
   return true;
+}
+
+bool RefuseIfFixedLength(StrDocument& doc) {
+  return RefuseIfFixedLength(doc, *doc.Ui);
 }
 
 }  // namespace belmora

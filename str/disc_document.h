@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "base/host.h"
 #include "str/disc_image.h"
 #include "str/sector.h"
 
@@ -23,7 +24,8 @@ struct StrDocument;
 // writing, or when asked) and sets the document's path, read-only mark and
 // first sector address. Returns the layout the document must take; nullopt
 // on failure, reported.
-std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, const ImagePath& path, bool readOnly);
+std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, Host& host, const ImagePath& path,
+                                            bool readOnly);
 
 // The layout detection for a file inside an image: the image decides the
 // layout; the first sector only the picture size. Nullopt where the bytes
@@ -38,6 +40,7 @@ std::string FileOnDisk(const std::string& path);
 
 // Reports that the document's length cannot change (a file inside a disc
 // image); true when the caller must stop.
+bool RefuseIfFixedLength(StrDocument& doc, Host& host);
 bool RefuseIfFixedLength(StrDocument& doc);
 
 }  // namespace belmora

@@ -18,6 +18,8 @@ enum class WalkStep {
 // longer than one search while they begin at or before `last`: 0 a frame
 // was read (it may begin after `last`), 1 none begins up to `last`, -1 the
 // file could not be read.
+// Messages go to `host` (the document's own when none is given).
+[[nodiscard]] int ReadNextFrame(StrDocument& doc, Host& host, int32_t last);
 [[nodiscard]] int ReadNextFrame(StrDocument& doc, int32_t last);
 
 // Reads every frame of the chosen movie that begins from `first` to `last`
@@ -27,6 +29,9 @@ enum class WalkStep {
 class FrameWalker {
  public:
   FrameWalker(StrDocument& doc, int32_t first, int32_t last);
+  // The next frame, its read's messages going to `host` (the document's
+  // own when none is given).
+  WalkStep Next(Host& host);
   WalkStep Next();
 
  private:

@@ -64,23 +64,31 @@ bool HasInterleavedMovies(const StrDocument& doc) {
   return false;
 }
 
-bool RefuseIfReadOnly(StrDocument& doc) {
+bool RefuseIfReadOnly(StrDocument& doc, Host& host) {
   if (!doc.ReadOnly) return false;
-  Show(*doc.Ui, msg::kReadOnly);
+  Show(host, msg::kReadOnly);
   return true;
 }
 
-bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size) {
+bool RefuseIfReadOnly(StrDocument& doc) {
+  return RefuseIfReadOnly(doc, *doc.Ui);
+}
+
+bool StoreBytes(StrDocument& doc, Host& host, int64_t offset, const void* data, size_t size) {
   // A file inside a disc image keeps its length: a write past it is refused.
   if (doc.File.Restricted() && offset + int64_t(size) > doc.File.Size()) {
-    if (!doc.WriteFailed) (void)RefuseIfFixedLength(doc);
+    if (!doc.WriteFailed) (void)RefuseIfFixedLength(doc, host);
     doc.WriteFailed = true;
     return false;
   }
   if (doc.File.WriteAt(offset, data, size)) return true;
-  if (!doc.WriteFailed) Show(*doc.Ui, msg::kWriteError, doc.Path.c_str(), std::strerror(doc.File.Error()));
+  if (!doc.WriteFailed) Show(host, msg::kWriteError, doc.Path.c_str(), std::strerror(doc.File.Error()));
   doc.WriteFailed = true;
   return false;
+}
+
+bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size) {
+  return StoreBytes(doc, *doc.Ui, offset, data, size);
 }
 
 namespace {
@@ -102,9 +110,9 @@ int64_t StoredSectorStart(const StrDocument& doc, int32_t n) {
 
 }  // namespace
 
-bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image) {
+bool StoreNewSector(StrDocument& doc, Host& host, int32_t n, const uint8_t* image) {
   const int64_t at = StoredSectorStart(doc, n);
-  if (!doc.HasSubheaders()) return StoreBytes(doc, at, image + 8, kUserDataSize);
+  if (!doc.HasSubheaders()) return StoreBytes(doc, host, at, image + 8, kUserDataSize);
   if (doc.SectorSize == kRawSectorSize) {
     uint8_t raw[kRawSectorSize];
     std::memcpy(raw + 16, image, kSectorImageSize);
@@ -113,24 +121,28 @@ bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image) {
     } else {
       std::memcpy(raw, kSyncHeader.data(), kSyncHeader.size());
     }
-    return StoreBytes(doc, at, raw, sizeof raw);
+    return StoreBytes(doc, host, at, raw, sizeof raw);
   }
   uint8_t sealed[kSectorImageSize];
   std::memcpy(sealed, image, kSectorImageSize);
   if (doc.SealSectors) SealSectorImage(sealed);
-  return StoreBytes(doc, at, sealed, sizeof sealed);
+  return StoreBytes(doc, host, at, sealed, sizeof sealed);
 }
 
-bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t* data,
+bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image) {
+  return StoreNewSector(doc, *doc.Ui, n, image);
+}
+
+bool StoreIntoSector(StrDocument& doc, Host& host, int32_t n, int64_t offset, const uint8_t* data,
                      size_t size) {
-  if (!doc.SealSectors || !doc.HasSubheaders()) return StoreBytes(doc, offset, data, size);
+  if (!doc.SealSectors || !doc.HasSubheaders()) return StoreBytes(doc, host, offset, data, size);
   // The whole sector is read, changed, sealed and written back at once.
   const int64_t start = StoredSectorStart(doc, n);
   uint8_t sector[kRawSectorSize];
   const size_t stored = size_t(doc.SectorSize);
   if (offset < start || offset + int64_t(size) > start + int64_t(stored) ||
       !doc.File.ReadAt(start, sector, stored))
-    return StoreBytes(doc, offset, data, size);  // a sector cut off by the end of the file
+    return StoreBytes(doc, host, offset, data, size);  // a sector cut off by the end of the file
   // A Form 2 EDC of zero ("not computed") stays zero; that is judged on the
   // sector as it was, not on bytes the new data may have put there.
   uint8_t* image = doc.SectorSize == kRawSectorSize ? sector + 16 : sector;
@@ -143,7 +155,12 @@ bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t*
     SealRawSector(sector, 0, false, Form2Edc::KeepZero);
   else
     SealSectorImage(sector, Form2Edc::KeepZero);
-  return StoreBytes(doc, start, sector, stored);
+  return StoreBytes(doc, host, start, sector, stored);
+}
+
+bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset, const uint8_t* data,
+                     size_t size) {
+  return StoreIntoSector(doc, *doc.Ui, n, offset, data, size);
 }
 
 namespace {
@@ -210,13 +227,15 @@ bool ReportRecovery(Host& host, const std::string& shown, const std::string& dis
   return false;
 }
 
-DocumentEdit::DocumentEdit(StrDocument& doc) : doc_(doc) {
+DocumentEdit::DocumentEdit(StrDocument& doc) : DocumentEdit(doc, *doc.Ui) {}
+
+DocumentEdit::DocumentEdit(StrDocument& doc, Host& host) : doc_(doc), host_(host) {
   doc.WriteFailed = false;
-  if (RefuseIfReadOnly(doc)) return;
+  if (RefuseIfReadOnly(doc, host)) return;
   // The lock is taken first; the journal and the file's identity are looked
   // at under it.
   if (!doc.File.BeginJournal()) {
-    ReportEditRefused(*doc.Ui, doc.Path, doc.DiskPath(), doc.File.Error());
+    ReportEditRefused(host, doc.Path, doc.DiskPath(), doc.File.Error());
     return;
   }
   ok_ = true;
@@ -230,7 +249,7 @@ bool DocumentEdit::Commit() {
   done_ = true;
   if (!ok_) return false;
   if (doc_.File.CommitJournal()) return true;
-  Show(*doc_.Ui, msg::kWriteError, doc_.Path.c_str(), std::strerror(doc_.File.Error()));
+  Show(host_, msg::kWriteError, doc_.Path.c_str(), std::strerror(doc_.File.Error()));
   return false;
 }
 
@@ -248,9 +267,9 @@ void DocumentEdit::RollBack() {
   const bool rolledBack = doc_.File.RollbackJournal();
   CloseStrFile(doc_);
   if (rolledBack)
-    Show(*doc_.Ui, msg::kRolledBack, path.c_str());
+    Show(host_, msg::kRolledBack, path.c_str());
   else
-    Show(*doc_.Ui, msg::kRollbackFailed, path.c_str(), disk.c_str());
+    Show(host_, msg::kRollbackFailed, path.c_str(), disk.c_str());
 }
 
 bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
@@ -271,7 +290,7 @@ bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out) {
 namespace {
 
 // Books an audio sector that a frame read passes, and hands it to the hook.
-int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
+int PassAudioSector(StrDocument& doc, Host& host, int32_t sector, const Subheader& sub) {
   doc.AudioSubheaderTemplate = sub;
   doc.AudioInterleave = InterleaveFor(doc.SpeedFactor, sub.CodingInfo);
   doc.LastAudioSector = sector;
@@ -282,15 +301,15 @@ int PassAudioSector(StrDocument& doc, int32_t sector, const Subheader& sub) {
   int64_t at = SectorImageOffset(doc.Layout(), sector);
   if (!doc.File.ReadAt(at + 8, image + 8, kXaDataSize)) return -1;
   if ((*doc.Hook)(image) == 1) {
-    if (RefuseIfReadOnly(doc)) return -1;
+    if (RefuseIfReadOnly(doc, host)) return -1;
     // Subheaders the hook left as they were stay as stored (the two copies
     // may differ on disc); only the sound is written back.
     uint8_t given[8];
     sub.Store(given);
     sub.Store(given + 4);
     const bool sameSubheaders = std::memcmp(image, given, 8) == 0;
-    if (sameSubheaders ? !StoreIntoSector(doc, sector, at + 8, image + 8, kXaDataSize)
-                       : !StoreIntoSector(doc, sector, at, image, kSectorImageSize))
+    if (sameSubheaders ? !StoreIntoSector(doc, host, sector, at + 8, image + 8, kXaDataSize)
+                       : !StoreIntoSector(doc, host, sector, at, image, kSectorImageSize))
       return -1;
   }
   return 0;
@@ -388,11 +407,11 @@ int FailOpen(StrDocument& doc) {
 
 }  // namespace
 
-bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
+bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path, bool readOnly) {
   doc.Path = FullPath(path);
   doc.ReadOnly = readOnly;
   // A file in the middle of an edit is not what it seems.
-  if (RefusePendingEdit(*doc.Ui, doc.Path, doc.Path)) return false;
+  if (RefusePendingEdit(host, doc.Path, doc.Path)) return false;
   if (readOnly) {
     if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return false;
   } else if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {
@@ -405,13 +424,17 @@ bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
   return true;
 }
 
-int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
+bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  return OpenWholeFile(doc, *doc.Ui, path, readOnly);
+}
+
+int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool readOnly) {
   // A file inside a disc image opens over its extent, in the image's layout.
   std::optional<SectorLayout> imageLayout;
   if (auto inner = SplitImagePath(path)) {
-    imageLayout = OpenImageExtent(doc, *inner, readOnly);
+    imageLayout = OpenImageExtent(doc, host, *inner, readOnly);
     if (!imageLayout) return FailOpen(doc);
-  } else if (!OpenWholeFile(doc, path, readOnly)) {
+  } else if (!OpenWholeFile(doc, host, path, readOnly)) {
     return -1;
   }
   doc.FrameBuffer.assign(kFrameBufferSize, 0);
@@ -423,7 +446,7 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
   if (!doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) return FailOpen(doc);
   auto detected = imageLayout ? DetectImageLayout(head, *imageLayout) : DetectLayout(head);
   if (!detected) {
-    Show(*doc.Ui, msg::kUnknownFormat);
+    Show(host, msg::kUnknownFormat);
     return FailOpen(doc);
   }
   doc.SectorSize = detected->Layout.SectorSize;
@@ -458,11 +481,15 @@ int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
 
   doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
   if (!ScanMovies(doc)) return FailOpen(doc);
-  if (SelectMovie(doc, 0) != 0) return FailOpen(doc);
+  if (SelectMovie(doc, host, 0) != 0) return FailOpen(doc);
   return 0;
 }
 
-int SelectMovie(StrDocument& doc, int index) {
+int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  return OpenStrFile(doc, *doc.Ui, path, readOnly);
+}
+
+int SelectMovie(StrDocument& doc, Host& host, int index) {
   doc.MovieIndex = index;
   doc.MovieChannel = -1;
   doc.MovieStart = 0;
@@ -492,14 +519,14 @@ int SelectMovie(StrDocument& doc, int index) {
     if (movie->Width != doc.PictureWidth || movie->Height != doc.PictureHeight)
       doc.SetPictureSize(movie->Width, movie->Height);
   }
-  if (FindLastFrame(doc) != 0) return -1;
+  if (FindLastFrame(doc, host) != 0) return -1;
 
   // The rate is judged over the first frames, counted from the start of
   // the file (of the movie, where there are several).
   const int32_t base = doc.MovieStart;
   doc.CurrentSector = base;
   int frames = 0;
-  while (frames < 60 && ReadFrame(doc) == 0) {
+  while (frames < 60 && ReadFrame(doc, host) == 0) {
     doc.CurrentSector = doc.NextSector;
     frames++;
   }
@@ -511,6 +538,10 @@ int SelectMovie(StrDocument& doc, int index) {
   if (FindFrameStart(doc, base) != 0) return -1;
   doc.FirstFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
   return 0;
+}
+
+int SelectMovie(StrDocument& doc, int index) {
+  return SelectMovie(doc, *doc.Ui, index);
 }
 
 void CloseStrFile(StrDocument& doc) {
@@ -526,7 +557,7 @@ void CloseStrFile(StrDocument& doc) {
   doc.FrameDamaged = false;
 }
 
-int FindLastFrame(StrDocument& doc) {
+int FindLastFrame(StrDocument& doc, Host& host) {
   for (int32_t n = std::min(doc.SectorCount, doc.MovieEnd) - 1; n >= doc.MovieStart; n--) {
     if (doc.HasSubheaders()) {
       Subheader sub;
@@ -538,7 +569,7 @@ int FindLastFrame(StrDocument& doc) {
     if (doc.ChunkHeader.ChunkNumber != 0) continue;
     doc.CurrentSector = n;
     // A frame that lacks chunks (cut off by the end of the file) is passed over.
-    if (ReadFrame(doc) == 0 && !doc.FrameDamaged) {
+    if (ReadFrame(doc, host) == 0 && !doc.FrameDamaged) {
       doc.LastFrameSector = doc.CurrentSector;
       doc.LastFrameNumber = int32_t(doc.ChunkHeader.FrameNumber);
       doc.TrailingSectors = doc.SectorCount - doc.NextSector;
@@ -546,6 +577,10 @@ int FindLastFrame(StrDocument& doc) {
     }
   }
   return -1;
+}
+
+int FindLastFrame(StrDocument& doc) {
+  return FindLastFrame(doc, *doc.Ui);
 }
 
 namespace {
@@ -611,11 +646,12 @@ namespace {
 // Reads the subheader of sector s and tells whether the frame reads take it
 // for a video sector of the movie walked; other sectors are passed (audio
 // sectors through PassAudioSector). -1 on a read error.
-int IsMovieVideoSector(StrDocument& doc, int32_t s, Subheader& sub, bool passAudio = true) {
+int IsMovieVideoSector(StrDocument& doc, Host& host, int32_t s, Subheader& sub,
+                       bool passAudio = true) {
   if (!doc.HasSubheaders()) return 1;
   if (!ReadSubheader(doc, s, sub)) return -1;
   if (IsSkippedSector(sub)) {
-    if (passAudio && IsAudioSector(sub) && PassAudioSector(doc, s, sub) != 0) return -1;
+    if (passAudio && IsAudioSector(sub) && PassAudioSector(doc, host, s, sub) != 0) return -1;
     return 0;
   }
   return doc.MovieChannel < 0 || sub.Channel == doc.MovieChannel ? 1 : 0;
@@ -623,7 +659,7 @@ int IsMovieVideoSector(StrDocument& doc, int32_t s, Subheader& sub, bool passAud
 
 }  // namespace
 
-int ReadFrame(StrDocument& doc) {
+int ReadFrame(StrDocument& doc, Host& host) {
   const int32_t end = std::min(doc.SectorCount, doc.MovieEnd);
   const Movie* movie = doc.CurrentMovie();
   const int32_t start = std::max(doc.CurrentSector, doc.MovieStart);
@@ -632,7 +668,7 @@ int ReadFrame(StrDocument& doc) {
   for (int examined = 0; examined < kFrameSearchWindow; examined++, s++) {
     if (s < 0 || s >= end) return -1;
     Subheader sub;
-    const int video = IsMovieVideoSector(doc, s, sub);
+    const int video = IsMovieVideoSector(doc, host, s, sub);
     if (video < 0) return -1;
     if (video == 0) continue;
     if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
@@ -645,7 +681,7 @@ int ReadFrame(StrDocument& doc) {
       continue;
     }
     if (doc.ChunkHeader.ChunkCount > kMaxChunks) {
-      Show(*doc.Ui, msg::kFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
+      Show(host, msg::kFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
       return -1;
     }
     if (IsFrameStartHeader(doc.ChunkHeader)) {
@@ -680,7 +716,7 @@ int ReadFrame(StrDocument& doc) {
     if (s >= end || s - lastChunk > kFrameSearchWindow) break;
     Subheader sub;
     // Sectors before the search's start were passed by the read before.
-    const int video = IsMovieVideoSector(doc, s, sub, s >= start);
+    const int video = IsMovieVideoSector(doc, host, s, sub, s >= start);
     if (video < 0) return -1;
     if (video == 0) {
       s++;
@@ -729,15 +765,19 @@ int ReadFrame(StrDocument& doc) {
   return 0;
 }
 
-int WriteFrame(StrDocument& doc) {
-  if (RefuseIfReadOnly(doc)) return -1;
+int ReadFrame(StrDocument& doc) {
+  return ReadFrame(doc, *doc.Ui);
+}
+
+int WriteFrame(StrDocument& doc, Host& host) {
+  if (RefuseIfReadOnly(doc, host)) return -1;
   if (doc.FrameDamaged) {
-    Show(*doc.Ui, msg::kDamagedFrame, doc.Path.c_str(), int(doc.ChunkHeader.FrameNumber));
+    Show(host, msg::kDamagedFrame, doc.Path.c_str(), int(doc.ChunkHeader.FrameNumber));
     return -1;
   }
   int count = doc.ChunkHeader.ChunkCount;
   if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
-    Show(*doc.Ui, msg::kFrameTooLarge, count);
+    Show(host, msg::kFrameTooLarge, count);
     return -1;
   }
   uint8_t data[kUserDataSize];
@@ -747,9 +787,14 @@ int WriteFrame(StrDocument& doc) {
     std::memcpy(data + kChunkHeaderSize, doc.FrameBuffer.data() + j * kChunkPayloadSize,
                 kChunkPayloadSize);
     const int32_t n = doc.ChunkSectors[j];
-    if (!StoreIntoSector(doc, n, UserDataOffset(doc.Layout(), n), data, kUserDataSize)) return -1;
+    if (!StoreIntoSector(doc, host, n, UserDataOffset(doc.Layout(), n), data, kUserDataSize))
+      return -1;
   }
   return 0;
+}
+
+int WriteFrame(StrDocument& doc) {
+  return WriteFrame(doc, *doc.Ui);
 }
 
 }  // namespace belmora

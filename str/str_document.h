@@ -129,15 +129,18 @@ struct ReadCursor {
 };
 
 // The open document: the file, the movie chosen in it and the read cursor,
-// with the host its messages go to.
+// with the host its messages go to by default.
 struct StrDocument : StrFileState, MovieSelection, ReadCursor {
-  // Messages go to `host`; `hook` is the application's audio sector slot
-  // (may be null where no conversion ever runs).
+  // Messages go to `host` unless an operation is given another; `hook` is
+  // the application's audio sector slot (may be null where no conversion
+  // ever runs).
   explicit StrDocument(Host& host, AudioSectorHook* hook = nullptr) : Ui(&host), Hook(hook) {}
   StrDocument(const StrDocument&) = delete;
   StrDocument& operator=(const StrDocument&) = delete;
 
-  Host* Ui;
+  // Fixed for the document's life: an operation that must report elsewhere
+  // (a frame read ahead on behalf of a queue) takes that host as an argument.
+  Host* const Ui;
   AudioSectorHook* Hook;
   // Run when an edit (or a new file) is complete, just before it is made
   // final: what must be written with it (a report) is written here, and a
@@ -161,23 +164,34 @@ struct StrDocument : StrFileState, MovieSelection, ReadCursor {
   size_t IntactBytes() const;
 };
 
+// The operations that report take the host they report to; their forms
+// without one report to the document's own host (doc.Ui).
+
 // Opens a file of its own (not one inside a disc image) as doc.File, for
 // writing unless `readOnly`; a read-only file or medium opens for reading.
 // Sets Path and ReadOnly; false when the file cannot be opened.
+[[nodiscard]] bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path,
+                                 bool readOnly);
 [[nodiscard]] bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly);
 
 // Opens for reading and writing, falling back to read-only where the file or
 // medium allows no writing; `readOnly` asks for read-only from the start.
+[[nodiscard]] int OpenStrFile(StrDocument& doc, Host& host, const std::string& path,
+                              bool readOnly = false);
 [[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);
 void CloseStrFile(StrDocument& doc);
 // Makes movie `index` (from 0) the one the reads walk: its first and last
 // frames, its frame rate and its sound channel (moved to AudioChannels[0]).
 // The first movie is chosen by OpenStrFile. -1 when it has no whole frame.
+[[nodiscard]] int SelectMovie(StrDocument& doc, Host& host, int index);
 [[nodiscard]] int SelectMovie(StrDocument& doc, int index);
+[[nodiscard]] int FindLastFrame(StrDocument& doc, Host& host);
 [[nodiscard]] int FindLastFrame(StrDocument& doc);
 [[nodiscard]] int FindFrameStart(StrDocument& doc, int32_t sector);
 [[nodiscard]] int FindPreviousFrame(StrDocument& doc);
+[[nodiscard]] int ReadFrame(StrDocument& doc, Host& host);
 [[nodiscard]] int ReadFrame(StrDocument& doc);
+[[nodiscard]] int WriteFrame(StrDocument& doc, Host& host);
 [[nodiscard]] int WriteFrame(StrDocument& doc);
 
 // The damaged frames of the chosen movie that begin from `first` to `last`
@@ -189,18 +203,24 @@ bool HasInterleavedMovies(const StrDocument& doc);
 
 // Reports, once, that a read-only document cannot be written; true when the
 // caller must stop.
+bool RefuseIfReadOnly(StrDocument& doc, Host& host);
 bool RefuseIfReadOnly(StrDocument& doc);
 
 // Writes bytes of the open file. A failure is reported with the file and the
 // system's reason, and remembered in WriteFailed.
+[[nodiscard]] bool StoreBytes(StrDocument& doc, Host& host, int64_t offset, const void* data,
+                              size_t size);
 [[nodiscard]] bool StoreBytes(StrDocument& doc, int64_t offset, const void* data, size_t size);
 
 // Writes sector n anew from a 2336-byte image (subheader, copy, data): in
 // the 2352 layout behind the sync and address header of its place on the
 // disc, sealed with its EDC and ECC; in the 2048 layout only its user data.
+[[nodiscard]] bool StoreNewSector(StrDocument& doc, Host& host, int32_t n, const uint8_t* image);
 [[nodiscard]] bool StoreNewSector(StrDocument& doc, int32_t n, const uint8_t* image);
 // Rewrites `size` bytes at `offset` inside stored sector n, then the
 // sector's EDC and ECC (a zero Form 2 EDC stays zero).
+[[nodiscard]] bool StoreIntoSector(StrDocument& doc, Host& host, int32_t n, int64_t offset,
+                                   const uint8_t* data, size_t size);
 [[nodiscard]] bool StoreIntoSector(StrDocument& doc, int32_t n, int64_t offset,
                                    const uint8_t* data, size_t size);
 
@@ -208,9 +228,11 @@ bool RefuseIfReadOnly(StrDocument& doc);
 // it overwrites (and the file's length) go to a rollback journal first;
 // Commit makes the edit final. An edit that is not committed is rolled back
 // when it ends: the file is exactly what it was, and the document is closed,
-// as its records no longer describe it.
+// as its records no longer describe it. Its messages go to `host` (the
+// document's own when none is given).
 class DocumentEdit {
  public:
+  DocumentEdit(StrDocument& doc, Host& host);
   explicit DocumentEdit(StrDocument& doc);
   ~DocumentEdit();
   DocumentEdit(const DocumentEdit&) = delete;
@@ -227,6 +249,7 @@ class DocumentEdit {
 
  private:
   StrDocument& doc_;
+  Host& host_;
   bool ok_ = false;
   bool done_ = false;
 };

@@ -26,7 +26,7 @@ int64_t XaChannelInfo::Frames() const {
 int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
   // A file inside a disc image: its extent, in the image's layout.
   if (auto inner = SplitImagePath(path)) {
-    const auto layout = OpenImageExtent(doc, *inner, readOnly);
+    const auto layout = OpenImageExtent(doc, *doc.Ui, *inner, readOnly);
     if (!layout) return -1;
     doc.SectorSize = layout->SectorSize;
     doc.DataOffset = layout->DataOffset;

@@ -479,6 +479,24 @@ TEST_F(StrDocumentTest, ReadOnlyDocumentRefusesEveryWrite) {
   EXPECT_EQ(ReadFrame(doc), -1);
   hook.Remove();
   EXPECT_EQ(ReadFileBytes(path), before);
+
+  // Given a host of their own, the reads and writes report to it alone.
+  const size_t said = sink.texts.size();
+  CollectingHost other;
+  doc.CurrentSector = 0;
+  ASSERT_EQ(ReadFrame(doc, other), 0);
+  EXPECT_EQ(WriteFrame(doc, other), -1);
+  hook.Install([](uint8_t*) { return 1; });
+  doc.CurrentSector = doc.NextSector;
+  EXPECT_EQ(ReadFrame(doc, other), -1);
+  hook.Remove();
+  {
+    DocumentEdit edit(doc, other);
+    EXPECT_FALSE(edit.Ok());
+  }
+  EXPECT_EQ(sink.texts.size(), said);
+  EXPECT_EQ(other.texts, std::vector<std::string>(3, msg::kReadOnly.Text));
+  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(StrDocumentTest, FileWithoutWritePermissionOpensReadOnly) {
