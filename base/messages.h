@@ -43,6 +43,12 @@ inline constexpr Message kDamagedInRange{
     "%s: 範囲にセクタが欠けたフレームがあります: %s。--skip-damaged でそのまま残せます。"};
 inline constexpr Message kInterleavedRelayout{
     "%s: 複数のムービーが交互に並んでいるため、長さの変更や並べ直しはできません (他のムービーが動いてしまいます)。"};
+inline constexpr Message kFormatNotWritable{
+    "%s: %s の形式は構成が十分に分かっていないため、読み取りのみで書き込めません。"};
+inline constexpr Message kFormatRelayout{
+    "%s: %s の形式のムービーは長さの変更や並べ直しができません (セクタの構成はその形式のものです)。"};
+inline constexpr Message kGameSoundKept{
+    "%s: %s の音声はこの形式では置き換えられません。音声はそのまま残ります。"};
 inline constexpr Message kMovieChosen{"%s: ムービー %d を使います（全 %d 本）。"};
 inline constexpr Message kNoSuchMovie{"%s: ムービー %d はありません（全 %d 本）。"};
 inline constexpr Message kReadOnly{

@@ -7,6 +7,7 @@
 #include "convert/output_file.h"
 #include "platform/media_formats.h"
 #include "convert/audio_track.h"
+#include "convert/game_sound.h"
 #include "media/wav_writer.h"
 
 namespace belmora::cli {
@@ -19,6 +20,49 @@ struct WavOptions {
   bool force = false;
   std::string allChannels;
 };
+
+// A game movie's own sound, at its own rate: stereo 16-bit unless asked
+// for one channel or 8 bits.
+int ExportGameSound(Session& s, const WavOptions& o) {
+  GameSoundTrack track;
+  if (!DecodeGameSoundTrack(s.doc, track)) {
+    Show(s.host, msg::kStrReadError);
+    return kExitFailed;
+  }
+  if (track.Rate == 0) {
+    Show(s.host, msg::kNoAudio);
+    return kExitFailed;
+  }
+  const int channels = o.channels > 0 ? o.channels : 2;
+  std::vector<uint8_t> pcm;
+  for (size_t i = 0; i + 1 < track.Samples.size(); i += 2) {
+    const int pair[2] = {track.Samples[i], track.Samples[i + 1]};
+    for (int c = 0; c < channels; c++) {
+      const int v = channels == 1 ? (pair[0] + pair[1]) / 2 : pair[c];
+      if (o.bits == 8) {
+        pcm.push_back(uint8_t((v >> 8) + 128));
+      } else {
+        pcm.push_back(uint8_t(v & 0xFF));
+        pcm.push_back(uint8_t((v >> 8) & 0xFF));
+      }
+    }
+  }
+  PartFile part(o.out);
+  if (!part.Create(s.host)) return kExitFailed;
+  WavStreamWriter wav;
+  int error = 0;
+  if (!wav.Open(part.Part(), track.Rate, channels, o.bits) || !wav.Write(pcm.data(), pcm.size()))
+    error = wav.Error();
+  if (!wav.Close() && error == 0) error = wav.Error();
+  if (error != 0) {
+    Show(s.host, msg::kWriteError, o.out.c_str(), std::strerror(error));
+    return kExitFailed;
+  }
+  if (!part.Commit(s.host)) return kExitFailed;
+  std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits (%s)\n", track.Sectors,
+              track.Rate, channels, channels == 1 ? "" : "s", o.bits, InfoOf(s.doc.Format).Name);
+  return 0;
+}
 
 int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   // Every channel at once, and files of sound only, channel by channel.
@@ -33,6 +77,7 @@ int RunExportWav(const GlobalOptions& g, const WavOptions& o) {
   if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
   if (!OpenForViewing(s, o.path, true)) return kExitFailed;
   StrDocument& doc = s.doc;
+  if (HasGameSound(doc)) return ExportGameSound(s, o);
   if (doc.AudioChannelCount == 0) {
     Show(s.host, msg::kNoAudio);
     return 1;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "convert/game_sound.h"
 #include "convert/xa_channels.h"
 
 namespace belmora::cli {
@@ -110,8 +111,22 @@ struct ImportWavOptions {
   bool noEdc = false;
 };
 
+// A game movie's own sound (no XA channel to name) in its own coding.
+int ImportGameSoundTrack(Session& s, const ImportWavOptions& o) {
+  if (!OpenForViewing(s, o.path, false)) return kExitFailed;
+  if (!HasGameSound(s.doc)) {
+    std::fprintf(stderr, "--channel is required\n");
+    return kExitBadArguments;
+  }
+  s.doc.SealSectors = !o.noEdc;
+  if (!ImportGameSound(s.doc, o.wav, s.host)) return kExitFailed;
+  std::printf("%s: sound re-encoded (%s)\n", o.path.c_str(), InfoOf(s.doc.Format).Name);
+  return kExitDone;
+}
+
 int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
   Session s(g);
+  if (o.channel < 0) return ImportGameSoundTrack(s, o);
   if (!OpenSectors(s, o.path, false)) return kExitFailed;
   s.doc.SealSectors = !o.noEdc;
   const XaFileInfo info = ScanXaChannels(s.doc);
@@ -135,8 +150,8 @@ void AddImportWavCommand(CLI::App& app, CommandRunner& run) {
   auto o = std::make_shared<ImportWavOptions>();
   cmd->add_option("FILE", o->path, "XA or STR file")->required();
   cmd->add_option("WAV", o->wav, "WAV file of the channel's rate and length")->required();
-  cmd->add_option("--channel", o->channel, "Audio channel to replace")
-      ->required()
+  cmd->add_option("--channel", o->channel,
+                  "Audio channel to replace (required but for a game movie's own sound)")
       ->check(CLI::Range(0, 255));
   cmd->add_flag("--no-edc", o->noEdc, "Leave the EDC and ECC of the sectors as they are");
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunImportWav(g, *o); }; });

@@ -368,6 +368,11 @@ bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   }
   if (!yes) return true;
   if (RefuseIfFixedLength(doc)) return false;  // a file inside a disc image
+  // New sectors would be laid out in the standard layout, not the game's.
+  if (!newFile_ && doc.Format != GameFormat::kStandard) {
+    Show(c_.Ui, msg::kFormatRelayout, doc.Path.c_str(), InfoOf(doc.Format).Name);
+    return false;
+  }
   // Growing or shrinking would move the sectors of the movies among these.
   if (!newFile_ && HasInterleavedMovies(doc)) {
     Show(c_.Ui, msg::kInterleavedRelayout, doc.Path.c_str());
@@ -662,6 +667,18 @@ Result<int> Convert(AviToStrContext& c, const std::string& aviPath, bool newFile
   if (const Status chosen = chooser.ChooseSettings(c.Doc, in->Inputs(c.Doc, newFile), options);
       !Ok(chosen))
     return chosen;
+  if (!newFile) {
+    const GameFormatInfo& format = InfoOf(c.Doc.Format);
+    if (options.RebuildSectors && c.Doc.Format != GameFormat::kStandard) {
+      Show(c.Ui, msg::kFormatRelayout, c.Doc.Path.c_str(), format.Name);
+      return Status::kFailed;
+    }
+    // A game's own sound sectors are not XA: the pictures alone are replaced.
+    if (!options.NoAudio && format.Sound == SoundCoding::kSpuAdpcm) {
+      Show(c.Ui, msg::kGameSoundKept, c.Doc.Path.c_str(), format.Name);
+      options.NoAudio = true;
+    }
+  }
   if (!run.Accept(options)) return Status::kFailed;
   if (!newFile) {
     // Laid out anew, the frames would move the sectors of movies among them.

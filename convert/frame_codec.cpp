@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/bytes.h"
+#include "convert/game_movie.h"
 
 namespace belmora {
 
@@ -29,9 +30,14 @@ int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
     if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
     return 0;
   }
-  if (codec.Codec.DecodeFrame(doc.FrameBuffer, width, height, codec.HalfWidthView,
-                              codec.Image) != 0)
-    return -1;
+  // A game's frame coding is chosen by the movie's format.
+  const int decoded =
+      InfoOf(doc.Format).Frames == FrameCoding::kStandard
+          ? codec.Codec.DecodeFrame(doc.FrameBuffer, width, height, codec.HalfWidthView,
+                                    codec.Image)
+          : CodecOf(doc.Format).Decode(codec.Codec, doc.FrameBuffer, width, height,
+                                       codec.HalfWidthView, codec.Image);
+  if (decoded != 0) return -1;
   if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
   return 0;
 }
@@ -61,6 +67,16 @@ int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture, EncodeWor
   work.Request = {header.Width, header.Height, GetU16(&header.MdecHeader[6]),
                   header.ChunkCount * kChunkPayloadSize};
   work.Status = EncodeStatus::kOk;
+  work.Format = doc.Format;
+  if (doc.Format != GameFormat::kStandard) {
+    // A game's frame is coded in its own way into its own sectors' room,
+    // keeping what the frame it replaces holds beside the picture.
+    const size_t n = std::min<size_t>(header.FrameDataSize, doc.FrameBuffer.size());
+    work.Replaced.assign(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + ptrdiff_t(n));
+    const int at = LocateFrameHeader(work.Replaced.data(), work.Replaced.size());
+    work.Request.Version = at >= 0 ? GetU16(work.Replaced.data() + at + 6) : 2;
+    work.Request.Capacity = FrameCapacity(doc.Format, header.ChunkCount);
+  }
   try {
     work.Pixels.resize(size_t(width) * size_t(height) * 3);
     ReadFramePixels(picture, width, height, work.Pixels.data());
@@ -80,9 +96,16 @@ void RunEncode(FrameCodec& codec, EncodeWork& work) {
   const int height = (work.Request.Height + 15) / 16 * 16;
   try {
     const FrameView view{work.Pixels.data(), width, height, width * 3};
-    work.Status = codec.Encoder == EncoderChoice::kBest
-                      ? codec.Best.EncodeFrame(view, work.Request, work.Encoded)
-                      : codec.Codec.EncodeFrame(view, work.Request, work.Encoded);
+    if (InfoOf(work.Format).Frames != FrameCoding::kStandard) {
+      work.Status = CodecOf(work.Format).Encode(codec.Codec, view, work.Request, work.Replaced,
+                                                work.Encoded);
+      if (work.Encoded.Bytes.size() < size_t(std::max(work.Request.Capacity, kFrameBufferSize)))
+        work.Encoded.Bytes.resize(size_t(std::max(work.Request.Capacity, kFrameBufferSize)));
+    } else {
+      work.Status = codec.Encoder == EncoderChoice::kBest
+                        ? codec.Best.EncodeFrame(view, work.Request, work.Encoded)
+                        : codec.Codec.EncodeFrame(view, work.Request, work.Encoded);
+    }
   } catch (const std::bad_alloc&) {
     work.Status = EncodeStatus::kNoMemory;
   }
@@ -106,7 +129,9 @@ int FinishEncode(StrDocument& doc, Host& host, EncodeWork& work, FrameNumbering&
   }
   const EncodedFrame& encoded = work.Encoded;
   doc.FrameBuffer.swap(work.Encoded.Bytes);
-  header.FrameDataSize = uint32_t((encoded.Length + 3) & ~3);
+  // A game's chunk headers give the frame's own length.
+  header.FrameDataSize = doc.Format == GameFormat::kStandard ? uint32_t((encoded.Length + 3) & ~3)
+                                                             : uint32_t(encoded.Length);
   std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
   if (numbering.Renumber) {
     header.FrameNumber = uint32_t(numbering.NextNumber);

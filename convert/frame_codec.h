@@ -80,6 +80,9 @@ struct EncodeWork {
   std::vector<uint8_t> Pixels;  // the padded frame area
   EncodedFrame Encoded;         // zero-filled up to the capacity
   EncodeStatus Status = EncodeStatus::kOk;
+  // The movie's layout; in a game's, the frame replaced (what it keeps).
+  GameFormat Format = GameFormat::kStandard;
+  std::vector<uint8_t> Replaced;
 };
 [[nodiscard]] int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture,
                                 EncodeWork& work);

@@ -279,7 +279,69 @@ bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
   return true;
 }
 
+bool SkipsSector(const StrDocument& doc, const Subheader& sub) {
+  if (doc.Format == GameFormat::kStandard) return IsSkippedSector(sub);
+  // A game's frames may lie in Form 2 sectors: only XA sound, triggers and
+  // fillers are passed over.
+  return (IsAudioSector(sub) && (sub.Submode & kSubmodeAudio)) ||
+         (sub.Submode & kSubmodeTrigger) != 0 || sub == kFillerSubheader;
+}
+
+size_t FormatUserBytes(const StrDocument& doc) {
+  if (doc.Format == GameFormat::kStandard || doc.SectorSize <= kUserDataSize)
+    return kUserDataSize;
+  return size_t(InfoOf(doc.Format).VideoUserDataSize);
+}
+
+bool ReadUserData(StrDocument& doc, int32_t n, std::vector<uint8_t>& out) {
+  out.resize(FormatUserBytes(doc));
+  return n >= 0 && doc.File.ReadAt(UserDataOffset(doc.Layout(), n), out.data(), out.size());
+}
+
+namespace {
+
+// Sound sectors a game counts among its frame's chunks, ahead of the video.
+int SoundChunksCounted(GameFormat format) {
+  return format == GameFormat::kFf8 || format == GameFormat::kFf9
+             ? InfoOf(format).SoundSectorsPerFrame
+             : 0;
+}
+
+// A game sector's own header in the standard form; a sector that is no
+// video chunk of the format gets a chunk number no frame has.
+VideoChunkHeader GameChunkHeader(GameFormat format, std::span<const uint8_t> user) {
+  VideoChunkHeader h;
+  h.ChunkNumber = 0xFFFF;
+  const auto c = ReadGameChunk(format, user);
+  const int sound = SoundChunksCounted(format);
+  if (!c || c->IsSound || c->ChunkNumber < sound || c->ChunkCount <= sound) return h;
+  const GameFormatInfo& info = InfoOf(format);
+  h.Status = kFrameChunkStatus;
+  h.Type = kFrameChunkType;
+  h.ChunkNumber = uint16_t(c->ChunkNumber - sound);
+  h.ChunkCount = uint16_t(c->ChunkCount - sound);
+  h.FrameNumber = c->FrameNumber;
+  h.FrameDataSize = c->DataSize;
+  h.Width = uint16_t(c->Width ? c->Width : info.FixedWidth);
+  h.Height = uint16_t(c->Height ? c->Height : info.FixedHeight);
+  // The copy of the frame header, or the frame's first bytes where the
+  // chunk header keeps none.
+  const size_t at = info.PayloadOffset >= kChunkHeaderSize ? 20 : size_t(info.PayloadOffset);
+  if (user.size() >= at + 8) std::memcpy(h.MdecHeader.data(), user.data() + at, 8);
+  return h;
+}
+
+}  // namespace
+
 bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out) {
+  if (doc.Format != GameFormat::kStandard) {
+    uint8_t user[kXaDataSize];
+    const size_t n = FormatUserBytes(doc);
+    if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), user, n))
+      return false;
+    out = GameChunkHeader(doc.Format, std::span<const uint8_t>(user, n));
+    return true;
+  }
   uint8_t b[kChunkHeaderSize];
   if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), b, kChunkHeaderSize))
     return false;
@@ -321,7 +383,7 @@ bool FindPictureSize(StrDocument& doc, int& width, int& height) {
   for (int32_t s = 0; s < kFrameStartWindow; s++) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return false;
-    if (IsSkippedSector(sub)) continue;
+    if (SkipsSector(doc, sub)) continue;
     VideoChunkHeader h;
     if (!ReadChunkHeader(doc, s, h)) return false;
     if (h.ChunkNumber == 0 && IsFrameStartHeader(h)) {
@@ -359,7 +421,7 @@ int SpeedFromInterleave(StrDocument& doc) {
 // The speed judged from where the first audio sector of the first sectors
 // lies; -1 on a short read.
 int SpeedFromFirstAudio(StrDocument& doc) {
-  for (int32_t i = 0; i < kOpenScanSectors; i++) {
+  for (int32_t i = 0; i < std::min(kOpenScanSectors, doc.SectorCount); i++) {
     Subheader sub;
     if (!ReadSubheader(doc, i, sub)) return -1;
     if (!IsAudioSector(sub)) continue;
@@ -379,6 +441,27 @@ int SpeedFromFirstAudio(StrDocument& doc) {
 bool ScanMovies(StrDocument& doc) {
   MovieScanner scanner;
   const bool subheaders = doc.HasSubheaders();
+  if (doc.Format != GameFormat::kStandard) {
+    // A game's sectors say what they are in their own headers.
+    for (int32_t s = 0; s < doc.SectorCount; s++) {
+      int channel = 0;
+      if (subheaders) {
+        Subheader sub;
+        if (!ReadSubheader(doc, s, sub)) return false;
+        if (SkipsSector(doc, sub)) {
+          if (IsAudioSector(sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
+          continue;
+        }
+        channel = sub.Channel;
+      }
+      VideoChunkHeader h;
+      if (!ReadChunkHeader(doc, s, h)) return false;
+      scanner.Video(s, channel, h);
+    }
+    const bool sound = doc.AudioChannelCount > 0;
+    doc.Movies = scanner.Finish(sound ? doc.AudioChannels[0] : -1, sound ? doc.AudioCodings[0] : 0);
+    return true;
+  }
   const int64_t before = subheaders ? 4 : 0;
   uint8_t b[4 + kChunkHeaderSize];
   for (int32_t s = 0; s < doc.SectorCount; s++) {
@@ -398,6 +481,27 @@ bool ScanMovies(StrDocument& doc) {
   const bool sound = doc.AudioChannelCount > 0;
   doc.Movies = scanner.Finish(sound ? doc.AudioChannels[0] : -1, sound ? doc.AudioCodings[0] : 0);
   return true;
+}
+
+// The layout of the file's movies, judged from its first sectors that are
+// not XA sound.
+GameFormat DetectFormat(StrDocument& doc) {
+  doc.Format = GameFormat::kStandard;
+  const size_t bytes = doc.SectorSize > kUserDataSize ? size_t(kXaDataSize - 4) : kUserDataSize;
+  std::vector<std::vector<uint8_t>> users;
+  for (int32_t s = 0; s < std::min(doc.SectorCount, 2 * kOpenScanSectors); s++) {
+    if (doc.HasSubheaders()) {
+      Subheader sub;
+      if (!ReadSubheader(doc, s, sub)) break;
+      if ((IsAudioSector(sub) && (sub.Submode & kSubmodeAudio)) || sub == kFillerSubheader)
+        continue;
+    }
+    std::vector<uint8_t> user(bytes);
+    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), user.data(), bytes)) break;
+    users.push_back(std::move(user));
+  }
+  const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
+  return DetectGameFormat(spans).value_or(GameFormat::kStandard);
 }
 
 int FailOpen(StrDocument& doc) {
@@ -445,6 +549,17 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool read
   if (size < 0) return FailOpen(doc);
   if (!doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) return FailOpen(doc);
   auto detected = imageLayout ? DetectImageLayout(head, *imageLayout) : DetectLayout(head);
+  // A file of 2048-byte sectors in a game's layout has no standard frame
+  // header for the rules to find.
+  if (!detected) {
+    DetectedLayout bare;
+    bare.Layout = kLayout2048;
+    bare.FirstSectorSkipped = true;
+    doc.SectorSize = kLayout2048.SectorSize;
+    doc.DataOffset = kLayout2048.DataOffset;
+    doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
+    if (DetectFormat(doc) != GameFormat::kStandard) detected = bare;
+  }
   if (!detected) {
     Show(host, msg::kUnknownFormat);
     return FailOpen(doc);
@@ -452,13 +567,17 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool read
   doc.SectorSize = detected->Layout.SectorSize;
   doc.DataOffset = detected->Layout.DataOffset;
   doc.HasRiffHeader = detected->HasRiffHeader;
+  doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
+  doc.Format = DetectFormat(doc);
   int width = detected->Width, height = detected->Height;
-  if (detected->FirstSectorSkipped && !FindPictureSize(doc, width, height)) width = height = 0;
+  // A game's sectors keep the picture size in their own headers.
+  const bool sizeFromFrames = detected->FirstSectorSkipped || doc.Format != GameFormat::kStandard;
+  if (sizeFromFrames && !FindPictureSize(doc, width, height)) width = height = 0;
   doc.SetPictureSize(width, height);
 
   doc.AudioChannelCount = 0;
   if (doc.HasSubheaders()) {
-    for (int32_t s = 0; s < kOpenScanSectors; s++) {
+    for (int32_t s = 0; s < std::min(kOpenScanSectors, doc.SectorCount); s++) {
       Subheader sub;
       if (!ReadSubheader(doc, s, sub)) return FailOpen(doc);
       if (!IsAudioSector(sub)) continue;
@@ -481,6 +600,9 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool read
 
   doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
   if (!ScanMovies(doc)) return FailOpen(doc);
+  // A game movie of sound only has no frame to choose: its sound is read
+  // and written all the same.
+  if (doc.Movies.empty() && InfoOf(doc.Format).Sound == SoundCoding::kSpuAdpcm) return 0;
   if (SelectMovie(doc, host, 0) != 0) return FailOpen(doc);
   return 0;
 }
@@ -555,6 +677,7 @@ void CloseStrFile(StrDocument& doc) {
   doc.MovieStart = 0;
   doc.MovieEnd = INT32_MAX;
   doc.FrameDamaged = false;
+  doc.Format = GameFormat::kStandard;
 }
 
 int FindLastFrame(StrDocument& doc, Host& host) {
@@ -562,7 +685,7 @@ int FindLastFrame(StrDocument& doc, Host& host) {
     if (doc.HasSubheaders()) {
       Subheader sub;
       if (!ReadSubheader(doc, n, sub)) return -1;
-      if (IsSkippedSector(sub)) continue;
+      if (SkipsSector(doc, sub)) continue;
       if (doc.MovieChannel >= 0 && sub.Channel != doc.MovieChannel) continue;
     }
     if (!ReadChunkHeader(doc, n, doc.ChunkHeader)) return -1;
@@ -590,7 +713,7 @@ int IsChunkZero(StrDocument& doc, int32_t s) {
   if (doc.HasSubheaders()) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return -1;
-    if (IsSkippedSector(sub)) return 0;
+    if (SkipsSector(doc, sub)) return 0;
     if (doc.MovieChannel >= 0 && sub.Channel != doc.MovieChannel) return 0;
   }
   if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
@@ -650,11 +773,68 @@ int IsMovieVideoSector(StrDocument& doc, Host& host, int32_t s, Subheader& sub,
                        bool passAudio = true) {
   if (!doc.HasSubheaders()) return 1;
   if (!ReadSubheader(doc, s, sub)) return -1;
-  if (IsSkippedSector(sub)) {
+  if (SkipsSector(doc, sub)) {
     if (passAudio && IsAudioSector(sub) && PassAudioSector(doc, host, s, sub) != 0) return -1;
     return 0;
   }
   return doc.MovieChannel < 0 || sub.Channel == doc.MovieChannel ? 1 : 0;
+}
+
+}  // namespace
+
+namespace {
+
+// The user data of the current frame's video sectors (FormatUserBytes each).
+bool ReadFrameSectors(StrDocument& doc, int count, std::vector<std::vector<uint8_t>>& users) {
+  users.resize(size_t(count));
+  for (int j = 0; j < count; j++)
+    if (!ReadUserData(doc, doc.ChunkSectors[size_t(j)], users[size_t(j)])) return false;
+  return true;
+}
+
+// Puts a game frame's data together from its sectors into FrameBuffer, its
+// size into the chunk header: 1 done, 0 the sectors make no frame, -1 a
+// read error.
+int GatherGameFrame(StrDocument& doc, int count) {
+  std::vector<std::vector<uint8_t>> users;
+  if (!ReadFrameSectors(doc, count, users)) return -1;
+  const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
+  std::vector<uint8_t> frame;
+  if (!GatherFrame(doc.Format, spans, frame)) return 0;
+  if (frame.size() > doc.FrameBuffer.size()) doc.FrameBuffer.resize(frame.size());
+  std::copy(frame.begin(), frame.end(), doc.FrameBuffer.begin());
+  uint32_t& size = doc.ChunkHeader.FrameDataSize;
+  if (size == 0 || size > frame.size()) size = uint32_t(frame.size());
+  return 1;
+}
+
+// WriteFrame in a game's layout: the frame spread over its own sectors as
+// the format lays it out, every other byte of them kept.
+int WriteGameFrame(StrDocument& doc, Host& host) {
+  const GameFormatInfo& info = InfoOf(doc.Format);
+  if (!info.PictureWritable) {
+    Show(host, msg::kFormatNotWritable, doc.Path.c_str(), info.Name);
+    return -1;
+  }
+  const int count = doc.ChunkHeader.ChunkCount;
+  std::vector<std::vector<uint8_t>> users;
+  if (count > doc.ValidChunkSectors || !ReadFrameSectors(doc, count, users)) {
+    Show(host, msg::kFrameTooLarge, count);
+    return -1;
+  }
+  const size_t length = std::min<size_t>(doc.ChunkHeader.FrameDataSize, doc.FrameBuffer.size());
+  const std::vector<std::span<uint8_t>> spans(users.begin(), users.end());
+  if (!SpreadFrame(doc.Format, std::span<const uint8_t>(doc.FrameBuffer.data(), length), spans)) {
+    Show(host, msg::kFrameTooLarge, count);
+    return -1;
+  }
+  for (int j = 0; j < count; j++) {
+    const int32_t n = doc.ChunkSectors[size_t(j)];
+    const auto& user = users[size_t(j)];
+    if (!StoreIntoSector(doc, host, n, UserDataOffset(doc.Layout(), n), user.data(), user.size()))
+      return -1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -709,6 +889,7 @@ int ReadFrame(StrDocument& doc, Host& host) {
   doc.ValidChunkSectors = 0;
   const VideoChunkHeader head = doc.ChunkHeader;
   const int count = head.ChunkCount;
+  const bool standard = doc.Format == GameFormat::kStandard;
   uint32_t present = 0;
   int got = 0;
   int32_t lastChunk = s;
@@ -723,8 +904,13 @@ int ReadFrame(StrDocument& doc, Host& host) {
       continue;
     }
     uint8_t data[kUserDataSize];
-    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
-    const VideoChunkHeader h = VideoChunkHeader::Parse(data);
+    VideoChunkHeader h;
+    if (!standard) {
+      if (!ReadChunkHeader(doc, s, h)) return -1;
+    } else {
+      if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
+      h = VideoChunkHeader::Parse(data);
+    }
     const bool ours = h.FrameNumber == head.FrameNumber && h.ChunkCount == head.ChunkCount &&
                       h.ChunkNumber < count;
     if (!ours) {
@@ -739,8 +925,9 @@ int ReadFrame(StrDocument& doc, Host& host) {
     }
     if (doc.HasSubheaders()) doc.VideoSubheaderTemplate = sub;
     if (!(present >> h.ChunkNumber & 1)) {
-      std::memcpy(doc.FrameBuffer.data() + h.ChunkNumber * kChunkPayloadSize,
-                  data + kChunkHeaderSize, kChunkPayloadSize);
+      if (standard)
+        std::memcpy(doc.FrameBuffer.data() + h.ChunkNumber * kChunkPayloadSize,
+                    data + kChunkHeaderSize, kChunkPayloadSize);
       doc.ChunkSectors[h.ChunkNumber] = s;
       present |= 1u << h.ChunkNumber;
       got++;
@@ -752,6 +939,18 @@ int ReadFrame(StrDocument& doc, Host& host) {
   doc.ChunkHeader.ChunkNumber = 0;
   doc.FrameDamaged = got < count;
   doc.ChunksPresent = present;
+  if (!standard) {
+    // A game frame's data is put together in its format's order once all
+    // its chunks are known; a damaged one keeps none of it.
+    std::fill(doc.FrameBuffer.begin(), doc.FrameBuffer.end(), uint8_t(0));
+    if (!doc.FrameDamaged) {
+      const int r = GatherGameFrame(doc, count);
+      if (r < 0) return -1;
+      doc.FrameDamaged = r == 0;
+    }
+    // Its picture is concealed whole: no part of it is decoded alone.
+    if (doc.FrameDamaged) doc.ChunksPresent = 0;
+  }
   if (doc.FrameDamaged) {
     for (int j = 0; j < count; j++)
       if (!(present >> j & 1))
@@ -775,6 +974,7 @@ int WriteFrame(StrDocument& doc, Host& host) {
     Show(host, msg::kDamagedFrame, doc.Path.c_str(), int(doc.ChunkHeader.FrameNumber));
     return -1;
   }
+  if (doc.Format != GameFormat::kStandard) return WriteGameFrame(doc, host);
   int count = doc.ChunkHeader.ChunkCount;
   if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
     Show(host, msg::kFrameTooLarge, count);

@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "str/sector.h"
 #include "str/cd_sector.h"
+#include "str/game_formats.h"
 #include "str/journal.h"
 #include "str/movies.h"
 #include "str/sector_file.h"
@@ -82,6 +83,9 @@ struct StrFileState {
   bool HasRiffHeader = false;
   // The movies found at open (none in a file without frames).
   std::vector<Movie> Movies;
+  // How the file's sectors and frames read and write: the standard layout,
+  // or the one of a game, recognised at open.
+  GameFormat Format = GameFormat::kStandard;
 };
 
 // The movie the frame reads walk, from 0 among the file's: video sectors of
@@ -268,8 +272,19 @@ bool ReportRecovery(Host& host, const std::string& shown, const std::string& dis
 // `path` as a full path (as given when it cannot be expanded).
 std::string FullPath(const std::string& path);
 
-// Sector-level reads used by the scans: false on a short read.
+// Sector-level reads used by the scans: false on a short read. In a game's
+// layout the chunk header is the one its own header gives, in the standard
+// form (chunks counted among the frame's video sectors); a sector that is
+// no video chunk of the format reads as a header no frame starts with.
 [[nodiscard]] bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
 [[nodiscard]] bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out);
+
+// Whether the frame reads pass over a sector with this subheader (sound,
+// filler, and in the standard layout every Form 2 sector).
+bool SkipsSector(const StrDocument& doc, const Subheader& sub);
+// Bytes of user data a sector of the document's format is read with.
+size_t FormatUserBytes(const StrDocument& doc);
+// The user data of sector n (FormatUserBytes of them); false on a short read.
+[[nodiscard]] bool ReadUserData(StrDocument& doc, int32_t n, std::vector<uint8_t>& out);
 
 }  // namespace belmora

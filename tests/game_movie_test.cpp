@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "convert/game_movie.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/game_sector_builder.h"
 #include "tests/support/image_compare.h"
 #include "tests/support/mdec_builder.h"
@@ -20,74 +21,7 @@
 namespace belmora {
 namespace {
 
-using test::GameVideoFields;
-
-struct Movie {
-  std::vector<std::vector<uint8_t>> Sectors;
-  std::vector<size_t> Video;  // which sectors hold the frame's video chunks
-  std::vector<std::pair<size_t, int>> Kept;  // (sector, byte) that must not change
-};
-
-// The sectors of one frame of `format` holding `frame`.
-Movie BuildFrame(GameFormat format, const std::vector<uint8_t>& frame, int videoSectors,
-                 int width, int height) {
-  const GameFormatInfo& info = InfoOf(format);
-  Movie m;
-  const std::vector<uint8_t> units(1680, 0x4C);
-  if (info.SoundSectorsPerFrame) {
-    for (int c = 0; c < 2; c++)
-      m.Sectors.push_back(format == GameFormat::kFf8 ? test::Ff8SoundSector(c, 10, 21, units)
-                                                     : test::Ff9SoundSector(c, 21, units));
-  }
-  for (int v = 0; v < videoSectors; v++) {
-    const int chunk = int(m.Sectors.size());
-    GameVideoFields f;
-    f.FrameNumber = 21;
-    f.ChunkNumber = info.SoundSectorsPerFrame ? chunk : v;
-    f.ChunkCount = info.SoundSectorsPerFrame ? 10 : videoSectors;
-    f.DataSize = uint32_t(frame.size() + 3) & ~3u;
-    f.Width = width;
-    f.Height = height;
-    std::memcpy(f.Header, frame.data(), 8);
-    std::vector<uint8_t> s;
-    switch (format) {
-      case GameFormat::kFf7:
-        // Bytes 20..27 copy the camera data's first eight bytes.
-        s = test::Ff7VideoSector(f, 0xC7);
-        std::memcpy(&s[20], frame.data(), 8);
-        for (int i = 20; i < 28; i++) m.Kept.push_back({m.Sectors.size(), i});
-        break;
-      case GameFormat::kFf8:
-        s = test::Ff8VideoSector(f.ChunkNumber, 10, 21);
-        for (int i = 0; i < 4; i++) m.Kept.push_back({m.Sectors.size(), i});
-        break;
-      case GameFormat::kFf9:
-        s = test::Ff9VideoSector(f);
-        break;
-      case GameFormat::kLain:
-        s = test::LainVideoSector(f, 0xE1);
-        std::memcpy(&s[20], frame.data(), 8);
-        m.Kept.push_back({m.Sectors.size(), 10});
-        m.Kept.push_back({m.Sectors.size(), 11});
-        break;
-      case GameFormat::kIki:
-        s = test::IkiVideoSector(f, GetU16(frame.data()));
-        break;
-      default:
-        s = test::StandardVideoSector(f);
-        break;
-    }
-    // The payload of chunk v (from the last chunk down where the format
-    // takes them so).
-    const int slot = info.ReverseChunks ? videoSectors - 1 - v : v;
-    const size_t from = size_t(slot) * size_t(info.PayloadSize);
-    for (int i = 0; i < info.PayloadSize; i++)
-      s[size_t(info.PayloadOffset + i)] = from + size_t(i) < frame.size() ? frame[from + size_t(i)] : 0;
-    m.Video.push_back(m.Sectors.size());
-    m.Sectors.push_back(std::move(s));
-  }
-  return m;
-}
+using Movie = test::GameFrameSectors;
 
 std::vector<std::span<const uint8_t>> VideoOf(const Movie& m) {
   std::vector<std::span<const uint8_t>> video;
@@ -138,7 +72,7 @@ TEST(GameMovieTest, AFrameIsReadAndReplacedInItsOwnSectors) {
               EncodeStatus::kOk);
     std::vector<uint8_t> frame = camera;
     frame.insert(frame.end(), encoded.Bytes.begin(), encoded.Bytes.begin() + encoded.Length);
-    Movie movie = BuildFrame(c.Format, frame, c.VideoSectors, c.Width, c.Height);
+    Movie movie = test::BuildGameFrame(c.Format, frame, c.VideoSectors, c.Width, c.Height);
     for (const auto& s : movie.Sectors) ASSERT_EQ(RecogniseGameSector(s), c.Format);
 
     EXPECT_GE(DecodedPsnr(c.Format, movie, c.Width, c.Height, first), 35.0);

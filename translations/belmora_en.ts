@@ -59,6 +59,21 @@
       <translation>%s: the file holds interleaved movies, so its length cannot change and it cannot be rebuilt (the other movies would move).</translation>
     </message>
     <message>
+      <source>%s: %s の形式は構成が十分に分かっていないため、読み取りのみで書き込めません。</source>
+      <extracomment>kFormatNotWritable</extracomment>
+      <translation>%s: the %s layout is not known well enough to be written; it is read only.</translation>
+    </message>
+    <message>
+      <source>%s: %s の形式のムービーは長さの変更や並べ直しができません (セクタの構成はその形式のものです)。</source>
+      <extracomment>kFormatRelayout</extracomment>
+      <translation>%s: a %s movie cannot be lengthened, shortened or rebuilt (its sectors are laid out in that format).</translation>
+    </message>
+    <message>
+      <source>%s: %s の音声はこの形式では置き換えられません。音声はそのまま残ります。</source>
+      <extracomment>kGameSoundKept</extracomment>
+      <translation>%s: the sound of %s movies cannot be replaced; it is kept as it is.</translation>
+    </message>
+    <message>
       <source>%s: ムービー %d を使います（全 %d 本）。</source>
       <extracomment>kMovieChosen</extracomment>
       <translation>%s: using movie %d (of %d).</translation>
