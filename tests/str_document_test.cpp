@@ -84,6 +84,17 @@ class OpenLayoutTest : public StrDocumentTest, public ::testing::WithParamInterf
 
 TEST_P(OpenLayoutTest, OpensDoubleAndSingleSpeedMovies) {
   const LayoutCase& c = GetParam();
+  {
+    // A file shorter than the sectors the opening scan looks at.
+    MovieRecipe tiny;
+    tiny.SectorSize = c.SectorSize;
+    tiny.Riff = c.Riff;
+    tiny.Frames = 2;
+    tiny.ChunkPattern = {4};
+    ASSERT_EQ(Open(BuildMovie(tiny)), 0) << (sink.texts.empty() ? "" : sink.texts[0]);
+    EXPECT_EQ(doc.LastFrameNumber, 2);
+    CloseStrFile(doc);
+  }
   for (int speed : {2, 1}) {
     SCOPED_TRACE(speed);
     MovieRecipe m =
