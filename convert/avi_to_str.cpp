@@ -470,9 +470,9 @@ void AviToStrRun::StartFrames() {
     f.EndHistory = codec.Best.SearchHistory();
     f.Decoded = f.Work.Status == EncodeStatus::kOk &&
                 (!l.Previews ||
-                 codec.Codec.DecodeFrame(f.Work.Encoded.Bytes, f.Work.Request.Width,
-                                         f.Work.Request.Height, codec.HalfWidthView,
-                                         f.Image) == 0);
+                 DecodeFrameOf(codec.Codec, f.Work.Format, f.Work.Encoded.Bytes,
+                               f.Work.Request.Width, f.Work.Request.Height, codec.HalfWidthView,
+                               f.Image) == 0);
   }, kHistoryLag);
   l.Histories.assign(kHistoryLag, c_.Codec.Best.SearchHistory());
   for (int i = 0; i < l.Pipeline->Depth(); i++) l.Frames.push_back(std::make_unique<PendingFrame>());

@@ -138,8 +138,8 @@ void CurrentFrameFit(const StrDocument& doc, int& scale, int& bytes) {
 }
 
 bool FrameFitter::DecodeFull(const StrDocument& doc) {
-  return decoder_.DecodeFrame(doc.FrameBuffer, doc.ChunkHeader.Width, doc.ChunkHeader.Height,
-                              false, image_) == 0;
+  return DecodeFrameOf(decoder_, doc.Format, doc.FrameBuffer, doc.ChunkHeader.Width,
+                       doc.ChunkHeader.Height, false, image_) == 0;
 }
 
 void FrameFitter::Note(const StrDocument& doc, int scale, int bytes, double psnr, bool kept) {

@@ -23,6 +23,14 @@ void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
                                     intactBytes);
 }
 
+int DecodeFrameOf(MdecCodec& codec, GameFormat format, std::span<const uint8_t> frame, int width,
+                  int height, bool halfWidth, FrameImage& image) {
+  // A game's frame coding is chosen by the movie's format.
+  if (InfoOf(format).Frames == FrameCoding::kStandard)
+    return codec.DecodeFrame(frame, width, height, halfWidth, image);
+  return CodecOf(format).Decode(codec, frame, width, height, halfWidth, image);
+}
+
 int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
   const int width = doc.ChunkHeader.Width, height = doc.ChunkHeader.Height;
   if (doc.FrameDamaged) {
@@ -30,14 +38,9 @@ int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
     if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
     return 0;
   }
-  // A game's frame coding is chosen by the movie's format.
-  const int decoded =
-      InfoOf(doc.Format).Frames == FrameCoding::kStandard
-          ? codec.Codec.DecodeFrame(doc.FrameBuffer, width, height, codec.HalfWidthView,
-                                    codec.Image)
-          : CodecOf(doc.Format).Decode(codec.Codec, doc.FrameBuffer, width, height,
-                                       codec.HalfWidthView, codec.Image);
-  if (decoded != 0) return -1;
+  if (DecodeFrameOf(codec.Codec, doc.Format, doc.FrameBuffer, width, height, codec.HalfWidthView,
+                    codec.Image) != 0)
+    return -1;
   if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
   return 0;
 }

@@ -52,6 +52,12 @@ inline constexpr uint8_t kConcealGrey = 128;
 void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
                   const VideoChunkHeader& header, size_t intactBytes);
 
+// Decodes a frame's bytes, coded as frames of `format` are, into `image`;
+// -1 when the frame is not decodable.
+[[nodiscard]] int DecodeFrameOf(MdecCodec& codec, GameFormat format,
+                                std::span<const uint8_t> frame, int width, int height,
+                                bool halfWidth, FrameImage& image);
+
 // Decodes the current frame (FrameBuffer as ChunkHeader describes it) into
 // the picture; the document takes over a picture size that changed. -1 when
 // the frame is not decodable (not reported: callers decide).

@@ -279,12 +279,17 @@ bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
   return true;
 }
 
+bool IsXaSound(const StrDocument& doc, const Subheader& sub) {
+  // A game's frames may lie in real-time Form 2 sectors: its sound sectors
+  // say they are sound.
+  return IsAudioSector(sub) &&
+         (doc.Format == GameFormat::kStandard || (sub.Submode & kSubmodeAudio) != 0);
+}
+
 bool SkipsSector(const StrDocument& doc, const Subheader& sub) {
   if (doc.Format == GameFormat::kStandard) return IsSkippedSector(sub);
-  // A game's frames may lie in Form 2 sectors: only XA sound, triggers and
-  // fillers are passed over.
-  return (IsAudioSector(sub) && (sub.Submode & kSubmodeAudio)) ||
-         (sub.Submode & kSubmodeTrigger) != 0 || sub == kFillerSubheader;
+  // Only XA sound, triggers and fillers are passed over.
+  return IsXaSound(doc, sub) || (sub.Submode & kSubmodeTrigger) != 0 || sub == kFillerSubheader;
 }
 
 size_t FormatUserBytes(const StrDocument& doc) {
@@ -403,7 +408,7 @@ int SpeedFromInterleave(StrDocument& doc) {
   for (int32_t s = 0; s < kInterleaveScanSectors; s++) {
     Subheader sub;
     if (!ReadSubheader(doc, s, sub)) return 0;
-    if (!IsAudioSector(sub)) continue;
+    if (!IsXaSound(doc, sub)) continue;
     if (first < 0) {
       first = s;
       firstSub = sub;
@@ -424,7 +429,7 @@ int SpeedFromFirstAudio(StrDocument& doc) {
   for (int32_t i = 0; i < std::min(kOpenScanSectors, doc.SectorCount); i++) {
     Subheader sub;
     if (!ReadSubheader(doc, i, sub)) return -1;
-    if (!IsAudioSector(sub)) continue;
+    if (!IsXaSound(doc, sub)) continue;
     int coding = sub.CodingInfo;
     if (doc.PaddedWidth > 0) {
       int n = (IsStereo(coding) ? 8 : 16) * (IsHalfRate(coding) ? 2 : 1);
@@ -449,7 +454,7 @@ bool ScanMovies(StrDocument& doc) {
         Subheader sub;
         if (!ReadSubheader(doc, s, sub)) return false;
         if (SkipsSector(doc, sub)) {
-          if (IsAudioSector(sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
+          if (IsXaSound(doc, sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
           continue;
         }
         channel = sub.Channel;
@@ -471,7 +476,7 @@ bool ScanMovies(StrDocument& doc) {
     if (subheaders) {
       const Subheader sub = Subheader::Parse(b);
       if (IsSkippedSector(sub)) {
-        if (IsAudioSector(sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
+        if (IsXaSound(doc, sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
         continue;
       }
       channel = sub.Channel;
@@ -580,7 +585,7 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool read
     for (int32_t s = 0; s < std::min(kOpenScanSectors, doc.SectorCount); s++) {
       Subheader sub;
       if (!ReadSubheader(doc, s, sub)) return FailOpen(doc);
-      if (!IsAudioSector(sub)) continue;
+      if (!IsXaSound(doc, sub)) continue;
       bool known = false;
       for (int k = 0; k < doc.AudioChannelCount; k++) known |= doc.AudioChannels[k] == sub.Channel;
       if (known) break;
@@ -774,7 +779,7 @@ int IsMovieVideoSector(StrDocument& doc, Host& host, int32_t s, Subheader& sub,
   if (!doc.HasSubheaders()) return 1;
   if (!ReadSubheader(doc, s, sub)) return -1;
   if (SkipsSector(doc, sub)) {
-    if (passAudio && IsAudioSector(sub) && PassAudioSector(doc, host, s, sub) != 0) return -1;
+    if (passAudio && IsXaSound(doc, sub) && PassAudioSector(doc, host, s, sub) != 0) return -1;
     return 0;
   }
   return doc.MovieChannel < 0 || sub.Channel == doc.MovieChannel ? 1 : 0;

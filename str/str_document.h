@@ -279,6 +279,8 @@ std::string FullPath(const std::string& path);
 [[nodiscard]] bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out);
 [[nodiscard]] bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out);
 
+// Whether a sector with this subheader holds XA sound.
+bool IsXaSound(const StrDocument& doc, const Subheader& sub);
 // Whether the frame reads pass over a sector with this subheader (sound,
 // filler, and in the standard layout every Form 2 sector).
 bool SkipsSector(const StrDocument& doc, const Subheader& sub);

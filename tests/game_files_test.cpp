@@ -27,6 +27,18 @@ namespace {
 
 using test::RunCommand;
 
+// Luma PSNR of a 24-bit BMP we wrote against `picture`.
+double BmpPsnr(const std::string& bmp, const std::vector<uint8_t>& picture, int width,
+               int height) {
+  const auto out = test::ReadFileBytes(bmp);
+  const size_t row = size_t(width) * 3;
+  if (out.size() != 54 + row * size_t(height)) return 0;
+  std::vector<uint8_t> ours(row * size_t(height));
+  for (int y = 0; y < height; y++)  // bottom row first in the file
+    std::memcpy(&ours[size_t(y) * row], &out[54 + size_t(height - 1 - y) * row], row);
+  return test::LumaPsnr(ours.data(), row, picture.data(), row, width, height);
+}
+
 // Luma PSNR of frame `index` as export-bmp writes it against `picture`.
 double ExportedPsnr(const std::string& str, int index, const std::string& bmp,
                     const std::vector<uint8_t>& picture, int width, int height) {
@@ -36,13 +48,7 @@ double ExportedPsnr(const std::string& str, int index, const std::string& bmp,
     ADD_FAILURE() << r.Err;
     return 0;
   }
-  const auto out = test::ReadFileBytes(bmp);
-  const size_t row = size_t(width) * 3;
-  if (out.size() != 54 + row * size_t(height)) return 0;
-  std::vector<uint8_t> ours(row * size_t(height));
-  for (int y = 0; y < height; y++)  // bottom row first in the file
-    std::memcpy(&ours[size_t(y) * row], &out[54 + size_t(height - 1 - y) * row], row);
-  return test::LumaPsnr(ours.data(), row, picture.data(), row, width, height);
+  return BmpPsnr(bmp, picture, width, height);
 }
 
 std::vector<uint8_t> SectorOf(const std::vector<uint8_t>& file, int n) {
@@ -82,11 +88,19 @@ TEST(GameFilesTest, EachLayoutOpensDecodesAndTakesAFrameInItsOwnSectors) {
     r = RunCommand({BELMORA_CLI, "info", file.Path});
     EXPECT_NE(r.Out.find(info.Name), std::string::npos) << r.Out;
 
-    for (int f = 0; f < 4; f++)
+    // Every reader decodes the frames: export-bmp, and decode on its own threads.
+    r = RunCommand({BELMORA_CLI, "decode", file.Path, "--out", dir + "/decoded"});
+    EXPECT_NE(r.Out.find("4 frames decoded, 0 failed"), std::string::npos) << r.Out << r.Err;
+    for (int f = 0; f < 4; f++) {
       EXPECT_GE(ExportedPsnr(file.Path, f, dir + "/f.bmp", file.Pictures[size_t(f)], c.Width,
                              c.Height),
                 35.0)
           << "frame " << f;
+      char name[32];
+      std::snprintf(name, sizeof name, "/decoded/%06d.bmp", f);
+      EXPECT_GE(BmpPsnr(dir + name, file.Pictures[size_t(f)], c.Width, c.Height), 35.0)
+          << "decode, frame " << f;
+    }
 
     // Frame 2 replaced by a new picture.
     const auto before = test::ReadFileBytes(file.Path);
@@ -167,6 +181,8 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     auto r = RunCommand({BELMORA_CLI, "info", "--json", file.Path});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(nlohmann::json::parse(r.Out)["Format"], info.Name);
+    // Video in real-time Form 2 sectors is not XA sound.
+    EXPECT_TRUE(nlohmann::json::parse(r.Out)["AudioChannels"].empty()) << r.Out;
     const std::string dir = test::TempPath("gamesound");
     std::filesystem::create_directories(dir);
     r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/old.wav"});

@@ -88,7 +88,7 @@ GameFrameSectors BuildGameFrame(GameFormat format, const std::vector<uint8_t>& f
   return m;
 }
 
-GameMovieFile WriteGameMovie(const GameMovieRecipe& r) {
+GameMovieFile WriteGameMovie(const GameMovieRecipe& r, const std::string& path) {
   const GameFormatInfo& info = InfoOf(r.Format);
   const BitstreamCodec& codec = CodecOf(r.Format);
   const int pw = (r.Width + 15) / 16 * 16, ph = (r.Height + 15) / 16 * 16;
@@ -132,7 +132,7 @@ GameMovieFile WriteGameMovie(const GameMovieRecipe& r) {
   std::vector<uint8_t> bytes = b.Bytes();
   for (size_t n = 0; n * 2352 < bytes.size(); n++)
     SealRawSector(&bytes[n * 2352], int32_t(kFirstDataAddress + n), true);
-  file.Path = TempPath("game.str");
+  file.Path = path.empty() ? TempPath("game.str") : path;
   WriteFileBytes(file.Path, bytes);
   return file;
 }

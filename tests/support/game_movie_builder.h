@@ -43,8 +43,9 @@ struct GameMovieFile {
   std::vector<uint8_t> Camera;                 // the camera data, where there is some
 };
 
-// Writes the movie to a new temporary file (raw 2352-byte sectors, sealed).
-GameMovieFile WriteGameMovie(const GameMovieRecipe& recipe);
+// Writes the movie (raw 2352-byte sectors, sealed) to `path`, or to a new
+// temporary file.
+GameMovieFile WriteGameMovie(const GameMovieRecipe& recipe, const std::string& path = "");
 
 // The user data offset of a sector in such a file.
 inline constexpr int64_t kGameMovieUserData = 24;
