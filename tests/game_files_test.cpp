@@ -56,25 +56,10 @@ std::vector<uint8_t> SectorOf(const std::vector<uint8_t>& file, int n) {
 }
 
 TEST(GameFilesTest, EachLayoutOpensDecodesAndTakesAFrameInItsOwnSectors) {
-  struct Case {
-    GameFormat Format;
-    int VideoSectors, Width, Height;
-    bool Camera;
-  };
-  const Case cases[] = {
-      {GameFormat::kVersion1, 3, 160, 112, false},
-      {GameFormat::kFf7, 3, 160, 112, true},
-      {GameFormat::kFf8, 8, 320, 224, false},
-      {GameFormat::kFf9, 8, 320, 224, false},
-      {GameFormat::kChronoCross, 4, 160, 112, false},
-      {GameFormat::kLain, 3, 160, 112, false},
-      {GameFormat::kIki, 3, 160, 112, false},
-  };
-  for (const Case& c : cases) {
+  for (const test::GameMovieRecipe& c : test::kEveryGameLayout) {
     const GameFormatInfo& info = InfoOf(c.Format);
     SCOPED_TRACE(info.Name);
-    const test::GameMovieFile file =
-        test::WriteGameMovie({c.Format, 4, c.Width, c.Height, c.VideoSectors, c.Camera});
+    const test::GameMovieFile file = test::WriteGameMovie(c);
     const std::string dir = test::TempPath("game");
     std::filesystem::create_directories(dir);
 

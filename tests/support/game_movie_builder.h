@@ -34,6 +34,14 @@ struct GameMovieRecipe {
   bool Camera = false;  // 40 bytes of camera data in front of each frame
 };
 
+// A small movie of each layout (camera data in Final Fantasy VII's), as the
+// format tests take them.
+inline const GameMovieRecipe kEveryGameLayout[] = {
+    {GameFormat::kVersion1, 4, 160, 112, 3, false}, {GameFormat::kFf7, 4, 160, 112, 3, true},
+    {GameFormat::kFf8, 4, 320, 224, 8, false},      {GameFormat::kFf9, 4, 320, 224, 8, false},
+    {GameFormat::kChronoCross, 4, 160, 112, 4, false}, {GameFormat::kLain, 4, 160, 112, 3, false},
+    {GameFormat::kIki, 4, 160, 112, 3, false}};
+
 struct GameMovieFile {
   std::string Path;
   std::vector<std::vector<uint8_t>> Pictures;  // each frame's source (padded, blue-green-red)
