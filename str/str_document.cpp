@@ -1,5 +1,7 @@
 #include "str/str_document.h"
 
+#include "base/bytes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -506,7 +508,20 @@ GameFormat DetectFormat(StrDocument& doc) {
     users.push_back(std::move(user));
   }
   const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
-  return DetectGameFormat(spans).value_or(GameFormat::kStandard);
+  const GameFormat format = DetectGameFormat(spans).value_or(GameFormat::kStandard);
+  if (format != GameFormat::kFf7 && format != GameFormat::kVersion1) return format;
+  // Their chunk headers are standard ones; only what bytes 20 to 27 hold
+  // (camera data, or the copy of a version-1 frame header) tells them
+  // apart. A first chunk whose frame says version 2 or 3 at its start is a
+  // standard frame, whatever those bytes hold.
+  for (const auto& user : spans) {
+    const auto chunk = ReadGameChunk(GameFormat::kFf7, user);
+    const int version = GetU16(user.data() + kChunkHeaderSize + 6);
+    if (chunk && chunk->ChunkNumber == 0 && GetU16(user.data() + kChunkHeaderSize + 2) == 0x3800 &&
+        (version == 2 || version == 3))
+      return GameFormat::kStandard;
+  }
+  return format;
 }
 
 int FailOpen(StrDocument& doc) {

@@ -8,8 +8,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <nlohmann/json.hpp>
 
+#include "base/bytes.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
 #include "str/game_formats.h"
@@ -143,6 +145,41 @@ TEST(GameFilesTest, EachLayoutOpensDecodesAndTakesAFrameInItsOwnSectors) {
     EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
     std::filesystem::remove_all(dir);
   }
+}
+
+// Final Fantasy VII's chunk headers are standard ones but for bytes 20 to
+// 27: a standard movie whose chunk headers carry no copy of the frame
+// header (all zero there) is still a standard one, decoded as before.
+TEST(GameFilesTest, StandardMovieWithoutHeaderCopiesStaysStandard) {
+  const std::string dir = test::TempPath("nocopy");
+  std::filesystem::create_directories(dir);
+  test::MovieRecipe m;
+  m.Frames = 6;
+  m.ChunkPattern = {9};
+  std::mt19937 random(3);
+  m.Bitstream = [&](int frame) {
+    return test::EncodeLevels(test::RandomLevels(320, 240, random), 2 + frame % 2, 2);
+  };
+  const std::vector<uint8_t> clean = test::BuildMovie(m).Bytes();
+  std::vector<uint8_t> bare = clean;
+  for (size_t at = 44 + 24; at + 2048 <= bare.size(); at += 2352)
+    if (GetU32(&bare[at]) == 0x80010160) std::fill(&bare[at + 20], &bare[at + 28], 0);
+  test::WriteFileBytes(dir + "/clean.str", clean);
+  test::WriteFileBytes(dir + "/bare.str", bare);
+  auto r = RunCommand({BELMORA_CLI, "info", "--json", dir + "/bare.str"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(nlohmann::json::parse(r.Out)["Format"], InfoOf(GameFormat::kStandard).Name);
+  for (const char* name : {"clean", "bare"}) {
+    r = RunCommand({BELMORA_CLI, "decode", dir + "/" + name + ".str", "--out", dir + "/" + name});
+    EXPECT_NE(r.Out.find("6 frames decoded, 0 failed"), std::string::npos) << r.Out << r.Err;
+  }
+  for (int f = 0; f < 6; f++) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/%06d.bmp", f);
+    EXPECT_EQ(test::ReadFileBytes(dir + "/clean" + name), test::ReadFileBytes(dir + "/bare" + name))
+        << "frame " << f;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 // The sound of the layouts that carry their own: exported as a stereo WAV
