@@ -27,6 +27,9 @@ inline constexpr GameFormat kAllGameFormats[] = {
     GameFormat::kStandard, GameFormat::kVersion1, GameFormat::kFf7,  GameFormat::kFf8,
     GameFormat::kFf9,      GameFormat::kChronoCross, GameFormat::kLain, GameFormat::kIki};
 
+// Bytes of camera data in front of some Final Fantasy VII frames.
+inline constexpr int kCameraDataSize = 40;
+
 // How a format's frames are coded; the MDEC codec has one codec for each.
 enum class FrameCoding { kStandard, kVersion1, kLain, kIki };
 enum class SoundCoding { kNone, kXaAdpcm, kSpuAdpcm };

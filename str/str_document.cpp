@@ -307,6 +307,16 @@ bool ReadUserData(StrDocument& doc, int32_t n, std::vector<uint8_t>& out) {
 
 namespace {
 
+// The frame's own header (behind the camera data where there is some),
+// not what a game's chunk header keeps, says its version and scale.
+void TakeFrameHeader(std::span<const uint8_t> frame, VideoChunkHeader& h) {
+  for (size_t at : {size_t(0), size_t(kCameraDataSize)})
+    if (frame.size() >= at + 8 && GetU16(frame.data() + at + 2) == 0x3800) {
+      std::copy_n(frame.begin() + ptrdiff_t(at), 8, h.MdecHeader.begin());
+      return;
+    }
+}
+
 // Sound sectors a game counts among its frame's chunks, ahead of the video.
 int SoundChunksCounted(GameFormat format) {
   return format == GameFormat::kFf8 || format == GameFormat::kFf9
@@ -335,6 +345,8 @@ VideoChunkHeader GameChunkHeader(GameFormat format, std::span<const uint8_t> use
   // chunk header keeps none.
   const size_t at = info.PayloadOffset >= kChunkHeaderSize ? 20 : size_t(info.PayloadOffset);
   if (user.size() >= at + 8) std::memcpy(h.MdecHeader.data(), user.data() + at, 8);
+  if (h.ChunkNumber == 0 && !info.ReverseChunks && user.size() > size_t(info.PayloadOffset))
+    TakeFrameHeader(user.subspan(size_t(info.PayloadOffset)), h);
   return h;
 }
 
@@ -825,6 +837,7 @@ int GatherGameFrame(StrDocument& doc, int count) {
   std::copy(frame.begin(), frame.end(), doc.FrameBuffer.begin());
   uint32_t& size = doc.ChunkHeader.FrameDataSize;
   if (size == 0 || size > frame.size()) size = uint32_t(frame.size());
+  TakeFrameHeader(frame, doc.ChunkHeader);
   return 1;
 }
 

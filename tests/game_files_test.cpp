@@ -72,6 +72,9 @@ TEST(GameFilesTest, EachLayoutOpensDecodesAndTakesAFrameInItsOwnSectors) {
     EXPECT_EQ(j["FrameCount"], 4);
     EXPECT_EQ(j["PictureWidth"], c.Width);
     EXPECT_EQ(j["PictureHeight"], c.Height);
+    // The version the frames say, not what the chunk headers keep (FF7's camera data).
+    if (info.Frames == FrameCoding::kStandard || info.Frames == FrameCoding::kVersion1)
+      EXPECT_EQ(j["Movies"][0]["Version"], info.Frames == FrameCoding::kVersion1 ? 1 : 2);
     r = RunCommand({BELMORA_CLI, "info", file.Path});
     EXPECT_NE(r.Out.find(info.Name), std::string::npos) << r.Out;
 
