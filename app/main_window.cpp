@@ -42,8 +42,11 @@
 #include "base/version.h"
 #include "platform/media_formats.h"
 #include "app/settings.h"
+#include "base/bytes.h"
+#include "mdec/codec.h"
 #include "str/disc_document.h"
 #include "str/frame_walker.h"
+#include "str/game_formats.h"
 #include "str/journal.h"
 
 namespace belmora::app {
@@ -75,6 +78,33 @@ std::string FileName(const QString& path) {
 
 QString LabelText(int32_t sector, uint32_t frameNumber) {
   return QString::fromStdString(ProgressLabel({0, sector, frameNumber}));
+}
+
+// The MDEC version and quantizer scale of the frame read, from its own
+// header where its coding keeps them: the standard header (behind the
+// camera data some games put in front of it), or Lain's scales and version
+// word. False where the frame has no such header or no single scale (iki
+// gives every block its own).
+bool FrameCodingOf(const StrDocument& doc, int& version, int& scale) {
+  const std::vector<uint8_t>& frame = doc.FrameBuffer;
+  switch (InfoOf(doc.Format).Frames) {
+    case FrameCoding::kStandard:
+    case FrameCoding::kVersion1: {
+      const int at = LocateFrameHeader(frame.data(), frame.size());
+      if (at < 0) return false;
+      scale = GetU16(frame.data() + at + 4);
+      version = GetU16(frame.data() + at + 6);
+      return true;
+    }
+    case FrameCoding::kLain:
+      if (frame.size() < 8) return false;
+      scale = frame[0];  // the luma scale; the chroma scale follows it
+      version = GetU16(frame.data() + 6);
+      return true;
+    case FrameCoding::kIki:
+      break;
+  }
+  return false;
 }
 
 }  // namespace
@@ -312,14 +342,17 @@ QString TForm1::StatusText() const {
       index = f - movie->Frames.data() + 1;
     }
   }
-  const uint8_t* mdec = doc_.ChunkHeader.MdecHeader.data();
-  const int scale = mdec[4] | mdec[5] << 8;
-  const int version = mdec[6] | mdec[7] << 8;
-  QString text = QString::fromUtf8(FormatMessage(msg::kStatusLine, time.toUtf8().constData(),
-                                                 (long long)index, (long long)count,
-                                                 int(doc_.ChunkHeader.Width),
-                                                 int(doc_.ChunkHeader.Height), version, scale)
-                                       .c_str());
+  int version = 0;
+  int scale = 0;
+  const std::string line =
+      FrameCodingOf(doc_, version, scale)
+          ? FormatMessage(msg::kStatusLine, time.toUtf8().constData(), (long long)index,
+                          (long long)count, int(doc_.ChunkHeader.Width),
+                          int(doc_.ChunkHeader.Height), version, scale)
+          : FormatMessage(msg::kStatusLineUncoded, time.toUtf8().constData(), (long long)index,
+                          (long long)count, int(doc_.ChunkHeader.Width),
+                          int(doc_.ChunkHeader.Height));
+  QString text = QString::fromUtf8(line.c_str());
   // A frame that lacks sectors, shown with the missing parts concealed: said
   // first, so that a narrow window still shows it.
   if (!playing && doc_.FrameDamaged)

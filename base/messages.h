@@ -209,6 +209,8 @@ inline constexpr Message kHelpKeys{
     "Ajuda"};
 // The status line: time, frame i of n, picture size, MDEC version, quantizer scale.
 inline constexpr Message kStatusLine{"%s   quadro %lld/%lld   %dx%d   v%d   q%d"};
+// The same for a frame with no single version and scale in its header.
+inline constexpr Message kStatusLineUncoded{"%s   quadro %lld/%lld   %dx%d"};
 // After long work.
 inline constexpr Message kDoneNotice{"完了しました: %s"};
 inline constexpr const char* kOpenFolderButton = "Abrir pasta";

@@ -576,6 +576,11 @@ F1	This help</translation>
       <translation>%s   frame %lld/%lld   %dx%d   v%d   q%d</translation>
     </message>
     <message>
+      <source>%s   quadro %lld/%lld   %dx%d</source>
+      <extracomment>kStatusLineUncoded: The same for a frame with no single version and scale in its header.</extracomment>
+      <translation>%s   frame %lld/%lld   %dx%d</translation>
+    </message>
+    <message>
       <source>完了しました: %s</source>
       <extracomment>kDoneNotice: After long work.</extracomment>
       <translation>Done: %s</translation>

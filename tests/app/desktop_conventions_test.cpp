@@ -14,6 +14,7 @@
 #include "app/position_form.h"
 #include "app/settings.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/xa_builder.h"
 
@@ -138,6 +139,38 @@ class DesktopConventionsTest : public QObject {
     form.CloseDocument();
     QCOMPARE(form.StatusLabel->text(), QString());
     QCOMPARE(form.Label1->text(), QString("Quadros : 000000"));
+  }
+
+  // A game's frames give their version and scale where their own header
+  // keeps them: behind Final Fantasy VII's camera data, in Lain's header;
+  // an iki frame, whose blocks each carry a scale, gives neither.
+  void StatusLineReadsEachGamesFrameHeader() {
+    struct Case {
+      GameFormat Format;
+      bool Camera;
+      const char* Coding;  // what follows the picture size
+    };
+    const Case cases[] = {
+        {GameFormat::kVersion1, false, "   v1   q([1-9]|[1-5][0-9]|6[0-3])"},
+        {GameFormat::kFf7, true, "   v1   q([1-9]|[1-5][0-9]|6[0-3])"},
+        {GameFormat::kLain, false, "   v0   q([1-9]|[1-5][0-9]|6[0-3])"},
+        {GameFormat::kIki, false, ""},
+    };
+    for (const Case& c : cases) {
+      const std::string path =
+          QDir(dir_.path()).filePath(QString("status-%1.str").arg(int(c.Format))).toStdString();
+      (void)belmora::test::WriteGameMovie({c.Format, 4, 160, 112, 3, c.Camera}, path);
+      TForm1 form;
+      QVERIFY(form.OpenDocument(QString::fromStdString(path)) == 0);
+      for (int frame = 1; frame <= 2; frame++) {
+        const QString line = form.StatusLabel->text();
+        const QString pattern =
+            QString("^0:00\\.[0-9]{2}   quadro %1/4   160x112%2$").arg(frame).arg(c.Coding);
+        QVERIFY2(QRegularExpression(pattern).match(line).hasMatch(),
+                 qPrintable(QString("%1: %2").arg(InfoOf(c.Format).Name, line)));
+        form.NextButtonClick();
+      }
+    }
   }
 
   // After long work the status line says "done" with the output's name and
