@@ -347,6 +347,9 @@ VideoChunkHeader GameChunkHeader(GameFormat format, std::span<const uint8_t> use
   if (user.size() >= at + 8) std::memcpy(h.MdecHeader.data(), user.data() + at, 8);
   if (h.ChunkNumber == 0 && !info.ReverseChunks && user.size() > size_t(info.PayloadOffset))
     TakeFrameHeader(user.subspan(size_t(info.PayloadOffset)), h);
+  // An iki header holds the picture size where a standard one has its
+  // scale and version: its frames have no version.
+  if (info.Frames == FrameCoding::kIki) h.MdecHeader[6] = h.MdecHeader[7] = 0;
   return h;
 }
 
