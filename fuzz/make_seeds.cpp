@@ -1,5 +1,6 @@
 // Writes the fuzz targets' seed inputs, one folder per target, from the
-// builders the tests use: STR files of every layout with sound, MDEC frames
+// builders the tests use: STR files of every layout with sound and movies in
+// every game layout, MDEC frames
 // of versions 2 and 3, XA sectors, BMPs of 1 to 32 bits and small AVIs.
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "media/wav_writer.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/disc_builder.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
@@ -107,6 +109,22 @@ void StrSeeds(const fs::path& dir) {
     m.Bitstream = [&](int f) { return bits[size_t(f)]; };
     Put(dir, s.Name, test::BuildMovie(m).Bytes());
   }
+  // A few frames of each game layout, as small as the layout lets them be.
+  struct GameSeed {
+    const char* Name;
+    test::GameMovieRecipe Recipe;
+  };
+  const GameSeed games[] = {
+      {"game-version1.str", {GameFormat::kVersion1, 3, 160, 112, 3, false}},
+      {"game-ff7-camera.str", {GameFormat::kFf7, 2, 160, 112, 3, true}},
+      {"game-ff8.str", {GameFormat::kFf8, 2, 320, 224, 8, false}},
+      {"game-ff8-sound-only.str", {GameFormat::kFf8, 3, 320, 224, 0, false}},
+      {"game-ff9.str", {GameFormat::kFf9, 2, 320, 224, 8, false}},
+      {"game-chrono-cross.str", {GameFormat::kChronoCross, 3, 160, 112, 4, false}},
+      {"game-lain.str", {GameFormat::kLain, 2, 160, 112, 3, false}},
+      {"game-iki.str", {GameFormat::kIki, 3, 160, 112, 3, false}},
+  };
+  for (const GameSeed& g : games) test::WriteGameMovie(g.Recipe, (dir / g.Name).string());
 }
 
 void MdecSeeds(const fs::path& dir) {
