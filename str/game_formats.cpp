@@ -358,18 +358,36 @@ bool SpreadFrame(GameFormat format, std::span<const uint8_t> frame,
   if (format == GameFormat::kLain) dataSize = uint32_t(order.size()) * uint32_t(info.PayloadSize);
   if (format == GameFormat::kFf7) dataSize = length;
   const std::span<const uint8_t> header = frame.size() >= 8 ? frame.first(8) : frame.first(0);
+  // Each sector is made in a copy and must read back as the same chunk: a
+  // frame whose first bytes disagree with the copy its chunk headers keep
+  // (data kept as it was read, only renumbered) leaves that copy as it is,
+  // where writing it would make the sector unreadable as the format.
+  auto sameChunk = [format](std::span<const uint8_t> user, const GameChunk& c) {
+    const auto back = ReadGameChunk(format, user);
+    return back && !back->IsSound && back->ChunkNumber == c.ChunkNumber &&
+           back->ChunkCount == c.ChunkCount && back->FrameNumber == c.FrameNumber;
+  };
+  std::vector<std::vector<uint8_t>> made;
+  made.reserve(order.size());
   size_t at = 0;
   for (const auto& [key, i] : order) {
-    std::span<uint8_t> user = sectors[i];
-    GameChunk chunk = *ReadGameChunk(format, user);
+    const std::span<const uint8_t> was = sectors[i];
+    std::vector<uint8_t>& user = made.emplace_back(was.begin(), was.end());
+    GameChunk chunk = *ReadGameChunk(format, was);
     chunk.DataSize = dataSize;
     if (!WriteGameChunk(format, chunk, header, user)) return false;
+    if (!sameChunk(user, chunk)) {
+      std::copy(was.begin(), was.end(), user.begin());
+      if (!WriteGameChunk(format, chunk, {}, user) || !sameChunk(user, chunk)) return false;
+    }
     uint8_t* payload = user.data() + info.PayloadOffset;
     const size_t n = std::min(frame.size() - std::min(at, frame.size()), size_t(info.PayloadSize));
     if (n) std::memcpy(payload, frame.data() + at, n);
     std::memset(payload + n, 0, size_t(info.PayloadSize) - n);
     at += size_t(info.PayloadSize);
   }
+  for (size_t k = 0; k < order.size(); k++)
+    std::copy(made[k].begin(), made[k].end(), sectors[order[k].second].begin());
   return true;
 }
 

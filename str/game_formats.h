@@ -98,9 +98,11 @@ int FrameCapacity(GameFormat format, int videoSectors);
 
 // Puts `frame` back into the sectors it was gathered from: payloads in the
 // same order, zeros after its end, each chunk header's size and frame header
-// copy brought up to date. Everything else in the sectors stays. False
-// (nothing written) when the frame does not fit, a sector is not a video
-// chunk of the format, or the format is not writable.
+// copy brought up to date (the copy stays as it was where the frame's first
+// bytes would not read as the format's header). Everything else in the
+// sectors stays; every sector reads back as the chunk it was. False (nothing
+// written) when the frame does not fit, a sector is not a video chunk of the
+// format, or the format is not writable.
 bool SpreadFrame(GameFormat format, std::span<const uint8_t> frame,
                  std::span<const std::span<uint8_t>> videoSectors);
 

@@ -14,9 +14,13 @@
 #include "media/wav_writer.h"
 #include "mdec/codec.h"
 #include "platform/media_writer.h"
+#include "str/cd_sector.h"
 #include "str/disc_image.h"
+#include "str/game_formats.h"
+#include "str/str_document.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/disc_builder.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -209,6 +213,59 @@ TEST(FuzzFindingsTest, DirectorySizesBeyondTheImageAreRefused) {
     EXPECT_NE(image.LastError().find(path), std::string::npos) << image.LastError();
   }
   std::filesystem::remove(path);
+}
+
+// A game frame whose own first bytes disagree with the copy its chunk
+// headers keep (its 0x3800 word, version or width changed) is written back
+// as read, as a kept frame given a new number is. The copy used to follow
+// the frame's bytes and the sectors no longer read as the format: the frame
+// was lost. Now the copy stays and the frame reads back as it was.
+TEST(FuzzFindingsTest, GameFramesWrittenBackAsReadStayReadable) {
+  struct Case {
+    GameFormat Format;
+    int VideoSectors;
+    int Byte;  // of the frame, changed so that it no longer matches the copy
+  };
+  const Case cases[] = {
+      {GameFormat::kVersion1, 3, 3},     // the 0x3800 word
+      {GameFormat::kChronoCross, 4, 3},  // the 0x3800 word
+      {GameFormat::kLain, 3, 6},         // the version word, 0 in Lain
+      {GameFormat::kIki, 3, 4},          // the width
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(InfoOf(c.Format).Name);
+    const test::GameMovieFile movie = test::WriteGameMovie({c.Format, 2, 160, 112, c.VideoSectors});
+    auto bytes = test::ReadFileBytes(movie.Path);
+    const int first = movie.FrameSectors[0][0];
+    uint8_t* raw = &bytes[size_t(first) * 2352];
+    raw[test::kGameMovieUserData + InfoOf(c.Format).PayloadOffset + c.Byte] ^= 0x03;
+    SealRawSector(raw, kFirstDataAddress + first, true);
+    test::WriteFileBytes(movie.Path, bytes);
+
+    CollectingHost sink;
+    std::vector<uint8_t> asRead;
+    {
+      StrDocument doc(sink);
+      ASSERT_EQ(OpenStrFile(doc, movie.Path), 0) << (sink.texts.empty() ? "" : sink.texts[0]);
+      ASSERT_EQ(doc.Format, c.Format);
+      doc.CurrentSector = 0;
+      ASSERT_EQ(ReadFrame(doc), 0);
+      ASSERT_FALSE(doc.FrameDamaged);
+      asRead.assign(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + doc.ChunkHeader.FrameDataSize);
+      doc.ChunkHeader.FrameNumber = 7;
+      ASSERT_EQ(WriteFrame(doc), 0) << (sink.texts.empty() ? "" : sink.texts[0]);
+      CloseStrFile(doc);
+    }
+    StrDocument doc(sink);
+    ASSERT_EQ(OpenStrFile(doc, movie.Path), 0);
+    EXPECT_EQ(doc.Format, c.Format);
+    doc.CurrentSector = 0;
+    ASSERT_EQ(ReadFrame(doc), 0);
+    EXPECT_FALSE(doc.FrameDamaged);
+    EXPECT_TRUE(std::equal(asRead.begin(), asRead.end(), doc.FrameBuffer.begin()));
+    CloseStrFile(doc);
+    std::filesystem::remove(movie.Path);
+  }
 }
 
 }  // namespace
