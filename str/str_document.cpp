@@ -281,11 +281,17 @@ bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
   return true;
 }
 
+namespace {
+
+// A sector that says it is sound: what a game's real-time Form 2 video is not.
+bool SaysSound(const Subheader& sub) {
+  return IsAudioSector(sub) && (sub.Submode & kSubmodeAudio) != 0;
+}
+
+}  // namespace
+
 bool IsXaSound(const StrDocument& doc, const Subheader& sub) {
-  // A game's frames may lie in real-time Form 2 sectors: its sound sectors
-  // say they are sound.
-  return IsAudioSector(sub) &&
-         (doc.Format == GameFormat::kStandard || (sub.Submode & kSubmodeAudio) != 0);
+  return doc.Format == GameFormat::kStandard ? IsAudioSector(sub) : SaysSound(sub);
 }
 
 bool SkipsSector(const StrDocument& doc, const Subheader& sub) {
@@ -515,7 +521,7 @@ GameFormat DetectFormat(StrDocument& doc) {
     if (doc.HasSubheaders()) {
       Subheader sub;
       if (!ReadSubheader(doc, s, sub)) break;
-      if ((IsAudioSector(sub) && (sub.Submode & kSubmodeAudio)) || sub == kFillerSubheader)
+      if (SaysSound(sub) || sub == kFillerSubheader)
         continue;
     }
     std::vector<uint8_t> user(bytes);
