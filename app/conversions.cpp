@@ -56,7 +56,7 @@ class WindowChooser : public AviToStrChooser {
     if (!dialog) return Status::kCancelled;
     dialog->Prepare(doc, inputs, form_.Ui(), Facts(inputs));
     dialog->ShowPosition(form_.Position);
-    // "Simular" tries the settings on a scratch copy; "Quadro a quadro" maps frames one to one.
+    // "Simular" tries the settings without writing the file; "Quadro a quadro" maps frames one to one.
     const bool newFile = inputs.IsNewFile;
     dialog->Simulate = [this, dialog, newFile](const AviToStrOptions& o, bool frameByFrame) {
       SimulateAviToStr(form_, dialog, video_, o, newFile, frameByFrame);

@@ -27,11 +27,8 @@ void JumpTo(TForm1& form, int32_t sector) {
   form.ShowConvertedDocument();  // the bar at the frame shown
 }
 
-// The frame at or after `sector` of the STR at `path`, decoded at full width.
-bool DecodedFrame(const std::string& path, int32_t sector, QImage& out) {
-  CollectingHost quiet;
-  StrDocument doc(quiet);
-  if (OpenStrFile(doc, path, true) != 0) return false;
+// The frame at or after `sector` of `doc`, decoded at full width.
+bool DecodedFrame(StrDocument& doc, int32_t sector, QImage& out) {
   FrameCodec codec;
   doc.CurrentSector = sector;
   const bool ok = ReadAndDecodeFrame(codec, doc) == 0;
@@ -39,16 +36,41 @@ bool DecodedFrame(const std::string& path, int32_t sector, QImage& out) {
     const FrameView v = codec.View();
     out = QImage(v.Pixels, v.Width, v.Height, v.Stride, QImage::Format_BGR888).copy();
   }
+  return ok;
+}
+
+// The frame at or after `sector` of the STR at `path`, decoded at full width.
+bool DecodedFrame(const std::string& path, int32_t sector, QImage& out) {
+  CollectingHost quiet;
+  StrDocument doc(quiet);
+  if (OpenStrFile(doc, path, true) != 0) return false;
+  const bool ok = DecodedFrame(doc, sector, out);
   CloseStrFile(doc);
   return ok;
 }
 
+// A trial of an edit of the file at `path`: opened so that the edit writes
+// nothing to the file, and kept open while its report is shown.
+// Its own reads report to `host` (quiet, for the previews, when none is given).
+struct TrialDocument {
+  explicit TrialDocument(Host& reports) : doc(quiet), reports(reports) {}
+  TrialDocument(Host& host, Host& reports) : doc(host), reports(reports) {}
+  CollectingHost quiet;
+  StrDocument doc;
+  Host& reports;
+  bool Open(const std::string& path) {
+    if (OpenStrFile(doc, reports, path, OpenMode::kTrial) == 0) return true;
+    Show(reports, msg::kCannotOpenStr);
+    return false;
+  }
+};
+
 // A report's previews: the frame in the document as it is, and in the
-// trial's copy as the encoding left it.
+// trial as the encoding left it.
 std::function<bool(int32_t, QImage&, QImage&)> Pictures(const std::string& now,
-                                                        const std::string& trial) {
+                                                        std::shared_ptr<TrialDocument> trial) {
   return [now, trial](int32_t sector, QImage& a, QImage& b) {
-    return DecodedFrame(now, sector, a) && DecodedFrame(trial, sector, b);
+    return DecodedFrame(now, sector, a) && DecodedFrame(trial->doc, sector, b);
   };
 }
 
@@ -88,18 +110,12 @@ void ApplySubtitlesCommand(TForm1& form) {
   options.FirstSector = form.SelectionStart;
   options.LastSector = form.SelectionEnd;
 
-  // First on a scratch copy: the report says what the run will do; the
-  // copy stays while the report is shown, for its previews.
+  // First as a trial: the report says what the run will do; the trial
+  // stays open while the report is shown, for its previews.
   FitReport report;
-  ScratchCopy scratch;
+  auto trial = std::make_shared<TrialDocument>(form.Ui());
   {
-    if (!scratch.Make(doc.Path, form.Ui())) {
-      form.Converting = false;
-      return;
-    }
-    StrDocument trial(form.Ui());
-    if (OpenStrFile(trial, scratch.Path()) != 0) {
-      Show(form.Ui(), msg::kCannotOpenStr);
+    if (!trial->Open(doc.Path)) {
       form.Converting = false;
       return;
     }
@@ -109,9 +125,9 @@ void ApplySubtitlesCommand(TForm1& form) {
     SubtitleOptions trialOptions = options;
     trialOptions.Trial = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status tried = BurnSubtitles(trial, codec, trialOptions, fitter, form.Ui()).status();
+    const Status tried =
+        BurnSubtitles(trial->doc, codec, trialOptions, fitter, form.Ui()).status();
     QApplication::restoreOverrideCursor();
-    CloseStrFile(trial);
     if (!Ok(tried)) {
       form.Converting = false;
       form.ShowCurrentFrame();
@@ -121,7 +137,7 @@ void ApplySubtitlesCommand(TForm1& form) {
   }
   FitReportWindow window(report, true, &form);
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
-  window.FramePictures = Pictures(doc.Path, scratch.Path());
+  window.FramePictures = Pictures(doc.Path, trial);
   const int answer = form.RunModal(window);
   if (answer != QDialog::Accepted) {
     form.Converting = false;
@@ -155,7 +171,9 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   StrDocument& doc = form.Document();
   CollectingHost quiet;  // questions answered no, messages kept
   AudioSectorHook hook;
-  StrDocument trial(quiet, &hook);
+  auto kept = std::make_shared<TrialDocument>(quiet, quiet);
+  StrDocument& trial = kept->doc;
+  trial.Hook = &hook;
   FrameCodec codec;
   XaEncoderState encoder;
   FrameNumbering numbering;
@@ -172,12 +190,11 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Result<int> tried = Status::kFailed;
   if (newFile) {
-    if (scratch.Make("", form.Ui())) tried = CreateStrFromAvi(c, scratch.Path(), video, chooser);
-  } else if (scratch.Make(doc.Path, form.Ui()) && OpenStrFile(trial, scratch.Path()) == 0) {
+    if (scratch.Make(form.Ui())) tried = CreateStrFromAvi(c, scratch.Path(), video, chooser);
+  } else if (kept->Open(doc.Path)) {
     tried = ConvertAviToStr(c, video, chooser);
   }
   QApplication::restoreOverrideCursor();
-  CloseStrFile(trial);
   // (Its choices are given and its questions answered: a trial is never cancelled.)
   if (tried.status() == Status::kFailed) {
     for (const auto& text : quiet.texts)
@@ -186,7 +203,7 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
   }
   FitReportWindow window(report, false, owner);
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
-  if (!newFile) window.FramePictures = Pictures(doc.Path, scratch.Path());
+  if (!newFile && trial.IsOpen()) window.FramePictures = Pictures(doc.Path, kept);
   form.RunModal(window);
 }
 

@@ -1,5 +1,5 @@
-// "Aplicar legendas…": a subtitle file chosen, tried on a scratch copy and
-// its fit report shown, then burned into the selection's frames in place,
+// "Aplicar legendas…": a subtitle file chosen, tried without writing the
+// file and its fit report shown, then burned into the selection's frames in place,
 // with progress and cancel like the other conversions.
 #pragma once
 
@@ -14,8 +14,8 @@ class TForm1;
 
 void ApplySubtitlesCommand(TForm1& form);
 
-// "Simular" of the AVI-to-STR settings: the conversion with `options` on a
-// scratch copy of the document (a new file: into a scratch file), its fit
+// "Simular" of the AVI-to-STR settings: the conversion with `options` tried
+// on the document without writing it (a new file: into a scratch file), its fit
 // report shown; nothing of the document changes. Double-clicking a frame
 // shows it in the viewer.
 void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,

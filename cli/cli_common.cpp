@@ -26,9 +26,13 @@ void PrintLayout(const StrDocument& d) {
 }
 
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
+  return OpenForViewing(s, path, OpenModeFor(readOnly));
+}
+
+bool OpenForViewing(Session& s, const std::string& path, OpenMode mode) {
   // A file left in the middle of an edit (or being edited) is refused by
   // the opener, which says so.
-  if (OpenStrFile(s.doc, path, readOnly) != 0) {
+  if (OpenStrFile(s.doc, s.host, path, mode) != 0) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
   }

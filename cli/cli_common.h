@@ -47,7 +47,10 @@ struct Session {
 // Opens `path` as the viewer does (read-only for commands that only look)
 // and chooses the session's movie, saying which when there are several;
 // prints the viewer's message and returns false on failure.
+bool OpenForViewing(Session& s, const std::string& path, OpenMode mode);
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
+// How an edit opens its file: for a trial (--dry-run) or for real.
+inline OpenMode EditMode(bool dryRun) { return dryRun ? OpenMode::kTrial : OpenMode::kEdit; }
 
 // What info shows first of every file, STR or sound only: where it is and
 // how its sectors are laid out.

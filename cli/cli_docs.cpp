@@ -20,7 +20,7 @@ constexpr std::pair<const char*, const char*> kExamples[] = {
     {"belmora-cli import-bmp MOVIE.STR --frame 10 frame.bmp",
      "The edited picture back into frame 10, in the sectors it already has."},
     {"belmora-cli import-avi MOVIE.STR edited.avi --dry-run --report fit.csv",
-     "Try an import on a scratch copy and write how each frame would fit."},
+     "Try an import without writing anything and say how each frame would fit."},
     {"belmora-cli new NEW.STR video.mp4 --sector 2352 --speed 2",
      "A new double-speed movie of 2352-byte sectors from a video."},
     {"belmora-cli subtitle MOVIE.STR subs.srt", "Burn subtitles in, re-encoding only their frames."},

@@ -13,7 +13,7 @@ namespace belmora::cli {
 
 void AddFitOptions(CLI::App* cmd, FitCliOptions& o) {
   cmd->add_flag("--dry-run", o.dryRun,
-                "Encode everything on a scratch copy and report; write nothing");
+                "Encode everything as the run would and report; write nothing to the file");
   cmd->add_option("--report", o.report,
                   "Write the per-frame fit report to FILE.csv or FILE.json");
   if (!cmd->get_option_no_throw("--force"))

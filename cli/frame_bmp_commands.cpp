@@ -39,12 +39,12 @@ void AddFrameChoice(CLI::App* cmd, FrameChoice& choice) {
 
 // Opens the file and reads the chosen frame: 0, 2 when neither --frame nor
 // --sector was given, 1 on any other failure (reported).
-int OpenChosenFrame(Session& s, const std::string& path, bool readOnly, const FrameChoice& c) {
+int OpenChosenFrame(Session& s, const std::string& path, OpenMode mode, const FrameChoice& c) {
   if (c.frame < 0 && c.sector < 0) {
     std::fprintf(stderr, "--frame or --sector is required\n");
     return kExitBadArguments;
   }
-  if (!OpenForViewing(s, path, readOnly)) return kExitFailed;
+  if (!OpenForViewing(s, path, mode)) return kExitFailed;
   if (c.sector >= 0 && !CheckSectorRange(s.doc, c.sector, -1)) return kExitBadArguments;
   return ReadChosenFrame(s, c) ? kExitDone : kExitFailed;
 }
@@ -59,7 +59,7 @@ struct ExportOptions {
 int RunExport(const GlobalOptions& g, const ExportOptions& o) {
   Session s(g);
   if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
-  if (int r = OpenChosenFrame(s, o.path, true, o.choice)) return r;
+  if (int r = OpenChosenFrame(s, o.path, OpenMode::kReadOnly, o.choice)) return r;
   FrameCodec codec;
   codec.HalfWidthView = o.half;
   StrDocument& doc = s.doc;
@@ -101,10 +101,7 @@ int RunImport(const GlobalOptions& g, const ImportOptions& o) {
   Session s(g);
   ReportOutput reportFile;
   if (!reportFile.Prepare(s.host, o.fit, {o.path, o.bmp}, false)) return kExitFailed;
-  // A dry run encodes into a scratch copy.
-  ScratchCopy scratch;
-  if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
-  if (int r = OpenChosenFrame(s, o.fit.dryRun ? scratch.Path() : o.path, false, o.choice)) return r;
+  if (int r = OpenChosenFrame(s, o.path, EditMode(o.fit.dryRun), o.choice)) return r;
   if (s.doc.FrameDamaged) {
     const std::vector<MovieFrame> damaged = {{s.doc.CurrentSector, s.doc.ChunkHeader.FrameNumber,
                                               uint8_t(s.doc.ChunkHeader.ChunkCount),

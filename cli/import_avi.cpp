@@ -170,7 +170,8 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   c.SkipDamaged = s.skipDamaged;
   OptionsChooser chooser(o, s.host, newFile);
   doc.SealSectors = !o.noEdc;
-  // The fit of every frame, when asked for; a dry run works on a scratch copy.
+  // The fit of every frame, when asked for; a dry run of a new file makes it
+  // in a scratch file, one of an existing file writes nothing to it.
   FitReport report;
   FrameFitter fitter({&report, o.KeepPsnr()});
   if (o.fit.Wanted() || o.onlyChanged) c.Fit = &fitter;
@@ -185,12 +186,11 @@ int Run(const GlobalOptions& g, const AviOptions& o, bool newFile) {
   Result<int> converted = Status::kFailed;
   if (newFile) {
     if (!CheckOutput(s.host, o.path, {o.avi, o.fit.report}, o.force)) return kExitFailed;
-    if (o.fit.dryRun && !scratch.Make("", s.host)) return kExitFailed;
+    if (o.fit.dryRun && !scratch.Make(s.host)) return kExitFailed;
     converted = CreateStrFromAvi(c, o.fit.dryRun ? scratch.Path() : o.path, o.avi, chooser);
   } else {
     if (!CheckOutputPath(s.host, o.path, {o.avi}, true)) return kExitFailed;
-    if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
-    if (!OpenForViewing(s, o.fit.dryRun ? scratch.Path() : o.path, false)) return kExitFailed;
+    if (!OpenForViewing(s, o.path, EditMode(o.fit.dryRun))) return kExitFailed;
     if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
     start = o.from >= 0 ? o.from : 0;
     end = o.to >= 0 ? o.to : doc.LastFrameSector;

@@ -22,9 +22,7 @@ int RunSubtitle(const GlobalOptions& g, const SubtitleCliOptions& o) {
   Session s(g);
   ReportOutput reportFile;
   if (!reportFile.Prepare(s.host, o.fit, {o.path, o.subs}, false)) return kExitFailed;
-  ScratchCopy scratch;
-  if (o.fit.dryRun && !scratch.Make(o.path, s.host)) return kExitFailed;
-  if (!OpenForViewing(s, o.fit.dryRun ? scratch.Path() : o.path, false)) return kExitFailed;
+  if (!OpenForViewing(s, o.path, EditMode(o.fit.dryRun))) return kExitFailed;
   StrDocument& doc = s.doc;
   if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
   doc.SealSectors = !o.noEdc;

@@ -10,8 +10,8 @@ namespace belmora::cli {
 
 namespace {
 
-bool OpenSectors(Session& s, const std::string& path, bool readOnly) {
-  if (OpenSectorFile(s.doc, path, readOnly) != 0) {
+bool OpenSectors(Session& s, const std::string& path, OpenMode mode) {
+  if (OpenSectorFile(s.doc, path, mode) != 0) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
   }
@@ -36,7 +36,7 @@ bool IsAudioOnlyFile(const std::string& path) {
 
 int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
   Session s(g);
-  if (!OpenSectors(s, path, true)) return kExitFailed;
+  if (!OpenSectors(s, path, OpenMode::kReadOnly)) return kExitFailed;
   const StrDocument& d = s.doc;
   const XaFileInfo info = ScanXaChannels(s.doc);
   if (json) {
@@ -64,7 +64,7 @@ int RunXaInfo(const GlobalOptions& g, const std::string& path, bool json) {
 int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
   Session s(g);
   if (!o.out.empty() && !CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
-  if (!OpenSectors(s, o.path, true)) return kExitFailed;
+  if (!OpenSectors(s, o.path, OpenMode::kReadOnly)) return kExitFailed;
   const XaFileInfo info = ScanXaChannels(s.doc);
   if (info.Channels.empty()) {
     Show(s.host, msg::kNoAudio);
@@ -109,11 +109,18 @@ struct ImportWavOptions {
   std::string path, wav;
   int channel = -1;
   bool noEdc = false;
+  bool dryRun = false;
 };
+
+// After an import: what a trial did not do.
+int ImportDone(const ImportWavOptions& o) {
+  if (o.dryRun) std::printf("%s\n", FormatMessage(msg::kDryRunDone).c_str());
+  return kExitDone;
+}
 
 // A game movie's own sound (no XA channel to name) in its own coding.
 int ImportGameSoundTrack(Session& s, const ImportWavOptions& o) {
-  if (!OpenForViewing(s, o.path, false)) return kExitFailed;
+  if (!OpenForViewing(s, o.path, EditMode(o.dryRun))) return kExitFailed;
   if (!HasGameSound(s.doc)) {
     std::fprintf(stderr, "--channel is required\n");
     return kExitBadArguments;
@@ -121,13 +128,13 @@ int ImportGameSoundTrack(Session& s, const ImportWavOptions& o) {
   s.doc.SealSectors = !o.noEdc;
   if (!ImportGameSound(s.doc, o.wav, s.host)) return kExitFailed;
   std::printf("%s: sound re-encoded (%s)\n", o.path.c_str(), InfoOf(s.doc.Format).Name);
-  return kExitDone;
+  return ImportDone(o);
 }
 
 int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
   Session s(g);
   if (o.channel < 0) return ImportGameSoundTrack(s, o);
-  if (!OpenSectors(s, o.path, false)) return kExitFailed;
+  if (!OpenSectors(s, o.path, EditMode(o.dryRun))) return kExitFailed;
   s.doc.SealSectors = !o.noEdc;
   const XaFileInfo info = ScanXaChannels(s.doc);
   const XaChannelInfo* c = FindChannel(info, o.channel);
@@ -140,7 +147,7 @@ int RunImportWav(const GlobalOptions& g, const ImportWavOptions& o) {
     return ExitCodeOf(imported);
   std::printf("channel %d: %d sectors re-encoded, %s, %.2f s\n", c->Channel, c->Sectors,
               CodingText(c->Coding), c->Seconds());
-  return kExitDone;
+  return ImportDone(o);
 }
 
 }  // namespace
@@ -154,6 +161,7 @@ void AddImportWavCommand(CLI::App& app, CommandRunner& run) {
                   "Audio channel to replace (required but for a game movie's own sound)")
       ->check(CLI::Range(0, 255));
   cmd->add_flag("--no-edc", o->noEdc, "Leave the EDC and ECC of the sectors as they are");
+  cmd->add_flag("--dry-run", o->dryRun, "Encode everything as the import would; write nothing to the file");
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunImportWav(g, *o); }; });
 }
 

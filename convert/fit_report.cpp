@@ -207,7 +207,7 @@ ScratchCopy::~ScratchCopy() {
   std::filesystem::remove(path_ + ".part", ec);
 }
 
-bool ScratchCopy::Make(const std::string& path, Host& host) {
+bool ScratchCopy::Make(Host& host) {
   std::error_code ec;
   std::string dir = std::filesystem::temp_directory_path(ec).string();
   if (ec) dir = "/tmp";
@@ -221,15 +221,7 @@ bool ScratchCopy::Make(const std::string& path, Host& host) {
   }
   ::close(fd);
   path_ = buffer.data();
-  if (path.empty()) {
-    std::filesystem::remove(path_, ec);
-    return true;
-  }
-  std::filesystem::copy_file(path, path_, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) {
-    Show(host, msg::kWriteError, path_.c_str(), ec.message().c_str());
-    return false;
-  }
+  std::filesystem::remove(path_, ec);
   return true;
 }
 

@@ -118,17 +118,16 @@ class FrameFitter {
 // file holds it (from its chunk header).
 void CurrentFrameFit(const StrDocument& doc, int& scale, int& bytes);
 
-// A copy of a file in the temporary folder, removed again at the end: a dry
-// run works on it and leaves the file itself alone.
+// A place for a new file in the temporary folder, removed again at the end:
+// a dry run of a new file makes it there.
 class ScratchCopy {
  public:
   ScratchCopy() = default;
   ~ScratchCopy();
   ScratchCopy(const ScratchCopy&) = delete;
   ScratchCopy& operator=(const ScratchCopy&) = delete;
-  // Copies `path` (false, reported, on failure); with an empty path only
-  // names a place for a new file.
-  bool Make(const std::string& path, Host& host);
+  // Names the place (false, reported, on failure).
+  bool Make(Host& host);
   const std::string& Path() const { return path_; }
 
  private:

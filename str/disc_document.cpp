@@ -19,9 +19,10 @@ std::optional<SectorLayout> Fail(Host& host, Message m, const std::string& what)
 
 // Opens the image's data file for reading and writing, or for reading only
 // where the file or medium allows no writing.
-bool OpenDataFile(StrDocument& doc, const std::string& file, bool readOnly) {
-  doc.ReadOnly = readOnly;
-  if (readOnly) return doc.File.Open(file, SectorFile::Mode::kReadOnly);
+bool OpenDataFile(StrDocument& doc, const std::string& file, OpenMode mode) {
+  doc.ReadOnly = mode == OpenMode::kReadOnly;
+  if (mode == OpenMode::kReadOnly) return doc.File.Open(file, SectorFile::Mode::kReadOnly);
+  if (mode == OpenMode::kTrial) return doc.File.Open(file, SectorFile::Mode::kTrial);
   if (doc.File.Open(file, SectorFile::Mode::kReadWrite)) return true;
   const int err = doc.File.Error();
   if (err != EACCES && err != EROFS && err != EPERM) return false;
@@ -38,7 +39,7 @@ bool IsCueSheet(const std::string& path) {
 }  // namespace
 
 std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, Host& host, const ImagePath& path,
-                                            bool readOnly) {
+                                            OpenMode mode) {
   const std::string image = FullPath(path.Image);
   doc.Path = image + "::" + path.Inner;
   DiscImage disc;
@@ -68,7 +69,7 @@ std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, Host& host, const 
   const FileExtent extent = disc.ExtentOf(*entry);
   // An image in the middle of an edit is not what it seems.
   if (RefusePendingEdit(host, doc.Path, FullPath(extent.ImagePath))) return std::nullopt;
-  if (!OpenDataFile(doc, extent.ImagePath, readOnly) ||
+  if (!OpenDataFile(doc, extent.ImagePath, mode) ||
       !doc.File.Restrict(extent.ByteOffset, extent.SectorCount * extent.SectorSize)) {
     Show(host, msg::kDiscUnreadable, extent.ImagePath.c_str());
     doc.File.Close();

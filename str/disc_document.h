@@ -19,13 +19,14 @@
 namespace belmora {
 
 struct StrDocument;
+enum class OpenMode;
 
 // Opens `path`'s extent as `doc.File` (read-only where the image allows no
 // writing, or when asked) and sets the document's path, read-only mark and
 // first sector address. Returns the layout the document must take; nullopt
 // on failure, reported.
 std::optional<SectorLayout> OpenImageExtent(StrDocument& doc, Host& host, const ImagePath& path,
-                                            bool readOnly);
+                                            OpenMode mode);
 
 // The layout detection for a file inside an image: the image decides the
 // layout; the first sector only the picture size. Nullopt where the bytes

@@ -17,9 +17,9 @@ bool SectorFile::Fail(int error) {
 
 bool SectorFile::Open(const std::string& path, Mode mode) {
   Close();
-  const int flags = mode == Mode::kReadWrite ? O_RDWR
-                    : mode == Mode::kReadOnly ? O_RDONLY
-                                              : O_RDWR | O_CREAT | O_TRUNC;
+  const int flags = mode == Mode::kReadWrite                          ? O_RDWR
+                    : mode == Mode::kReadOnly || mode == Mode::kTrial ? O_RDONLY
+                                                                      : O_RDWR | O_CREAT | O_TRUNC;
   fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
   if (fd_ < 0) return Fail(errno);
   struct stat st;
@@ -31,6 +31,11 @@ bool SectorFile::Open(const std::string& path, Mode mode) {
   path_ = path;
   error_ = 0;
   knownSize_ = int64_t(st.st_size);
+  if (mode == Mode::kTrial && !trial_.Open(knownSize_)) {
+    const int e = errno;
+    Close();
+    return Fail(e);
+  }
   return true;
 }
 
@@ -57,6 +62,7 @@ bool SectorFile::Close() {
   if (fd_ < 0) return true;
   if (locked_) UnlockEdit(fd_);
   locked_ = false;
+  trial_.Close();
   const bool ok = ::close(fd_) == 0;
   if (!ok) error_ = errno;
   fd_ = -1;
@@ -71,15 +77,19 @@ bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
       const int64_t start = offset - offset % int64_t(kBlockSize);
       cache_.resize(kBlockSize);
       size_t got = 0;
-      while (got < kBlockSize) {
-        ssize_t n = ::pread(fd_, cache_.data() + got, kBlockSize - got, off_t(start + int64_t(got)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-          cacheStart_ = -1;
-          return Fail(errno);
-        }
-        if (n == 0) break;
-        got += size_t(n);
+      bool read = true;
+      if (trial_.Active()) {
+        got = size_t(std::clamp<int64_t>(trial_.Length() - start, 0, int64_t(kBlockSize)));
+        read = trial_.Read(start, cache_.data(), got,
+                           [this](int64_t at, uint8_t* b, size_t n, size_t& own) {
+                             return ReadOwn(at, b, n, own);
+                           });
+      } else {
+        read = ReadOwn(start, cache_.data(), kBlockSize, got);
+      }
+      if (!read) {
+        cacheStart_ = -1;
+        return Fail(errno);
       }
       cache_.resize(got);
       cacheStart_ = start;
@@ -95,9 +105,31 @@ bool SectorFile::ReadAt(int64_t offset, void* buffer, size_t size) {
   return true;
 }
 
+bool SectorFile::ReadOwn(int64_t offset, uint8_t* buffer, size_t size, size_t& got) {
+  got = 0;
+  while (got < size) {
+    const ssize_t n = ::pread(fd_, buffer + got, size - got, off_t(offset + int64_t(got)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += size_t(n);
+  }
+  return true;
+}
+
 bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
   if (fd_ < 0 || offset < 0) return Fail(EBADF);
   if (!Place(offset, int64_t(size))) return Fail(EFBIG);
+  if (trial_.Active()) {
+    cacheStart_ = -1;
+    changed_ = true;
+    const bool ok = trial_.Write(offset, static_cast<const uint8_t*>(buffer), size,
+                                 [this](int64_t at, uint8_t* b, size_t n, size_t& got) {
+                                   return ReadOwn(at, b, n, got);
+                                 });
+    knownSize_ = trial_.Length();
+    return ok ? true : Fail(errno);
+  }
   if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
   changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
@@ -133,6 +165,7 @@ int64_t SectorFile::Size() {
 }
 
 int64_t SectorFile::FileSize() {
+  if (trial_.Active()) return fd_ >= 0 ? trial_.Length() : -1;
   struct stat st;
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
   return int64_t(st.st_size);
@@ -142,9 +175,14 @@ bool SectorFile::Truncate(int64_t size) {
   if (windowSize_ >= 0) return size == windowSize_ ? true : Fail(EFBIG);
   const int64_t now = Size();
   if (now < 0) return Fail(errno);
-  if (size < now && !journal_.Protect(size, now - size)) return Fail(journal_.Error());
   cacheStart_ = -1;
   changed_ = true;
+  if (trial_.Active()) {
+    trial_.Cut(size);
+    knownSize_ = size;
+    return true;
+  }
+  if (size < now && !journal_.Protect(size, now - size)) return Fail(journal_.Error());
   if (::ftruncate(fd_, off_t(size)) != 0) return Fail(errno);
   knownSize_ = size;
   return true;
@@ -152,12 +190,18 @@ bool SectorFile::Truncate(int64_t size) {
 
 bool SectorFile::Sync() {
   if (fd_ < 0) return Fail(EBADF);
+  if (trial_.Active()) return true;
   if (::fsync(fd_) != 0) return Fail(errno);
   return true;
 }
 
 bool SectorFile::BeginJournal() {
   if (fd_ < 0) return Fail(EBADF);
+  // A trial writes nothing that would need putting back.
+  if (trial_.Active()) {
+    changed_ = false;
+    return true;
+  }
   if (!locked_) {
     if (!LockForEdit(fd_)) return Fail(errno);
     locked_ = true;
@@ -184,6 +228,7 @@ bool SectorFile::BeginJournal() {
 }
 
 bool SectorFile::CommitJournal() {
+  if (trial_.Active()) return true;
   if (!journal_.Commit()) return Fail(journal_.Error());
   knownSize_ = FileSize();
   if (locked_) UnlockEdit(fd_);
@@ -193,6 +238,13 @@ bool SectorFile::CommitJournal() {
 
 bool SectorFile::RollbackJournal() {
   cacheStart_ = -1;
+  if (trial_.Active()) {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return Fail(errno);
+    trial_.Clear(int64_t(st.st_size));
+    knownSize_ = trial_.Length();
+    return true;
+  }
   if (!journal_.Rollback()) return Fail(journal_.Error());
   knownSize_ = FileSize();
   if (locked_) UnlockEdit(fd_);
@@ -201,6 +253,7 @@ bool SectorFile::RollbackJournal() {
 }
 
 bool SectorFile::Protect(int64_t offset, int64_t size) {
+  if (trial_.Active()) return true;
   // Nothing past a window is ever written: its part of the range needs no saving.
   if (windowSize_ >= 0 && offset >= 0) {
     size = std::max<int64_t>(0, std::min(size, windowSize_ - offset));

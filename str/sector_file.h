@@ -4,7 +4,9 @@
 // the bytes it replaces (see str/journal.h). A file may be restricted to a
 // window of its bytes (a file inside a disc image): positions then count
 // from the window's start, nothing outside it is read or written, and its
-// length cannot change.
+// length cannot change. A file opened for a trial is only read: what is
+// written lies in a layer beside it (see str/trial_layer.h), which the
+// reads see, until the file is closed.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +14,13 @@
 #include <vector>
 
 #include "str/journal.h"
+#include "str/trial_layer.h"
 
 namespace belmora {
 
 class SectorFile {
  public:
-  enum class Mode { kReadWrite, kReadOnly, kCreate };
+  enum class Mode { kReadWrite, kReadOnly, kCreate, kTrial };
 
   SectorFile() = default;
   SectorFile(const SectorFile&) = delete;
@@ -35,6 +38,8 @@ class SectorFile {
   // Closes the file; false when closing reported an error.
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // Opened for a trial: the file is never written.
+  bool Trial() const { return trial_.Active(); }
   const std::string& Path() const { return path_; }
   // errno of the last failure.
   int Error() const { return error_; }
@@ -74,6 +79,9 @@ class SectorFile {
   // [offset, offset + size) does not lie inside the window.
   bool Place(int64_t& offset, int64_t size) const;
   int64_t FileSize();
+  // Reads the file itself (not the trial's layer) into the block cache's
+  // buffer: the bytes got, fewer at its end; false on a read error.
+  bool ReadOwn(int64_t offset, uint8_t* buffer, size_t size, size_t& got);
 
   int fd_ = -1;
   std::string path_;
@@ -89,6 +97,7 @@ class SectorFile {
   // positions that no longer mean what they did.
   int64_t knownSize_ = -1;
   bool locked_ = false;
+  TrialLayer trial_;
 };
 
 }  // namespace belmora

@@ -552,13 +552,14 @@ int FailOpen(StrDocument& doc) {
 
 }  // namespace
 
-bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path, bool readOnly) {
+bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path, OpenMode mode) {
   doc.Path = FullPath(path);
-  doc.ReadOnly = readOnly;
+  doc.ReadOnly = mode == OpenMode::kReadOnly;
   // A file in the middle of an edit is not what it seems.
   if (RefusePendingEdit(host, doc.Path, doc.Path)) return false;
-  if (readOnly) {
-    if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadOnly)) return false;
+  if (mode != OpenMode::kEdit) {
+    const auto how = mode == OpenMode::kTrial ? SectorFile::Mode::kTrial : SectorFile::Mode::kReadOnly;
+    if (!doc.File.Open(doc.Path, how)) return false;
   } else if (!doc.File.Open(doc.Path, SectorFile::Mode::kReadWrite)) {
     int err = doc.File.Error();
     if (err != EACCES && err != EROFS && err != EPERM) return false;
@@ -569,17 +570,17 @@ bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path, bool r
   return true;
 }
 
-bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly) {
-  return OpenWholeFile(doc, *doc.Ui, path, readOnly);
+int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool readOnly) {
+  return OpenStrFile(doc, host, path, OpenModeFor(readOnly));
 }
 
-int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool readOnly) {
+int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode mode) {
   // A file inside a disc image opens over its extent, in the image's layout.
   std::optional<SectorLayout> imageLayout;
   if (auto inner = SplitImagePath(path)) {
-    imageLayout = OpenImageExtent(doc, host, *inner, readOnly);
+    imageLayout = OpenImageExtent(doc, host, *inner, mode);
     if (!imageLayout) return FailOpen(doc);
-  } else if (!OpenWholeFile(doc, host, path, readOnly)) {
+  } else if (!OpenWholeFile(doc, host, path, mode)) {
     return -1;
   }
   doc.FrameBuffer.assign(kFrameBufferSize, 0);

@@ -168,6 +168,12 @@ struct StrDocument : StrFileState, MovieSelection, ReadCursor {
   size_t IntactBytes() const;
 };
 
+// How a file is opened: for editing (read-only where the file or medium
+// allows no writing), for reading only, or for a trial that may edit but
+// writes nothing to the file (its writes stay beside it until it is closed).
+enum class OpenMode { kEdit, kReadOnly, kTrial };
+inline OpenMode OpenModeFor(bool readOnly) { return readOnly ? OpenMode::kReadOnly : OpenMode::kEdit; }
+
 // The operations that report take the host they report to; their forms
 // without one report to the document's own host (doc.Ui).
 
@@ -175,11 +181,12 @@ struct StrDocument : StrFileState, MovieSelection, ReadCursor {
 // writing unless `readOnly`; a read-only file or medium opens for reading.
 // Sets Path and ReadOnly; false when the file cannot be opened.
 [[nodiscard]] bool OpenWholeFile(StrDocument& doc, Host& host, const std::string& path,
-                                 bool readOnly);
-[[nodiscard]] bool OpenWholeFile(StrDocument& doc, const std::string& path, bool readOnly);
+                                 OpenMode mode);
 
 // Opens for reading and writing, falling back to read-only where the file or
 // medium allows no writing; `readOnly` asks for read-only from the start.
+[[nodiscard]] int OpenStrFile(StrDocument& doc, Host& host, const std::string& path,
+                              OpenMode mode);
 [[nodiscard]] int OpenStrFile(StrDocument& doc, Host& host, const std::string& path,
                               bool readOnly = false);
 [[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);

@@ -24,9 +24,13 @@ int64_t XaChannelInfo::Frames() const {
 }
 
 int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
+  return OpenSectorFile(doc, path, OpenModeFor(readOnly));
+}
+
+int OpenSectorFile(StrDocument& doc, const std::string& path, OpenMode mode) {
   // A file inside a disc image: its extent, in the image's layout.
   if (auto inner = SplitImagePath(path)) {
-    const auto layout = OpenImageExtent(doc, *doc.Ui, *inner, readOnly);
+    const auto layout = OpenImageExtent(doc, *doc.Ui, *inner, mode);
     if (!layout) return -1;
     doc.SectorSize = layout->SectorSize;
     doc.DataOffset = layout->DataOffset;
@@ -36,7 +40,7 @@ int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly) {
     doc.SetPictureSize(0, 0);
     return 0;
   }
-  if (!OpenWholeFile(doc, path, readOnly)) return -1;
+  if (!OpenWholeFile(doc, *doc.Ui, path, mode)) return -1;
   uint8_t head[kUserDataSize] = {};
   const int64_t size = doc.File.Size();
   if (size < 0 || !doc.File.ReadAt(0, head, size_t(std::min<int64_t>(size, sizeof head)))) {

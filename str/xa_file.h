@@ -30,6 +30,7 @@ struct XaFileInfo {
 
 // Opens `path` as sectors of the layout its head shows; no frame is looked
 // for. 0, or -1 (an unknown layout is reported; other failures are not).
+[[nodiscard]] int OpenSectorFile(StrDocument& doc, const std::string& path, OpenMode mode);
 [[nodiscard]] int OpenSectorFile(StrDocument& doc, const std::string& path, bool readOnly);
 
 // Reads every sector's subheader: the channels and their lengths. With

@@ -305,6 +305,65 @@ TEST_F(DiscDocumentTest, ImportBmpChangesOnlyTheFramesUserDataAndChecksums) {
   EXPECT_EQ(ReadFileBytes(dir + "/a.bmp"), ReadFileBytes(dir + "/b.bmp"));
 }
 
+// Every edit of a movie inside an image, tried (--dry-run) and for real,
+// does what it does to the same movie as a loose file: a trial prints the
+// same and changes nothing; the real edit leaves the movie's sectors as the
+// loose file's and everything else of the image as it was.
+TEST_F(DiscDocumentTest, EveryEditAndTrialWorksAsOnTheLooseFile) {
+  const std::string inner = "/MOVIE/OPEN.STR", path = cue + "::" + inner;
+  test::WriteBgrBmp(dir + "/in.bmp", test::NaturalPicture(160, 112, 3), 160, 112);
+  const std::string srt = "1\n00:00:00,000 --> 00:00:00,300\nTrial\n";
+  test::WriteFileBytes(dir + "/in.srt", {srt.begin(), srt.end()});
+  test::AviRecipe v;
+  v.Width = 160;
+  v.Height = 112;
+  v.Frames = 12;
+  test::WriteTestAvi(dir + "/in.avi", v);
+  const std::string wav = dir + "/in.wav";
+  ASSERT_EQ(RunCommand(Cli({"export-wav", path, "--channel", "1", "--rate", "37800", "-o", wav})).Status, 0);
+  struct Edit {
+    const char* name;
+    std::vector<std::string> args;  // after the file
+  };
+  const Edit edits[] = {
+      {"subtitle", {dir + "/in.srt"}},
+      {"import-bmp", {"--frame", "3", dir + "/in.bmp"}},
+      {"import-avi", {dir + "/in.avi", "--audio", "reencode"}},
+      {"import-wav", {wav, "--channel", "1"}},
+  };
+  for (const Edit& e : edits) {
+    for (const bool trial : {true, false}) {
+      SCOPED_TRACE(std::string(e.name) + (trial ? " --dry-run" : ""));
+      test::WriteFileBytes(bin, original);
+      const std::string loose = Loose(inner, "loose.str");
+      auto command = [&](const std::string& file) {
+        std::vector<std::string> args = {e.name, file};
+        args.insert(args.end(), e.args.begin(), e.args.end());
+        if (trial) args.push_back("--dry-run");
+        return RunCommand(Cli(args));
+      };
+      const auto a = command(path), b = command(loose);
+      ASSERT_EQ(a.Status, 0) << a.Err;
+      ASSERT_EQ(b.Status, 0) << b.Err;
+      auto withoutPaths = [](std::string text, const std::string& file) {
+        for (size_t at; (at = text.find(file)) != std::string::npos;) text.erase(at, file.size());
+        return text;
+      };
+      EXPECT_EQ(withoutPaths(a.Out, path), withoutPaths(b.Out, loose));
+      EXPECT_FALSE(JournalExists(bin));
+      if (trial) {
+        EXPECT_EQ(ReadFileBytes(bin), original);
+        EXPECT_EQ(Slice(original, Start(inner), Length(inner)), ReadFileBytes(loose));
+      } else {
+        ExpectOnlyInside(inner);
+        const auto now = ReadFileBytes(bin);
+        EXPECT_NE(now, original);
+        EXPECT_EQ(Slice(now, Start(inner), Length(inner)), ReadFileBytes(loose));
+      }
+    }
+  }
+}
+
 // Laying frames out anew inside the same sectors is allowed; a change of the
 // file's length is refused before anything is written.
 TEST_F(DiscDocumentTest, ImportAviKeepsTheFilesLength) {

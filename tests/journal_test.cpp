@@ -68,6 +68,59 @@ TEST_F(JournalTest, CommitKeepsTheEditAndDropsTheJournal) {
   EXPECT_EQ(RecoverJournal(path), RecoverResult::kNoJournal);
 }
 
+// A trial reads what it wrote and writes nothing to the file: random
+// writes, growths and cuts, within a window and without, read back as a
+// model of the file says, and the file stays as it was.
+TEST_F(JournalTest, TrialSeesItsWritesAndLeavesTheFileAlone) {
+  for (const bool window : {false, true}) {
+    SCOPED_TRACE(window ? "window" : "whole file");
+    std::mt19937 random(window ? 5 : 6);
+    SectorFile f;
+    ASSERT_TRUE(f.Open(path, SectorFile::Mode::kTrial));
+    std::vector<uint8_t> model = original;
+    if (window) {
+      ASSERT_TRUE(f.Restrict(70001, 100000));
+      model.assign(original.begin() + 70001, original.begin() + 170001);
+    }
+    ASSERT_TRUE(f.BeginJournal());
+    for (int step = 0; step < 300; step++) {
+      const int64_t at = int64_t(random() % (model.size() + 9000));
+      const size_t size = 1 + random() % 9000;
+      std::vector<uint8_t> data(size);
+      for (auto& b : data) b = uint8_t(random());
+      const int what = int(random() % 8);
+      if (what < 5) {
+        const bool fits = !window || at + int64_t(size) <= int64_t(model.size());
+        ASSERT_EQ(f.WriteAt(at, data.data(), size), fits) << step;
+        if (!fits) continue;
+        if (model.size() < at + size) model.resize(size_t(at) + size, 0);
+        std::copy(data.begin(), data.end(), model.begin() + at);
+      } else if (what == 5 && !window) {
+        const int64_t length = int64_t(random() % (original.size() + 20000));
+        ASSERT_TRUE(f.Truncate(length));
+        model.resize(size_t(length), 0);
+      } else {
+        std::vector<uint8_t> got(size);
+        const bool inside = at + int64_t(size) <= int64_t(model.size());
+        ASSERT_EQ(f.ReadAt(at, got.data(), size), inside) << step;
+        if (inside) {
+          ASSERT_TRUE(std::equal(got.begin(), got.end(), model.begin() + at)) << step;
+        }
+      }
+      ASSERT_EQ(f.Size(), int64_t(model.size()));
+    }
+    EXPECT_TRUE(f.CommitJournal());
+    std::vector<uint8_t> all(model.size());
+    ASSERT_TRUE(f.ReadAt(0, all.data(), all.size()));
+    EXPECT_EQ(all, model);
+    // Put back: the file as it is.
+    ASSERT_TRUE(f.RollbackJournal());
+    EXPECT_EQ(f.Size(), window ? 100000 : int64_t(original.size()));
+    EXPECT_FALSE(JournalExists(path));
+    EXPECT_EQ(ReadFileBytes(path), original);
+  }
+}
+
 TEST(Crc32cTest, MatchesTheReferenceValues) {
   const struct {
     std::string Text;

@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
+#include <random>
 
 #include "app/conversion_forms.h"
 #include "app/fit_report_window.h"
@@ -11,6 +12,9 @@
 #include "app/shell.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/avi_builder.h"
+#include "tests/support/disc_builder.h"
+#include "tests/support/mdec_builder.h"
+#include "tests/support/str_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/xa_builder.h"
 
@@ -255,6 +259,63 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY(main.DocumentOpen);
     QVERIFY(ReadFileBytes(str) != before);
     QVERIFY(!main.Converting);
+  }
+
+  // The same on a movie inside a disc image: the trial reads the image and
+  // writes nothing; the edit changes the movie's sectors alone.
+  void ApplySubtitlesToAMovieInsideAnImage() {
+    std::mt19937 random(4);
+    belmora::test::MovieRecipe movie;
+    movie.Riff = false;
+    movie.Frames = 12;
+    movie.ChunkPattern = {4};
+    movie.Width = 160;
+    movie.Height = 112;
+    movie.Bitstream = [&](int) {
+      return belmora::test::EncodeLevels(belmora::test::RandomLevels(160, 112, random), 2, 2);
+    };
+    belmora::test::DiscBuilder disc;
+    disc.AddSectorFile("/MOVIE/OPEN.STR",
+                       belmora::test::SectorImagesOf(belmora::test::BuildMovie(movie)));
+    const std::string bin = TempFile(dir_, "disc.bin"), cue = TempFile(dir_, "disc.cue"),
+                      srt = TempFile(dir_, "disc.srt");
+    disc.WriteBinCue(bin, cue);
+    {
+      std::ofstream out(srt);
+      out << "1\n00:00:00,000 --> 00:00:00,250\nLegenda\n";
+    }
+    const auto original = ReadFileBytes(bin);
+    const auto place = disc.Placement("/MOVIE/OPEN.STR");
+    Shell shell{QStringList{"belmora"}};
+    TForm1& main = shell.Form1();
+    BoxLog boxes;
+    boxes.Attach(main);
+    QCOMPARE(main.OpenDocument(QString::fromStdString(cue + "::/MOVIE/OPEN.STR")), 0);
+    main.MenuSelAllClick();
+    main.RunFileDialog = [&](FileDialog& d, QWidget*) {
+      d.FileName = QString::fromStdString(srt);
+      return true;
+    };
+    bool confirm = false;
+    int rows = 0;
+    main.RunModal = [&](QDialog& d) {
+      if (auto* w = dynamic_cast<FitReportWindow*>(&d)) rows = w->Table->rowCount();
+      return confirm ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    main.MenuSubsClick();
+    QVERIFY2(boxes.Boxes.empty(), qPrintable(boxes.Texts().join("; ")));
+    QCOMPARE(rows, 12);
+    QVERIFY(ReadFileBytes(bin) == original);
+    confirm = true;
+    main.MenuSubsClick();
+    QVERIFY2(boxes.Boxes.empty(), qPrintable(boxes.Texts().join("; ")));
+    QVERIFY(main.DocumentOpen);
+    const auto now = ReadFileBytes(bin);
+    QCOMPARE(now.size(), original.size());
+    const size_t from = size_t(place.Lsn) * 2352, to = from + size_t(place.Sectors) * 2352;
+    QVERIFY(std::equal(now.begin(), now.begin() + ptrdiff_t(from), original.begin()));
+    QVERIFY(std::equal(now.begin() + ptrdiff_t(to), now.end(), original.begin() + ptrdiff_t(to)));
+    QVERIFY(now != original);
   }
 };
 
