@@ -462,14 +462,14 @@ struct Tuning {
   // and 45/32, are within half a percent).
   static constexpr double BlueFactor = 1.772;
   static constexpr double RedFactor = 1.402;
-  // Offsets (sixteenths of a level) of luma above and below mid-grey (a
-  // negative one lifts) and of chroma away from zero. FFmpeg's decoder
-  // (as the players and extractors use it) rounds and then truncates its
-  // conversion to RGB, which darkens by about two thirds of a level on
-  // natural pictures; three quarters of a level of lift everywhere
-  // suits it best (+0.9 dB luma on pans over photographs), at 0.6 dB of
-  // our own truncating decoder's.
-  static constexpr int LumaBiasUp = 12, LumaBiasDown = -12;
+  // Offsets (sixteenths of a level) away from mid-grey (luma) and from
+  // zero (chroma). Our decoder truncates toward them; FFmpeg rounds, then
+  // truncates its conversion to RGB. Half a level above mid-grey and as
+  // much for chroma suits both; below mid-grey they pull apart. (A lift of
+  // three quarters of a level everywhere gains 0.9 dB luma in FFmpeg on
+  // pans over photographs, but loses 0.3 dB on test cards and on frames
+  // that were decoded before, as burned subtitles are: not taken.)
+  static constexpr int LumaBiasUp = 8, LumaBiasDown = 1;
   static constexpr int ChromaBiasUp = 8, ChromaBiasDown = 8;
   // Distortion weights in sixteenths. A chroma error spreads over four
   // pixels and two or three colour channels, but next to nothing of it
