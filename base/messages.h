@@ -453,5 +453,11 @@ inline constexpr const char* kRateFull = "37,8";
 inline constexpr const char* kStereoWord = "estéreo";
 inline constexpr const char* kMonoWord = "mono";
 
+
+// A movie none of whose frames decode in any layout its sectors allow:
+// said by info and the viewer, and the reason an export refuses it.
+inline constexpr Message kFramesDoNotDecode{
+    "%s: この動画のフレームはどの形式でも復号できません。"};
+
 }  // namespace msg
 }  // namespace belmora
