@@ -88,6 +88,11 @@ class TForm2 : public QDialog {
   void showEvent(QShowEvent* e) override;
 
  private:
+  // The controls: sectors, video and sound on the left, frame numbers on
+  // the right, the buttons and lines below.
+  void BuildLeftGroups();
+  void BuildNumberGroup();
+  void BuildBottom();
   void ShowSettings();
   void ReadControls();
 
