@@ -24,6 +24,7 @@
 #include "app/position_form.h"
 #include "app/progress_form.h"
 #include "app/settings.h"
+#include "app/sound_commands.h"
 #include "base/version.h"
 #include "platform/media_formats.h"
 #include "str/disc_document.h"
