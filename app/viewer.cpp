@@ -16,6 +16,7 @@
 #include "app/app_language.h"
 #include "app/player.h"
 #include "convert/frame_facts.h"
+#include "convert/movie_sound.h"
 #include "str/frame_walker.h"
 
 namespace belmora::app {
@@ -415,6 +416,7 @@ PlaybackStart Viewer::PlaybackFrom() const {
   start.FramesPerSecond = doc_.FramesPerSecond;
   start.HalfWidthView = codec_.HalfWidthView;
   start.AudioChannel = doc_.AudioChannelCount > 0 ? doc_.AudioChannels[0] : -1;
+  start.LayoutSound = HasLayoutSound(doc_);
   start.Movie = doc_.MovieIndex;
   return start;
 }

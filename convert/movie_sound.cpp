@@ -220,6 +220,14 @@ bool MovieSoundStream::Open(const std::string& path, int movie, int channel, int
   }
   if (soundRate == 0) return false;
   s.stereo = right;
+  // A frame's own sound sectors lie in front of its first video sector:
+  // from a frame on, its sound too.
+  while (s.at > s.doc.MovieStart) {
+    if (!ReadUserData(s.doc, s.at - 1, s.user)) return false;
+    const auto chunk = ReadGameChunk(s.format, s.user);
+    if (!chunk || !chunk->IsSound) break;
+    s.at--;
+  }
   s.resampler = std::make_unique<PairResampler>(soundRate, rate, channels);
   return true;
 }

@@ -59,8 +59,9 @@ class MovieSoundStream {
 
   // Opens the file at `path` on its own (movie `movie`, from 0) for the
   // sound of XA channel `channel`, or for the layout's own (kLayoutSound),
-  // from sector `first` on. False when the file cannot be opened or has no
-  // such sound.
+  // from sector `first` on (a layout's sound sectors just in front of it
+  // included: those of the frame that begins there). False when the file
+  // cannot be opened or has no such sound.
   bool Open(const std::string& path, int movie, int channel, int32_t first, int rate,
             int channels);
   // Appends the sound of the sectors from where the stream stands up to,

@@ -8,6 +8,8 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/player.h"
+#include "convert/movie_sound.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/game_movie_builder.h"
 #include "tests/support/run.h"
@@ -92,6 +94,51 @@ class MovieSoundTest : public QObject {
     form.MenuPlayChannel->trigger();
     QCOMPARE(items->size(), 1);
     QCOMPARE(boxes.Texts(), QStringList{"音声を再生できるデバイスがありません。"});
+  }
+
+  // Playback reads the movie's own sound beside its frames, whatever its
+  // coding: the same sound as the sound commands decode, up to the last
+  // frame.
+  void PlaybackCarriesTheMovieSound_data() {
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<int>("channel");
+    const std::string ff8 = TempFile(dir_, "ff8-play.str");
+    (void)belmora::test::WriteGameMovie({GameFormat::kFf8, 6, 320, 224, 8, false}, ff8);
+    QTest::newRow("XA stereo") << WriteMovie(dir_, PictureMovie(12), "xa-play.str") << 1;
+    QTest::newRow("Final Fantasy VIII") << QString::fromStdString(ff8) << kLayoutSound;
+  }
+  void PlaybackCarriesTheMovieSound() {
+    QFETCH(QString, movie);
+    QFETCH(int, channel);
+    TForm1 form;
+    QCOMPARE(form.OpenDocument(movie), 0);
+    const PlaybackStart start = form.Client()->PlaybackFrom();
+    QVERIFY(start.HasSound());
+    QCOMPARE(start.LayoutSound, channel == kLayoutSound);
+    const PcmFormat pcm{44100, 2};
+    FrameReadAhead reader(start, &pcm, 4);
+    int frames = 0;
+    QElapsedTimer t;
+    t.start();
+    while ((!reader.Ended() || reader.FramesWaiting() > 0) && t.elapsed() < 10000) {
+      PlaybackFrame f;
+      if (reader.TakeFrameUpTo(1000, f)) frames++;
+    }
+    QCOMPARE(frames, QFileInfo(movie).baseName().startsWith("ff8") ? 6 : 12);
+    std::vector<char> played(1 << 22);
+    played.resize(reader.TakeSound(played.data(), played.size()));
+    QVERIFY(played.size() > 10000);
+
+    CollectingHost quiet;
+    MovieSound sound;
+    sound.Channel = channel;
+    const auto whole = DecodeMovieSound(movie.toStdString(), 0, sound, 44100, 2, quiet);
+    QVERIFY(whole.Ok());
+    QVERIFY(played.size() <= whole->size());
+    QVERIFY(whole->size() - played.size() < 20000);  // the sound after the last frame
+    size_t differ = 0;
+    while (differ < played.size() && uint8_t(played[differ]) == (*whole)[differ]) differ++;
+    QVERIFY2(differ == played.size(), qPrintable(QString("%1 of %2 (%3)").arg(differ).arg(played.size()).arg(whole->size())));
   }
 
   // A movie without sound says so; nothing is asked.
