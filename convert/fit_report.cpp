@@ -146,8 +146,8 @@ void FrameFitter::Note(const StrDocument& doc, int scale, int bytes, double psnr
   if (kept) kept_++;
   if (options_.Report)
     options_.Report->Add({index_, doc.CurrentSector,
-                          int(doc.ChunkHeader.ChunkCount) * kChunkPayloadSize, scale, bytes, psnr,
-                          kept});
+                          FrameCapacity(doc.Format, int(doc.ChunkHeader.ChunkCount)), scale, bytes,
+                          psnr, kept});
   index_++;
 }
 

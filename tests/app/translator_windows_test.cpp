@@ -13,9 +13,10 @@
 #include "tests/app/app_test_support.h"
 #include "tests/support/avi_builder.h"
 #include "tests/support/disc_builder.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/mdec_builder.h"
-#include "tests/support/str_builder.h"
 #include "tests/support/run.h"
+#include "tests/support/str_builder.h"
 #include "tests/support/xa_builder.h"
 
 namespace belmora::app::test {
@@ -317,7 +318,47 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY(std::equal(now.begin() + ptrdiff_t(to), now.end(), original.begin() + ptrdiff_t(to)));
     QVERIFY(now != original);
   }
+
+  void GameFramesFitTheirCapacity();
 };
+
+// A game layout's frames are reported with the room they really have: a
+// Final Fantasy VIII frame's eight video sectors hold 2040 bytes each, and
+// every re-encoded frame fits that room.
+void TranslatorWindowsTest::GameFramesFitTheirCapacity() {
+  const std::string str = TempFile(dir_, "ff8-subs.str"), srt = TempFile(dir_, "ff8-subs.srt");
+  (void)belmora::test::WriteGameMovie({GameFormat::kFf8, 6, 320, 224, 8, false}, str);
+  {
+    std::ofstream out(srt);
+    out << "1\n00:00:00,000 --> 00:00:05,000\nLegenda\n";
+  }
+  Shell shell{QStringList{"belmora"}};
+  TForm1& main = shell.Form1();
+  BoxLog boxes;
+  boxes.Attach(main);
+  QCOMPARE(main.OpenDocument(QString::fromStdString(str)), 0);
+  main.MenuSelAllClick();
+  main.RunFileDialog = [&](FileDialog& d, QWidget*) {
+    d.FileName = QString::fromStdString(srt);
+    return true;
+  };
+  QStringList capacities, bytes;
+  main.RunModal = [&](QDialog& d) {
+    if (auto* w = dynamic_cast<FitReportWindow*>(&d))
+      for (int row = 0; row < w->Table->rowCount(); row++) {
+        capacities << w->Table->item(row, 2)->text();
+        bytes << w->Table->item(row, 4)->text();
+      }
+    return int(QDialog::Rejected);
+  };
+  main.MenuSubs->trigger();
+  QVERIFY2(boxes.Boxes.empty(), qPrintable(boxes.Texts().join('|')));
+  QCOMPARE(capacities.size(), 6);
+  for (int row = 0; row < 6; row++) {
+    QCOMPARE(capacities[row], QString("16320"));
+    QVERIFY2(bytes[row].toInt() <= 16320, qPrintable(bytes[row]));
+  }
+}
 
 int RunTranslatorWindowsTest(int argc, char** argv) {
   TranslatorWindowsTest t;
