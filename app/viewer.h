@@ -131,6 +131,8 @@ class Viewer : public QWidget {
   // while playing), and the layout of its file.
   FrameFacts Facts() const;
   QString LayoutName() const;
+  // The place among the movie's frames (from 1) of the frame at `sector`.
+  int64_t PlaceOf(int32_t sector) const { return FactsOfFrame(doc_, sector, false).Index; }
   // The picture as shown, as a BMP file; MOVIE_000123.bmp for the frame shown.
   Status SaveFrame(const std::string& path, Host& host);
   QString SuggestedBmpName() const;
