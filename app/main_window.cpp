@@ -136,11 +136,14 @@ void TForm1::changeEvent(QEvent* e) {
   if (e->type() == QEvent::LanguageChange) {
     SetUpFileDialogs();
     CheckLanguage(CurrentLanguage() == Language::kEnglish);
-    // The frame's label is made from a format, not kept as a caption.
-    if (DocumentOpen && !HasCaption(Label1))
-      Label1->setText(QString::fromStdString(
-          ProgressLabel({0, Document().CurrentSector, Document().ChunkHeader.FrameNumber})));
+    // The frame's label and the status line are made from formats, not
+    // kept as captions: made again, the label fitted to its room again.
+    if (Playing())
+      PlaybackFrameChanged();
+    else if (DocumentOpen && !HasCaption(Label1))
+      viewer_->UpdateLabel();
     Label1->adjustSize();
+    UpdateStatusLine();
   }
   QMainWindow::changeEvent(e);
 }
