@@ -73,6 +73,7 @@ TForm1::TForm1()
   };
 
   StatusLabel = status_->StatusLabel;
+  NoticeLabel = status_->NoticeLabel;
   OpenFolderButton = status_->OpenFolderButton;
   resize(kClientWidth,
          kClientHeight + MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
@@ -176,7 +177,7 @@ void TForm1::AttachForms(TForm2* form2, TForm3* form3, TForm4* form4, TForm5* fo
 QString TForm1::StatusText() const {
   if (!AudioOnlyPath.empty()) return QString::fromStdString(FormatMessage(msg::kNoPicture));
   if (!DocumentOpen) return QString();
-  return StatusLine::FrameText(viewer_->Facts());
+  return StatusLine::FrameText(viewer_->Facts(), viewer_->LayoutName());
 }
 
 QString TForm1::StatusTip() const {
@@ -190,7 +191,7 @@ void TForm1::UpdateStatusLine() {
   else if (!DocumentOpen)
     status_->ShowNothing();
   else
-    status_->ShowFrame(viewer_->Facts());
+    status_->ShowFrame(viewer_->Facts(), viewer_->LayoutName());
 }
 
 // --- the document ---
@@ -209,7 +210,8 @@ bool TForm1::MayGiveUpShownFor(const QString& path, const std::string& name, int
     return false;
   }
   if (probe.Movies.size() > 1) {
-    chosenMovie = ChooseMovie(path, probe.Movies, probe.SpeedFactor, 0, this, RunModal);
+    chosenMovie = ChooseMovie(path, probe.Movies, probe.SpeedFactor, 0, this, RunModal,
+                              QString::fromUtf8(probe.Layout.c_str()));
     if (chosenMovie < 0) return false;
   }
   return true;
@@ -252,6 +254,7 @@ int TForm1::OpenDocument(const QString& given) {
     return -1;
   StopPlayback();
   CloseDocument();
+  status_->ClearNotice();
   if (!PutBackInterruptedEdit(file, int(pending))) return -1;
   // Another file: the image position set for the last one does not carry over.
   if (name != lastOpened_) Position = ImagePosition{};
@@ -279,7 +282,8 @@ int TForm1::OpenInViewer(const QString& given, const QString& path, const std::s
   if (movies.size() > 1) {
     const int movie = chosenMovie >= 0 && size_t(chosenMovie) < movies.size()
                           ? chosenMovie
-                          : ChooseMovie(path, movies, viewer_->SpeedFactor(), 0, this, RunModal);
+                          : ChooseMovie(path, movies, viewer_->SpeedFactor(), 0, this, RunModal,
+                                        viewer_->LayoutName());
     if (movie < 0) {
       viewer_->CloseFile();
       return -1;
@@ -315,7 +319,7 @@ void TForm1::MenuMovieClick() {
   if (!DocumentOpen || viewer_->Movies().size() < 2) return;
   const QString file = QFile::decodeName(viewer_->Path().c_str());
   const int movie = ChooseMovie(file, viewer_->Movies(), viewer_->SpeedFactor(),
-                                viewer_->MovieIndex(), this, RunModal);
+                                viewer_->MovieIndex(), this, RunModal, viewer_->LayoutName());
   if (movie < 0 || movie == viewer_->MovieIndex()) return;
   StopPlayback();
   if (!viewer_->SelectMovieAt(movie)) {

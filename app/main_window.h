@@ -187,6 +187,7 @@ class TForm1 : public QMainWindow, public MainMenu {
 
   // Widgets: the status line's, and the viewer's.
   QLabel* StatusLabel;
+  QLabel* NoticeLabel;
   QToolButton* OpenFolderButton;
   QFrame* Panel2;
   QLabel* Label1;

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -14,6 +15,11 @@
 #include "base/messages.h"
 
 namespace belmora::app {
+
+namespace {
+// How long the "done" notice stays.
+constexpr int kNoticeMs = 60000;
+}  // namespace
 
 StatusLine::StatusLine(QMainWindow& window, const QString& caption)
     : QObject(&window), window_(window), caption_(caption) {
@@ -23,7 +29,16 @@ StatusLine::StatusLine(QMainWindow& window, const QString& caption)
   StatusLabel = new QLabel(bar);
   StatusLabel->setObjectName("StatusLabel");
   bar->addWidget(StatusLabel, 1);
-  // After long work: the output's folder, one click away.
+  // After long work: said beside the frame's line (which stays in view),
+  // with the output's folder one click away.
+  NoticeLabel = new QLabel(bar);
+  NoticeLabel->setObjectName("NoticeLabel");
+  NoticeLabel->hide();
+  bar->addPermanentWidget(NoticeLabel);
+  noticeTimer_ = new QTimer(this);
+  noticeTimer_->setSingleShot(true);
+  noticeTimer_->setInterval(kNoticeMs);
+  connect(noticeTimer_, &QTimer::timeout, this, &StatusLine::ClearNotice);
   OpenFolderButton = new QToolButton(bar);
   OpenFolderButton->setObjectName("OpenFolderButton");
   SetCaption(OpenFolderButton, msg::kOpenFolderButton);
@@ -33,10 +48,6 @@ StatusLine::StatusLine(QMainWindow& window, const QString& caption)
   bar->addPermanentWidget(OpenFolderButton);
   connect(OpenFolderButton, &QToolButton::clicked, this, [this] {
     if (!doneFolder_.isEmpty()) OpenFolder(doneFolder_);
-  });
-  connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
-    // The folder button belongs to the "done" notice.
-    if (text.isEmpty()) OpenFolderButton->hide();
   });
   OpenFolder = [](const QString& folder) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
@@ -53,12 +64,12 @@ void StatusLine::ShowNoPicture() {
   StatusLabel->setToolTip(QString());
 }
 
-void StatusLine::ShowFrame(const FrameFacts& facts) {
-  StatusLabel->setText(FrameText(facts));
+void StatusLine::ShowFrame(const FrameFacts& facts, const QString& layout) {
+  StatusLabel->setText(FrameText(facts, layout));
   StatusLabel->setToolTip(FrameTip(facts));
 }
 
-QString StatusLine::FrameText(const FrameFacts& f) {
+QString StatusLine::FrameText(const FrameFacts& f, const QString& layout) {
   // Where the frame shown lies: its time, its place among the frames, its
   // picture size, and how it is coded.
   const QString time = QString("%1:%2.%3")
@@ -71,7 +82,8 @@ QString StatusLine::FrameText(const FrameFacts& f) {
                               (long long)f.Count, f.Width, f.Height, f.Version, f.Scale)
               : FormatMessage(msg::kStatusLineUncoded, t.constData(), (long long)f.Index,
                               (long long)f.Count, f.Width, f.Height);
-  QString text = QString::fromUtf8(line.c_str());
+  // The file's layout last: the standard one, or a game's.
+  QString text = QString::fromUtf8(line.c_str()) + "   " + layout;
   // A frame that lacks sectors, shown with the missing parts concealed: said
   // first, so that a narrow window still shows it.
   if (f.Damaged)
@@ -93,8 +105,10 @@ void StatusLine::NoteDone(const QString& output) {
   const QString text = QString::fromUtf8(
       FormatMessage(msg::kDoneNotice, QFileInfo(output).fileName().toUtf8().constData()).c_str());
   doneFolder_ = QFileInfo(output).absolutePath();
-  window_.statusBar()->showMessage(text, 60000);
+  NoticeLabel->setText(text);
+  NoticeLabel->show();
   OpenFolderButton->show();
+  noticeTimer_->start();
   if (window_.isActiveWindow()) return;
   if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
     if (!tray_) {
@@ -111,6 +125,13 @@ void StatusLine::NoteDone(const QString& output) {
     QApplication::alert(&window_);
   }
   LastNotification = text;
+}
+
+void StatusLine::ClearNotice() {
+  noticeTimer_->stop();
+  NoticeLabel->clear();
+  NoticeLabel->hide();
+  OpenFolderButton->hide();
 }
 
 }  // namespace belmora::app

@@ -1,7 +1,9 @@
-// The main window's status line: where the frame shown lies and how it is
-// coded (or that the file has no picture), and after long work the notice
-// that it is done, with the output's folder a click away and, for a window
-// in the background, the desktop's notification.
+// The main window's status line: where the frame shown lies, how it is
+// coded and the file's layout (or that the file has no picture), and after
+// long work, beside it, the notice that it is done, with the output's
+// folder a click away and, for a window in the background, the desktop's
+// notification. The notice goes after a minute, or when another file is
+// opened.
 #pragma once
 
 #include <QObject>
@@ -13,6 +15,7 @@
 class QLabel;
 class QMainWindow;
 class QSystemTrayIcon;
+class QTimer;
 class QToolButton;
 
 namespace belmora::app {
@@ -27,16 +30,18 @@ class StatusLine : public QObject {
   // frame shown.
   void ShowNothing();
   void ShowNoPicture();
-  void ShowFrame(const FrameFacts& facts);
+  void ShowFrame(const FrameFacts& facts, const QString& layout);
   // The text of a frame's line, and its tooltip (the full note on a
   // damaged frame, else empty).
-  static QString FrameText(const FrameFacts& facts);
+  static QString FrameText(const FrameFacts& facts, const QString& layout);
   static QString FrameTip(const FrameFacts& facts);
 
-  // "Done" with the output's name.
+  // "Done" with the output's name; the notice taken away.
   void NoteDone(const QString& output);
+  void ClearNotice();
 
   QLabel* StatusLabel;
+  QLabel* NoticeLabel;  // the "done" notice
   QToolButton* OpenFolderButton;
   QString LastNotification;  // the text of the last desktop notification
   std::function<void(const QString& folder)> OpenFolder;
@@ -45,6 +50,7 @@ class StatusLine : public QObject {
   QMainWindow& window_;
   QString caption_;
   QString doneFolder_;  // the folder of the last "done" notice
+  QTimer* noticeTimer_;
   QSystemTrayIcon* tray_ = nullptr;
 };
 

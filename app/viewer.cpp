@@ -68,6 +68,7 @@ FileProbe ProbeFile(const std::string& name) {
   found.Picture = found.Opens && probe.PaddedWidth > 0;
   if (found.Opens) found.Movies = probe.Movies;
   found.SpeedFactor = probe.SpeedFactor;
+  found.Layout = LayoutNameOf(probe);
   CloseStrFile(probe);
   if (!found.Opens) found.Failure = OpenFailure(name, quiet);
   return found;
@@ -453,6 +454,11 @@ void Viewer::ImportBmp(const std::string& path, bool best, FrameNumbering& numbe
   codec_.Encoder = EncoderChoice::kExact;
   preview_ = QImage();
   update();
+  // The frame's coding (its quantizer scale) is the new one.
+  if (doc_.IsOpen()) {
+    UpdateLabel();
+    emit FrameShown();
+  }
 }
 
 }  // namespace belmora::app

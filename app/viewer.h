@@ -36,6 +36,7 @@ struct FileProbe {
   bool Picture = false;  // with a picture size
   std::vector<Movie> Movies;
   int SpeedFactor = 2;
+  std::string Layout;   // the name of the file's layout
   std::string Failure;  // why it did not open: the system's reason or the opener's
 };
 FileProbe ProbeFile(const std::string& name);
