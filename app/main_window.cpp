@@ -26,6 +26,7 @@
 #include "app/settings.h"
 #include "app/sound_commands.h"
 #include "base/version.h"
+#include "convert/picture_check.h"
 #include "platform/media_formats.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
@@ -119,9 +120,10 @@ void TForm1::SetUpFileDialogs() {
     return all.join('|');
   };
   const QString strFilter = filter({msg::kStrFilesFilter, msg::kAllFilesFilter});
-  // Opening also takes disc images, whose STR and XA files are listed.
-  const QString openFilter =
-      filter({msg::kStrFilesFilter, msg::kDiscImagesFilter, msg::kAllFilesFilter});
+  // Opening also takes XA files and disc images (whose STR and XA files are
+  // listed); the first filter offers all of them.
+  const QString openFilter = filter({msg::kOpenableFilesFilter, msg::kStrFilesFilter,
+                                     msg::kDiscImagesFilter, msg::kAllFilesFilter});
   // Any video the reader takes; AVI files first, as the dialog always had them.
   const QString aviFilter =
       filter({msg::kAviFilesFilter, msg::kVideoFilesFilter, msg::kAllFilesFilter});
@@ -533,8 +535,14 @@ void TForm1::MenuBmpIClick() {
 void TForm1::ImportBmp(const QString& path) {
   if (!DocumentOpen) return;
   StopPlayback();
+  // A file that is no picture is refused with its name and the reason.
+  const std::string name = FileName(path);
+  if (const std::string problem = PictureProblem(name); !problem.empty()) {
+    Show(host_, msg::kCannotOpenNamed, name.c_str(), problem.c_str());
+    return;
+  }
   // "Qualidade máxima" as last chosen.
-  viewer_->ImportBmp(FileName(path), OpenBmpDlg.Option, numbering_, Position);
+  viewer_->ImportBmp(name, OpenBmpDlg.Option, numbering_, Position);
 }
 
 void TForm1::MenuSpeed1Click() {

@@ -168,8 +168,10 @@ class MainWindowTest : public QObject {
 
   void FileDialogs() {
     TForm1 form;
+    // The first filter offers every kind of file the program opens.
     QCOMPARE(form.OpenStrDlg.QtFilter(),
-             QString("STR Files (*.str);;Imagens de disco (*.bin *.cue *.iso);;All Files (*)"));
+             QString("Arquivos STR e XA, imagens de disco (*.str *.xa *.iki *.bin *.cue *.iso);;"
+                     "STR Files (*.str);;Imagens de disco (*.bin *.cue *.iso);;All Files (*)"));
     QCOMPARE(form.OpenStrDlg.DefaultExt, QString("str"));
     QVERIFY(form.OpenStrDlg.FileMustExist && form.OpenStrDlg.PathMustExist);
     QCOMPARE(form.SaveStrDlg.Title, QString("Salvar como"));
@@ -272,6 +274,8 @@ class MainWindowTest : public QObject {
     picture.Width = 320;
     picture.Height = 240;
     belmora::test::WriteBmp(bmp, picture);
+    const std::string broken = TempFile(dir_, "broken.bmp");  // a few words of text
+    belmora::test::WriteFileBytes(broken, {'B', 'M', ' ', 'n', 'o', 't', 'e', 's', '\n'});
     const std::string video = TempFile(dir_, "clip.avi");
     belmora::test::WriteFileBytes(video, {'R', 'I', 'F', 'F'});
     struct Row {
@@ -296,6 +300,9 @@ class MainWindowTest : public QObject {
         {"picture, yes", bmp, true, QMessageBox::Yes,
          QString::fromStdString(bmp + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
          true, false},
+        {"picture that is not one", broken, true, QMessageBox::Yes,
+         QString::fromStdString(broken + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
+         false, false},
         {"video, no movie", video, false, QMessageBox::Yes,
          QString::fromStdString(video + "\n「Criar novo STR」をこのファイルで開始しますか？"), false,
          true},
@@ -324,6 +331,13 @@ class MainWindowTest : public QObject {
       QApplication::sendEvent(&form, &drop);
       QTRY_VERIFY2(!boxes.Boxes.empty(), row.what);
       QCOMPARE(boxes.Boxes.front().Text, row.said);
+      // Whatever cannot be used is refused naming the file and the reason.
+      for (const BoxRequest& b : boxes.Boxes)
+        if (b.Text.startsWith("オープンできません。"))
+          QVERIFY2(b.Text.contains(QString::fromStdString(row.file) + " ("), qPrintable(b.Text));
+      if (std::string(row.what) == "picture that is not one")
+        QVERIFY2(boxes.Boxes.size() == 2 && boxes.Boxes[1].Text.endsWith(")"),
+                 qPrintable(boxes.Texts().join('|')));
       QCOMPARE(form.DocumentOpen, row.movieOpen);
       QCOMPARE(form.windowTitle(), title);
       QCOMPARE(belmora::test::ReadFileBytes(copy) != before, row.frameChanged);
@@ -552,10 +566,11 @@ class MainWindowTest : public QObject {
     form.MenuBmpIClick();
     QVERIFY(belmora::test::ReadFileBytes(path.toStdString()) == exact);
 
-    // A file that is no BMP: the reader's message, the frame as it was.
+    // A file that is no BMP: its name and the reader's reason, the frame as it was.
     chosen = path;
     form.MenuBmpIClick();
-    QVERIFY2(f.boxes.Texts().value(0) == "BMP形式ではありません。",
+    QVERIFY2(f.boxes.Texts().value(0) ==
+                 QString("オープンできません。 %1 (BMP形式ではありません。)").arg(path),
              qPrintable(f.boxes.Texts().join('|')));
     QCOMPARE(CodecPicture(form), picture);
 
