@@ -213,7 +213,7 @@ void Viewer::GoToSector(int32_t sector) {
 }
 
 void Viewer::GoToFirstFrame() {
-  GoToSector(0);
+  GoToSector(doc_.MovieStart);
 }
 
 void Viewer::GoToLastFrame() {
@@ -221,8 +221,17 @@ void Viewer::GoToLastFrame() {
 }
 
 void Viewer::JumpSeconds(int seconds) {
-  const int position = std::clamp(Bar->Position() + seconds * doc_.SpeedFactor, 0, Bar->Max());
-  GoToBarPosition(position);
+  // Movie time from the frame shown, not the bar's whole seconds (whose
+  // last one may end before the last frame); a jump past either end lands
+  // on the first or the last frame.
+  const int64_t step = int64_t(seconds) * kSectorsPerBarUnit * std::max(doc_.SpeedFactor, 1);
+  const int64_t target = int64_t(doc_.CurrentSector) + step;
+  if (target <= doc_.MovieStart)
+    GoToFirstFrame();
+  else if (target >= doc_.LastFrameSector)
+    GoToLastFrame();
+  else
+    GoToSector(int32_t(target));
 }
 
 // --- the selection ---

@@ -86,8 +86,8 @@ class Viewer : public QWidget {
   void GoToSector(int32_t sector);
   void GoToFirstFrame();
   void GoToLastFrame();
-  // `seconds` of movie time on (back when negative), stopping at the first
-  // and last frames.
+  // `seconds` of movie time on from the frame shown (back when negative),
+  // stopping at the first and last frames.
   void JumpSeconds(int seconds);
   int32_t CurrentSector() const { return doc_.CurrentSector; }
   int32_t LastFrameSector() const { return doc_.LastFrameSector; }

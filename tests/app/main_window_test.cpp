@@ -390,32 +390,57 @@ class MainWindowTest : public QObject {
     QCOMPARE(doc.CurrentSector, doc.LastFrameSector);
     QTest::keyClick(&form, Qt::Key_Home);
     QCOMPARE(doc.CurrentSector, 0);
-    // Ten seconds of the bar's labels: 20 units at double speed, 10 at single.
+    // Ten seconds of movie time: 1500 sectors at double speed, 750 at single.
     QTest::keyClick(&form, Qt::Key_PageDown);
     QCOMPARE(form.Bar->Position(), 20);
     QCOMPARE(doc.CurrentSector, 1500);
     form.MenuSpeed1Click();
     QTest::keyClick(&form, Qt::Key_PageDown);
     QCOMPARE(form.Bar->Position(), 30);
-    QTest::keyClick(&form, Qt::Key_PageDown);
-    QTest::keyClick(&form, Qt::Key_PageDown);
-    QCOMPARE(form.Bar->Position(), 40);  // the end of the bar
-    QTest::keyClick(&form, Qt::Key_PageUp);
-    QCOMPARE(form.Bar->Position(), 30);
     QCOMPARE(doc.CurrentSector, 2250);
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QCOMPARE(doc.CurrentSector, doc.LastFrameSector);  // the last frame, not the bar's end
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(doc.CurrentSector, 2240);
+    QCOMPARE(form.Bar->Position(), 29);
     QTest::keyClick(&form, Qt::Key_I);
-    QCOMPARE(form.SelectionStart, 2250);
+    QCOMPARE(form.SelectionStart, 2240);
     QTest::keyClick(&form, Qt::Key_Right);
     QTest::keyClick(&form, Qt::Key_O);
-    QCOMPARE(form.SelectionEnd, 2260);
-    QCOMPARE(form.Bar->SelStart(), 30);
-    QCOMPARE(form.Bar->SelEnd(), 31);
+    QCOMPARE(form.SelectionEnd, 2250);
+    QCOMPARE(form.Bar->SelStart(), 29);
+    QCOMPARE(form.Bar->SelEnd(), 30);
 
     // Keys do nothing without a document.
     form.CloseDocument();
     QTest::keyClick(&form, Qt::Key_Right);
     QTest::keyClick(&form, Qt::Key_I);
     QCOMPARE(form.SelectionStart, 0);
+  }
+
+  // PageDown, PageUp, End and Home reach the last and the first frame of a
+  // short movie, whatever the bar's whole seconds.
+  void KeysReachTheEnds() {
+    OpenForm f(WriteMovie(dir_, PictureMovie(43), "short.str"));
+    TForm1& form = f.form;
+    const StrDocument& doc = form.Document();
+    auto frame = [&] { return form.Label1->text().right(6).toInt(); };
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QCOMPARE(frame(), 43);
+    QVERIFY2(form.StatusLabel->text().contains("quadro 43/43"), qPrintable(form.StatusLabel->text()));
+    QCOMPARE(doc.CurrentSector, doc.LastFrameSector);
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(frame(), 1);
+    QTest::keyClick(&form, Qt::Key_Right);
+    QTest::keyClick(&form, Qt::Key_End);
+    QCOMPARE(frame(), 43);
+    QTest::keyClick(&form, Qt::Key_Home);
+    QCOMPARE(frame(), 1);
+    // From the middle, ten seconds either way reach the ends too.
+    for (int i = 0; i < 20; i++) QTest::keyClick(&form, Qt::Key_Right);
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(frame(), 1);
   }
 
   // What is painted at the client origin is FrameImage, pixel for pixel,
