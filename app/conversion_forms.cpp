@@ -438,7 +438,10 @@ void TConvAviForm::ShowFields() {
 }
 
 void TConvAviForm::FormClose() {
-  Model.NameEdit = QFile::encodeName(NameEdit->text()).toStdString();
+  // A name typed without an extension gets the format's, as the save
+  // dialog gives it.
+  Model.NameEdit =
+      QFile::encodeName(WithDefaultSuffix(NameEdit->text(), SaveDialog.DefaultExt)).toStdString();
   Model.VRateEdit = Std(VRateEdit->text());
   Model.VWidthEdit = Std(VWidthEdit->text());
   Model.VHeightEdit = Std(VHeightEdit->text());
