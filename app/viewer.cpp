@@ -15,6 +15,7 @@
 
 #include "app/app_language.h"
 #include "app/player.h"
+#include "convert/frame_codec.h"
 #include "convert/frame_facts.h"
 #include "convert/movie_sound.h"
 #include "str/frame_walker.h"
@@ -64,7 +65,7 @@ FileProbe ProbeFile(const std::string& name) {
   CollectingHost quiet;
   StrDocument probe(quiet);
   FileProbe found;
-  found.Opens = OpenStrFile(probe, name, true) == 0;
+  found.Opens = OpenMovieFile(probe, quiet, name, OpenMode::kReadOnly) == 0;
   found.Picture = found.Opens && probe.PaddedWidth > 0;
   if (found.Opens) found.Movies = probe.Movies;
   found.SpeedFactor = probe.SpeedFactor;
@@ -128,7 +129,7 @@ void Viewer::BuildPanel() {
 
 bool Viewer::OpenFile(const std::string& name, std::string& failure) {
   CollectingHost said;
-  if (OpenStrFile(doc_, said, name) == 0) return true;
+  if (OpenMovieFile(doc_, said, name, OpenMode::kEdit) == 0) return true;
   failure = OpenFailure(name, said);
   return false;
 }

@@ -32,7 +32,7 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
 bool OpenForViewing(Session& s, const std::string& path, OpenMode mode) {
   // A file left in the middle of an edit (or being edited) is refused by
   // the opener, which says so.
-  if (OpenStrFile(s.doc, s.host, path, mode) != 0) {
+  if (OpenMovieFile(s.doc, s.host, path, mode) != 0) {
     Show(s.host, msg::kCannotOpenStr);
     return false;
   }

@@ -4,8 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "base/bytes.h"
-#include "mdec/codec.h"
+#include "convert/frame_codec.h"
 #include "str/str_document.h"
 
 namespace belmora {
@@ -13,30 +12,9 @@ namespace belmora {
 namespace {
 
 // The MDEC version and quantizer scale of the frame read, from its own
-// header where its coding keeps them: the standard header (behind the
-// camera data some games put in front of it), or Lain's scales and version
-// word. False where the frame has no such header or no single scale (iki
-// gives every block its own).
+// header where its coding keeps them.
 bool FrameCodingOf(const StrDocument& doc, int& version, int& scale) {
-  const std::vector<uint8_t>& frame = doc.FrameBuffer;
-  switch (InfoOf(doc.Format).Frames) {
-    case FrameCoding::kStandard:
-    case FrameCoding::kVersion1: {
-      const int at = LocateFrameHeader(frame.data(), frame.size());
-      if (at < 0) return false;
-      scale = GetU16(frame.data() + at + 4);
-      version = GetU16(frame.data() + at + 6);
-      return true;
-    }
-    case FrameCoding::kLain:
-      if (frame.size() < 8) return false;
-      scale = frame[0];  // the luma scale; the chroma scale follows it
-      version = GetU16(frame.data() + 6);
-      return true;
-    case FrameCoding::kIki:
-      break;
-  }
-  return false;
+  return FrameHeaderFields(doc.Format->Frames(), doc.FrameBuffer, version, scale);
 }
 
 }  // namespace
@@ -70,7 +48,7 @@ FrameFacts FactsOfFrame(const StrDocument& doc, int32_t sector, bool read) {
 }
 
 const char* LayoutNameOf(const StrDocument& doc) {
-  return InfoOf(doc.Format).Name;
+  return doc.Format->Name();
 }
 
 }  // namespace belmora

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/messages.h"
+#include "convert/frame_codec.h"
 #include "convert/game_movie.h"
 #include "convert/game_sound.h"
 #include "convert/output_file.h"
@@ -22,7 +23,7 @@ namespace {
 // plain sectors (a file of sound only). False (reported) when neither works.
 bool OpenForSound(StrDocument& doc, const std::string& path, int movie, Host& host) {
   CollectingHost quiet;
-  if (OpenStrFile(doc, quiet, path, true) == 0) {
+  if (OpenMovieFile(doc, quiet, path, OpenMode::kReadOnly) == 0) {
     if (movie <= 0 || SelectMovie(doc, quiet, movie) == 0) return true;
     CloseStrFile(doc);
   }
@@ -175,7 +176,7 @@ struct MovieSoundStream::State {
   XaDecoderState xa;
   std::vector<uint8_t> xaOut;
   // The layout's sound: each side's samples until both have them.
-  GameFormat format = GameFormat::kStandard;
+  const MovieLayout* format = nullptr;
   SpuAdpcmHistory history[2];
   std::vector<int16_t> side[2];
   bool stereo = true;
@@ -211,12 +212,12 @@ bool MovieSoundStream::Open(const std::string& path, int movie, int channel, int
   bool right = false;
   for (int32_t n = s.doc.MovieStart; n < std::min(s.end, s.doc.MovieStart + 64); n++) {
     if (!ReadUserData(s.doc, n, s.user)) return false;
-    const auto chunk = ReadGameChunk(s.format, s.user);
+    const auto chunk = s.format->ReadChunk(s.user);
     if (!chunk || !chunk->IsSound) continue;
     right |= (chunk->SoundChannel & 1) != 0;
     SpuAdpcmHistory history;
     std::vector<int16_t> samples;
-    if (soundRate == 0) soundRate = DecodeGameSound(s.format, s.user, history, samples);
+    if (soundRate == 0) soundRate = DecodeGameSound(*s.format, s.user, history, samples);
   }
   if (soundRate == 0) return false;
   s.stereo = right;
@@ -224,7 +225,7 @@ bool MovieSoundStream::Open(const std::string& path, int movie, int channel, int
   // from a frame on, its sound too.
   while (s.at > s.doc.MovieStart) {
     if (!ReadUserData(s.doc, s.at - 1, s.user)) return false;
-    const auto chunk = ReadGameChunk(s.format, s.user);
+    const auto chunk = s.format->ReadChunk(s.user);
     if (!chunk || !chunk->IsSound) break;
     s.at--;
   }
@@ -258,10 +259,10 @@ bool MovieSoundStream::State::DecodeXa(int32_t n, std::vector<char>& out) {
 
 bool MovieSoundStream::State::DecodeLayout(int32_t n, std::vector<char>& out) {
   if (!ReadUserData(doc, n, user)) return false;
-  const auto chunk = ReadGameChunk(format, user);
+  const auto chunk = format->ReadChunk(user);
   if (!chunk || !chunk->IsSound) return true;
   const int c = stereo ? chunk->SoundChannel & 1 : 0;
-  (void)DecodeGameSound(format, user, history[c], side[c]);
+  (void)DecodeGameSound(*format, user, history[c], side[c]);
   Emit(out);
   return true;
 }

@@ -104,7 +104,7 @@ Result<Thumbnail> MakeThumbnail(const std::string& path, int size, Host& host) {
   }
   CollectingHost quiet;
   StrDocument doc(quiet);
-  if (OpenStrFile(doc, quiet, path, true) != 0) {
+  if (OpenMovieFile(doc, quiet, path, OpenMode::kReadOnly) != 0) {
     // The opener's own reason, past its general "cannot open".
     std::string reason = FormatMessage(msg::kUnknownFormat);
     for (const std::string& text : quiet.texts)
