@@ -405,7 +405,7 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
                AcmSelButton, AFormEdit, StartButton, CancelButton});
 }
 
-void TConvAviForm::Prepare(const StrDocument& doc, bool halfWidthView, Host& host) {
+void TConvAviForm::Prepare(StrDocument& doc, bool halfWidthView, Host& host) {
   doc_ = &doc;
   halfWidthView_ = halfWidthView;
   host_ = &host;

@@ -139,7 +139,7 @@ class TConvAviForm : public QDialog {
 
   // What the next showing offers from: the document and its current frame,
   // the view's half width, and the host that reports the choosers' failures.
-  void Prepare(const StrDocument& doc, bool halfWidthView, Host& host);
+  void Prepare(StrDocument& doc, bool halfWidthView, Host& host);
 
   QLabel* Panel1;  // "Salvar como"
   QLineEdit* NameEdit;
@@ -190,7 +190,7 @@ class TConvAviForm : public QDialog {
  private:
   void ShowFields();
 
-  const StrDocument* doc_ = nullptr;
+  StrDocument* doc_ = nullptr;
   bool halfWidthView_ = false;
   Host* host_ = nullptr;
 };

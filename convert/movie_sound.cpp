@@ -37,10 +37,11 @@ bool OpenForSound(StrDocument& doc, const std::string& path, int movie, Host& ho
 // piece to the next.
 class PairResampler {
  public:
-  PairResampler(int inRate, int outRate, int outChannels)
+  PairResampler(int inRate, int outRate, int outChannels, int outBits = 16)
       : same_(inRate == outRate),
         step_(double(inRate) / std::max(outRate, 1)),
-        channels_(outChannels) {}
+        channels_(outChannels),
+        bits_(outBits) {}
 
   // Appends the sound of `pairs` (left and right interleaved) to `out`.
   void Put(const std::vector<int16_t>& pairs, std::vector<uint8_t>& out) {
@@ -70,6 +71,10 @@ class PairResampler {
   void Out(int left, int right, std::vector<uint8_t>& out) const {
     const int v[2] = {channels_ == 1 ? (left + right) / 2 : left, right};
     for (int c = 0; c < channels_; c++) {
+      if (bits_ == 8) {
+        out.push_back(uint8_t((v[c] >> 8) + 128));  // unsigned 8-bit
+        continue;
+      }
       out.push_back(uint8_t(v[c] & 0xFF));
       out.push_back(uint8_t((v[c] >> 8) & 0xFF));
     }
@@ -78,6 +83,7 @@ class PairResampler {
   bool same_;
   double step_;
   int channels_;
+  int bits_;
   double position_ = 0;
   std::vector<int16_t> pending_;
 };
@@ -98,10 +104,37 @@ Result<GameSoundTrack> LayoutTrack(StrDocument& doc, Host& host) {
   return track;
 }
 
+// The rate of the layout's own sound of the open movie, from its first
+// sound sectors, and whether it has a right side; 0 when it has none.
+int LayoutSoundStart(StrDocument& doc, bool& right) {
+  right = false;
+  if (!HasGameSound(doc)) return 0;
+  int rate = 0;
+  std::vector<uint8_t> user;
+  const int32_t end = std::min({doc.SectorCount, doc.MovieEnd, doc.MovieStart + 64});
+  for (int32_t n = std::max(doc.MovieStart, 0); n < end; n++) {
+    if (!ReadUserData(doc, n, user)) return 0;
+    const auto chunk = doc.Format->ReadChunk(user);
+    if (!chunk || !chunk->IsSound) continue;
+    right |= (chunk->SoundChannel & 1) != 0;
+    SpuAdpcmHistory history;
+    std::vector<int16_t> samples;
+    if (rate == 0) rate = DecodeGameSound(*doc.Format, user, history, samples);
+  }
+  return rate;
+}
+
 }  // namespace
 
 bool HasLayoutSound(const StrDocument& doc) {
   return HasGameSound(doc);
+}
+
+std::optional<MovieSound> LayoutSoundOf(StrDocument& doc) {
+  bool right = false;
+  const int rate = LayoutSoundStart(doc, right);
+  if (rate == 0) return std::nullopt;
+  return MovieSound{kLayoutSound, rate, 2, 0};
 }
 
 Result<std::vector<MovieSound>> ListMovieSounds(const std::string& path, int movie, Host& host) {
@@ -169,7 +202,9 @@ Status SaveMovieSound(const std::string& path, int movie, const MovieSound& soun
 struct MovieSoundStream::State {
   CollectingHost quiet;
   StrDocument doc{quiet};
+  StrDocument* d = &doc;  // the file read: its own, or the caller's
   int channel = kLayoutSound;
+  int sectors = 0;  // sound sectors decoded
   int32_t at = 0;
   int32_t end = 0;
   // XA: the decoder sets rate and channels itself.
@@ -192,44 +227,43 @@ MovieSoundStream::MovieSoundStream() = default;
 MovieSoundStream::~MovieSoundStream() = default;
 
 bool MovieSoundStream::Open(const std::string& path, int movie, int channel, int32_t first,
-                            int rate, int channels) {
+                            int rate, int channels, int bits) {
   s_ = std::make_unique<State>();
+  if (!OpenForSound(s_->doc, path, movie, s_->quiet)) return false;
+  return Start(channel, first, rate, channels, bits);
+}
+
+bool MovieSoundStream::Attach(StrDocument& doc, int channel, int32_t first, int rate,
+                              int channels, int bits) {
+  s_ = std::make_unique<State>();
+  s_->d = &doc;
+  return Start(channel, first, rate, channels, bits);
+}
+
+bool MovieSoundStream::Start(int channel, int32_t first, int rate, int channels, int bits) {
   State& s = *s_;
-  if (!OpenForSound(s.doc, path, movie, s.quiet)) return false;
+  StrDocument& doc = *s.d;
   s.channel = channel;
-  s.at = std::max(first, s.doc.MovieStart);
-  s.end = std::min(s.doc.SectorCount, s.doc.MovieEnd);
+  s.at = std::max(first, doc.MovieStart);
+  s.end = std::min(doc.SectorCount, doc.MovieEnd);
   if (channel != kLayoutSound) {
-    XaSetOutputFormat(s.xa, rate, channels, 16);
+    XaSetOutputFormat(s.xa, rate, channels, bits);
     s.xaOut.resize(XaMaxOutputBytes(s.xa));
-    return s.doc.HasSubheaders();
+    return doc.HasSubheaders();
   }
-  if (!HasLayoutSound(s.doc)) return false;
-  s.format = s.doc.Format;
-  // The sound's rate (and whether it has a right side) from its first
-  // sectors; a movie without a right side plays its left one on both.
-  int soundRate = 0;
-  bool right = false;
-  for (int32_t n = s.doc.MovieStart; n < std::min(s.end, s.doc.MovieStart + 64); n++) {
-    if (!ReadUserData(s.doc, n, s.user)) return false;
-    const auto chunk = s.format->ReadChunk(s.user);
-    if (!chunk || !chunk->IsSound) continue;
-    right |= (chunk->SoundChannel & 1) != 0;
-    SpuAdpcmHistory history;
-    std::vector<int16_t> samples;
-    if (soundRate == 0) soundRate = DecodeGameSound(*s.format, s.user, history, samples);
-  }
+  // A movie without a right side plays its left one on both.
+  const int soundRate = LayoutSoundStart(doc, s.stereo);
   if (soundRate == 0) return false;
-  s.stereo = right;
+  s.format = doc.Format;
   // A frame's own sound sectors lie in front of its first video sector:
   // from a frame on, its sound too.
-  while (s.at > s.doc.MovieStart) {
-    if (!ReadUserData(s.doc, s.at - 1, s.user)) return false;
+  while (s.at > doc.MovieStart) {
+    if (!ReadUserData(doc, s.at - 1, s.user)) return false;
     const auto chunk = s.format->ReadChunk(s.user);
     if (!chunk || !chunk->IsSound) break;
     s.at--;
   }
-  s.resampler = std::make_unique<PairResampler>(soundRate, rate, channels);
+  s.resampler = std::make_unique<PairResampler>(soundRate, rate, channels, bits);
   return true;
 }
 
@@ -242,13 +276,18 @@ bool MovieSoundStream::DecodeUpTo(int32_t sector, std::vector<char>& out) {
   return true;
 }
 
+int MovieSoundStream::Sectors() const {
+  return s_ ? s_->sectors : 0;
+}
+
 bool MovieSoundStream::State::DecodeXa(int32_t n, std::vector<char>& out) {
   Subheader sub;
-  if (!ReadSubheader(doc, n, sub)) return false;
+  if (!ReadSubheader(*d, n, sub)) return false;
   if (!IsAudioSector(sub) || sub.Channel != channel) return true;
   uint8_t image[kSectorImageSize];
-  if (!doc.File.ReadAt(SectorImageOffset(doc.Layout(), n) + 8, image + 8, kXaDataSize))
+  if (!d->File.ReadAt(SectorImageOffset(d->Layout(), n) + 8, image + 8, kXaDataSize))
     return false;
+  sectors++;
   sub.Store(image);
   sub.Store(image + 4);
   int32_t bytes = 0;
@@ -258,11 +297,11 @@ bool MovieSoundStream::State::DecodeXa(int32_t n, std::vector<char>& out) {
 }
 
 bool MovieSoundStream::State::DecodeLayout(int32_t n, std::vector<char>& out) {
-  if (!ReadUserData(doc, n, user)) return false;
+  if (!ReadUserData(*d, n, user)) return false;
   const auto chunk = format->ReadChunk(user);
   if (!chunk || !chunk->IsSound) return true;
   const int c = stereo ? chunk->SoundChannel & 1 : 0;
-  (void)DecodeGameSound(*format, user, history[c], side[c]);
+  if (DecodeGameSound(*format, user, history[c], side[c]) != 0) sectors++;
   Emit(out);
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ Result<std::vector<MovieSound>> ListMovieSounds(const std::string& path, int mov
 // (SPU-ADPCM) rather than as XA channels.
 bool HasLayoutSound(const StrDocument& doc);
 
+// The layout's own sound of the open movie as its first sound sectors give
+// its rate (stereo, as it is decoded; Seconds not counted). nullopt when the layout has none or it cannot be read.
+std::optional<MovieSound> LayoutSoundOf(StrDocument& doc);
+
 // `sound` of the file decoded as 16-bit PCM at `rate` Hz and `channels`
 // channels (0: the sound's own). kFailed (reported) on a read error.
 Result<std::vector<uint8_t>> DecodeMovieSound(const std::string& path, int movie,
@@ -61,15 +66,22 @@ class MovieSoundStream {
   // sound of XA channel `channel`, or for the layout's own (kLayoutSound),
   // from sector `first` on (a layout's sound sectors just in front of it
   // included: those of the frame that begins there). False when the file
-  // cannot be opened or has no such sound.
+  // cannot be opened or has no such sound. `bits` is 16 or 8 (unsigned).
   bool Open(const std::string& path, int movie, int channel, int32_t first, int rate,
-            int channels);
+            int channels, int bits = 16);
+  // The same, read through the caller's open document (its chosen movie),
+  // which must stay open while the stream is used.
+  bool Attach(StrDocument& doc, int channel, int32_t first, int rate, int channels,
+              int bits = 16);
   // Appends the sound of the sectors from where the stream stands up to,
   // not including, `sector`. False on a read error.
   bool DecodeUpTo(int32_t sector, std::vector<char>& out);
+  // Sound sectors decoded so far.
+  int Sectors() const;
 
  private:
   struct State;
+  bool Start(int channel, int32_t first, int rate, int channels, int bits);
   std::unique_ptr<State> s_;
 };
 
