@@ -5,6 +5,8 @@
 #include <QAudioSink>
 #include <QBuffer>
 #include <QFile>
+#include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMediaDevices>
 
@@ -58,8 +60,10 @@ bool ChooseSound(TForm1& form, const char* title, ChosenSound& chosen) {
   }
   QStringList items;
   for (const MovieSound& s : *sounds) items << SoundItem(form, s);
+  // The list is headed by the file whose sounds it lists.
+  const QString file = QFileInfo(QFile::decodeName(chosen.Path.c_str())).fileName();
   bool ok = false;
-  const QString picked = QInputDialog::getItem(&form, T(title), QString(), items, 0, false, &ok);
+  const QString picked = QInputDialog::getItem(&form, T(title), file, items, 0, false, &ok);
   if (!ok) return false;
   chosen.Sound = (*sounds)[size_t(std::max<qsizetype>(0, items.indexOf(picked)))];
   return true;
