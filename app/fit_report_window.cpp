@@ -416,10 +416,15 @@ void FitReportWindow::FillTable() {
     }
     Table->item(row, 0)->setData(kIndexRole, row);
   }
-  Table->resizeColumnsToContents();
   // Any column sorts; the frames' order first.
   Table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
   Table->setSortingEnabled(true);
+  // Sized with the sort arrow in the headers (it hid the first letters of
+  // "Quadro"), rows one line of text high, and the last column taking the
+  // rest of the width.
+  Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
+  Table->resizeColumnsToContents();
+  Table->horizontalHeader()->setStretchLastSection(true);
 }
 
 int FitReportWindow::RowOf(int index) const {

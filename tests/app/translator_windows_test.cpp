@@ -1,6 +1,7 @@
 // The translator's windows: the fit report with its plot, "Aplicar
 // legendas…" from the menu through its report to the frames written, and
 // "Simular" and "Quadro a quadro" in "Configurações".
+#include <QHeaderView>
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
@@ -64,6 +65,12 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // How to zoom and pan is written under the plot.
     QVERIFY(w.PlotHint->isVisible() && w.PlotHint->text().contains("Shift"));
+    // Every header is whole beside its sort arrow, and a row is a line of
+    // text high (eight rows filled the table's height).
+    for (int c = 0; c < w.Table->columnCount(); c++)
+      QVERIFY2(w.Table->columnWidth(c) >= w.Table->horizontalHeader()->sectionSizeHint(c),
+               qPrintable(w.Table->horizontalHeaderItem(c)->text()));
+    QVERIFY(w.Table->rowHeight(0) <= w.Table->fontMetrics().height() + 8);
     // The plot's last point is the last frame; its first the first.
     QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(39)), 39);
     QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(0)), 0);
