@@ -4,8 +4,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QSettings>
 #include <QTranslator>
@@ -13,6 +15,8 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+
+#include "app/settings.h"
 
 namespace belmora::app {
 namespace {
@@ -42,6 +46,32 @@ QTranslator* Translator() {
     return t;
   }();
   return translator;
+}
+
+// Qt's own texts (its file dialogs, their questions, the buttons of its
+// standard dialogs) in Portuguese, as the program's captions are: Qt's
+// translation where the system has it installed.
+QTranslator* QtPortuguese() {
+  static QTranslator* translator = [] {
+    auto* t = new QTranslator(qApp);
+    if (!t->load("qtbase_pt_BR", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      qWarning("Qt's Portuguese translation (qtbase_pt_BR.qm) is not installed");
+    return t;
+  }();
+  return translator;
+}
+
+// Where the language was kept before it joined the other settings; read
+// once, then taken from there.
+std::optional<Language> TakeOldLanguage() {
+  QSettings old(QSettings::NativeFormat, QSettings::UserScope, "Belmora", "Belmora");
+  if (!old.contains(kLanguageKey)) return std::nullopt;
+  const auto language = ParseLanguage(old.value(kLanguageKey).toString().toStdString());
+  old.remove(kLanguageKey);
+  old.sync();
+  if (old.allKeys().isEmpty()) QFile::remove(old.fileName());
+  if (language) OpenSettings()->setValue(kLanguageKey, LanguageName(*language));
+  return language;
 }
 
 void Apply(QObject* object, const QString& text) {
@@ -78,16 +108,20 @@ Language StartLanguage(std::optional<Language> fromCommandLine) {
 }
 
 std::optional<Language> RememberedLanguage() {
-  return ParseLanguage(QSettings().value(kLanguageKey).toString().toStdString());
+  const QVariant kept = OpenSettings()->value(kLanguageKey);
+  if (!kept.isValid()) return TakeOldLanguage();
+  return ParseLanguage(kept.toString().toStdString());
 }
 
 void ApplyLanguage(Language language) {
   const bool english = language == Language::kEnglish;
   if (english) {
+    QCoreApplication::removeTranslator(QtPortuguese());
     QCoreApplication::installTranslator(Translator());
     SetTranslateFunction(QtTranslate);
   } else {
     QCoreApplication::removeTranslator(Translator());
+    QCoreApplication::installTranslator(QtPortuguese());
   }
   SetLanguage(language);
   for (QWidget* widget : QApplication::allWidgets()) {
@@ -98,7 +132,7 @@ void ApplyLanguage(Language language) {
 }
 
 void ChooseLanguage(Language language) {
-  QSettings().setValue(kLanguageKey, LanguageName(language));
+  OpenSettings()->setValue(kLanguageKey, LanguageName(language));
   ApplyLanguage(language);
 }
 

@@ -1,6 +1,6 @@
-// The application's language: the English catalogue through Qt's translator,
-// the choice remembered in the settings, and captions that follow a change
-// at once.
+// The application's language: the English catalogue through Qt's translator
+// (or, for the original texts, Qt's own Portuguese), the choice remembered
+// in the settings, and captions that follow a change at once.
 #pragma once
 
 #include <QObject>
@@ -18,9 +18,11 @@ Language StartLanguage(std::optional<Language> fromCommandLine);
 // Makes `language` the language of every text: installs (or removes) the
 // translator and sets every caption given by SetCaption again.
 void ApplyLanguage(Language language);
-// The choice of the view menu: applied and remembered for the next start.
+// The choice of the view menu: applied and remembered for the next start
+// (in the one settings file).
 void ChooseLanguage(Language language);
-// The remembered choice, if any.
+// The remembered choice, if any; one kept where earlier versions kept it is
+// moved to the settings file.
 std::optional<Language> RememberedLanguage();
 
 // A catalogue text in the current language.

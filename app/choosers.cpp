@@ -24,7 +24,17 @@ CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* pa
   SetCaption(this, msg::kCompressorTitle);
   setFont(FormFont());
   setFixedSize(300, 142);
+  BuildControls();
+  ShowOptions(current);
+  connect(CompressorList, &QComboBox::currentIndexChanged, this, [this] { UpdateEnabled(); });
+  connect(KeyFrameChk, &QCheckBox::toggled, this, [this] { UpdateEnabled(); });
+  connect(DataRateChk, &QCheckBox::toggled, this, [this] { UpdateEnabled(); });
+  UpdateEnabled();
+  SetTabOrder({CompressorList, QualitySlider, KeyFrameChk, KeyFrameEdit, DataRateChk, DataRateEdit,
+               OKButton, CancelButton});
+}
 
+void CompressorChooser::BuildControls() {
   auto* label = new QLabel(this);
   SetCaption(label, msg::kCompressorLabel);
   label->setGeometry(8, 8, 200, 14);
@@ -77,9 +87,10 @@ CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* pa
   CancelButton = Button(msg::kCancelButton, "CancelButton", this, {224, 36, 68, 23});
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
 
-  // The starting point, as the options record hands it to the chooser: the
-  // interval and the rate only where their flags are set.
+void CompressorChooser::ShowOptions(const CompressOptions& current) {
+  // The interval and the rate only where their flags are set.
   const bool valid = current.dwFlags & kCompressValid;
   const uint32_t keyFrames =
       valid && (current.dwFlags & kCompressKeyFrames) ? current.dwKeyFrameEvery : 0;
@@ -92,13 +103,6 @@ CompressorChooser::CompressorChooser(const CompressOptions& current, QWidget* pa
   DataRateChk->setChecked(dataRate != 0);
   DataRateEdit->setValue(int(std::max(dataRate, 1u)));
   if (!valid || !Select(current.fccHandler)) CompressorList->setCurrentIndex(0);
-
-  connect(CompressorList, &QComboBox::currentIndexChanged, this, [this] { UpdateEnabled(); });
-  connect(KeyFrameChk, &QCheckBox::toggled, this, [this] { UpdateEnabled(); });
-  connect(DataRateChk, &QCheckBox::toggled, this, [this] { UpdateEnabled(); });
-  UpdateEnabled();
-  SetTabOrder({CompressorList, QualitySlider, KeyFrameChk, KeyFrameEdit, DataRateChk, DataRateEdit,
-               OKButton, CancelButton});
 }
 
 bool CompressorChooser::Select(uint32_t fccHandler) {

@@ -45,6 +45,9 @@ class CompressorChooser : public QDialog {
   bool Select(uint32_t fccHandler);
 
  private:
+  void BuildControls();
+  // The controls set as the options record hands them to the chooser.
+  void ShowOptions(const CompressOptions& current);
   void UpdateEnabled();
 
   std::vector<VideoCompressorInfo> compressors_;

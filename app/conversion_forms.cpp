@@ -45,7 +45,23 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SetCaption(this, msg::kSettingsTitle);
   setFont(FormFont());
   setFixedSize(540, 280);
+  BuildLeftGroups();
+  BuildNumberGroup();
+  BuildBottom();
 
+  connect(SectorChk, &QCheckBox::clicked, this, &TForm2::SectorChkClick);
+  connect(FrameOrgChk, &QCheckBox::clicked, this, &TForm2::FrameOrgChkClick);
+  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+  for (QLineEdit* e : {FPSEdit, EndNumEdit})
+    connect(e, &QLineEdit::textEdited, this, &TForm2::UpdateSummary);
+
+  SetTabOrder({SectorChk, FPSEdit, SizeWEdit, SizeHEdit, VerSel, AudioFormSel, AudioChEdit,
+               FrameOrgChk, StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit, QualityChk,
+               Button1, Button2});
+}
+
+void TForm2::BuildLeftGroups() {
   // Left: sectors, video, sound.
   GroupBox1 = Group(msg::kSectorWord, "GroupBox1", this, {8, 4, 258, 42});
   SectorChk = new QCheckBox(GroupBox1);
@@ -69,7 +85,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   AudioFormSel = DropDown("AudioFormSel", GroupBox3, {56, 18, 192, 21}, {});
   Label(msg::kChannelsLabel, GroupBox3, {12, 48, 44, 14});
   AudioChEdit = Edit("AudioChEdit", GroupBox3, {56, 44, 56, 21});
+}
 
+void TForm2::BuildNumberGroup() {
   // Right: frame numbers.
   GroupBox4 = Group(msg::kFramesGroup, "GroupBox4", this, {274, 4, 258, 198});
   FrameOrgChk = new QCheckBox(GroupBox4);
@@ -89,7 +107,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   MaxNoEdit = numbers[2];
   EndNoEdit = numbers[3];
   EndNumEdit = numbers[4];
+}
 
+void TForm2::BuildBottom() {
   // The best-quality encoder and filtered sound instead of the exact ones.
   QualityChk = new QCheckBox(this);
   SetCaption(QualityChk, msg::kBestQuality);
@@ -120,17 +140,6 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   FrameByFrameChk->setGeometry(120, 18, FrameByFrameChk->sizeHint().width(), 18);
   SimulateButton = Button(msg::kSimulateButton, "SimulateButton", this, {295, 208, 75, 25});
   connect(SimulateButton, &QPushButton::clicked, this, &TForm2::SimulateButtonClick);
-
-  connect(SectorChk, &QCheckBox::clicked, this, &TForm2::SectorChkClick);
-  connect(FrameOrgChk, &QCheckBox::clicked, this, &TForm2::FrameOrgChkClick);
-  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
-  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-  for (QLineEdit* e : {FPSEdit, EndNumEdit})
-    connect(e, &QLineEdit::textEdited, this, &TForm2::UpdateSummary);
-
-  SetTabOrder({SectorChk, FPSEdit, SizeWEdit, SizeHEdit, VerSel, AudioFormSel, AudioChEdit,
-               FrameOrgChk, StartNoEdit, MinNoEdit, MaxNoEdit, EndNoEdit, EndNumEdit, QualityChk,
-               Button1, Button2});
 }
 
 void TForm2::Prepare(const StrDocument& doc, const AviToStrInputs& inputs, Host& host,
@@ -396,7 +405,7 @@ TConvAviForm::TConvAviForm(QWidget* parent) : QDialog(parent) {
                AcmSelButton, AFormEdit, StartButton, CancelButton});
 }
 
-void TConvAviForm::Prepare(const StrDocument& doc, bool halfWidthView, Host& host) {
+void TConvAviForm::Prepare(StrDocument& doc, bool halfWidthView, Host& host) {
   doc_ = &doc;
   halfWidthView_ = halfWidthView;
   host_ = &host;
@@ -429,7 +438,10 @@ void TConvAviForm::ShowFields() {
 }
 
 void TConvAviForm::FormClose() {
-  Model.NameEdit = QFile::encodeName(NameEdit->text()).toStdString();
+  // A name typed without an extension gets the format's, as the save
+  // dialog gives it.
+  Model.NameEdit =
+      QFile::encodeName(WithDefaultSuffix(NameEdit->text(), SaveDialog.DefaultExt)).toStdString();
   Model.VRateEdit = Std(VRateEdit->text());
   Model.VWidthEdit = Std(VWidthEdit->text());
   Model.VHeightEdit = Std(VHeightEdit->text());

@@ -88,6 +88,11 @@ class TForm2 : public QDialog {
   void showEvent(QShowEvent* e) override;
 
  private:
+  // The controls: sectors, video and sound on the left, frame numbers on
+  // the right, the buttons and lines below.
+  void BuildLeftGroups();
+  void BuildNumberGroup();
+  void BuildBottom();
   void ShowSettings();
   void ReadControls();
 
@@ -134,7 +139,7 @@ class TConvAviForm : public QDialog {
 
   // What the next showing offers from: the document and its current frame,
   // the view's half width, and the host that reports the choosers' failures.
-  void Prepare(const StrDocument& doc, bool halfWidthView, Host& host);
+  void Prepare(StrDocument& doc, bool halfWidthView, Host& host);
 
   QLabel* Panel1;  // "Salvar como"
   QLineEdit* NameEdit;
@@ -185,7 +190,7 @@ class TConvAviForm : public QDialog {
  private:
   void ShowFields();
 
-  const StrDocument* doc_ = nullptr;
+  StrDocument* doc_ = nullptr;
   bool halfWidthView_ = false;
   Host* host_ = nullptr;
 };

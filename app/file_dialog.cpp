@@ -55,6 +55,12 @@ bool RunQtFileDialog(FileDialog& dialog, QWidget* owner) {
   return true;
 }
 
+QString WithDefaultSuffix(const QString& path, const QString& suffix) {
+  const QFileInfo file(path);
+  if (file.fileName().isEmpty() || !file.suffix().isEmpty()) return path;
+  return path + "." + suffix;
+}
+
 bool IsVideoFile(const QString& path) {
   static const QStringList kSuffixes = {"avi", "mp4", "mkv", "mov", "webm"};
   return kSuffixes.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);

@@ -39,6 +39,10 @@ using FileDialogRunner = std::function<bool(FileDialog& dialog, QWidget* owner)>
 // Qt's own file dialog.
 bool RunQtFileDialog(FileDialog& dialog, QWidget* owner);
 
+// A path as the save dialogs take a typed name: with `.suffix` added when
+// its file name has no extension (an empty path, or a folder's, as it is).
+QString WithDefaultSuffix(const QString& path, const QString& suffix);
+
 // A video file by its name, as the open-video dialog's "Video files" filter
 // takes it: .avi, .mp4, .mkv, .mov or .webm, in any case.
 bool IsVideoFile(const QString& path);

@@ -22,6 +22,26 @@
 
 namespace belmora::app {
 
+namespace {
+
+// The top of the PSNR scale; kept frames are marked there.
+constexpr double kTopPsnr = 60;
+// Where a cell keeps its number for sorting, and the first cell of a row
+// the frame's index in the report.
+constexpr int kSortKey = Qt::UserRole + 1;
+constexpr int kIndexRole = Qt::UserRole;
+
+// A cell that sorts by its number, not by its text.
+class NumberItem : public QTableWidgetItem {
+ public:
+  NumberItem(const QString& text, double key) : QTableWidgetItem(text) { setData(kSortKey, key); }
+  bool operator<(const QTableWidgetItem& other) const override {
+    return data(kSortKey).toDouble() < other.data(kSortKey).toDouble();
+  }
+};
+
+}  // namespace
+
 PsnrPlot::PsnrPlot(QWidget* parent) : QChartView(parent) {
   setObjectName("PsnrPlot");
   setMinimumSize(480, 180);
@@ -66,24 +86,27 @@ PsnrPlot::PsnrPlot(QWidget* parent) : QChartView(parent) {
   });
 }
 
-void PsnrPlot::SetReport(const FitReport* report, const std::set<int>* worst) {
+void PsnrPlot::SetReport(const FitReport* report, const std::set<int>* worst,
+                         int64_t firstNumber) {
   report_ = report;
   worst_ = worst;
+  firstNumber_ = firstNumber;
   const int n = report_ ? int(report_->Frames().size()) : 0;
-  // The PSNR axis from 20 dB (or lower, if a frame is) to 60 dB.
+  // The PSNR axis from 20 dB (or lower, if a re-encoded frame is) to 60 dB.
   double low = 20;
   if (report_)
-    for (const auto& f : report_->Frames()) low = std::min(low, std::floor(f.Psnr / 5) * 5);
-  y_->setRange(low, 60);
+    for (const auto& f : report_->Frames())
+      if (!f.Kept) low = std::min(low, std::floor(f.Psnr / 5) * 5);
+  y_->setRange(low, kTopPsnr);
   ShowFrames(0, std::max(n - 1, 1));
 }
 
 double PsnrPlot::VisibleFirst() const {
-  return x_->min();
+  return x_->min() - double(firstNumber_);
 }
 
 double PsnrPlot::VisibleLast() const {
-  return x_->max();
+  return x_->max() - double(firstNumber_);
 }
 
 void PsnrPlot::ShowFrames(double first, double last) {
@@ -93,7 +116,7 @@ void PsnrPlot::ShowFrames(double first, double last) {
   const double span = std::clamp(last - first, std::min(8.0, end), end);
   first = std::clamp(first, 0.0, end - span);
   rebuilding_ = true;
-  x_->setRange(first, first + span);
+  x_->setRange(first + double(firstNumber_), first + span + double(firstNumber_));
   rebuilding_ = false;
   Rebuild();
 }
@@ -104,45 +127,72 @@ int PsnrPlot::LinePoints() const {
 
 void PsnrPlot::Rebuild() {
   rebuilding_ = true;
-  QList<QPointF> points, marks, kept;
+  line_->clear();
+  marks_->clear();
+  kept_->clear();
   if (report_ && !report_->Frames().empty()) {
-    const auto& frames = report_->Frames();
-    const int n = int(frames.size());
-    const int first = std::clamp(int(std::floor(x_->min())), 0, n - 1);
-    const int last = std::clamp(int(std::ceil(x_->max())), 0, n - 1);
+    const int n = int(report_->Frames().size());
+    const int first = std::clamp(int(std::floor(VisibleFirst())), 0, n - 1);
+    const int last = std::clamp(int(std::ceil(VisibleLast())), 0, n - 1);
     const int columns = std::max(1, int(chart()->plotArea().width()));
-    const int count = last - first + 1;
-    if (count <= 2 * columns) {
-      for (int i = first; i <= last; i++) points << QPointF(i, frames[size_t(i)].Psnr);
-    } else {
-      // More frames than pixels: each column's lowest and highest PSNR, so
-      // that no bad frame is lost between two points.
-      for (int c = 0; c < columns; c++) {
-        const int a = first + int(int64_t(count) * c / columns);
-        const int b = first + int(int64_t(count) * (c + 1) / columns) - 1;
-        if (b < a) continue;
-        int lo = a, hi = a;
-        for (int i = a; i <= b; i++) {
-          if (frames[size_t(i)].Psnr < frames[size_t(lo)].Psnr) lo = i;
-          if (frames[size_t(i)].Psnr > frames[size_t(hi)].Psnr) hi = i;
-        }
-        const int one = std::min(lo, hi), other = std::max(lo, hi);
-        points << QPointF(one, frames[size_t(one)].Psnr);
-        if (other != one) points << QPointF(other, frames[size_t(other)].Psnr);
-      }
+    RebuildLine(first, last, columns);
+    RebuildMarks(first, last, columns);
+  }
+  rebuilding_ = false;
+}
+
+void PsnrPlot::RebuildLine(int first, int last, int columns) {
+  // The re-encoded frames only: a kept frame lost nothing (its PSNR is the
+  // top of the scale) and would make the line a comb.
+  const auto& frames = report_->Frames();
+  const double x0 = double(firstNumber_);
+  QList<QPointF> points;
+  const int count = last - first + 1;
+  if (count <= 2 * columns) {
+    for (int i = first; i <= last; i++)
+      if (!frames[size_t(i)].Kept) points << QPointF(x0 + i, frames[size_t(i)].Psnr);
+    line_->replace(points);
+    return;
+  }
+  // More frames than pixels: each column's lowest and highest PSNR, so
+  // that no bad frame is lost between two points.
+  for (int c = 0; c < columns; c++) {
+    const int a = first + int(int64_t(count) * c / columns);
+    const int b = first + int(int64_t(count) * (c + 1) / columns) - 1;
+    int lo = -1, hi = -1;
+    for (int i = a; i <= b; i++) {
+      if (frames[size_t(i)].Kept) continue;
+      if (lo < 0 || frames[size_t(i)].Psnr < frames[size_t(lo)].Psnr) lo = i;
+      if (hi < 0 || frames[size_t(i)].Psnr > frames[size_t(hi)].Psnr) hi = i;
     }
-    for (int i = first; i <= last; i++) {
-      const FrameFit& f = frames[size_t(i)];
-      if (worst_ && worst_->count(f.Index))
-        marks << QPointF(i, f.Psnr);
-      else if (f.Kept && count <= 2 * columns)
-        kept << QPointF(i, f.Psnr);
-    }
+    if (lo < 0) continue;
+    const int one = std::min(lo, hi), other = std::max(lo, hi);
+    points << QPointF(x0 + one, frames[size_t(one)].Psnr);
+    if (other != one) points << QPointF(x0 + other, frames[size_t(other)].Psnr);
   }
   line_->replace(points);
+}
+
+void PsnrPlot::RebuildMarks(int first, int last, int columns) {
+  // The worst frames where they lie; the kept ones along the top, one mark
+  // a pixel column where there are more frames than pixels.
+  const auto& frames = report_->Frames();
+  const double x0 = double(firstNumber_);
+  const int count = last - first + 1;
+  QList<QPointF> marks, kept;
+  int lastColumn = -1;
+  for (int i = first; i <= last; i++) {
+    const FrameFit& f = frames[size_t(i)];
+    if (worst_ && worst_->count(f.Index)) {
+      marks << QPointF(x0 + i, f.Psnr);
+    } else if (f.Kept) {
+      const int column = int(int64_t(i - first) * columns / count);
+      if (count <= 2 * columns || column != lastColumn) kept << QPointF(x0 + i, y_->max());
+      lastColumn = column;
+    }
+  }
   marks_->replace(marks);
   kept_->replace(kept);
-  rebuilding_ = false;
 }
 
 int PsnrPlot::FrameAt(int x) const {
@@ -150,18 +200,20 @@ int PsnrPlot::FrameAt(int x) const {
   const int n = int(report_->Frames().size());
   const QPointF scene = mapToScene(QPoint(x, 0));
   const QPointF value = chart()->mapToValue(chart()->mapFromScene(scene), line_);
-  return std::clamp(int(std::lround(value.x())), 0, n - 1);
+  return std::clamp(int(std::lround(value.x() - double(firstNumber_))), 0, n - 1);
 }
 
 int PsnrPlot::XOf(double index) const {
-  const QPointF at = chart()->mapToPosition(QPointF(index, y_->min()), line_);
+  const QPointF at =
+      chart()->mapToPosition(QPointF(index + double(firstNumber_), y_->min()), line_);
   return mapFromScene(chart()->mapToScene(at)).x();
 }
 
 QString PsnrPlot::FrameText(int index) const {
   if (!report_ || index < 0 || index >= int(report_->Frames().size())) return {};
   const FrameFit& f = report_->Frames()[size_t(index)];
-  return QString::fromUtf8(FormatMessage(msg::kFitPointText, f.Index, int(f.FirstSector), f.Scale,
+  return QString::fromUtf8(FormatMessage(msg::kFitPointText, int(firstNumber_ + index),
+                                         int(f.FirstSector), f.Scale,
                                          f.Bytes, f.Capacity, f.Psnr,
                                          Tr(f.Kept ? msg::kKeptYes : msg::kKeptNo))
                                .c_str());
@@ -283,8 +335,9 @@ std::set<int> FitReportWindow::WorstFrames(const FitReport& report) {
   return worst;
 }
 
-FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget* parent)
-    : QDialog(parent), report_(report), worst_(WorstFrames(report)) {
+FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget* parent,
+                                 int64_t firstNumber)
+    : QDialog(parent), report_(report), firstNumber_(firstNumber), worst_(WorstFrames(report)) {
   setObjectName("FitReportWindow");
   SetCaption(this, msg::kFitReportTitle);
   auto* layout = new QVBoxLayout(this);
@@ -293,43 +346,26 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
   SummaryLabel->setWordWrap(true);
   layout->addWidget(SummaryLabel);
   Plot = new PsnrPlot(this);
-  Plot->SetReport(&report_, &worst_);
+  Plot->SetReport(&report_, &worst_, firstNumber_);
   Plot->FrameClicked = [this](int i) { Choose(i); };
   Plot->FrameDoubleClicked = [this](int i) {
     Choose(i);
     ShowPreview(i);
   };
   layout->addWidget(Plot, 1);
+  PlotHint = new QLabel(this);
+  PlotHint->setObjectName("PlotHint");
+  PlotHint->setWordWrap(true);
+  SetCaption(PlotHint, msg::kFitPlotHint);
+  layout->addWidget(PlotHint);
 
   Table = new QTableWidget(int(report_.Frames().size()), 7, this);
   Table->setObjectName("Table");
-  QStringList headers;
-  for (const char* h : msg::kFitColumns) headers << T(h);
-  Table->setHorizontalHeaderLabels(headers);
-  Table->verticalHeader()->hide();
-  Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-  int row = 0;
-  for (const FrameFit& f : report_.Frames()) {
-    const QString cells[7] = {QString::number(f.Index),
-                              QString::number(f.FirstSector),
-                              QString::number(f.Capacity),
-                              QString::number(f.Scale),
-                              QString::number(f.Bytes),
-                              QString::number(f.Psnr, 'f', 2),
-                              T(f.Kept ? msg::kKeptYes : msg::kKeptNo)};
-    const bool bad = worst_.count(f.Index) > 0;
-    for (int c = 0; c < 7; c++) {
-      auto* item = new QTableWidgetItem(cells[c]);
-      if (bad) item->setBackground(QColor(255, 200, 200));
-      Table->setItem(row, c, item);
-    }
-    row++;
-  }
-  Table->resizeColumnsToContents();
+  FillTable();
   connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int r, int) {
-    Choose(r);
-    ShowPreview(r);
+    const int index = Table->item(r, 0)->data(kIndexRole).toInt();
+    Choose(index);
+    ShowPreview(index);
   });
   layout->addWidget(Table, 1);
 
@@ -353,6 +389,50 @@ FitReportWindow::FitReportWindow(const FitReport& report, bool confirm, QWidget*
   resize(760, 620);
 }
 
+void FitReportWindow::FillTable() {
+  QStringList headers;
+  for (const char* h : msg::kFitColumns) headers << T(h);
+  Table->setHorizontalHeaderLabels(headers);
+  Table->verticalHeader()->hide();
+  Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  const auto& frames = report_.Frames();
+  for (int row = 0; row < int(frames.size()); row++) {
+    const FrameFit& f = frames[size_t(row)];
+    const int64_t number = firstNumber_ + row;
+    const std::pair<QString, double> cells[7] = {
+        {QString::number(number), double(number)},
+        {QString::number(f.FirstSector), f.FirstSector},
+        {QString::number(f.Capacity), f.Capacity},
+        {QString::number(f.Scale), f.Scale},
+        {QString::number(f.Bytes), f.Bytes},
+        {QString::number(f.Psnr, 'f', 2), f.Psnr},
+        {T(f.Kept ? msg::kKeptYes : msg::kKeptNo), f.Kept ? 1.0 : 0.0}};
+    const bool bad = worst_.count(f.Index) > 0;
+    for (int c = 0; c < 7; c++) {
+      auto* item = new NumberItem(cells[c].first, cells[c].second);
+      if (bad) item->setBackground(QColor(255, 200, 200));
+      Table->setItem(row, c, item);
+    }
+    Table->item(row, 0)->setData(kIndexRole, row);
+  }
+  // Any column sorts; the frames' order first.
+  Table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+  Table->setSortingEnabled(true);
+  // Sized with the sort arrow in the headers (it hid the first letters of
+  // "Quadro"), rows one line of text high, and the last column taking the
+  // rest of the width.
+  Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
+  Table->resizeColumnsToContents();
+  Table->horizontalHeader()->setStretchLastSection(true);
+}
+
+int FitReportWindow::RowOf(int index) const {
+  for (int row = 0; row < Table->rowCount(); row++)
+    if (Table->item(row, 0)->data(kIndexRole).toInt() == index) return row;
+  return -1;
+}
+
 void FitReportWindow::ShowPreview(int index) {
   if (index < 0 || index >= int(report_.Frames().size()) || !FramePictures) return;
   const FrameFit& f = report_.Frames()[size_t(index)];
@@ -374,7 +454,8 @@ void FitReportWindow::ShowPreview(int index) {
       row->addLayout(column);
     }
   }
-  Preview->setWindowTitle(QString::fromUtf8(FormatMessage(msg::kFramePreviewTitle, f.Index).c_str()));
+  Preview->setWindowTitle(QString::fromUtf8(
+      FormatMessage(msg::kFramePreviewTitle, int(firstNumber_ + index)).c_str()));
   Preview->findChild<QLabel*>("NowPictureCaption")->setText(T(msg::kPreviewNow));
   Preview->findChild<QLabel*>("AfterPictureCaption")
       ->setText(QString::fromUtf8(FormatMessage(msg::kPreviewAfter, f.Scale, f.Psnr).c_str()));
@@ -386,8 +467,12 @@ void FitReportWindow::ShowPreview(int index) {
 }
 
 void FitReportWindow::Choose(int index) {
-  if (index < 0 || index >= int(report_.Frames().size()) || !FrameChosen) return;
-  FrameChosen(report_.Frames()[size_t(index)].FirstSector);
+  if (index < 0 || index >= int(report_.Frames().size())) return;
+  if (const int row = RowOf(index); row >= 0) {
+    Table->selectRow(row);
+    Table->scrollToItem(Table->item(row, 0), QAbstractItemView::PositionAtCenter);
+  }
+  if (FrameChosen) FrameChosen(report_.Frames()[size_t(index)].FirstSector);
 }
 
 }  // namespace belmora::app

@@ -1,53 +1,30 @@
-// TForm1, the main viewer window: one frame of the open STR at a time,
-// navigation by frame and by time, the selection, the view menu, playback,
-// and the menu from which every other function starts.
+// TForm1, the main window. It places the viewer (the picture, the bar and
+// the frame buttons, with the open document), the menus, the status line
+// and, while a movie plays, the player; it asks the questions around
+// opening a file and starts every other function from its menu.
 #pragma once
 
-#include <QFrame>
-#include <QImage>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
 
-#include "app/bar_layout.h"
 #include "app/file_dialog.h"
+#include "app/main_menu.h"
 #include "app/player.h"
 #include "app/qt_host.h"
-#include "app/track_bar.h"
+#include "app/status_line.h"
+#include "app/viewer.h"
 #include "convert/frame_bmp.h"
 #include "convert/frame_codec.h"
-#include "str/str_document.h"
 #include "xa/xa_codec.h"
-
-class QAction;
-class QActionGroup;
-class QLabel;
-class QMenu;
-class QSystemTrayIcon;
-class QToolButton;
 
 namespace belmora::app {
 
-class TForm1;
 class TForm2;
 class TForm3;
 class TForm4;
 class TForm5;
 class TConvAviForm;
-
-// The client area below the menu bar: the picture at its origin, the
-// strip with the bar and its time labels, and Panel2 at the bottom.
-class ViewArea : public QWidget {
- public:
-  explicit ViewArea(TForm1& form);
-
- protected:
-  void paintEvent(QPaintEvent*) override;
-  void resizeEvent(QResizeEvent*) override;
-
- private:
-  TForm1& form_;
-};
 
 // The conversion commands of the menu, supplied by the conversion windows;
 // an empty one does nothing.
@@ -62,7 +39,7 @@ struct ConversionCommands {
   std::function<void(TForm1&)> ApplySubtitles;  // "Aplicar legendas…"
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public MainMenu {
   Q_OBJECT
  public:
   static constexpr const char* kCaption = "Belmora v2 - Tavish";
@@ -127,8 +104,7 @@ class TForm1 : public QMainWindow {
   // confirmed in, and remembers the folder of the file chosen.
   bool Execute(FileDialog& dialog);
 
-  // Navigation by key: the first and last frames, and a jump of `seconds`
-  // of the bar's time labels.
+  // Navigation by key: the first and last frames, and a jump of `seconds`.
   void FirstFrame();
   void LastFrame();
   void JumpSeconds(int seconds);
@@ -160,17 +136,18 @@ class TForm1 : public QMainWindow {
   bool CancelPressed() const;
 
   // What is drawn: the picture (scaled by ViewScale), the time labels.
-  QRect PictureRect() const;
-  std::vector<TimeLabel> BarTimeLabels() const;
-  int ViewScale() const { return viewScale_; }
-  int ClientWidth() const;
-  int ClientHeight() const;
-  ViewArea* Client() const { return client_; }
+  QRect PictureRect() const { return viewer_->PictureRect(); }
+  std::vector<TimeLabel> BarTimeLabels() const { return viewer_->BarTimeLabels(); }
+  int ViewScale() const { return viewer_->ViewScale(); }
+  int ClientWidth() const { return viewer_->width(); }
+  int ClientHeight() const { return viewer_->height(); }
+  Viewer* Client() const { return viewer_; }
 
-  // The application's records, owned here once.
+  // The application's records, owned here once (the document and its
+  // codec by the viewer).
   QtHost& Ui() { return host_; }
-  StrDocument& Document() { return doc_; }
-  FrameCodec& Codec() { return codec_; }
+  StrDocument& Document() { return viewer_->Document(); }
+  FrameCodec& Codec() { return viewer_->Codec(); }
   FrameNumbering& Numbering() { return numbering_; }
   XaDecoderState& XaDecoder() { return xaDecoder_; }
   XaEncoderState& XaEncoder() { return xaEncoder_; }
@@ -180,12 +157,18 @@ class TForm1 : public QMainWindow {
   TForm5* Form5() const { return form5_; }
   TConvAviForm* ConvAviForm() const { return convAvi_; }
 
-  // Window state.
-  bool DocumentOpen = false;
+ private:
+  QtHost host_{*this};
+  Viewer* const viewer_;
+  StatusLine* const status_;
+
+ public:
+  // Window state: the viewer's, under the names the window has always had.
+  bool& DocumentOpen;
   // A file of sound only shown instead of a document (empty: none).
   std::string AudioOnlyPath;
-  int32_t SelectionStart = 0;
-  int32_t SelectionEnd = 0;
+  int32_t& SelectionStart;
+  int32_t& SelectionEnd;
   ImagePosition Position;  // ImageOffsetX, ImageOffsetY
 
   // The status line: where the frame shown lies and how it is coded.
@@ -193,59 +176,24 @@ class TForm1 : public QMainWindow {
   // The status line's tooltip: the full note on a damaged frame, else empty.
   QString StatusTip() const;
   // Label1's text, drawn small enough to stop short of the buttons.
-  void SetLabel(const QString& text);
+  void SetLabel(const QString& text) { viewer_->SetLabel(text); }
   void UpdateStatusLine();
   // After long work: "done" with the output's name in the status line (a
   // button opens its folder), and the desktop's notification when the
   // window is in the background.
-  void NoteDone(const QString& output);
-  QString LastNotification;  // the text of the last desktop notification
-  std::function<void(const QString& folder)> OpenFolder;
+  void NoteDone(const QString& output) { status_->NoteDone(output); }
+  const QString& LastNotification;  // the text of the last desktop notification
+  std::function<void(const QString& folder)>& OpenFolder;
 
-  // Widgets.
+  // Widgets: the status line's, and the viewer's.
   QLabel* StatusLabel;
+  QLabel* NoticeLabel;
   QToolButton* OpenFolderButton;
   QFrame* Panel2;
   QLabel* Label1;
   QToolButton* PrevButton;
   QToolButton* NextButton;
   TrackBar* Bar;
-  QMenuBar* MainMenu1;
-  QMenu* MenuFile;
-  QAction* MenuNew;
-  QAction* MenuOpen;
-  QAction* MenuMovie;  // another movie of the open file
-  QMenu* MenuRecent;  // the files opened last
-  QAction* MenuExit;
-  QMenu* MenuConv;
-  QAction* MenuAviO;
-  QAction* MenuAviI;
-  QAction* MenuBmpO;
-  QAction* MenuBmpI;
-  QAction* MenuSubs;
-  QAction* MenuSaveChannel;
-  QAction* MenuPlayChannel;
-  QMenu* MenuConf;
-  QMenu* MenuSpeed;
-  QAction* MenuSpeed1;
-  QAction* MenuSpeed2;
-  QMenu* MenuWidth;
-  QAction* MenuWidthN;
-  QAction* MenuWidthH;
-  QAction* MenuWidthD;
-  QMenu* MenuSel;
-  QAction* MenuSelStart;
-  QAction* MenuSelEnd;
-  QAction* MenuSelAll;
-  QAction* MenuPos;
-  QAction* MenuPlay;
-  // "Idioma", in the view menu and, reachable without a document, in "Ajuda".
-  QMenu* MenuLang;
-  QAction* MenuLangEn;
-  QAction* MenuLangOrig;
-  QMenu* MenuHelp;
-  QAction* MenuAbout;
-  QAction* MenuHelpKeys;
 
   // File dialogs and the seam that runs them.
   FileDialog OpenStrDlg, SaveStrDlg, OpenAviDlg, OpenBmpDlg, SaveBmpDlg;
@@ -263,14 +211,12 @@ class TForm1 : public QMainWindow {
   void changeEvent(QEvent* e) override;
 
  private:
-  friend class ViewArea;
-  void BuildMenu();
   void SetUpFileDialogs();
-  void UpdateLanguageChecks();
-  void BuildPanel();
-  void BuildStatusLine();
-  void Paint(QPainter& p);
-  void SetBarPositionFromSector();
+  void ConnectViewer();
+  bool MayGiveUpShownFor(const QString& path, const std::string& name, int& chosenMovie);
+  bool PutBackInterruptedEdit(const std::string& file, int pending);
+  int OpenInViewer(const QString& given, const QString& path, const std::string& name,
+                   int chosenMovie);
   void SetViewSize(bool half, int scale);
   void FitWindowToPicture();
   void UpdateTitle();
@@ -278,28 +224,19 @@ class TForm1 : public QMainWindow {
   // Runs a move of the shown frame; playback, if on, goes on from there.
   void Seek(const std::function<void()>& move);
 
-  QtHost host_{*this};
-  AudioSectorHook hook_;
-  StrDocument doc_{host_, &hook_};
-  FrameCodec codec_;
   FrameNumbering numbering_;
   XaDecoderState xaDecoder_;
   XaEncoderState xaEncoder_;
 
-  ViewArea* client_;
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
   TForm4* form4_ = nullptr;
   TForm5* form5_ = nullptr;
   TConvAviForm* convAvi_ = nullptr;
 
-  QString doneFolder_;        // the folder of the last "done" notice
-  QSystemTrayIcon* tray_ = nullptr;
-  std::string lastOpened_;    // the file last opened, to tell another one
-  int viewScale_ = 1;         // 2 for "Dobro"
-  QSize sizeBeforeDouble_;    // the window's size before "Dobro" grew it
+  std::string lastOpened_;  // the file last opened, to tell another one
+  QSize sizeBeforeDouble_;  // the window's size before "Dobro" grew it
   QSize sizeAfterDouble_;
-  QImage preview_;            // a long operation's latest frame
   std::unique_ptr<Player> player_;
   PlaybackStats lastStats_;
 };

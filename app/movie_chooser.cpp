@@ -35,20 +35,21 @@ QString Damaged(const Movie& m) {
 }  // namespace
 
 TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movies,
-                             int speedFactor, int current, QWidget* parent)
+                             int speedFactor, int current, QWidget* parent,
+                             const QString& layout)
     : QDialog(parent) {
   setObjectName("MovieChooser");
   setWindowTitle(T(msg::kMovieChooserTitle));
-  auto* layout = new QVBoxLayout(this);
+  auto* box = new QVBoxLayout(this);
   auto* label = new QLabel(QFileInfo(file).fileName(), this);
   label->setObjectName("FileLabel");
-  layout->addWidget(label);
+  box->addWidget(label);
 
   MovieList = new QTreeWidget(this);
   MovieList->setObjectName("MovieList");
   QStringList columns;
   for (const char* c : {msg::kMovieWord, msg::kChannelWord, msg::kSizeWord, msg::kFramesGroup,
-                        msg::kDurationWord, msg::kDamagedFramesWord})
+                        msg::kDurationWord, msg::kDamagedFramesWord, msg::kFormatLabel})
     columns << T(c);
   MovieList->setHeaderLabels(columns);
   MovieList->setRootIsDecorated(false);
@@ -61,9 +62,10 @@ TMovieChooser::TMovieChooser(const QString& file, const std::vector<Movie>& movi
     row->setText(3, QString::number(m.Frames.size()));
     row->setText(4, Duration(m, speedFactor));
     row->setText(5, Damaged(m));
+    row->setText(6, layout);
     for (int c = 0; c < 5; c++) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
-  AddListAndButtons(this, layout, MovieList, 6, current, OKButton, CancelButton);
+  AddListAndButtons(this, box, MovieList, 7, current, OKButton, CancelButton);
   OKButton->setDefault(true);
 }
 
@@ -73,8 +75,9 @@ int TMovieChooser::Chosen() const {
 }
 
 int ChooseMovie(const QString& file, const std::vector<Movie>& movies, int speedFactor,
-                int current, QWidget* parent, const std::function<int(QDialog&)>& runModal) {
-  TMovieChooser chooser(file, movies, speedFactor, current, parent);
+                int current, QWidget* parent, const std::function<int(QDialog&)>& runModal,
+                const QString& layout) {
+  TMovieChooser chooser(file, movies, speedFactor, current, parent, layout);
   const int result = runModal ? runModal(chooser) : chooser.exec();
   return result == QDialog::Accepted ? chooser.Chosen() : -1;
 }

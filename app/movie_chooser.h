@@ -17,11 +17,12 @@ namespace belmora::app {
 class TMovieChooser : public QDialog {
   Q_OBJECT
  public:
-  // `speedFactor` turns sectors into time; `current` is selected first.
+  // `speedFactor` turns sectors into time; `current` is selected first;
+  // `layout` names the file's layout (the same for every movie of it).
   TMovieChooser(const QString& file, const std::vector<Movie>& movies, int speedFactor,
-                int current, QWidget* parent = nullptr);
+                int current, QWidget* parent = nullptr, const QString& layout = QString());
 
-  // Columns: movie, channel, size, frames, duration, damaged frames.
+  // Columns: movie, channel, size, frames, duration, damaged frames, layout.
   QTreeWidget* MovieList;
   QPushButton* OKButton;
   QPushButton* CancelButton;
@@ -33,6 +34,7 @@ class TMovieChooser : public QDialog {
 // Lets the user pick one of `movies` through `runModal`: its index from 0,
 // or -1 when the user cancelled.
 int ChooseMovie(const QString& file, const std::vector<Movie>& movies, int speedFactor,
-                int current, QWidget* parent, const std::function<int(QDialog&)>& runModal);
+                int current, QWidget* parent, const std::function<int(QDialog&)>& runModal,
+                const QString& layout = QString());
 
 }  // namespace belmora::app

@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "convert/frame_codec.h"
+#include "convert/movie_sound.h"
 #include "str/frame_walker.h"
 #include "str/str_document.h"
-#include "xa/xa_codec.h"
 
 namespace belmora::app {
 
@@ -47,11 +47,8 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
   // Messages of the worker's own document are nobody's business: a frame
   // that cannot be read ends playback, one that cannot be decoded is skipped.
   CollectingHost quiet;
-  AudioSectorHook hook;
-  StrDocument doc(quiet, &hook);
+  StrDocument doc(quiet);
   FrameCodec codec;
-  XaDecoderState xa;
-  std::vector<uint8_t> decoded;
 
   if (OpenMovieFile(doc, quiet, start.Path, OpenMode::kReadOnly) != 0) return;
   if (start.Movie != 0 && SelectMovie(doc, start.Movie) != 0) return;
@@ -59,18 +56,12 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
   doc.SpeedFactor = start.SpeedFactor;
   codec.HalfWidthView = start.HalfWidthView;
   codec.Image.LayOut(doc.PaddedWidth, doc.PaddedHeight);
-  if (sound) {
-    XaSetOutputFormat(xa, pcm.Rate, pcm.Channels, 16);
-    decoded.resize(XaMaxOutputBytes(xa));
-    hook.Install([&](uint8_t* image) {
-      if (image[1] != start.AudioChannel) return 0;
-      int32_t n = 0;
-      XaDecodeSector(xa, image, decoded.data(), n);
-      std::lock_guard lock(mutex_);
-      sound_.insert(sound_.end(), decoded.begin(), decoded.begin() + n);
-      return 0;
-    });
-  }
+  // The sound of the sectors each frame's read has passed, decoded after it.
+  MovieSoundStream stream;
+  sound = sound && stream.Open(start.Path, start.Movie,
+                               start.LayoutSound ? kLayoutSound : start.AudioChannel,
+                               start.StartSector, pcm.Rate, pcm.Channels);
+  std::vector<char> decoded;
 
   FrameWalker walker(doc, start.StartSector, doc.LastFrameSector);
   for (int index = 0;; index++) {
@@ -80,6 +71,12 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
       if (stop_) break;
     }
     if (walker.Next() != WalkStep::kFrame) break;
+    if (sound) {
+      decoded.clear();
+      if (!stream.DecodeUpTo(doc.NextSector, decoded)) sound = false;
+      std::lock_guard lock(mutex_);
+      sound_.insert(sound_.end(), decoded.begin(), decoded.end());
+    }
     const int r = DecodeCurrentFrame(codec, doc);
     PlaybackFrame frame;
     frame.Sector = doc.CurrentSector;
@@ -173,7 +170,7 @@ Player::Player(const PlaybackStart& start, bool sound, QObject* parent)
 
   PcmFormat pcm;
   bool withSound = false;
-  if (sound && start.AudioChannel >= 0) {
+  if (sound && start.HasSound()) {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (auto format = SoundFormat(device)) {
       sink_ = std::make_unique<QAudioSink>(device, *format);

@@ -1,8 +1,9 @@
-// Playback of the open STR from a frame on, with the sound of its first
-// audio channel. A worker thread reads and decodes ahead with a read-only
-// document of its own, so the viewer's document is never touched from
-// another thread; the window thread shows each frame when the sound clock
-// (or, without sound, a wall clock) reaches its time.
+// Playback of the open STR from a frame on, with the movie's own sound: its
+// first XA channel, or the layout's own sound (a game's SPU-ADPCM). A
+// worker thread reads and decodes ahead with a read-only document of its
+// own, so the viewer's document is never touched from another thread; the
+// window thread shows each frame when the sound clock (or, without sound, a
+// wall clock) reaches its time.
 #pragma once
 
 #include <QElapsedTimer>
@@ -31,8 +32,10 @@ struct PlaybackStart {
   int32_t SpeedFactor = 2;
   double FramesPerSecond = 15;
   bool HalfWidthView = false;
-  int AudioChannel = -1;  // -1: play without sound
-  int Movie = 0;          // which movie of the file, from 0
+  int AudioChannel = -1;  // the XA channel; -1: none
+  bool LayoutSound = false;  // the layout's own sound instead of an XA channel
+  int Movie = 0;             // which movie of the file, from 0
+  bool HasSound() const { return LayoutSound || AudioChannel >= 0; }
 };
 
 // One decoded frame, ready to show.

@@ -1,6 +1,7 @@
 // What the program remembers between runs: the files opened last, the folder
-// each file dialog was left in, and the main window's place and size. Kept
-// in the user's configuration folder (QSettings, INI format).
+// each file dialog was left in, the main window's place and size, and the
+// language. Kept in one file in the user's configuration folder
+// (~/.config/belmora/belmora.ini).
 #pragma once
 
 #include <QByteArray>

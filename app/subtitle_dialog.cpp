@@ -22,9 +22,8 @@ std::string FileName(const QString& path) {
 // Shows the viewer's frame at `sector` (a frame of the report).
 void JumpTo(TForm1& form, int32_t sector) {
   if (!form.DocumentOpen) return;
-  form.Document().CurrentSector = std::clamp(sector, 0, form.Document().LastFrameSector);
-  form.ShowCurrentFrame();
-  form.ShowConvertedDocument();  // the bar at the frame shown
+  form.Client()->GoToSector(std::clamp(sector, 0, form.Client()->LastFrameSector()));
+  form.ShowConvertedDocument();
 }
 
 // The frame at or after `sector` of `doc`, decoded at full width.
@@ -135,7 +134,7 @@ void ApplySubtitlesCommand(TForm1& form) {
       return;
     }
   }
-  FitReportWindow window(report, true, &form);
+  FitReportWindow window(report, true, &form, form.Client()->PlaceOf(options.FirstSector));
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
   window.FramePictures = Pictures(doc.Path, trial);
   const int answer = form.RunModal(window);
@@ -201,7 +200,8 @@ void SimulateAviToStr(TForm1& form, QWidget* owner, const std::string& video,
       form.Ui().ShowMessage(text, Tr(kMessageCaption), MessageKind::kInformation);
     if (report.Frames().empty()) return;
   }
-  FitReportWindow window(report, false, owner);
+  FitReportWindow window(report, false, owner,
+                         newFile ? 1 : form.Client()->PlaceOf(form.SelectionStart));
   window.FrameChosen = [&form](int32_t sector) { JumpTo(form, sector); };
   if (!newFile && trial.IsOpen()) window.FramePictures = Pictures(doc.Path, kept);
   form.RunModal(window);

@@ -459,5 +459,21 @@ inline constexpr const char* kMonoWord = "mono";
 inline constexpr Message kFramesDoNotDecode{
     "%s: この動画のフレームはどの形式でも復号できません。"};
 
+// The desktop program: a movie's own sound in the sound commands (the
+// layout's name, then as a channel).
+inline constexpr Message kLayoutSoundItem{"%s: %d Hz, %d ch, %.1f s"};
+// The fit report's plot: how to move about in it.
+inline constexpr const char* kFitPlotHint =
+    "Roda: zoom · arrastar: ampliar o trecho · Shift+arrastar ou botão do meio: deslocar · "
+    "←/→: deslocar · +/−: zoom · 0: tudo · clique: ir ao quadro · clique duplo: agora e depois";
+// The open dialog's first filter: every kind of file the program opens.
+inline constexpr const char* kOpenableFilesFilter =
+    "Arquivos STR e XA, imagens de disco (*.str *.xa *.iki *.bin *.cue *.iso)|"
+    "*.str;*.xa;*.iki;*.bin;*.cue;*.iso";
+// The thumbnailer's refusals.
+inline constexpr Message kThumbnailFileTooLarge{
+    "%s: ファイルが大きすぎます (%lld MB、上限 %lld MB)。"};
+inline constexpr Message kThumbnailOutOfTime{"時間内にサムネイルを作成できませんでした。"};
+
 }  // namespace msg
 }  // namespace belmora

@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "convert/frame_pipeline.h"
+#include "convert/movie_sound.h"
 #include "convert/output_file.h"
 #include "convert/progress.h"
 #include "platform/media_module.h"
@@ -20,25 +21,29 @@ int AviAudioState::WriteAudioSector(uint8_t* image) {
   int32_t n = 0;
   Decoded.resize(XaMaxOutputBytes(*Decoder));
   XaDecodeSector(*Decoder, image, Decoded.data(), n);
-  if (Failed) return 0;
+  WritePcm(Decoded.data(), size_t(n));
+  return 0;
+}
+
+void AviAudioState::WritePcm(const uint8_t* pcm, size_t n) {
+  if (Failed) return;
   if (!UseConverter) {
-    Failed = !Writer->WriteAudio(Decoded.data(), size_t(n));
-    SamplesWritten += n / BlockSize;
-    return 0;
+    Failed = !Writer->WriteAudio(pcm, n);
+    SamplesWritten += int64_t(n) / BlockSize;
+    return;
   }
-  if (Fill + size_t(n) > PcmBuffer.size()) PcmBuffer.resize(Fill + size_t(n));
-  std::memcpy(PcmBuffer.data() + Fill, Decoded.data(), size_t(n));
-  Fill += size_t(n);
+  if (Fill + n > PcmBuffer.size()) PcmBuffer.resize(Fill + n);
+  std::memcpy(PcmBuffer.data() + Fill, pcm, n);
+  Fill += n;
   const size_t chunks = Fill / SourceChunk;
-  if (chunks == 0) return 0;
+  if (chunks == 0) return;
   const size_t used = chunks * SourceChunk;
   if (!Writer->WriteAudio(PcmBuffer.data(), used)) {
     Failed = true;
-    return 0;
+    return;
   }
   std::memmove(PcmBuffer.data(), PcmBuffer.data() + used, Fill - used);
   Fill -= used;
-  return 0;
 }
 
 void AviAudioState::Finish() {
@@ -171,6 +176,13 @@ class StrToAviRun {
         size_t(form_.PcmRate) * size_t(form_.PcmChannels) * size_t(form_.PcmBits) / 8;
     sound_.SourceChunk = std::max<size_t>(bytesPerSecond, 1);
     sound_.PcmBuffer.assign(2 * sound_.SourceChunk + 256, 0);
+    // A layout's own sound is read beside the walk, up to where each frame
+    // written ends (its sound sectors come before its frame's).
+    if (HasLayoutSound(doc_)) {
+      layoutSound_ = layoutStream_.Attach(doc_, kLayoutSound, first_, form_.PcmRate,
+                                          form_.PcmChannels, form_.PcmBits);
+      return;
+    }
     XaSetOutputFormat(decoder_, form_.PcmRate, form_.PcmChannels, form_.PcmBits);
     hook_.Install([this](uint8_t* image) {
       if (heldSound_) {
@@ -288,6 +300,7 @@ class StrToAviRun {
       sound_.WriteAudioSector(image.data());
     }
     job.Sound.clear();
+    if (layoutSound_) WriteLayoutSound(job.Position.NextSector);
     if (form_.Overlay) {
       overlaid_ = codec_.Image;
       form_.Overlay(job.StrIndex, overlaid_);
@@ -312,6 +325,18 @@ class StrToAviRun {
       return false;
     }
     return true;
+  }
+
+  // The layout's own sound up to `sector`.
+  void WriteLayoutSound(int32_t sector) {
+    layoutPcm_.clear();
+    if (!layoutStream_.DecodeUpTo(sector, layoutPcm_)) {
+      // A sound sector that cannot be read ends the sound, not the export.
+      layoutSound_ = false;
+      return;
+    }
+    sound_.WritePcm(reinterpret_cast<const uint8_t*>(layoutPcm_.data()), layoutPcm_.size());
+    counts_.AudioSectors = layoutStream_.Sectors();
   }
 
   // Frames read after a stop are dropped; the document is left at the last
@@ -346,6 +371,9 @@ class StrToAviRun {
   PartFile part_;
   MediaWriter writer_;
   AviAudioState sound_;
+  MovieSoundStream layoutStream_;  // a layout's own sound
+  bool layoutSound_ = false;
+  std::vector<char> layoutPcm_;
   StrToAviCounts counts_;
   const int width_, height_;
   const size_t stride_;

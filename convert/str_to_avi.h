@@ -1,5 +1,6 @@
 // Writing the selection of the open STR to an AVI file: decoded frames
-// re-timed to the chosen rate, and the sound of the selected channel.
+// re-timed to the chosen rate, and the sound of the selected channel or the
+// layout's own.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,8 @@
 
 namespace belmora {
 
-// The audio side of one export: decodes the selected channel's sectors and
-// hands the PCM to the writer, per sector, or in one-second chunks when the
+// The audio side of one export: decodes the selected channel's sectors (or
+// takes a layout's own sound, decoded) and hands the PCM to the writer, per sector, or in one-second chunks when the
 // stream's format is not PCM (the writer encodes those).
 struct AviAudioState {
   MediaWriter* Writer = nullptr;
@@ -32,6 +33,8 @@ struct AviAudioState {
   bool Failed = false;           // a write of sound failed
 
   int WriteAudioSector(uint8_t* image);
+  // Decoded sound in the decoder's format.
+  void WritePcm(const uint8_t* pcm, size_t n);
   // The rest of the waiting PCM, at the end.
   void Finish();
 };

@@ -6,13 +6,21 @@
 
 #include "base/messages.h"
 #include "convert/edit_text.h"
+#include "convert/movie_sound.h"
 
 namespace belmora {
 
 namespace {
 
-// The selected channel's sound as the decoder gives it by default.
-WaveFormat DefaultPcm(const StrDocument& doc) {
+// The selected channel's sound as the decoder gives it by default; a
+// layout's own sound at its own rate, as it is saved.
+WaveFormat DefaultPcm(StrDocument& doc, bool& hasSound) {
+  if (HasLayoutSound(doc)) {
+    const std::optional<MovieSound> own = LayoutSoundOf(doc);
+    hasSound = own.has_value();
+    if (own) return WaveFormat::Pcm(own->Rate, own->Channels, 16);
+  }
+  hasSound = doc.AudioChannelCount > 0;
   const int coding = doc.AudioChannelCount > 0 ? doc.AudioCodings[0] : 0;
   return WaveFormat::Pcm(IsHalfRate(coding) ? 22050 : 44100, IsStereo(coding) ? 2 : 1, 16);
 }
@@ -23,14 +31,13 @@ int DefaultWidthOf(const StrDocument& doc, bool halfWidthView) {
 
 }  // namespace
 
-StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthView) {
+StrToAviOptions DefaultStrToAviOptions(StrDocument& doc, bool halfWidthView) {
   StrToAviOptions o;
   o.VideoRate = std::strtod(EditText(doc.FramesPerSecond).c_str(), nullptr);
   if (o.VideoRate == 0) o.VideoRate = doc.FramesPerSecond;
   o.VideoWidth = DefaultWidthOf(doc, halfWidthView);
   o.VideoHeight = doc.ChunkHeader.Height;
-  o.Audio = doc.AudioChannelCount > 0;
-  o.AudioFormat = DefaultPcm(doc);
+  o.AudioFormat = DefaultPcm(doc, o.Audio);
   o.PcmRate = int32_t(o.AudioFormat.nSamplesPerSec);
   o.PcmChannels = o.AudioFormat.nChannels;
   o.PcmBits = o.AudioFormat.wBitsPerSample;
@@ -56,7 +63,7 @@ std::optional<WaveFormat> DecodeFormatFor(const WaveFormat& audio) {
   return pcm;
 }
 
-void StrToAviDialogModel::FormShow(const StrDocument& doc, bool halfWidthView) {
+void StrToAviDialogModel::FormShow(StrDocument& doc, bool halfWidthView) {
   NameEdit = OutputPath;
   DefaultWidth = DefaultWidthOf(doc, halfWidthView);
   DefaultHeight = doc.ChunkHeader.Height;
@@ -64,14 +71,15 @@ void StrToAviDialogModel::FormShow(const StrDocument& doc, bool halfWidthView) {
   VRateEdit = EditText(doc.FramesPerSecond);
   VWidthEdit = std::to_string(DefaultWidth);
   VHeightEdit = std::to_string(DefaultHeight);
-  AudioFormat = DefaultPcm(doc);
+  bool hasSound = false;
+  AudioFormat = DefaultPcm(doc, hasSound);
   DecodeFormat = AudioFormat;
   PcmRate = int32_t(AudioFormat.nSamplesPerSec);
   PcmChannels = AudioFormat.nChannels;
   PcmBits = AudioFormat.wBitsPerSample;
   AcmSelCaption = "PCM";
   AFormEdit = DescribeWaveFormat(AudioFormat);
-  AEnableChecked = AEnableEnabled = doc.AudioChannelCount > 0;
+  AEnableChecked = AEnableEnabled = hasSound;
 }
 
 void StrToAviDialogModel::FormClose() {

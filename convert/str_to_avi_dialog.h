@@ -36,8 +36,9 @@ struct StrToAviOptions {
 // What the dialog offers for the open document and the current frame (its
 // chunk header gives the size), used unchanged: the frame's size (half the
 // width with the half-width view), the file's frame rate, and the selected
-// channel's sound as 16-bit PCM at 44.1 or 22.05 kHz.
-StrToAviOptions DefaultStrToAviOptions(const StrDocument& doc, bool halfWidthView);
+// channel's sound as 16-bit PCM at 44.1 or 22.05 kHz, or a layout's own
+// sound at its own rate (its first sectors read).
+StrToAviOptions DefaultStrToAviOptions(StrDocument& doc, bool halfWidthView);
 
 // The compression options as a chooser confirms them: the flags follow the
 // key-frame interval and the data rate, kept in whole KiB per second.
@@ -72,7 +73,7 @@ struct StrToAviDialogModel {
   bool AEnableChecked = false, AEnableEnabled = false;
 
   // Offers the values of the open document (and the view's half width).
-  void FormShow(const StrDocument& doc, bool halfWidthView);
+  void FormShow(StrDocument& doc, bool halfWidthView);
   // Turns the edits into numbers, falling back where they make no sense.
   void FormClose();
   // The compressor chooser confirmed `chosen` (with the compressor's description).

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/bytes.h"
+#include "media/avi_reader.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
 #include "tests/support/game_layouts.h"
@@ -262,6 +263,55 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
     std::filesystem::remove_all(dir);
   }
+}
+
+// A layout's own sound goes into the AVI as export-wav decodes it: at its
+// own rate, the same samples, counted among the audio sectors; asked at
+// another rate and in one channel, resampled to the same length.
+TEST(GameFilesTest, OwnSoundGoesIntoTheAvi) {
+  const test::GameMovieRecipe recipes[] = {{GameFormat::kFf8, 6, 320, 224, 8, false},
+                                           {GameFormat::kFf9, 6, 320, 224, 8, false},
+                                           {GameFormat::kChronoCross, 6, 160, 112, 4, false}};
+  const std::string dir = test::TempPath("gameavi");
+  std::filesystem::create_directories(dir);
+  for (const test::GameMovieRecipe& recipe : recipes) {
+    SCOPED_TRACE(InfoOf(recipe.Format).Name);
+    const test::GameMovieFile file = test::WriteGameMovie(recipe);
+    auto r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/own.wav", "--force"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    WavData wav;
+    ASSERT_TRUE(ReadWavFile(dir + "/own.wav", wav));
+    ASSERT_GT(wav.Frames(), 0);
+
+    r = RunCommand({BELMORA_CLI, "export-avi", file.Path, "-o", dir + "/own.avi", "--force"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::string sectors = "; " + std::to_string(file.SoundSectors.size()) + " audio sectors";
+    EXPECT_NE(r.Out.find(sectors), std::string::npos) << r.Out;
+    TAviIo avi;
+    ASSERT_EQ(avi.Open(dir + "/own.avi"), 0) << avi.LastError;
+    ASSERT_TRUE(avi.HasAudio);
+    EXPECT_EQ(int(avi.PcmFormat.nSamplesPerSec), wav.Rate);
+    EXPECT_EQ(avi.PcmFormat.nChannels, 2);
+    std::vector<int16_t> sound(wav.Samples.size() + 4096);
+    const int bytes =
+        avi.ReadAudio(reinterpret_cast<uint8_t*>(sound.data()), int(sound.size() * 2));
+    ASSERT_EQ(bytes, int(wav.Samples.size() * 2));
+    sound.resize(wav.Samples.size());
+    EXPECT_TRUE(sound == wav.Samples);
+    avi.Close();
+
+    r = RunCommand({BELMORA_CLI, "export-avi", file.Path, "-o", dir + "/mono.avi", "--arate",
+                    "22050", "--achannels", "1", "--force"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    ASSERT_EQ(avi.Open(dir + "/mono.avi"), 0) << avi.LastError;
+    ASSERT_TRUE(avi.HasAudio);
+    const int frames =
+        avi.ReadAudio(reinterpret_cast<uint8_t*>(sound.data()), int(sound.size() * 2)) / 2;
+    EXPECT_NEAR(frames, double(wav.Frames()) * 22050 / wav.Rate, 2);
+    avi.Close();
+    std::filesystem::remove(file.Path);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

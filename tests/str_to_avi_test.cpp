@@ -8,6 +8,8 @@
 #include "convert/str_to_avi.h"
 #include "media/avi_reader.h"
 #include "base/bytes.h"
+#include "convert/frame_codec.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/mdec_builder.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/run.h"
@@ -261,6 +263,40 @@ TEST_F(StrToAviTest, DialogDefaultsAndFallBacks) {
   EXPECT_EQ(ui.messages,
             (std::vector<std::string>{"利用可能なドライバが存在しません", "エラーが発生しました"}));
   EXPECT_EQ(form.PcmBits, 8);  // unchanged
+}
+
+// A game layout's own sound is offered as XA channels are: enabled, at its
+// own rate, in stereo; a layout without sound offers none.
+TEST(StrToAviOfferTest, GameLayoutSoundIsOffered) {
+  struct Case {
+    test::GameMovieRecipe Recipe;
+    bool Sound;
+    const char* Offer;
+  };
+  const Case cases[] = {
+      {{GameFormat::kFf8, 4, 320, 224, 8, false}, true, "44100 Hz, 16 Bit.; Estéreo"},
+      {{GameFormat::kChronoCross, 4, 160, 112, 4, false}, true, "44100 Hz, 16 Bit.; Estéreo"},
+      {{GameFormat::kVersion1, 4, 160, 112, 3, false}, false, nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(InfoOf(c.Recipe.Format).Name);
+    const test::GameMovieFile file = test::WriteGameMovie(c.Recipe);
+    test::RecordingHost ui;
+    StrDocument doc(ui);
+    ASSERT_EQ(OpenMovieFile(doc, ui, file.Path, OpenMode::kReadOnly), 0);
+    const StrToAviOptions o = DefaultStrToAviOptions(doc, false);
+    EXPECT_EQ(o.Audio, c.Sound);
+    StrToAviDialogModel form;
+    form.FormShow(doc, false);
+    EXPECT_EQ(form.AEnableChecked, c.Sound);
+    EXPECT_EQ(form.AEnableEnabled, c.Sound);
+    if (c.Offer) {
+      EXPECT_EQ(form.AFormEdit, c.Offer);
+      EXPECT_EQ(o.PcmRate, 44100);
+      EXPECT_EQ(o.PcmChannels, 2);
+    }
+    CloseStrFile(doc);
+    std::filesystem::remove(file.Path);
+  }
 }
 
 TEST_F(StrToAviTest, FfmpegSeesWhatWeWrote) {

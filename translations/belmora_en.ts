@@ -1515,5 +1515,30 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</translation>
       <extracomment>kFramesDoNotDecode: A movie none of whose frames decode in any layout its sectors allow: said by info and the viewer, and the reason an export refuses it.</extracomment>
       <translation>%s: none of this movie's frames decode in any known layout.</translation>
     </message>
+    <message>
+      <source>%s: %d Hz, %d ch, %.1f s</source>
+      <extracomment>kLayoutSoundItem: The desktop program: a movie's own sound in the sound commands (the layout's name, then as a channel).</extracomment>
+      <translation>%s: %d Hz, %d ch, %.1f s</translation>
+    </message>
+    <message>
+      <source>Roda: zoom · arrastar: ampliar o trecho · Shift+arrastar ou botão do meio: deslocar · ←/→: deslocar · +/−: zoom · 0: tudo · clique: ir ao quadro · clique duplo: agora e depois</source>
+      <extracomment>kFitPlotHint: The fit report's plot: how to move about in it.</extracomment>
+      <translation>Wheel: zoom · drag: zoom into the stretch · Shift+drag or middle button: pan · ←/→: pan · +/−: zoom · 0: all · click: go to the frame · double-click: now and after</translation>
+    </message>
+    <message>
+      <source>Arquivos STR e XA, imagens de disco (*.str *.xa *.iki *.bin *.cue *.iso)|*.str;*.xa;*.iki;*.bin;*.cue;*.iso</source>
+      <extracomment>kOpenableFilesFilter: The open dialog's first filter: every kind of file the program opens.</extracomment>
+      <translation>STR and XA files, disc images (*.str *.xa *.iki *.bin *.cue *.iso)|*.str;*.xa;*.iki;*.bin;*.cue;*.iso</translation>
+    </message>
+    <message>
+      <source>%s: ファイルが大きすぎます (%lld MB、上限 %lld MB)。</source>
+      <extracomment>kThumbnailFileTooLarge: The thumbnailer's refusals.</extracomment>
+      <translation>%s: the file is too large (%lld MB, at most %lld MB).</translation>
+    </message>
+    <message>
+      <source>時間内にサムネイルを作成できませんでした。</source>
+      <extracomment>kThumbnailOutOfTime</extracomment>
+      <translation>The thumbnail could not be made in time.</translation>
+    </message>
   </context>
 </TS>

@@ -27,6 +27,7 @@ int RunLanguageTest(int argc, char** argv);
 int RunMainWindowTest(int argc, char** argv);
 int RunMediaModuleTest(int argc, char** argv);
 int RunMovieChooserTest(int argc, char** argv);
+int RunMovieSoundTest(int argc, char** argv);
 int RunPlaybackTest(int argc, char** argv);
 int RunTranslatorWindowsTest(int argc, char** argv);
 

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
       {"MainWindowTest", belmora::app::test::RunMainWindowTest},
       {"MediaModuleTest", belmora::app::test::RunMediaModuleTest},
       {"MovieChooserTest", belmora::app::test::RunMovieChooserTest},
+      {"MovieSoundTest", belmora::app::test::RunMovieSoundTest},
       {"PlaybackTest", belmora::app::test::RunPlaybackTest},
       {"TranslatorWindowsTest", belmora::app::test::RunTranslatorWindowsTest},
   };

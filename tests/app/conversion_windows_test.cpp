@@ -9,6 +9,7 @@
 #include "app/conversion_forms.h"
 #include "app/conversion_summary.h"
 #include "app/main_window.h"
+#include "app/shell.h"
 #include "str/new_str.h"
 #include "tests/app/app_test_support.h"
 
@@ -467,6 +468,32 @@ class ConversionWindowsTest : public QObject {
     QVERIFY(!form.AEnable->isChecked() && !form.AEnable->isEnabled());
     QVERIFY(!form.AcmSelButton->isEnabled());
     form.reject();
+  }
+
+  // A path typed without an extension gets the format's, as the save
+  // dialog would give it: "out" writes out.avi.
+  void TypedPathGetsTheExtension() {
+    Shell shell({"belmora"});
+    TForm1& main = shell.Form1();
+    BoxLog boxes;
+    boxes.Attach(main);
+    QCOMPARE(main.OpenDocument(WriteMovie(dir_, PictureMovie(4), "typed.str")), 0);
+    const QString typed = QDir(dir_.path()).filePath("out");
+    main.RunModal = [&](QDialog& d) {
+      auto& form = dynamic_cast<TConvAviForm&>(d);
+      form.show();
+      form.NameEdit->setText(typed);
+      form.StartButton->click();
+      return form.result();
+    };
+    main.MenuAviO->trigger();
+    QVERIFY2(boxes.Boxes.empty(), qPrintable(boxes.Texts().join('|')));
+    QVERIFY(QFileInfo::exists(typed + ".avi"));
+    QVERIFY(!QFileInfo::exists(typed));
+    QCOMPARE(shell.ConvAviForm().Model.OutputPath, (typed + ".avi").toStdString());
+    // A name with an extension of its own is kept as typed.
+    QCOMPARE(WithDefaultSuffix("/tmp/clip.mkv", "avi"), QString("/tmp/clip.mkv"));
+    QCOMPARE(WithDefaultSuffix("", "avi"), QString());
   }
 
   // The compressor chooser: full frames first and without settings, the

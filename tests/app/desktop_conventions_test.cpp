@@ -14,6 +14,7 @@
 #include "app/position_form.h"
 #include "app/settings.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/bmp_builder.h"
 #include "tests/support/game_movie_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/xa_builder.h"
@@ -128,7 +129,8 @@ class DesktopConventionsTest : public QObject {
     QCOMPARE(form.StatusLabel->text(), QString());
     QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(20), "status.str")) == 0);
     const QString first = form.StatusLabel->text();
-    QVERIFY2(QRegularExpression("^0:00\\.00   quadro 1/20   320x240   v[23]   q[0-9]+$")
+    QVERIFY2(QRegularExpression("^0:00\\.00   quadro 1/20   320x240   v[23]   q[0-9]+   "
+                                "STR \\(MDEC v2/v3\\)$")
                  .match(first)
                  .hasMatch(),
              qPrintable(first));
@@ -164,8 +166,10 @@ class DesktopConventionsTest : public QObject {
       QVERIFY(form.OpenDocument(QString::fromStdString(path)) == 0);
       for (int frame = 1; frame <= 2; frame++) {
         const QString line = form.StatusLabel->text();
-        const QString pattern =
-            QString("^0:00\\.[0-9]{2}   quadro %1/4   160x112%2$").arg(frame).arg(c.Coding);
+        const QString pattern = QString("^0:00\\.[0-9]{2}   quadro %1/4   160x112%2   %3$")
+                                    .arg(frame)
+                                    .arg(c.Coding)
+                                    .arg(QRegularExpression::escape(InfoOf(c.Format).Name));
         QVERIFY2(QRegularExpression(pattern).match(line).hasMatch(),
                  qPrintable(QString("%1: %2").arg(InfoOf(c.Format).Name, line)));
         form.NextButtonClick();
@@ -196,13 +200,41 @@ class DesktopConventionsTest : public QObject {
     QCOMPARE(offered, QString("notice_000002.bmp"));
     QCOMPARE(folder, QFileInfo(movie).absolutePath());
     QVERIFY(boxes.Boxes.empty());
-    QCOMPARE(form.statusBar()->currentMessage(), QString("完了しました: saved.bmp"));
-    QVERIFY(form.OpenFolderButton->isVisibleTo(&form));
+    QCOMPARE(form.NoticeLabel->text(), QString("完了しました: saved.bmp"));
+    QVERIFY(form.NoticeLabel->isVisibleTo(&form) && form.OpenFolderButton->isVisibleTo(&form));
     form.OpenFolderButton->click();
     QCOMPARE(opened, QStringList{QDir(dir_.path()).absolutePath()});
     // Not the active window: the desktop is asked to tell the user too.
     QVERIFY(!form.isActiveWindow());
     QCOMPARE(form.LastNotification, QString("完了しました: saved.bmp"));
+    // The notice stands beside the frame's line, which stays in view; it
+    // goes when another file is opened.
+    QVERIFY(form.StatusLabel->isVisibleTo(&form));
+    QVERIFY(form.StatusLabel->text().startsWith("0:00.06   quadro 2/4"));
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(3), "another.str")) == 0);
+    QVERIFY(!form.NoticeLabel->isVisibleTo(&form) && !form.OpenFolderButton->isVisibleTo(&form));
+    QVERIFY(form.StatusLabel->text().startsWith("0:00.00   quadro 1/3"));
+  }
+
+  // A picture dropped on the movie goes into the frame shown; the status
+  // line then tells the frame's new coding, not the one it had.
+  void StatusLineAfterADroppedPicture() {
+    TForm1 form;
+    BoxLog boxes;
+    boxes.Attach(form);
+    boxes.Answer = QMessageBox::Yes;
+    QVERIFY(form.OpenDocument(WriteMovie(dir_, PictureMovie(3), "drop-status.str")) == 0);
+    const QString before = form.StatusLabel->text();
+    const std::string bmp = TempFile(dir_, "flat.bmp");
+    belmora::test::BmpRecipe picture;
+    picture.Width = 320;
+    picture.Height = 240;
+    picture.Pixel = [](int, int) { return 0x808080u; };
+    belmora::test::WriteBmp(bmp, picture);
+    form.DroppedFile(QString::fromStdString(bmp));
+    QCOMPARE(boxes.Boxes.size(), size_t(1));  // the question only
+    QVERIFY(form.StatusLabel->text() != before);
+    QCOMPARE(form.StatusLabel->text(), form.StatusText());
   }
 
   // A file of sound only: named in the title, only its channels' commands

@@ -9,6 +9,7 @@
 #include "app/position_form.h"
 #include "app/progress_form.h"
 #include "app/qt_host.h"
+#include "app/settings.h"
 #include "app/shell.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/source_literals.h"
@@ -79,10 +80,12 @@ class LanguageTest : public QObject {
   void initTestCase() {
     QStandardPaths::setTestModeEnabled(true);
     QSettings().clear();
+    OpenSettings()->remove("view/language");
   }
   void cleanupTestCase() {
     ApplyLanguage(Language::kOriginal);
     QSettings().clear();
+    OpenSettings()->remove("view/language");
   }
 
   void SwitchesAtOnceAndIsRemembered() {
@@ -122,6 +125,65 @@ class LanguageTest : public QObject {
     QCOMPARE(shell.Form2().windowTitle(), QString("Configurações"));
     QCOMPARE(form.Label1->text(), QString("Quadros : 000000"));
     QCOMPARE(RememberedLanguage(), std::optional(Language::kOriginal));
+  }
+
+  // Switched back from English with a movie shown, the status line and the
+  // frame's label speak the original texts at once, the label fitted to its
+  // room short of the buttons.
+  void StatusLineAndLabelFollowASwitch() {
+    QTemporaryDir dir;
+    ApplyLanguage(Language::kEnglish);
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.OpenDocument(WriteMovie(dir, PictureMovie(43), "switch.str")), 0);
+    QVERIFY2(form.StatusLabel->text().contains("frame 1/43"), qPrintable(form.StatusLabel->text()));
+    form.MenuLangOrig->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QVERIFY2(form.StatusLabel->text().contains("quadro 1/43"), qPrintable(form.StatusLabel->text()));
+    const QString label = form.Label1->text();
+    QVERIFY2(label.contains("Nº do quadro : 000001"), qPrintable(label));
+    QVERIFY(QFontMetrics(form.Label1->font()).horizontalAdvance(label) <= form.Label1->width());
+    QVERIFY(form.Label1->geometry().right() < form.PrevButton->x());
+  }
+
+  // Qt's own texts (its file dialogs and their overwrite question, the
+  // buttons of its standard dialogs) are Portuguese with the original
+  // captions and English with the English ones.
+  void QtsOwnTextsFollowTheLanguage() {
+    ApplyLanguage(Language::kOriginal);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Files of type:"),
+             QString("Arquivos do tipo:"));
+    QVERIFY(QCoreApplication::translate("QFileDialog",
+                                        "%1 already exists.\nDo you want to replace it?")
+                .startsWith("%1 já existe."));
+    QInputDialog chooser;
+    chooser.setComboBoxItems({"1: 37800 Hz, 2 ch, 2.0 s"});
+    chooser.show();
+    QStringList buttons;
+    for (QPushButton* b : chooser.findChildren<QPushButton*>()) buttons << b->text().remove('&');
+    QVERIFY2(buttons.contains("Cancelar"), qPrintable(buttons.join(", ")));
+    ApplyLanguage(Language::kEnglish);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Files of type:"),
+             QString("Files of type:"));
+    ApplyLanguage(Language::kOriginal);
+  }
+
+  // The language is kept with every other setting, in belmora.ini; one that
+  // an earlier version kept in Belmora.conf is taken over once.
+  void LanguageKeptInTheOneSettingsFile() {
+    QSettings old(QSettings::NativeFormat, QSettings::UserScope, "Belmora", "Belmora");
+    ChooseLanguage(Language::kEnglish);
+    QCOMPARE(OpenSettings()->value("view/language").toString(), QString("en"));
+    QVERIFY(!old.contains("view/language"));
+    OpenSettings()->remove("view/language");
+    old.setValue("view/language", "original");
+    old.sync();
+    QCOMPARE(RememberedLanguage(), std::optional(Language::kOriginal));
+    QCOMPARE(OpenSettings()->value("view/language").toString(), QString("original"));
+    old.sync();
+    QVERIFY(!old.contains("view/language"));
+    ApplyLanguage(Language::kOriginal);
   }
 
   void QtTranslatorAgreesWithTheCommandLineTable() {

@@ -168,8 +168,10 @@ class MainWindowTest : public QObject {
 
   void FileDialogs() {
     TForm1 form;
+    // The first filter offers every kind of file the program opens.
     QCOMPARE(form.OpenStrDlg.QtFilter(),
-             QString("STR Files (*.str);;Imagens de disco (*.bin *.cue *.iso);;All Files (*)"));
+             QString("Arquivos STR e XA, imagens de disco (*.str *.xa *.iki *.bin *.cue *.iso);;"
+                     "STR Files (*.str);;Imagens de disco (*.bin *.cue *.iso);;All Files (*)"));
     QCOMPARE(form.OpenStrDlg.DefaultExt, QString("str"));
     QVERIFY(form.OpenStrDlg.FileMustExist && form.OpenStrDlg.PathMustExist);
     QCOMPARE(form.SaveStrDlg.Title, QString("Salvar como"));
@@ -225,6 +227,25 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.form.MenuConv->menuAction()->isEnabled());
     QCOMPARE(f.form.windowTitle(), QString("Belmora v2 - Tavish"));
 
+    // Frames that read but decode in no layout: said, not shown as black.
+    belmora::test::StrBuilder garbled(2352);
+    belmora::test::FrameRecipe noise;
+    noise.Chunks = 2;
+    noise.Bitstream = belmora::test::MinimalBitstream(2, 2);
+    noise.Bitstream.resize(4000, 0xFF);
+    for (int i = 0; i < 10; i++) {
+      noise.Number = uint32_t(i + 1);
+      garbled.AddFrame(noise);
+    }
+    const std::string undecodable = TempFile(dir_, "undecodable.str");
+    garbled.Write(undecodable);
+    f.boxes.Boxes.clear();
+    QCOMPARE(f.form.OpenDocument(QString::fromStdString(undecodable)), -1);
+    QCOMPARE(f.boxes.Texts(),
+             QStringList({QString::fromStdString(
+                 undecodable + ": この動画のフレームはどの形式でも復号できません。")}));
+    QVERIFY(!f.form.DocumentOpen);
+
     // A file left in the middle of an edit is put back first, if the user agrees.
     const QString edited = WriteMovie(dir_, PictureMovie(3), "edited.str");
     const std::string editedPath = edited.toStdString();
@@ -272,6 +293,8 @@ class MainWindowTest : public QObject {
     picture.Width = 320;
     picture.Height = 240;
     belmora::test::WriteBmp(bmp, picture);
+    const std::string broken = TempFile(dir_, "broken.bmp");  // a few words of text
+    belmora::test::WriteFileBytes(broken, {'B', 'M', ' ', 'n', 'o', 't', 'e', 's', '\n'});
     const std::string video = TempFile(dir_, "clip.avi");
     belmora::test::WriteFileBytes(video, {'R', 'I', 'F', 'F'});
     struct Row {
@@ -296,6 +319,9 @@ class MainWindowTest : public QObject {
         {"picture, yes", bmp, true, QMessageBox::Yes,
          QString::fromStdString(bmp + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
          true, false},
+        {"picture that is not one", broken, true, QMessageBox::Yes,
+         QString::fromStdString(broken + "\n「Abrir arquivo BMP」で現在のフレームに取り込みますか？"),
+         false, false},
         {"video, no movie", video, false, QMessageBox::Yes,
          QString::fromStdString(video + "\n「Criar novo STR」をこのファイルで開始しますか？"), false,
          true},
@@ -324,6 +350,13 @@ class MainWindowTest : public QObject {
       QApplication::sendEvent(&form, &drop);
       QTRY_VERIFY2(!boxes.Boxes.empty(), row.what);
       QCOMPARE(boxes.Boxes.front().Text, row.said);
+      // Whatever cannot be used is refused naming the file and the reason.
+      for (const BoxRequest& b : boxes.Boxes)
+        if (b.Text.startsWith("オープンできません。"))
+          QVERIFY2(b.Text.contains(QString::fromStdString(row.file) + " ("), qPrintable(b.Text));
+      if (std::string(row.what) == "picture that is not one")
+        QVERIFY2(boxes.Boxes.size() == 2 && boxes.Boxes[1].Text.endsWith(")"),
+                 qPrintable(boxes.Texts().join('|')));
       QCOMPARE(form.DocumentOpen, row.movieOpen);
       QCOMPARE(form.windowTitle(), title);
       QCOMPARE(belmora::test::ReadFileBytes(copy) != before, row.frameChanged);
@@ -376,32 +409,57 @@ class MainWindowTest : public QObject {
     QCOMPARE(doc.CurrentSector, doc.LastFrameSector);
     QTest::keyClick(&form, Qt::Key_Home);
     QCOMPARE(doc.CurrentSector, 0);
-    // Ten seconds of the bar's labels: 20 units at double speed, 10 at single.
+    // Ten seconds of movie time: 1500 sectors at double speed, 750 at single.
     QTest::keyClick(&form, Qt::Key_PageDown);
     QCOMPARE(form.Bar->Position(), 20);
     QCOMPARE(doc.CurrentSector, 1500);
     form.MenuSpeed1Click();
     QTest::keyClick(&form, Qt::Key_PageDown);
     QCOMPARE(form.Bar->Position(), 30);
-    QTest::keyClick(&form, Qt::Key_PageDown);
-    QTest::keyClick(&form, Qt::Key_PageDown);
-    QCOMPARE(form.Bar->Position(), 40);  // the end of the bar
-    QTest::keyClick(&form, Qt::Key_PageUp);
-    QCOMPARE(form.Bar->Position(), 30);
     QCOMPARE(doc.CurrentSector, 2250);
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QCOMPARE(doc.CurrentSector, doc.LastFrameSector);  // the last frame, not the bar's end
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(doc.CurrentSector, 2240);
+    QCOMPARE(form.Bar->Position(), 29);
     QTest::keyClick(&form, Qt::Key_I);
-    QCOMPARE(form.SelectionStart, 2250);
+    QCOMPARE(form.SelectionStart, 2240);
     QTest::keyClick(&form, Qt::Key_Right);
     QTest::keyClick(&form, Qt::Key_O);
-    QCOMPARE(form.SelectionEnd, 2260);
-    QCOMPARE(form.Bar->SelStart(), 30);
-    QCOMPARE(form.Bar->SelEnd(), 31);
+    QCOMPARE(form.SelectionEnd, 2250);
+    QCOMPARE(form.Bar->SelStart(), 29);
+    QCOMPARE(form.Bar->SelEnd(), 30);
 
     // Keys do nothing without a document.
     form.CloseDocument();
     QTest::keyClick(&form, Qt::Key_Right);
     QTest::keyClick(&form, Qt::Key_I);
     QCOMPARE(form.SelectionStart, 0);
+  }
+
+  // PageDown, PageUp, End and Home reach the last and the first frame of a
+  // short movie, whatever the bar's whole seconds.
+  void KeysReachTheEnds() {
+    OpenForm f(WriteMovie(dir_, PictureMovie(43), "short.str"));
+    TForm1& form = f.form;
+    const StrDocument& doc = form.Document();
+    auto frame = [&] { return form.Label1->text().right(6).toInt(); };
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    QCOMPARE(frame(), 43);
+    QVERIFY2(form.StatusLabel->text().contains("quadro 43/43"), qPrintable(form.StatusLabel->text()));
+    QCOMPARE(doc.CurrentSector, doc.LastFrameSector);
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(frame(), 1);
+    QTest::keyClick(&form, Qt::Key_Right);
+    QTest::keyClick(&form, Qt::Key_End);
+    QCOMPARE(frame(), 43);
+    QTest::keyClick(&form, Qt::Key_Home);
+    QCOMPARE(frame(), 1);
+    // From the middle, ten seconds either way reach the ends too.
+    for (int i = 0; i < 20; i++) QTest::keyClick(&form, Qt::Key_Right);
+    QTest::keyClick(&form, Qt::Key_PageUp);
+    QCOMPARE(frame(), 1);
   }
 
   // What is painted at the client origin is FrameImage, pixel for pixel,
@@ -552,10 +610,11 @@ class MainWindowTest : public QObject {
     form.MenuBmpIClick();
     QVERIFY(belmora::test::ReadFileBytes(path.toStdString()) == exact);
 
-    // A file that is no BMP: the reader's message, the frame as it was.
+    // A file that is no BMP: its name and the reader's reason, the frame as it was.
     chosen = path;
     form.MenuBmpIClick();
-    QVERIFY2(f.boxes.Texts().value(0) == "BMP形式ではありません。",
+    QVERIFY2(f.boxes.Texts().value(0) ==
+                 QString("オープンできません。 %1 (BMP形式ではありません。)").arg(path),
              qPrintable(f.boxes.Texts().join('|')));
     QCOMPARE(CodecPicture(form), picture);
 

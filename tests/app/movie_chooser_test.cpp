@@ -54,7 +54,7 @@ class MovieChooserTest : public QObject {
       ++shown;
       for (int i = 0; i < chooser->MovieList->topLevelItemCount(); i++) {
         std::vector<QString> row;
-        for (int c = 0; c < 6; c++) row.push_back(chooser->MovieList->topLevelItem(i)->text(c));
+        for (int c = 0; c < 7; c++) row.push_back(chooser->MovieList->topLevelItem(i)->text(c));
         rows.push_back(row);
       }
       return chooser->Chosen() == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected);
@@ -68,6 +68,9 @@ class MovieChooserTest : public QObject {
     QCOMPARE(rows[1][1], QString("1"));
     QCOMPARE(rows[1][2], QString("256 x 224"));
     QCOMPARE(rows[1][5], QString("nenhum"));
+    // The file's layout, in every row.
+    QCOMPARE(rows[0][6], QString("STR (MDEC v2/v3)"));
+    QCOMPARE(rows[1][6], QString("STR (MDEC v2/v3)"));
     QVERIFY(form.windowTitle().endsWith("two.str [1/2]"));
   }
 

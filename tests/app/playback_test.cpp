@@ -99,7 +99,7 @@ class PlaybackTest : public QObject {
     QTest::addColumn<int>("highest");  // and at most
     QTest::newRow("Right") << "Right" << true << 20 << 900;
     QTest::newRow("Left") << "Left" << true << 0 << 900;
-    QTest::newRow("PageDown") << "PageDown" << true << 1500 << 1500;
+    QTest::newRow("PageDown") << "PageDown" << true << 1500 << 1700;  // ten seconds on
     QTest::newRow("PageUp") << "PageUp" << true << 0 << 0;
     QTest::newRow("Home") << "Home" << true << 0 << 0;
     QTest::newRow("NextButton") << "NextButton" << true << 20 << 900;
@@ -121,7 +121,8 @@ class PlaybackTest : public QObject {
     const StrDocument& doc = form.Document();
     form.MenuPlay->trigger();
     QVERIFY(form.Playing());
-    QTRY_VERIFY(form.Label1->text().endsWith("000004"));  // a few frames in
+    // A few frames in (under load the window may pass over some of them).
+    QTRY_VERIFY(form.Label1->text().right(6).toInt() >= 4);
     if (how == "NextButton")
       QTest::mouseClick(form.NextButton, Qt::LeftButton);
     else if (how == "bar")

@@ -1,6 +1,7 @@
 // The translator's windows: the fit report with its plot, "Aplicar
 // legendas…" from the menu through its report to the frames written, and
 // "Simular" and "Quadro a quadro" in "Configurações".
+#include <QHeaderView>
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
@@ -13,9 +14,10 @@
 #include "tests/app/app_test_support.h"
 #include "tests/support/avi_builder.h"
 #include "tests/support/disc_builder.h"
+#include "tests/support/game_movie_builder.h"
 #include "tests/support/mdec_builder.h"
-#include "tests/support/str_builder.h"
 #include "tests/support/run.h"
+#include "tests/support/str_builder.h"
 #include "tests/support/xa_builder.h"
 
 namespace belmora::app::test {
@@ -51,11 +53,24 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY(w.SummaryLabel->text().startsWith("40 フレーム: 再エンコード 36、変更なし 4、最悪はフレーム 17"));
     QVERIFY(w.CancelButton);
 
+    // Frames are numbered from 1, as the status line numbers them.
+    QCOMPARE(w.Table->item(0, 0)->text(), QString("1"));
+    QCOMPARE(w.Table->item(39, 0)->text(), QString("40"));
+    QVERIFY(w.Plot->FrameText(17).startsWith("quadro 18 · setor 170"));
+
     QList<int32_t> chosen;
     w.FrameChosen = [&](int32_t sector) { chosen << sector; };
     emit w.Table->cellDoubleClicked(17, 2);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // How to zoom and pan is written under the plot.
+    QVERIFY(w.PlotHint->isVisible() && w.PlotHint->text().contains("Shift"));
+    // Every header is whole beside its sort arrow, and a row is a line of
+    // text high (eight rows filled the table's height).
+    for (int c = 0; c < w.Table->columnCount(); c++)
+      QVERIFY2(w.Table->columnWidth(c) >= w.Table->horizontalHeader()->sectionSizeHint(c),
+               qPrintable(w.Table->horizontalHeaderItem(c)->text()));
+    QVERIFY(w.Table->rowHeight(0) <= w.Table->fontMetrics().height() + 8);
     // The plot's last point is the last frame; its first the first.
     QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(39)), 39);
     QCOMPARE(w.Plot->FrameAt(w.Plot->XOf(0)), 0);
@@ -63,8 +78,50 @@ class TranslatorWindowsTest : public QObject {
     QCOMPARE(chosen.first(), 170);
     QCOMPARE(chosen.last(), 390);
 
+    // Every column sorts by its numbers (sector 390 before 90); a row keeps
+    // its frame wherever it goes.
+    w.Table->sortByColumn(1, Qt::DescendingOrder);
+    QCOMPARE(w.Table->item(0, 1)->text(), QString("390"));
+    QCOMPARE(w.Table->item(1, 1)->text(), QString("380"));
+    QCOMPARE(w.Table->item(0, 0)->text(), QString("40"));
+    emit w.Table->cellDoubleClicked(30, 0);  // sector 90
+    QCOMPARE(chosen.last(), 90);
+    w.Table->sortByColumn(5, Qt::AscendingOrder);
+    QCOMPARE(w.Table->item(0, 5)->text(), QString("24.00"));
+    // A click on a point selects its row and scrolls to it.
+    w.Table->scrollToTop();
+    QTest::mouseClick(w.Plot->viewport(), Qt::LeftButton, {}, QPoint(w.Plot->XOf(3), 60));
+    QCOMPARE(chosen.last(), 30);
+    const int row = w.RowOf(3);
+    QCOMPARE(w.Table->currentRow(), row);
+    QVERIFY(w.Table->item(row, 0)->isSelected());
+    QVERIFY(w.Table->viewport()->rect().intersects(w.Table->visualItemRect(w.Table->item(row, 0))));
+
     FitReportWindow only(report, false, nullptr);
     QVERIFY(!only.CancelButton);
+  }
+
+  // A run that keeps most frames as they were (subtitles touch a few):
+  // the line goes through the re-encoded frames only, the kept ones are
+  // marked along the top instead of pulling the line up to 99 dB.
+  void KeptFramesStayOffTheLine() {
+    FitReport report;
+    const int n = 9000;
+    for (int i = 0; i < n; i++) {
+      const bool kept = i % 60 >= 8;
+      report.Add({i, 10 * i, 4032, 4, 3000, kept ? 99.0 : 36.0 + (i % 7) * 0.5, kept});
+    }
+    FitReportWindow w(report, false, nullptr, 101);
+    w.resize(1000, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    PsnrPlot& plot = *w.Plot;
+    QVERIFY(plot.LinePoints() > 0);
+    for (const QPointF& p : plot.Line()->points()) QVERIFY2(p.y() < 40, qPrintable(QString::number(p.y())));
+    // Numbered from the run's first frame in the movie.
+    QCOMPARE(w.Table->item(0, 0)->text(), QString("101"));
+    QVERIFY(plot.FrameText(8).startsWith("quadro 109 "));
+    QCOMPARE(plot.FrameAt(plot.XOf(8)), 8);
   }
 
   // A long movie's chart: readable (each pixel column keeps its lowest
@@ -98,7 +155,7 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY2(plot.LinePoints() <= 2 * columns && plot.LinePoints() > columns / 2,
              qPrintable(QString("%1 points, %2 columns").arg(plot.LinePoints()).arg(columns)));
     bool badShown = false;
-    for (const QPointF& p : plot.Line()->points()) badShown |= p.x() == 4321 && p.y() == 12.0;
+    for (const QPointF& p : plot.Line()->points()) badShown |= p.x() == 4322 && p.y() == 12.0;
     QVERIFY(badShown);
 
     // The wheel zooms in around the pointer; the keys pan and zoom; 0 shows all.
@@ -119,19 +176,20 @@ class TranslatorWindowsTest : public QObject {
 
     // Hovering reads a frame; a click jumps to it; a double-click previews it.
     const int frame = int(std::lround(plot.VisibleFirst() + 10));
-    QVERIFY(plot.FrameText(frame).startsWith(QString("quadro %1 · setor %2").arg(frame).arg(10 * frame)));
+    QVERIFY(plot.FrameText(frame).startsWith(
+        QString("quadro %1 · setor %2").arg(frame + 1).arg(10 * frame)));
     const QPoint over(plot.XOf(frame), 60);
     QMouseEvent move(QEvent::MouseMove, over, plot.viewport()->mapToGlobal(over), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(plot.viewport(), &move);
-    QVERIFY2(plot.toolTip().startsWith(QString("quadro %1 ").arg(frame)),
+    QVERIFY2(plot.toolTip().startsWith(QString("quadro %1 ").arg(frame + 1)),
              qPrintable(plot.toolTip()));
     // The pointer at rest: the values stay shown.
     QHelpEvent rest(QEvent::ToolTip, over, plot.viewport()->mapToGlobal(over));
     QApplication::sendEvent(plot.viewport(), &rest);
     QTest::qWait(600);
     QVERIFY(QToolTip::isVisible());
-    QVERIFY2(QToolTip::text().startsWith(QString("quadro %1 ").arg(frame)),
+    QVERIFY2(QToolTip::text().startsWith(QString("quadro %1 ").arg(frame + 1)),
              qPrintable(QToolTip::text()));
     QToolTip::hideText();
     QTest::mouseClick(plot.viewport(), Qt::LeftButton, {}, QPoint(plot.XOf(frame), 60));
@@ -225,6 +283,7 @@ class TranslatorWindowsTest : public QObject {
     bool confirm = false;
     QString summary;
     int rows = 0;
+    QString firstNumber;
     int barAtJump = -1;
     main.RunFileDialog = [&](FileDialog& d, QWidget*) {
       modals << d.Title;
@@ -236,6 +295,7 @@ class TranslatorWindowsTest : public QObject {
       if (auto* w = dynamic_cast<FitReportWindow*>(&d)) {
         summary = w->SummaryLabel->text();
         rows = w->Table->rowCount();
+        firstNumber = w->Table->item(0, 0)->text();
         // A frame chosen in the report is shown, the bar at its place.
         w->FrameChosen(0);
         barAtJump = main.Bar->value();
@@ -249,6 +309,9 @@ class TranslatorWindowsTest : public QObject {
     item->trigger();
     QCOMPARE(modals, (QStringList{"Aplicar legendas", "FitReportWindow"}));
     QCOMPARE(rows, 29);
+    // The selection's first frame is frame 1 in the report as in the status line.
+    QCOMPARE(firstNumber, QString("1"));
+    QVERIFY(main.StatusLabel->text().contains("quadro 1/29"));
     // Frames 8 to 15 (at 15 per second) show the line.
     QVERIFY2(summary.startsWith("29 フレーム: 再エンコード 8、変更なし 21"), qPrintable(summary));
     QVERIFY(ReadFileBytes(str) == before);  // cancelled after the report: nothing written
@@ -317,7 +380,47 @@ class TranslatorWindowsTest : public QObject {
     QVERIFY(std::equal(now.begin() + ptrdiff_t(to), now.end(), original.begin() + ptrdiff_t(to)));
     QVERIFY(now != original);
   }
+
+  void GameFramesFitTheirCapacity();
 };
+
+// A game layout's frames are reported with the room they really have: a
+// Final Fantasy VIII frame's eight video sectors hold 2040 bytes each, and
+// every re-encoded frame fits that room.
+void TranslatorWindowsTest::GameFramesFitTheirCapacity() {
+  const std::string str = TempFile(dir_, "ff8-subs.str"), srt = TempFile(dir_, "ff8-subs.srt");
+  (void)belmora::test::WriteGameMovie({GameFormat::kFf8, 6, 320, 224, 8, false}, str);
+  {
+    std::ofstream out(srt);
+    out << "1\n00:00:00,000 --> 00:00:05,000\nLegenda\n";
+  }
+  Shell shell{QStringList{"belmora"}};
+  TForm1& main = shell.Form1();
+  BoxLog boxes;
+  boxes.Attach(main);
+  QCOMPARE(main.OpenDocument(QString::fromStdString(str)), 0);
+  main.MenuSelAllClick();
+  main.RunFileDialog = [&](FileDialog& d, QWidget*) {
+    d.FileName = QString::fromStdString(srt);
+    return true;
+  };
+  QStringList capacities, bytes;
+  main.RunModal = [&](QDialog& d) {
+    if (auto* w = dynamic_cast<FitReportWindow*>(&d))
+      for (int row = 0; row < w->Table->rowCount(); row++) {
+        capacities << w->Table->item(row, 2)->text();
+        bytes << w->Table->item(row, 4)->text();
+      }
+    return int(QDialog::Rejected);
+  };
+  main.MenuSubs->trigger();
+  QVERIFY2(boxes.Boxes.empty(), qPrintable(boxes.Texts().join('|')));
+  QCOMPARE(capacities.size(), 6);
+  for (int row = 0; row < 6; row++) {
+    QCOMPARE(capacities[row], QString("16320"));
+    QVERIFY2(bytes[row].toInt() <= 16320, qPrintable(bytes[row]));
+  }
+}
 
 int RunTranslatorWindowsTest(int argc, char** argv) {
   TranslatorWindowsTest t;
