@@ -130,7 +130,8 @@ bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
     knownSize_ = trial_.Length();
     return ok ? true : Fail(errno);
   }
-  if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
+  if (!journal_.Protect(offset, int64_t(size)) || !journal_.NoteWrite(offset, buffer, size))
+    return Fail(journal_.Error());
   changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
   size_t put = 0;
