@@ -39,6 +39,7 @@
 #include "app/movie_chooser.h"
 #include "app/position_form.h"
 #include "app/progress_form.h"
+#include "base/input_file.h"
 #include "base/version.h"
 #include "platform/media_formats.h"
 #include "app/settings.h"
@@ -513,10 +514,8 @@ namespace {
 // Why `name` could not be opened: the system's reason when it cannot be
 // read at all, else what the opener said (or that it is of no known kind).
 std::string OpenFailure(const std::string& name, const CollectingHost& said) {
-  if (FILE* f = std::fopen(name.c_str(), "rb"))
-    std::fclose(f);
-  else
-    return std::strerror(errno);
+  // Looked at, never opened: a FIFO's open would wait for a writer.
+  if (const InputStatus there = CheckRegularFile(name); !there.Ok()) return InputProblemText(there);
   for (const std::string& text : said.texts)
     if (text != FormatMessage(msg::kCannotOpenStr)) return text;
   return FormatMessage(msg::kUnknownFormat);

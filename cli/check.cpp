@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/input_file.h"
 #include "cli/cli_common.h"
 #include "str/disc_image.h"
 #include "str/journal.h"
@@ -199,7 +200,7 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
     if (fix && (err == EACCES || err == EROFS || err == EPERM))
       Show(host, msg::kReadOnly);
     else
-      Show(host, msg::kCannotOpenFile);
+      Show(host, msg::kCannotOpenNamed, given.c_str(), ErrorText(err).c_str());
     return kExitFailed;
   }
   if (fix && !file.BeginJournal()) {
@@ -224,7 +225,7 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
       Show(host, msg::kCheckUnknownLayout, path.c_str());
       break;
     case SectorCheckResult::kReadFailed:
-      Show(host, msg::kStrReadError);
+      Show(host, msg::kCannotRead, path.c_str(), ErrorText(file.Error() ? file.Error() : EIO).c_str());
       break;
     default:
       Show(host, msg::kWriteError, path.c_str(), std::strerror(file.Error()));

@@ -216,7 +216,7 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/old.wav"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     WavData old;
-    ASSERT_TRUE(ReadWavFile(dir + "/old.wav", old));
+    ASSERT_TRUE(ReadWavFile(dir + "/old.wav", old).Ok());
     EXPECT_EQ(old.Rate, 44100);
     EXPECT_EQ(old.Channels, 2);
     EXPECT_EQ(old.Frames(), 4 * 2940);
@@ -248,7 +248,7 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/back.wav"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     WavData back;
-    ASSERT_TRUE(ReadWavFile(dir + "/back.wav", back));
+    ASSERT_TRUE(ReadWavFile(dir + "/back.wav", back).Ok());
     ASSERT_EQ(back.Samples.size(), pairs.size());
     std::vector<double> want[2], got[2];
     for (size_t i = 0; i < pairs.size(); i++) {
