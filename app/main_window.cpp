@@ -47,7 +47,6 @@
 #include "mdec/codec.h"
 #include "str/disc_document.h"
 #include "str/frame_walker.h"
-#include "str/game_formats.h"
 #include "str/journal.h"
 
 namespace belmora::app {
@@ -82,30 +81,9 @@ QString LabelText(int32_t sector, uint32_t frameNumber) {
 }
 
 // The MDEC version and quantizer scale of the frame read, from its own
-// header where its coding keeps them: the standard header (behind the
-// camera data some games put in front of it), or Lain's scales and version
-// word. False where the frame has no such header or no single scale (iki
-// gives every block its own).
+// header where its coding keeps them.
 bool FrameCodingOf(const StrDocument& doc, int& version, int& scale) {
-  const std::vector<uint8_t>& frame = doc.FrameBuffer;
-  switch (InfoOf(doc.Format).Frames) {
-    case FrameCoding::kStandard:
-    case FrameCoding::kVersion1: {
-      const int at = LocateFrameHeader(frame.data(), frame.size());
-      if (at < 0) return false;
-      scale = GetU16(frame.data() + at + 4);
-      version = GetU16(frame.data() + at + 6);
-      return true;
-    }
-    case FrameCoding::kLain:
-      if (frame.size() < 8) return false;
-      scale = frame[0];  // the luma scale; the chroma scale follows it
-      version = GetU16(frame.data() + 6);
-      return true;
-    case FrameCoding::kIki:
-      break;
-  }
-  return false;
+  return FrameHeaderFields(doc.Format->Frames(), doc.FrameBuffer, version, scale);
 }
 
 }  // namespace
@@ -540,7 +518,7 @@ int TForm1::OpenDocument(const QString& given) {
   if ((DocumentOpen || !AudioOnlyPath.empty()) && pending == EditState::kNone) {
     CollectingHost quiet;
     StrDocument probe(quiet);
-    const bool opens = OpenStrFile(probe, name, true) == 0;
+    const bool opens = OpenMovieFile(probe, quiet, name, OpenMode::kReadOnly) == 0;
     const bool picture = opens && probe.PaddedWidth > 0;
     const std::vector<Movie> movies = opens ? probe.Movies : std::vector<Movie>{};
     const int speed = probe.SpeedFactor;
@@ -580,7 +558,7 @@ int TForm1::OpenDocument(const QString& given) {
   if (name != lastOpened_) Position = ImagePosition{};
   lastOpened_ = name;
   CollectingHost said;
-  const int opened = OpenStrFile(doc_, said, name);
+  const int opened = OpenMovieFile(doc_, said, name, OpenMode::kEdit);
   if (opened != 0) {
     // Sound only: the status line says there is no picture.
     if (OpenAudioOnly(*this, name)) {

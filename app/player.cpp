@@ -53,7 +53,7 @@ void FrameReadAhead::Read(const PlaybackStart& start, bool sound, PcmFormat pcm)
   XaDecoderState xa;
   std::vector<uint8_t> decoded;
 
-  if (OpenStrFile(doc, start.Path, true) != 0) return;
+  if (OpenMovieFile(doc, quiet, start.Path, OpenMode::kReadOnly) != 0) return;
   if (start.Movie != 0 && SelectMovie(doc, start.Movie) != 0) return;
   if (doc.PaddedWidth <= 0) return;
   doc.SpeedFactor = start.SpeedFactor;

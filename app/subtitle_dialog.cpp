@@ -43,7 +43,7 @@ bool DecodedFrame(StrDocument& doc, int32_t sector, QImage& out) {
 bool DecodedFrame(const std::string& path, int32_t sector, QImage& out) {
   CollectingHost quiet;
   StrDocument doc(quiet);
-  if (OpenStrFile(doc, path, true) != 0) return false;
+  if (OpenMovieFile(doc, quiet, path, OpenMode::kReadOnly) != 0) return false;
   const bool ok = DecodedFrame(doc, sector, out);
   CloseStrFile(doc);
   return ok;
@@ -59,7 +59,7 @@ struct TrialDocument {
   StrDocument doc;
   Host& reports;
   bool Open(const std::string& path) {
-    if (OpenStrFile(doc, reports, path, OpenMode::kTrial) == 0) return true;
+    if (OpenMovieFile(doc, reports, path, OpenMode::kTrial) == 0) return true;
     Show(reports, msg::kCannotOpenStr);
     return false;
   }

@@ -50,7 +50,7 @@ std::vector<DamagedMovie> DamagedMovies(const std::string& path) {
   std::vector<DamagedMovie> out;
   CollectingHost quiet;
   StrDocument doc(quiet);
-  if (OpenStrFile(doc, path, true) != 0) return out;
+  if (OpenMovieFile(doc, quiet, path, OpenMode::kReadOnly) != 0) return out;
   for (const Movie& m : doc.Movies) {
     auto frames = m.DamagedFrames();
     auto astray = m.OutOfOrderFrames();

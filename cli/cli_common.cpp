@@ -54,7 +54,7 @@ bool OpenForViewing(Session& s, const std::string& path, OpenMode mode) {
   // name and the reason.
   std::vector<std::string> said;
   s.host.Captured = &said;
-  const int opened = OpenStrFile(s.doc, s.host, path, mode);
+  const int opened = OpenMovieFile(s.doc, s.host, path, mode);
   s.host.Captured = nullptr;
   if (opened != 0) {
     ShowOpenFailure(s.host, path, said, s.doc.File.Error());

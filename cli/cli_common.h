@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "base/status.h"
 #include "cli/cli_host.h"
+#include "convert/frame_codec.h"
 #include "str/str_document.h"
 
 namespace belmora::cli {

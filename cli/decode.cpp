@@ -51,7 +51,7 @@ struct FrameJob : ReadFrameData {
 // is saved, so pictures do not depend on which thread decoded what.
 class FrameWorker {
  public:
-  FrameWorker(const DecodeOptions& o, GameFormat format) : outDir_(o.outDir), format_(format) {
+  FrameWorker(const DecodeOptions& o, FrameCoding coding) : outDir_(o.outDir), coding_(coding) {
     codec_.HalfWidthView = o.half;
     if (o.scalar) codec_.Codec.Init({TransformVariant::kScalar});
   }
@@ -65,7 +65,7 @@ class FrameWorker {
       Draw(job);
       job.Decoded = true;
     } else {
-      job.Decoded = DecodeFrameOf(codec_.Codec, format_, job.Buffer, job.Header.Width,
+      job.Decoded = DecodeFrameOf(codec_.Codec, coding_, job.Buffer, job.Header.Width,
                                   job.Header.Height, codec_.HalfWidthView, codec_.Image) == 0;
     }
     if (!job.Decoded || outDir_.empty()) return true;
@@ -79,13 +79,13 @@ class FrameWorker {
     if (frame.Damaged)
       ConcealFrame(codec_, frame.Buffer, frame.Header, frame.Intact);
     else
-      (void)DecodeFrameOf(codec_.Codec, format_, frame.Buffer, frame.Header.Width,
+      (void)DecodeFrameOf(codec_.Codec, coding_, frame.Buffer, frame.Header.Width,
                           frame.Header.Height, codec_.HalfWidthView, codec_.Image);
   }
 
   FrameCodec codec_;
   std::string outDir_;
-  GameFormat format_;
+  FrameCoding coding_;
 };
 
 int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
@@ -103,7 +103,7 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   }
   const int threads = std::max(1, o.threads);
   std::vector<std::unique_ptr<FrameWorker>> workers;
-  for (int t = 0; t < threads; t++) workers.push_back(std::make_unique<FrameWorker>(o, doc.Format));
+  for (int t = 0; t < threads; t++) workers.push_back(std::make_unique<FrameWorker>(o, doc.Format->Frames()));
 
   if (o.from >= 0) doc.CurrentSector = o.from;
   const int32_t last = o.to >= 0 ? o.to : doc.LastFrameSector;

@@ -60,7 +60,7 @@ int ExportGameSound(Session& s, const WavOptions& o) {
   }
   if (!part.Commit(s.host)) return kExitFailed;
   std::printf("%d audio sectors decoded: %d Hz, %d channel%s, %d bits (%s)\n", track.Sectors,
-              track.Rate, channels, channels == 1 ? "" : "s", o.bits, InfoOf(s.doc.Format).Name);
+              track.Rate, channels, channels == 1 ? "" : "s", o.bits, s.doc.Format->Name());
   return 0;
 }
 

@@ -62,7 +62,8 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   if (json) {
     nlohmann::ordered_json j;
     AddLayoutJson(j, d);
-    j["Format"] = InfoOf(d.Format).Name;
+    j["Format"] = d.Format->Name();
+    j["Layout"] = d.Format->Id();
     j["SpeedFactor"] = d.SpeedFactor;
     j["FramesPerSecond"] = d.FramesPerSecond;
     j["FirstFrameNumber"] = d.FirstFrameNumber;
@@ -81,9 +82,8 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
     return 0;
   }
   PrintLayout(d);
-  // The layout of a game's movies, where the file is not a standard STR.
-  if (d.Format != GameFormat::kStandard)
-    std::printf("Format:             %s\n", InfoOf(d.Format).Name);
+  // How its movies are laid out: the standard layout, or a game's.
+  std::printf("Format:             %s\n", d.Format->Name());
   std::printf("Speed:              %dx (%d sectors per second)\n", d.SpeedFactor,
               kSectorsPerSecond * d.SpeedFactor);
   std::printf("Frames per second:  %g\n", d.FramesPerSecond);

@@ -64,7 +64,7 @@ void AddSubtitleCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--offset", o->offset,
                   "Subtitle time of the range's first frame in seconds (default 0)");
   cmd->add_option("--font", o->font, "Font family (SRT style; fallback for ASS)");
-  cmd->add_option("--size", o->size, "Font size in pixels for SRT (default: height / 12.5)")
+  cmd->add_option("--size", o->size, "Font size in pixels for SRT (default: FFmpeg's, 16 of 288 rows)")
       ->check(CLI::Range(4, 400));
   cmd->add_option("--encoder", o->encoder, "best (default, the best-quality encoder) or exact (the exact arithmetic)")
       ->check(CLI::IsMember({"exact", "best"}));

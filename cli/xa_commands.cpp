@@ -135,7 +135,7 @@ int ImportGameSoundTrack(Session& s, const ImportWavOptions& o) {
   }
   s.doc.SealSectors = !o.noEdc;
   if (!ImportGameSound(s.doc, o.wav, s.host)) return kExitFailed;
-  std::printf("%s: sound re-encoded (%s)\n", o.path.c_str(), InfoOf(s.doc.Format).Name);
+  std::printf("%s: sound re-encoded (%s)\n", o.path.c_str(), s.doc.Format->Name());
   return ImportDone(o);
 }
 

@@ -369,8 +369,8 @@ bool AviToStrRun::DecideLength(AviToStrChooser& chooser) {
   if (!yes) return true;
   if (RefuseIfFixedLength(doc)) return false;  // a file inside a disc image
   // New sectors would be laid out in the standard layout, not the game's.
-  if (!newFile_ && doc.Format != GameFormat::kStandard) {
-    Show(c_.Ui, msg::kFormatRelayout, doc.Path.c_str(), InfoOf(doc.Format).Name);
+  if (!newFile_ && !doc.Format->Info().LaysOutAnew) {
+    Show(c_.Ui, msg::kFormatRelayout, doc.Path.c_str(), doc.Format->Name());
     return false;
   }
   // Growing or shrinking would move the sectors of the movies among these.
@@ -470,7 +470,7 @@ void AviToStrRun::StartFrames() {
     f.EndHistory = codec.Best.SearchHistory();
     f.Decoded = f.Work.Status == EncodeStatus::kOk &&
                 (!l.Previews ||
-                 DecodeFrameOf(codec.Codec, f.Work.Format, f.Work.Encoded.Bytes,
+                 DecodeFrameOf(codec.Codec, f.Work.Coding, f.Work.Encoded.Bytes,
                                f.Work.Request.Width, f.Work.Request.Height, codec.HalfWidthView,
                                f.Image) == 0);
   }, kHistoryLag);
@@ -668,14 +668,14 @@ Result<int> Convert(AviToStrContext& c, const std::string& aviPath, bool newFile
       !Ok(chosen))
     return chosen;
   if (!newFile) {
-    const GameFormatInfo& format = InfoOf(c.Doc.Format);
-    if (options.RebuildSectors && c.Doc.Format != GameFormat::kStandard) {
-      Show(c.Ui, msg::kFormatRelayout, c.Doc.Path.c_str(), format.Name);
+    const MovieLayout& layout = *c.Doc.Format;
+    if (options.RebuildSectors && !layout.Info().LaysOutAnew) {
+      Show(c.Ui, msg::kFormatRelayout, c.Doc.Path.c_str(), layout.Name());
       return Status::kFailed;
     }
     // A game's own sound sectors are not XA: the pictures alone are replaced.
-    if (!options.NoAudio && format.Sound == SoundCoding::kSpuAdpcm) {
-      Show(c.Ui, msg::kGameSoundKept, c.Doc.Path.c_str(), format.Name);
+    if (!options.NoAudio && layout.Sound() == SoundCoding::kSpuAdpcm) {
+      Show(c.Ui, msg::kGameSoundKept, c.Doc.Path.c_str(), layout.Name());
       options.NoAudio = true;
     }
   }

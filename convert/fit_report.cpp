@@ -138,16 +138,15 @@ void CurrentFrameFit(const StrDocument& doc, int& scale, int& bytes) {
 }
 
 bool FrameFitter::DecodeFull(const StrDocument& doc) {
-  return DecodeFrameOf(decoder_, doc.Format, doc.FrameBuffer, doc.ChunkHeader.Width,
+  return DecodeFrameOf(decoder_, doc.Format->Frames(), doc.FrameBuffer, doc.ChunkHeader.Width,
                        doc.ChunkHeader.Height, false, image_) == 0;
 }
 
 void FrameFitter::Note(const StrDocument& doc, int scale, int bytes, double psnr, bool kept) {
   if (kept) kept_++;
   if (options_.Report)
-    options_.Report->Add({index_, doc.CurrentSector,
-                          int(doc.ChunkHeader.ChunkCount) * kChunkPayloadSize, scale, bytes, psnr,
-                          kept});
+    options_.Report->Add({index_, doc.CurrentSector, doc.Format->Capacity(doc.ChunkHeader.ChunkCount),
+                          scale, bytes, psnr, kept});
   index_++;
 }
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "base/bytes.h"
-#include "convert/game_movie.h"
+#include "mdec/variants.h"
 
 namespace belmora {
 
@@ -23,12 +23,41 @@ void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
                                     intactBytes);
 }
 
-int DecodeFrameOf(MdecCodec& codec, GameFormat format, std::span<const uint8_t> frame, int width,
-                  int height, bool halfWidth, FrameImage& image) {
-  // A game's frame coding is chosen by the movie's format.
-  if (InfoOf(format).Frames == FrameCoding::kStandard)
-    return codec.DecodeFrame(frame, width, height, halfWidth, image);
-  return CodecOf(format).Decode(codec, frame, width, height, halfWidth, image);
+int DecodeFrameOf(MdecCodec& codec, FrameCoding coding, std::span<const uint8_t> frame,
+                  int width, int height, bool halfWidth, FrameImage& image) {
+  return BitstreamCodecFor(coding).Decode(codec, frame, width, height, halfWidth, image);
+}
+
+bool FrameHeaderFields(FrameCoding coding, std::span<const uint8_t> frame, int& version,
+                       int& scale) {
+  switch (coding) {
+    case FrameCoding::kStandard:
+    case FrameCoding::kVersion1: {
+      const int at = LocateFrameHeader(frame.data(), frame.size());
+      if (at < 0) return false;
+      scale = GetU16(frame.data() + at + 4);
+      version = GetU16(frame.data() + at + 6);
+      return true;
+    }
+    case FrameCoding::kLain:
+      if (frame.size() < 8) return false;
+      scale = frame[0];  // the luma scale; the chroma scale follows it
+      version = GetU16(frame.data() + 6);
+      return true;
+    case FrameCoding::kIki:
+      break;
+  }
+  return false;
+}
+
+bool CodecProbe::Decodes(FrameCoding coding, std::span<const uint8_t> frame, int width,
+                         int height) {
+  return DecodeFrameOf(codec_, coding, frame, width, height, false, image_) == 0;
+}
+
+int OpenMovieFile(StrDocument& doc, Host& host, const std::string& path, OpenMode mode) {
+  CodecProbe probe;
+  return OpenStrFile(doc, host, path, mode, &probe);
 }
 
 int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
@@ -38,8 +67,8 @@ int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
     if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
     return 0;
   }
-  if (DecodeFrameOf(codec.Codec, doc.Format, doc.FrameBuffer, width, height, codec.HalfWidthView,
-                    codec.Image) != 0)
+  if (DecodeFrameOf(codec.Codec, doc.Format->Frames(), doc.FrameBuffer, width, height,
+                    codec.HalfWidthView, codec.Image) != 0)
     return -1;
   if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
   return 0;
@@ -67,19 +96,15 @@ int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture, EncodeWor
 
   // The picture as the frame sees it: its padded area, offsets applied.
   const int width = (header.Width + 15) / 16 * 16, height = (header.Height + 15) / 16 * 16;
-  work.Request = {header.Width, header.Height, GetU16(&header.MdecHeader[6]),
-                  header.ChunkCount * kChunkPayloadSize};
+  // The frame is coded as the movie's are, into its own sectors' room,
+  // keeping what the frame it replaces holds beside the picture (a game's
+  // camera data) and its version.
+  const size_t n = std::min<size_t>(header.FrameDataSize, doc.FrameBuffer.size());
+  work.Replaced.assign(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + ptrdiff_t(n));
+  work.Request = {header.Width, header.Height, doc.Format->VersionFor(header, work.Replaced),
+                  doc.Format->Capacity(header.ChunkCount)};
   work.Status = EncodeStatus::kOk;
-  work.Format = doc.Format;
-  if (doc.Format != GameFormat::kStandard) {
-    // A game's frame is coded in its own way into its own sectors' room,
-    // keeping what the frame it replaces holds beside the picture.
-    const size_t n = std::min<size_t>(header.FrameDataSize, doc.FrameBuffer.size());
-    work.Replaced.assign(doc.FrameBuffer.begin(), doc.FrameBuffer.begin() + ptrdiff_t(n));
-    const int at = LocateFrameHeader(work.Replaced.data(), work.Replaced.size());
-    work.Request.Version = at >= 0 ? GetU16(work.Replaced.data() + at + 6) : 2;
-    work.Request.Capacity = FrameCapacity(doc.Format, header.ChunkCount);
-  }
+  work.Coding = doc.Format->Frames();
   try {
     work.Pixels.resize(size_t(width) * size_t(height) * 3);
     ReadFramePixels(picture, width, height, work.Pixels.data());
@@ -99,9 +124,11 @@ void RunEncode(FrameCodec& codec, EncodeWork& work) {
   const int height = (work.Request.Height + 15) / 16 * 16;
   try {
     const FrameView view{work.Pixels.data(), width, height, width * 3};
-    if (InfoOf(work.Format).Frames != FrameCoding::kStandard) {
-      work.Status = CodecOf(work.Format).Encode(codec.Codec, view, work.Request, work.Replaced,
-                                                work.Encoded);
+    // The encoders of the program's own make standard frames; other
+    // codings have their codec's.
+    if (work.Coding != FrameCoding::kStandard) {
+      work.Status = BitstreamCodecFor(work.Coding)
+                        .Encode(codec.Codec, view, work.Request, work.Replaced, work.Encoded);
       if (work.Encoded.Bytes.size() < size_t(std::max(work.Request.Capacity, kFrameBufferSize)))
         work.Encoded.Bytes.resize(size_t(std::max(work.Request.Capacity, kFrameBufferSize)));
     } else {
@@ -132,9 +159,7 @@ int FinishEncode(StrDocument& doc, Host& host, EncodeWork& work, FrameNumbering&
   }
   const EncodedFrame& encoded = work.Encoded;
   doc.FrameBuffer.swap(work.Encoded.Bytes);
-  // A game's chunk headers give the frame's own length.
-  header.FrameDataSize = doc.Format == GameFormat::kStandard ? uint32_t((encoded.Length + 3) & ~3)
-                                                             : uint32_t(encoded.Length);
+  header.FrameDataSize = doc.Format->SizeField(size_t(encoded.Length), header.ChunkCount);
   std::memcpy(header.MdecHeader.data(), doc.FrameBuffer.data(), 8);
   if (numbering.Renumber) {
     header.FrameNumber = uint32_t(numbering.NextNumber);

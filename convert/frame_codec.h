@@ -52,9 +52,9 @@ inline constexpr uint8_t kConcealGrey = 128;
 void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
                   const VideoChunkHeader& header, size_t intactBytes);
 
-// Decodes a frame's bytes, coded as frames of `format` are, into `image`;
-// -1 when the frame is not decodable.
-[[nodiscard]] int DecodeFrameOf(MdecCodec& codec, GameFormat format,
+// Decodes a frame's bytes, coded in `coding`, into `image`; -1 when the
+// frame is not decodable.
+[[nodiscard]] int DecodeFrameOf(MdecCodec& codec, FrameCoding coding,
                                 std::span<const uint8_t> frame, int width, int height,
                                 bool halfWidth, FrameImage& image);
 
@@ -65,6 +65,30 @@ void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
 // ReadFrame, then DecodeCurrentFrame: 0, 1 (no frame in the window), -1 (no
 // frame read), -2 (read, but not decodable).
 [[nodiscard]] int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc);
+
+// The MDEC version and quantizer scale a frame's own header gives, where its
+// coding keeps them: the standard header (behind the camera data some games
+// put in front of it), or Lain's luma scale and version word. False where
+// the frame has no such header or no single scale (iki gives every block
+// its own).
+bool FrameHeaderFields(FrameCoding coding, std::span<const uint8_t> frame, int& version,
+                       int& scale);
+
+// Tells whether a frame decodes in a coding, with a codec of its own: what
+// the open asks of a movie's first frames.
+class CodecProbe : public FrameProbe {
+ public:
+  bool Decodes(FrameCoding coding, std::span<const uint8_t> frame, int width,
+               int height) override;
+
+ private:
+  MdecCodec codec_;
+  FrameImage image_;
+};
+
+// Opens `path` as OpenStrFile does, its layout recognised by its frames too.
+[[nodiscard]] int OpenMovieFile(StrDocument& doc, Host& host, const std::string& path,
+                                OpenMode mode);
 
 // Encodes `picture` into the current frame, at the quantizer scale found to
 // fit its sectors: on success FrameBuffer and ChunkHeader hold the new
@@ -86,8 +110,9 @@ struct EncodeWork {
   std::vector<uint8_t> Pixels;  // the padded frame area
   EncodedFrame Encoded;         // zero-filled up to the capacity
   EncodeStatus Status = EncodeStatus::kOk;
-  // The movie's layout; in a game's, the frame replaced (what it keeps).
-  GameFormat Format = GameFormat::kStandard;
+  // How the movie's frames are coded, and the frame replaced (what a game's
+  // coding keeps of it).
+  FrameCoding Coding = FrameCoding::kStandard;
   std::vector<uint8_t> Replaced;
 };
 [[nodiscard]] int PrepareEncode(StrDocument& doc, Host& host, const TBmpIo& picture,

@@ -4,65 +4,56 @@
 
 namespace belmora {
 
-const BitstreamCodec& CodecOf(GameFormat format) {
-  switch (InfoOf(format).Frames) {
-    case FrameCoding::kVersion1:
-      return BitstreamCodecFor(BitstreamKind::kVersion1);
-    case FrameCoding::kLain:
-      return BitstreamCodecFor(BitstreamKind::kLain);
-    case FrameCoding::kIki:
-      return BitstreamCodecFor(BitstreamKind::kIki);
-    default:
-      return BitstreamCodecFor(BitstreamKind::kStandard);
-  }
+const BitstreamCodec& CodecOf(const MovieLayout& layout) {
+  return BitstreamCodecFor(layout.Frames());
 }
 
 namespace {
 
 // The picture size the frame's first video sector gives.
-bool FrameSize(GameFormat format, std::span<const uint8_t> sector, int& width, int& height) {
-  const auto chunk = ReadGameChunk(format, sector);
+bool FrameSize(const MovieLayout& layout, std::span<const uint8_t> sector, int& width,
+               int& height) {
+  const auto chunk = layout.ReadChunk(sector);
   if (!chunk || chunk->IsSound) return false;
-  const GameFormatInfo& info = InfoOf(format);
-  width = chunk->Width ? chunk->Width : info.FixedWidth;
-  height = chunk->Height ? chunk->Height : info.FixedHeight;
+  width = chunk->Width ? chunk->Width : layout.Info().FixedWidth;
+  height = chunk->Height ? chunk->Height : layout.Info().FixedHeight;
   return width > 0 && height > 0;
 }
 
 }  // namespace
 
-int DecodeGameFrame(MdecCodec& codec, GameFormat format,
+int DecodeGameFrame(MdecCodec& codec, const MovieLayout& layout,
                     std::span<const std::span<const uint8_t>> videoSectors, bool halfWidth,
                     FrameImage& image) {
   int width = 0, height = 0;
   std::vector<uint8_t> frame;
-  if (videoSectors.empty() || !FrameSize(format, videoSectors[0], width, height) ||
-      !GatherFrame(format, videoSectors, frame))
+  if (videoSectors.empty() || !FrameSize(layout, videoSectors[0], width, height) ||
+      !layout.Gather(videoSectors, frame))
     return -1;
-  return CodecOf(format).Decode(codec, frame, width, height, halfWidth, image);
+  return CodecOf(layout).Decode(codec, frame, width, height, halfWidth, image);
 }
 
-GameFrameWrite ReplaceGameFrame(MdecCodec& codec, GameFormat format,
+GameFrameWrite ReplaceGameFrame(MdecCodec& codec, const MovieLayout& layout,
                                 std::span<const std::span<uint8_t>> videoSectors,
                                 const FrameView& picture) {
   GameFrameWrite result;
-  if (!InfoOf(format).PictureWritable) {
+  if (!layout.Info().PictureWritable) {
     result.Result = GameWrite::kReadOnly;
     return result;
   }
   std::vector<std::span<const uint8_t>> readOnly(videoSectors.begin(), videoSectors.end());
   int width = 0, height = 0;
   std::vector<uint8_t> old;
-  if (readOnly.empty() || !FrameSize(format, readOnly[0], width, height) ||
-      !GatherFrame(format, readOnly, old))
+  if (readOnly.empty() || !FrameSize(layout, readOnly[0], width, height) ||
+      !layout.Gather(readOnly, old))
     return result;
   // A standard frame keeps its version (2 or 3).
   const int at = LocateFrameHeader(old.data(), old.size());
   const int version = at >= 0 ? GetU16(old.data() + at + 6) : 2;
   const EncodeRequest request{width, height, version,
-                              FrameCapacity(format, int(readOnly.size()))};
+                              layout.Capacity(int(readOnly.size()))};
   EncodedFrame encoded;
-  switch (CodecOf(format).Encode(codec, picture, request, old, encoded)) {
+  switch (CodecOf(layout).Encode(codec, picture, request, old, encoded)) {
     case EncodeStatus::kOk:
       break;
     case EncodeStatus::kNoMemory:
@@ -73,7 +64,7 @@ GameFrameWrite ReplaceGameFrame(MdecCodec& codec, GameFormat format,
       return result;
   }
   const std::span<const uint8_t> bytes(encoded.Bytes.data(), size_t(encoded.Length));
-  if (!SpreadFrame(format, bytes, videoSectors)) {
+  if (!layout.Spread(bytes, videoSectors)) {
     result.Result = GameWrite::kNoFit;
     return result;
   }
@@ -83,9 +74,9 @@ GameFrameWrite ReplaceGameFrame(MdecCodec& codec, GameFormat format,
   return result;
 }
 
-int DecodeGameSound(GameFormat format, std::span<const uint8_t> sector, SpuAdpcmHistory& history,
+int DecodeGameSound(const MovieLayout& layout, std::span<const uint8_t> sector, SpuAdpcmHistory& history,
                     std::vector<int16_t>& samples) {
-  const auto payload = SoundPayloadOf(format, sector);
+  const auto payload = layout.SoundPayloadOf(sector);
   if (!payload) return 0;
   const int units = payload->Size / kSpuUnitSize;
   const size_t at = samples.size();
@@ -94,10 +85,10 @@ int DecodeGameSound(GameFormat format, std::span<const uint8_t> sector, SpuAdpcm
   return payload->Rate;
 }
 
-bool ReplaceGameSound(GameFormat format, std::span<uint8_t> sector, SpuAdpcmHistory& history,
+bool ReplaceGameSound(const MovieLayout& layout, std::span<uint8_t> sector, SpuAdpcmHistory& history,
                       std::span<const int16_t> samples) {
-  if (!InfoOf(format).SoundWritable) return false;
-  const auto payload = SoundPayloadOf(format, sector);
+  if (!layout.Info().SoundWritable) return false;
+  const auto payload = layout.SoundPayloadOf(sector);
   if (!payload) return false;
   const int units = payload->Size / kSpuUnitSize;
   if (samples.size() < size_t(units) * kSpuSamplesPerUnit) return false;

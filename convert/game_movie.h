@@ -8,17 +8,18 @@
 #include <vector>
 
 #include "mdec/variants.h"
-#include "str/game_formats.h"
+#include "str/layouts/movie_layout.h"
 #include "xa/spu_adpcm.h"
 
 namespace belmora {
 
-const BitstreamCodec& CodecOf(GameFormat format);
+// The codec of the layout's frames.
+const BitstreamCodec& CodecOf(const MovieLayout& layout);
 
 // Decodes the frame whose video sectors (user data, in any order) are
 // given, at the picture size their chunk headers give. -1 when they are not
 // the video sectors of one frame of the format, or the frame does not decode.
-int DecodeGameFrame(MdecCodec& codec, GameFormat format,
+int DecodeGameFrame(MdecCodec& codec, const MovieLayout& layout,
                     std::span<const std::span<const uint8_t>> videoSectors, bool halfWidth,
                     FrameImage& image);
 
@@ -32,19 +33,19 @@ struct GameFrameWrite {
 // format's own coding into the frame's own sectors, keeping what the format
 // keeps (camera data, unknown fields, the frame's version); the sectors are
 // changed only when everything fits.
-GameFrameWrite ReplaceGameFrame(MdecCodec& codec, GameFormat format,
+GameFrameWrite ReplaceGameFrame(MdecCodec& codec, const MovieLayout& layout,
                                 std::span<const std::span<uint8_t>> videoSectors,
                                 const FrameView& picture);
 
 // The SPU-ADPCM sound of one sound sector into `samples` (appended); its
 // rate in Hz, or 0 when the sector holds no sound. `history` runs on from
 // the channel's previous sector.
-int DecodeGameSound(GameFormat format, std::span<const uint8_t> soundSector,
+int DecodeGameSound(const MovieLayout& layout, std::span<const uint8_t> soundSector,
                     SpuAdpcmHistory& history, std::vector<int16_t>& samples);
 // Encodes samples into the sector's units in place (as many as it holds:
 // Size / 16 x 28); false, the sector unchanged, when it holds no sound or
 // too few samples are given.
-bool ReplaceGameSound(GameFormat format, std::span<uint8_t> soundSector, SpuAdpcmHistory& history,
+bool ReplaceGameSound(const MovieLayout& layout, std::span<uint8_t> soundSector, SpuAdpcmHistory& history,
                       std::span<const int16_t> samples);
 
 }  // namespace belmora

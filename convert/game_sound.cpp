@@ -11,7 +11,7 @@
 namespace belmora {
 
 bool HasGameSound(const StrDocument& doc) {
-  return InfoOf(doc.Format).Sound == SoundCoding::kSpuAdpcm;
+  return doc.Format->Sound() == SoundCoding::kSpuAdpcm;
 }
 
 bool DecodeGameSoundTrack(StrDocument& doc, GameSoundTrack& track) {
@@ -23,10 +23,10 @@ bool DecodeGameSoundTrack(StrDocument& doc, GameSoundTrack& track) {
   const int32_t end = std::min(doc.SectorCount, doc.MovieEnd);
   for (int32_t s = std::max(doc.MovieStart, 0); s < end; s++) {
     if (!ReadUserData(doc, s, user)) return false;
-    const auto chunk = ReadGameChunk(doc.Format, user);
+    const auto chunk = doc.Format->ReadChunk(user);
     if (!chunk || !chunk->IsSound) continue;
     const int side = chunk->SoundChannel & 1;
-    const int rate = DecodeGameSound(doc.Format, user, history[side], channel[side]);
+    const int rate = DecodeGameSound(*doc.Format, user, history[side], channel[side]);
     if (rate == 0) continue;
     if (track.Rate == 0) track.Rate = rate;
     track.Sectors++;
@@ -44,9 +44,8 @@ bool DecodeGameSoundTrack(StrDocument& doc, GameSoundTrack& track) {
 
 bool ImportGameSound(StrDocument& doc, const std::string& wavPath, Host& host) {
   if (RefuseIfReadOnly(doc, host)) return false;
-  const GameFormatInfo& info = InfoOf(doc.Format);
-  if (!info.SoundWritable) {
-    Show(host, msg::kFormatNotWritable, doc.Path.c_str(), info.Name);
+  if (!doc.Format->Info().SoundWritable) {
+    Show(host, msg::kFormatNotWritable, doc.Path.c_str(), doc.Format->Name());
     return false;
   }
   GameSoundTrack track;
@@ -92,13 +91,13 @@ bool ImportGameSound(StrDocument& doc, const std::string& wavPath, Host& host) {
       Show(host, msg::kStrReadError);
       return false;
     }
-    const auto chunk = ReadGameChunk(doc.Format, user);
-    const auto payload = SoundPayloadOf(doc.Format, user);
+    const auto chunk = doc.Format->ReadChunk(user);
+    const auto payload = doc.Format->SoundPayloadOf(user);
     if (!chunk || !chunk->IsSound || !payload) continue;
     const int c = chunk->SoundChannel & 1;
     const size_t n = size_t(payload->Size / kSpuUnitSize) * kSpuSamplesPerUnit;
     if (at[c] + n > side[c].size()) side[c].resize(at[c] + n, 0);
-    if (!ReplaceGameSound(doc.Format, user, history[c],
+    if (!ReplaceGameSound(*doc.Format, user, history[c],
                           std::span<const int16_t>(side[c]).subspan(at[c], n)))
       continue;
     at[c] += n;

@@ -234,8 +234,9 @@ class StrToAviRun {
       return;
     }
     const VideoChunkHeader& h = job.Position.ChunkHeader;
-    job.Decoded = DecodeFrameOf(decoders_[size_t(worker)], doc_.Format, job.Position.FrameBuffer,
-                                h.Width, h.Height, codec_.HalfWidthView, job.Image) == 0;
+    job.Decoded = DecodeFrameOf(decoders_[size_t(worker)], doc_.Format->Frames(),
+                                job.Position.FrameBuffer, h.Width, h.Height,
+                                codec_.HalfWidthView, job.Image) == 0;
     // A half-width picture (its right half is the earlier pictures') or a
     // failed one is made in turn.
     job.FrameReady = job.Decoded && !codec_.HalfWidthView && !form_.Overlay;
@@ -270,7 +271,7 @@ class StrToAviRun {
                             uint8_t(std::popcount(job.Position.ChunksPresent))});
     } else {
       // A frame that does not decode is written as the picture then holds it.
-      (void)DecodeFrameOf(codec_.Codec, doc_.Format, job.Position.FrameBuffer, h.Width, h.Height,
+      (void)DecodeFrameOf(codec_.Codec, doc_.Format->Frames(), job.Position.FrameBuffer, h.Width, h.Height,
                           codec_.HalfWidthView, codec_.Image);
     }
   }

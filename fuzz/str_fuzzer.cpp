@@ -10,7 +10,6 @@
 #include "convert/frame_codec.h"
 #include "convert/game_sound.h"
 #include "fuzz/fuzz_common.h"
-#include "str/game_formats.h"
 #include "str/str_document.h"
 #include "xa/xa_codec.h"
 
@@ -21,8 +20,7 @@ namespace {
 // The write-back of a whole game frame, on copies of its sectors: the frame
 // as read fits them, and reads back the same from them.
 void CheckGameWriteBack(StrDocument& doc) {
-  if (doc.Format == GameFormat::kStandard || doc.FrameDamaged ||
-      !InfoOf(doc.Format).PictureWritable)
+  if (doc.Format->PlainChunks() || doc.FrameDamaged || !doc.Format->Info().PictureWritable)
     return;
   const int count = doc.ChunkHeader.ChunkCount;
   std::vector<std::vector<uint8_t>> users(static_cast<size_t>(count));
@@ -31,10 +29,10 @@ void CheckGameWriteBack(StrDocument& doc) {
   const size_t length = std::min<size_t>(doc.ChunkHeader.FrameDataSize, doc.FrameBuffer.size());
   const std::span<const uint8_t> frame(doc.FrameBuffer.data(), length);
   const std::vector<std::span<uint8_t>> spans(users.begin(), users.end());
-  FUZZ_CHECK(SpreadFrame(doc.Format, frame, spans));
+  FUZZ_CHECK(doc.Format->Spread(frame, spans));
   const std::vector<std::span<const uint8_t>> written(users.begin(), users.end());
   std::vector<uint8_t> again;
-  FUZZ_CHECK(GatherFrame(doc.Format, written, again));
+  FUZZ_CHECK(doc.Format->Gather(written, again));
   FUZZ_CHECK(again.size() >= length && std::equal(frame.begin(), frame.end(), again.begin()));
 }
 
@@ -46,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::QuietHost host;
   AudioSectorHook slot;
   StrDocument doc(host, &slot);
-  if (OpenStrFile(doc, file.Path(), /*readOnly=*/true) != 0) return 0;
+  if (OpenMovieFile(doc, host, file.Path(), OpenMode::kReadOnly) != 0) return 0;
   FUZZ_CHECK(doc.SectorCount >= 0 && doc.CurrentSector >= 0);
 
   XaDecoderState xa;

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "mdec/codec.h"
@@ -113,6 +114,11 @@ class BestEncoder {
   const History& SearchHistory() const { return history_; }
   void SetSearchHistory(const History& history) { history_ = history; }
 
+  // Macroblocks (in the bitstream's order, column by column) whose errors
+  // count `factor` times over: the next frames favour them where bits are
+  // short (text burned into a picture, say). Empty: every one alike.
+  void SetEmphasis(std::vector<uint8_t> factors) { emphasis_ = std::move(factors); }
+
   // Encodes `picture` (blue-green-red, top row first, covering the padded
   // frame area) for `request`: the bitstream in out.Bytes (kTrialBufferSize
   // bytes, Length of them used, always less than the capacity), its scale,
@@ -158,6 +164,7 @@ class BestEncoder {
   int WriteFrame(int scale, int version, uint8_t* buffer, int capacity);
 
   Settings settings_;
+  std::vector<uint8_t> emphasis_;
   MdecCodec writer_;
   int blocks_ = 0;
   std::vector<int16_t> luma_;        // the picture's luma, sixteenths less 128

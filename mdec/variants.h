@@ -17,11 +17,13 @@
 #include <span>
 #include <vector>
 
+#include "base/codings.h"
 #include "mdec/codec.h"
 
 namespace belmora {
 
-enum class BitstreamKind { kStandard, kVersion1, kLain, kIki };
+// The codings are named once, beside the layouts that use them.
+using BitstreamKind = FrameCoding;
 
 class BitstreamCodec {
  public:

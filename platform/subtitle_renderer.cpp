@@ -67,19 +67,25 @@ std::string AssText(const std::vector<std::string>& lines) {
 }  // namespace
 
 std::string SrtToAss(const std::string& srt, int width, int height, const SubtitleStyle& style) {
-  const int size = style.SizePx > 0 ? style.SizePx : std::max(8, height * 2 / 25);
-  const int outline = std::max(1, size / 9);
+  // FFmpeg's script for SRT (its subtitles filter, and so the usual
+  // burning pipeline, draws SRT so): laid out on 384 x 288 and scaled to the
+  // picture, Arial 16, white with a one-unit black outline, no shadow,
+  // bottom centre, margins of 10. A size asked for is in the picture's
+  // pixels, so in units of the script it is scaled by 288 / height.
+  (void)width;
+  char size[32] = "16";
+  if (style.SizePx > 0)
+    std::snprintf(size, sizeof size, "%g", style.SizePx * 288.0 / std::max(height, 1));
   std::ostringstream out;
-  out << "[Script Info]\nScriptType: v4.00+\nPlayResX: " << width << "\nPlayResY: " << height
-      << "\nWrapStyle: 0\nScaledBorderAndShadow: yes\n\n[V4+ Styles]\n"
+  out << "[Script Info]\r\nScriptType: v4.00+\r\nPlayResX: 384\r\nPlayResY: 288\r\n"
+         "ScaledBorderAndShadow: yes\r\n\r\n[V4+ Styles]\r\n"
       << "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
          "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
-         "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
-      << "Style: Default," << (style.Font.empty() ? "sans-serif" : style.Font) << "," << size
-      << ",&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,0,100,100,0,0,1," << outline
-      << ",0,2," << width / 20 << "," << width / 20 << "," << std::max(2, height / 24)
-      << ",1\n\n[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
-         "Effect, Text\n";
+         "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+      << "Style: Default," << (style.Font.empty() ? "Arial" : style.Font) << "," << size
+      << ",&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n\r\n"
+         "[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
+         "Effect, Text\r\n";
   std::istringstream in(srt);
   std::string line;
   std::vector<std::string> block;

@@ -15,7 +15,7 @@ namespace belmora {
 // then only the fallback for styles whose font is missing).
 struct SubtitleStyle {
   std::string Font;  // empty: a sans-serif font
-  int SizePx = 0;    // 0: relative to the picture's height
+  int SizePx = 0;    // in the picture's pixels; 0: 16 of 288 rows
 };
 
 class SubtitleRenderer {
@@ -54,8 +54,9 @@ class SubtitleRenderer {
   InputStatus read_;
 };
 
-// An SRT file's text as an ASS script for a picture of width x height, with
-// the readable default style: white, black outline, bottom centre.
+// An SRT file's text as an ASS script for a picture of width x height, in
+// the style FFmpeg gives SRT: white, black outline, bottom centre, laid out
+// on 384 x 288 (the font and size as `style` asks).
 std::string SrtToAss(const std::string& srt, int width, int height, const SubtitleStyle& style);
 
 // An ASS script with every size, scale, spacing, border, shadow and blur

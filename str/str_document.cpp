@@ -292,29 +292,17 @@ bool ReadSubheader(StrDocument& doc, int32_t sector, Subheader& out) {
   return true;
 }
 
-namespace {
-
-// A sector that says it is sound: what a game's real-time Form 2 video is not.
-bool SaysSound(const Subheader& sub) {
-  return IsAudioSector(sub) && (sub.Submode & kSubmodeAudio) != 0;
-}
-
-}  // namespace
-
 bool IsXaSound(const StrDocument& doc, const Subheader& sub) {
-  return doc.Format == GameFormat::kStandard ? IsAudioSector(sub) : SaysSound(sub);
+  return doc.Format->IsXaSound(sub);
 }
 
 bool SkipsSector(const StrDocument& doc, const Subheader& sub) {
-  if (doc.Format == GameFormat::kStandard) return IsSkippedSector(sub);
-  // Only XA sound, triggers and fillers are passed over.
-  return IsXaSound(doc, sub) || (sub.Submode & kSubmodeTrigger) != 0 || sub == kFillerSubheader;
+  return doc.Format->SkipsSector(sub);
 }
 
 size_t FormatUserBytes(const StrDocument& doc) {
-  if (doc.Format == GameFormat::kStandard || doc.SectorSize <= kUserDataSize)
-    return kUserDataSize;
-  return size_t(InfoOf(doc.Format).VideoUserDataSize);
+  if (doc.SectorSize <= kUserDataSize) return kUserDataSize;
+  return size_t(doc.Format->Info().VideoUserDataSize);
 }
 
 bool ReadUserData(StrDocument& doc, int32_t n, std::vector<uint8_t>& out) {
@@ -323,68 +311,17 @@ bool ReadUserData(StrDocument& doc, int32_t n, std::vector<uint8_t>& out) {
 }
 
 namespace {
-
-// The frame's own header (behind the camera data where there is some),
-// not what a game's chunk header keeps, says its version and scale.
-void TakeFrameHeader(std::span<const uint8_t> frame, VideoChunkHeader& h) {
-  for (size_t at : {size_t(0), size_t(kCameraDataSize)})
-    if (frame.size() >= at + 8 && GetU16(frame.data() + at + 2) == 0x3800) {
-      std::copy_n(frame.begin() + ptrdiff_t(at), 8, h.MdecHeader.begin());
-      return;
-    }
+// Bytes of a sector's user data its chunk header is read from.
+size_t HeaderReadBytes(const StrDocument& doc) {
+  return std::min(doc.Format->HeaderBytes(), FormatUserBytes(doc));
 }
-
-// Sound sectors a game counts among its frame's chunks, ahead of the video.
-int SoundChunksCounted(GameFormat format) {
-  return format == GameFormat::kFf8 || format == GameFormat::kFf9
-             ? InfoOf(format).SoundSectorsPerFrame
-             : 0;
-}
-
-// A game sector's own header in the standard form; a sector that is no
-// video chunk of the format gets a chunk number no frame has.
-VideoChunkHeader GameChunkHeader(GameFormat format, std::span<const uint8_t> user) {
-  VideoChunkHeader h;
-  h.ChunkNumber = 0xFFFF;
-  const auto c = ReadGameChunk(format, user);
-  const int sound = SoundChunksCounted(format);
-  if (!c || c->IsSound || c->ChunkNumber < sound || c->ChunkCount <= sound) return h;
-  const GameFormatInfo& info = InfoOf(format);
-  h.Status = kFrameChunkStatus;
-  h.Type = kFrameChunkType;
-  h.ChunkNumber = uint16_t(c->ChunkNumber - sound);
-  h.ChunkCount = uint16_t(c->ChunkCount - sound);
-  h.FrameNumber = c->FrameNumber;
-  h.FrameDataSize = c->DataSize;
-  h.Width = uint16_t(c->Width ? c->Width : info.FixedWidth);
-  h.Height = uint16_t(c->Height ? c->Height : info.FixedHeight);
-  // The copy of the frame header, or the frame's first bytes where the
-  // chunk header keeps none.
-  const size_t at = info.PayloadOffset >= kChunkHeaderSize ? 20 : size_t(info.PayloadOffset);
-  if (user.size() >= at + 8) std::memcpy(h.MdecHeader.data(), user.data() + at, 8);
-  if (h.ChunkNumber == 0 && !info.ReverseChunks && user.size() > size_t(info.PayloadOffset))
-    TakeFrameHeader(user.subspan(size_t(info.PayloadOffset)), h);
-  // An iki header holds the picture size where a standard one has its
-  // scale and version: its frames have no version.
-  if (info.Frames == FrameCoding::kIki) h.MdecHeader[6] = h.MdecHeader[7] = 0;
-  return h;
-}
-
 }  // namespace
 
 bool ReadChunkHeader(StrDocument& doc, int32_t sector, VideoChunkHeader& out) {
-  if (doc.Format != GameFormat::kStandard) {
-    uint8_t user[kXaDataSize];
-    const size_t n = FormatUserBytes(doc);
-    if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), user, n))
-      return false;
-    out = GameChunkHeader(doc.Format, std::span<const uint8_t>(user, n));
-    return true;
-  }
-  uint8_t b[kChunkHeaderSize];
-  if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), b, kChunkHeaderSize))
-    return false;
-  out = VideoChunkHeader::Parse(b);
+  uint8_t user[kXaDataSize];
+  const size_t n = HeaderReadBytes(doc);
+  if (sector < 0 || !doc.File.ReadAt(UserDataOffset(doc.Layout(), sector), user, n)) return false;
+  out = doc.Format->ChunkHeader(std::span<const uint8_t>(user, n));
   return true;
 }
 
@@ -479,81 +416,101 @@ int SpeedFromFirstAudio(StrDocument& doc) {
 // their frames. False on a read error.
 bool ScanMovies(StrDocument& doc) {
   MovieScanner scanner;
-  const bool subheaders = doc.HasSubheaders();
-  if (doc.Format != GameFormat::kStandard) {
-    // A game's sectors say what they are in their own headers.
-    for (int32_t s = 0; s < doc.SectorCount; s++) {
-      int channel = 0;
-      if (subheaders) {
-        Subheader sub;
-        if (!ReadSubheader(doc, s, sub)) return false;
-        if (SkipsSector(doc, sub)) {
-          if (IsXaSound(doc, sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
-          continue;
-        }
-        channel = sub.Channel;
-      }
-      VideoChunkHeader h;
-      if (!ReadChunkHeader(doc, s, h)) return false;
-      scanner.Video(s, channel, h);
-    }
-    const bool sound = doc.AudioChannelCount > 0;
-    doc.Movies = scanner.Finish(sound ? doc.AudioChannels[0] : -1, sound ? doc.AudioCodings[0] : 0);
-    return true;
-  }
-  const int64_t before = subheaders ? 4 : 0;
-  uint8_t b[4 + kChunkHeaderSize];
+  const size_t before = doc.HasSubheaders() ? 4 : 0, header = HeaderReadBytes(doc);
+  uint8_t b[4 + kXaDataSize];
   for (int32_t s = 0; s < doc.SectorCount; s++) {
-    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s) - before, b, size_t(before) + kChunkHeaderSize))
+    // The subheader copy and the chunk header in one read.
+    if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s) - int64_t(before), b, before + header))
       return false;
     int channel = 0;
-    if (subheaders) {
+    if (before) {
       const Subheader sub = Subheader::Parse(b);
-      if (IsSkippedSector(sub)) {
+      if (SkipsSector(doc, sub)) {
         if (IsXaSound(doc, sub)) scanner.Audio(sub.Channel, sub.CodingInfo);
         continue;
       }
       channel = sub.Channel;
     }
-    scanner.Video(s, channel, VideoChunkHeader::Parse(b + before));
+    scanner.Video(s, channel, doc.Format->ChunkHeader(std::span<const uint8_t>(b + before, header)));
   }
   const bool sound = doc.AudioChannelCount > 0;
   doc.Movies = scanner.Finish(sound ? doc.AudioChannels[0] : -1, sound ? doc.AudioCodings[0] : 0);
   return true;
 }
 
-// The layout of the file's movies, judged from its first sectors that are
-// not XA sound.
-GameFormat DetectFormat(StrDocument& doc) {
-  doc.Format = GameFormat::kStandard;
+// The user data of the file's first sectors that do not say they are sound
+// (nor are fillers): what the layouts are recognised by.
+std::vector<std::vector<uint8_t>> FirstSectors(StrDocument& doc) {
   const size_t bytes = doc.SectorSize > kUserDataSize ? size_t(kXaDataSize - 4) : kUserDataSize;
   std::vector<std::vector<uint8_t>> users;
   for (int32_t s = 0; s < std::min(doc.SectorCount, 2 * kOpenScanSectors); s++) {
     if (doc.HasSubheaders()) {
       Subheader sub;
       if (!ReadSubheader(doc, s, sub)) break;
-      if (SaysSound(sub) || sub == kFillerSubheader)
+      if ((IsAudioSector(sub) && (sub.Submode & kSubmodeAudio)) || sub == kFillerSubheader)
         continue;
     }
     std::vector<uint8_t> user(bytes);
     if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), user.data(), bytes)) break;
     users.push_back(std::move(user));
   }
-  const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
-  const GameFormat format = DetectGameFormat(spans).value_or(GameFormat::kStandard);
-  if (format != GameFormat::kFf7 && format != GameFormat::kVersion1) return format;
-  // Their chunk headers are standard ones; only what bytes 20 to 27 hold
-  // (camera data, or the copy of a version-1 frame header) tells them
-  // apart. A first chunk whose frame says version 2 or 3 at its start is a
-  // standard frame, whatever those bytes hold.
-  for (const auto& user : spans) {
-    const auto chunk = ReadGameChunk(GameFormat::kFf7, user);
-    const int version = GetU16(user.data() + kChunkHeaderSize + 6);
-    if (chunk && chunk->ChunkNumber == 0 && GetU16(user.data() + kChunkHeaderSize + 2) == 0x3800 &&
-        (version == 2 || version == 3))
-      return GameFormat::kStandard;
+  return users;
+}
+
+// How the first frames read in the document's current layout: whether one
+// says it is of another layout, and whether one decodes.
+struct FrameTrial {
+  int Read = 0;
+  bool Refused = false;
+  bool Decoded = false;
+};
+
+FrameTrial TryFirstFrames(StrDocument& doc, FrameProbe* probe) {
+  constexpr int kFramesTried = 3;
+  CollectingHost quiet;
+  FrameTrial trial;
+  doc.CurrentSector = 0;
+  for (int i = 0; i < kFramesTried && !trial.Refused && !trial.Decoded; i++) {
+    if (ReadFrame(doc, quiet) != 0) break;
+    doc.CurrentSector = doc.NextSector;
+    if (doc.FrameDamaged) continue;
+    const std::span<const uint8_t> frame(doc.FrameBuffer.data(), doc.IntactBytes());
+    trial.Read++;
+    trial.Refused = !doc.Format->AcceptsFrame(frame);
+    trial.Decoded = !trial.Refused && probe &&
+                    probe->Decodes(doc.Format->Frames(), frame, doc.ChunkHeader.Width,
+                                   doc.ChunkHeader.Height);
   }
-  return format;
+  return trial;
+}
+
+// The layout of the file's movies: of those its first sectors allow, the
+// first whose frames read as its own and (given a probe) decode in its
+// coding. When no layout's frames decode, the first whose frames read is
+// taken, and the frames are said not to decode. False when no layout
+// reads a frame or names a sector.
+bool DetectFormat(StrDocument& doc, FrameProbe* probe) {
+  const auto users = FirstSectors(doc);
+  const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
+  const MovieLayout* fallback = nullptr;
+  bool fallbackRead = false, anyRead = false;
+  doc.FramesDecode = true;
+  for (const MovieLayout* layout : CandidateLayouts(spans)) {
+    doc.Format = layout;
+    const FrameTrial trial = TryFirstFrames(doc, probe);
+    if (trial.Refused) continue;
+    anyRead |= trial.Read > 0;
+    if (trial.Decoded || (!probe && trial.Read > 0)) return true;
+    if (!fallback || (trial.Read > 0 && !fallbackRead)) {
+      fallback = layout;
+      fallbackRead = trial.Read > 0;
+    }
+  }
+  doc.Format = fallback ? fallback : &StandardLayout();
+  doc.FramesDecode = !probe || !anyRead;
+  return fallbackRead || std::any_of(spans.begin(), spans.end(), [&](auto user) {
+           return doc.Format->Names(user);
+         });
 }
 
 int FailOpen(StrDocument& doc) {
@@ -585,7 +542,8 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, bool read
   return OpenStrFile(doc, host, path, OpenModeFor(readOnly));
 }
 
-int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode mode) {
+int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode mode,
+                FrameProbe* probe) {
   // A file inside a disc image opens over its extent, in the image's layout.
   std::optional<SectorLayout> imageLayout;
   if (auto inner = SplitImagePath(path)) {
@@ -611,7 +569,7 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode 
     doc.SectorSize = kLayout2048.SectorSize;
     doc.DataOffset = kLayout2048.DataOffset;
     doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
-    if (DetectFormat(doc) != GameFormat::kStandard) detected = bare;
+    if (DetectFormat(doc, probe)) detected = bare;
   }
   if (!detected) {
     Show(host, msg::kUnknownFormat);
@@ -621,10 +579,10 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode 
   doc.DataOffset = detected->Layout.DataOffset;
   doc.HasRiffHeader = detected->HasRiffHeader;
   doc.SectorCount = int32_t(std::min<int64_t>(size / doc.SectorSize, INT32_MAX));
-  doc.Format = DetectFormat(doc);
+  (void)DetectFormat(doc, probe);
   int width = detected->Width, height = detected->Height;
   // A game's sectors keep the picture size in their own headers.
-  const bool sizeFromFrames = detected->FirstSectorSkipped || doc.Format != GameFormat::kStandard;
+  const bool sizeFromFrames = detected->FirstSectorSkipped || !doc.Format->PlainChunks();
   if (sizeFromFrames && !FindPictureSize(doc, width, height)) width = height = 0;
   doc.SetPictureSize(width, height);
 
@@ -655,7 +613,7 @@ int OpenStrFile(StrDocument& doc, Host& host, const std::string& path, OpenMode 
   if (!ScanMovies(doc)) return FailOpen(doc);
   // A game movie of sound only has no frame to choose: its sound is read
   // and written all the same.
-  if (doc.Movies.empty() && InfoOf(doc.Format).Sound == SoundCoding::kSpuAdpcm) return 0;
+  if (doc.Movies.empty() && doc.Format->Sound() == SoundCoding::kSpuAdpcm) return 0;
   if (SelectMovie(doc, host, 0) != 0) return FailOpen(doc);
   return 0;
 }
@@ -730,7 +688,8 @@ void CloseStrFile(StrDocument& doc) {
   doc.MovieStart = 0;
   doc.MovieEnd = INT32_MAX;
   doc.FrameDamaged = false;
-  doc.Format = GameFormat::kStandard;
+  doc.Format = &StandardLayout();
+  doc.FramesDecode = true;
 }
 
 int FindLastFrame(StrDocument& doc, Host& host) {
@@ -853,21 +812,20 @@ int GatherGameFrame(StrDocument& doc, int count) {
   if (!ReadFrameSectors(doc, count, users)) return -1;
   const std::vector<std::span<const uint8_t>> spans(users.begin(), users.end());
   std::vector<uint8_t> frame;
-  if (!GatherFrame(doc.Format, spans, frame)) return 0;
+  if (!doc.Format->Gather(spans, frame)) return 0;
   if (frame.size() > doc.FrameBuffer.size()) doc.FrameBuffer.resize(frame.size());
   std::copy(frame.begin(), frame.end(), doc.FrameBuffer.begin());
   uint32_t& size = doc.ChunkHeader.FrameDataSize;
   if (size == 0 || size > frame.size()) size = uint32_t(frame.size());
-  TakeFrameHeader(frame, doc.ChunkHeader);
+  doc.Format->TakeFrameHeader(frame, doc.ChunkHeader);
   return 1;
 }
 
 // WriteFrame in a game's layout: the frame spread over its own sectors as
 // the format lays it out, every other byte of them kept.
 int WriteGameFrame(StrDocument& doc, Host& host) {
-  const GameFormatInfo& info = InfoOf(doc.Format);
-  if (!info.PictureWritable) {
-    Show(host, msg::kFormatNotWritable, doc.Path.c_str(), info.Name);
+  if (!doc.Format->Info().PictureWritable) {
+    Show(host, msg::kFormatNotWritable, doc.Path.c_str(), doc.Format->Name());
     return -1;
   }
   const int count = doc.ChunkHeader.ChunkCount;
@@ -878,7 +836,7 @@ int WriteGameFrame(StrDocument& doc, Host& host) {
   }
   const size_t length = std::min<size_t>(doc.ChunkHeader.FrameDataSize, doc.FrameBuffer.size());
   const std::vector<std::span<uint8_t>> spans(users.begin(), users.end());
-  if (!SpreadFrame(doc.Format, std::span<const uint8_t>(doc.FrameBuffer.data(), length), spans)) {
+  if (!doc.Format->Spread(std::span<const uint8_t>(doc.FrameBuffer.data(), length), spans)) {
     Show(host, msg::kFrameTooLarge, count);
     return -1;
   }
@@ -943,7 +901,9 @@ int ReadFrame(StrDocument& doc, Host& host) {
   doc.ValidChunkSectors = 0;
   const VideoChunkHeader head = doc.ChunkHeader;
   const int count = head.ChunkCount;
-  const bool standard = doc.Format == GameFormat::kStandard;
+  // Plain chunks are copied as they are read; others are put together in
+  // their layout's order once all are known.
+  const bool plain = doc.Format->PlainChunks();
   uint32_t present = 0;
   int got = 0;
   int32_t lastChunk = s;
@@ -959,7 +919,7 @@ int ReadFrame(StrDocument& doc, Host& host) {
     }
     uint8_t data[kUserDataSize];
     VideoChunkHeader h;
-    if (!standard) {
+    if (!plain) {
       if (!ReadChunkHeader(doc, s, h)) return -1;
     } else {
       if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
@@ -979,7 +939,7 @@ int ReadFrame(StrDocument& doc, Host& host) {
     }
     if (doc.HasSubheaders()) doc.VideoSubheaderTemplate = sub;
     if (!(present >> h.ChunkNumber & 1)) {
-      if (standard)
+      if (plain)
         std::memcpy(doc.FrameBuffer.data() + h.ChunkNumber * kChunkPayloadSize,
                     data + kChunkHeaderSize, kChunkPayloadSize);
       doc.ChunkSectors[h.ChunkNumber] = s;
@@ -993,7 +953,7 @@ int ReadFrame(StrDocument& doc, Host& host) {
   doc.ChunkHeader.ChunkNumber = 0;
   doc.FrameDamaged = got < count;
   doc.ChunksPresent = present;
-  if (!standard) {
+  if (!plain) {
     // A game frame's data is put together in its format's order once all
     // its chunks are known; a damaged one keeps none of it.
     std::fill(doc.FrameBuffer.begin(), doc.FrameBuffer.end(), uint8_t(0));
@@ -1028,7 +988,7 @@ int WriteFrame(StrDocument& doc, Host& host) {
     Show(host, msg::kDamagedFrame, doc.Path.c_str(), int(doc.ChunkHeader.FrameNumber));
     return -1;
   }
-  if (doc.Format != GameFormat::kStandard) return WriteGameFrame(doc, host);
+  if (!doc.Format->PlainChunks()) return WriteGameFrame(doc, host);
   int count = doc.ChunkHeader.ChunkCount;
   if (count > doc.ValidChunkSectors || size_t(count) * kChunkPayloadSize > doc.FrameBuffer.size()) {
     Show(host, msg::kFrameTooLarge, count);

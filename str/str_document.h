@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 #include "base/messages.h"
 #include "str/sector.h"
 #include "str/cd_sector.h"
-#include "str/game_formats.h"
+#include "str/layouts/movie_layout.h"
 #include "str/journal.h"
 #include "str/movies.h"
 #include "str/sector_file.h"
@@ -85,7 +86,10 @@ struct StrFileState {
   std::vector<Movie> Movies;
   // How the file's sectors and frames read and write: the standard layout,
   // or the one of a game, recognised at open.
-  GameFormat Format = GameFormat::kStandard;
+  const MovieLayout* Format = &StandardLayout();
+  // The first frames decode in the layout's coding (false: none of them
+  // did, with any layout the sectors allow; a probe said so at open).
+  bool FramesDecode = true;
 };
 
 // The movie the frame reads walk, from 0 among the file's: video sectors of
@@ -168,6 +172,16 @@ struct StrDocument : StrFileState, MovieSelection, ReadCursor {
   size_t IntactBytes() const;
 };
 
+// Tells whether a frame's bytes decode in a coding: handed to the open by
+// those who know the codecs, so that recognising a movie's layout asks its
+// frames too, not only its sectors.
+class FrameProbe {
+ public:
+  virtual ~FrameProbe() = default;
+  virtual bool Decodes(FrameCoding coding, std::span<const uint8_t> frame, int width,
+                       int height) = 0;
+};
+
 // How a file is opened: for editing (read-only where the file or medium
 // allows no writing), for reading only, or for a trial that may edit but
 // writes nothing to the file (its writes stay beside it until it is closed).
@@ -186,7 +200,7 @@ inline OpenMode OpenModeFor(bool readOnly) { return readOnly ? OpenMode::kReadOn
 // Opens for reading and writing, falling back to read-only where the file or
 // medium allows no writing; `readOnly` asks for read-only from the start.
 [[nodiscard]] int OpenStrFile(StrDocument& doc, Host& host, const std::string& path,
-                              OpenMode mode);
+                              OpenMode mode, FrameProbe* probe = nullptr);
 [[nodiscard]] int OpenStrFile(StrDocument& doc, Host& host, const std::string& path,
                               bool readOnly = false);
 [[nodiscard]] int OpenStrFile(StrDocument& doc, const std::string& path, bool readOnly = false);

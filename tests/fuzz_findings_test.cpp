@@ -16,7 +16,7 @@
 #include "platform/media_writer.h"
 #include "str/cd_sector.h"
 #include "str/disc_image.h"
-#include "str/game_formats.h"
+#include "tests/support/game_layouts.h"
 #include "str/str_document.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/disc_builder.h"
@@ -247,7 +247,7 @@ TEST(FuzzFindingsTest, GameFramesWrittenBackAsReadStayReadable) {
     {
       StrDocument doc(sink);
       ASSERT_EQ(OpenStrFile(doc, movie.Path), 0) << (sink.texts.empty() ? "" : sink.texts[0]);
-      ASSERT_EQ(doc.Format, c.Format);
+      ASSERT_EQ(FormatOf(doc.Format), c.Format);
       doc.CurrentSector = 0;
       ASSERT_EQ(ReadFrame(doc), 0);
       ASSERT_FALSE(doc.FrameDamaged);
@@ -258,7 +258,7 @@ TEST(FuzzFindingsTest, GameFramesWrittenBackAsReadStayReadable) {
     }
     StrDocument doc(sink);
     ASSERT_EQ(OpenStrFile(doc, movie.Path), 0);
-    EXPECT_EQ(doc.Format, c.Format);
+    EXPECT_EQ(FormatOf(doc.Format), c.Format);
     doc.CurrentSector = 0;
     ASSERT_EQ(ReadFrame(doc), 0);
     EXPECT_FALSE(doc.FrameDamaged);

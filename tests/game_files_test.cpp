@@ -14,7 +14,7 @@
 #include "base/bytes.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
-#include "str/game_formats.h"
+#include "tests/support/game_layouts.h"
 #include "tests/support/audio.h"
 #include "tests/support/avi_builder.h"
 #include "tests/support/bmp_builder.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/bytes.h"
-#include "str/game_formats.h"
+#include "tests/support/game_layouts.h"
 #include "tests/support/game_sector_builder.h"
 
 namespace belmora {
@@ -159,6 +159,29 @@ TEST(GameFormatsTest, SoundSectorsSayWhereTheirUnitsAre) {
   }
 }
 
+// The sound chip pitch a sound sector gives is its rate only within 4 to
+// 48 kHz; anything else is damage: the sector holds no sound to play.
+TEST(GameFormatsTest, SoundRatesOutsideWhatMoviesPlayAreDamage) {
+  const std::vector<uint8_t> units(1680, 0x11);
+  const struct {
+    uint32_t Pitch;
+    int Rate;  // 0: no sound
+  } cases[] = {{0x1000, 44100}, {0x116A, 48000}, {0x0800, 22050}, {0x0174, 4005}, {0, 44100},
+               {0x0173, 0},     {0x116B, 0},     {0x100000, 0},   {0xFFFFFFFF, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Pitch);
+    for (auto [format, akao] : {std::pair{GameFormat::kFf8, 256},
+                                std::pair{GameFormat::kChronoCross, 128}}) {
+      std::vector<uint8_t> sector = format == GameFormat::kFf8
+                                        ? test::Ff8SoundSector(0, 10, 1, units)
+                                        : test::ChronoCrossSoundSector(0x00010160, 0, 1, units);
+      PutU32(&sector[size_t(akao) + 28], c.Pitch);
+      const auto payload = SoundPayloadOf(format, sector);
+      EXPECT_EQ(payload ? payload->Rate : 0, c.Rate);
+    }
+  }
+}
+
 TEST(GameFormatsTest, AMovieIsNamedByItsSectors) {
   const std::vector<uint8_t> units(1680, 0x11);
   const auto standard = test::StandardVideoSector(
@@ -188,7 +211,7 @@ TEST(GameFormatsTest, AMovieIsNamedByItsSectors) {
 TEST(GameFormatsTest, EveryFormatIsDescribed) {
   for (GameFormat f : kAllGameFormats) {
     const GameFormatInfo& info = InfoOf(f);
-    EXPECT_EQ(info.Id, f);
+    EXPECT_EQ(FormatOf(LayoutById(info.Id)), f);
     EXPECT_GT(info.PayloadSize, 0);
     EXPECT_LE(info.PayloadOffset + info.PayloadSize, info.VideoUserDataSize);
     if (info.SectorsPerFrame) {

@@ -90,7 +90,7 @@ GameFrameSectors BuildGameFrame(GameFormat format, const std::vector<uint8_t>& f
 
 GameMovieFile WriteGameMovie(const GameMovieRecipe& r, const std::string& path) {
   const GameFormatInfo& info = InfoOf(r.Format);
-  const BitstreamCodec& codec = CodecOf(r.Format);
+  const BitstreamCodec& codec = CodecOf(LayoutOf(r.Format));
   const int pw = (r.Width + 15) / 16 * 16, ph = (r.Height + 15) / 16 * 16;
   GameMovieFile file;
   for (int i = 0; i < 40 && r.Camera; i++) file.Camera.push_back(uint8_t(0xA0 + i));

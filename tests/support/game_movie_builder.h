@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "str/game_formats.h"
+#include "tests/support/game_layouts.h"
 
 namespace belmora::test {
 
@@ -40,7 +40,7 @@ inline const GameMovieRecipe kEveryGameLayout[] = {
     {GameFormat::kVersion1, 4, 160, 112, 3, false}, {GameFormat::kFf7, 4, 160, 112, 3, true},
     {GameFormat::kFf8, 4, 320, 224, 8, false},      {GameFormat::kFf9, 4, 320, 224, 8, false},
     {GameFormat::kChronoCross, 4, 160, 112, 4, false}, {GameFormat::kLain, 4, 160, 112, 3, false},
-    {GameFormat::kIki, 4, 160, 112, 3, false}};
+    {GameFormat::kIki, 4, 160, 112, 3, false}, {GameFormat::kLainStandard, 4, 160, 112, 3, false}};
 
 struct GameMovieFile {
   std::string Path;
