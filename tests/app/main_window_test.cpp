@@ -555,7 +555,8 @@ class MainWindowTest : public QObject {
     // A file that is no BMP: the reader's message, the frame as it was.
     chosen = path;
     form.MenuBmpIClick();
-    QVERIFY2(f.boxes.Texts().value(0) == "BMP形式ではありません。",
+    QVERIFY2(f.boxes.Texts().value(0) ==
+                 QString::fromStdString(path.toStdString() + " が読み取れません (BMP形式ではありません。)"),
              qPrintable(f.boxes.Texts().join('|')));
     QCOMPARE(CodecPicture(form), picture);
 
