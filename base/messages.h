@@ -483,5 +483,10 @@ inline constexpr Message kJournalDiscardHint{
     "編集記録を捨てて %s をこのまま使うには belmora-cli recover --discard %s を実行してください。"};
 inline constexpr Message kJournalDiscarded{"編集記録を捨てました: %s (%s は変更していません)"};
 
+// A movie none of whose frames decode in any layout its sectors allow:
+// said by info and the viewer, and the reason an export refuses it.
+inline constexpr Message kFramesDoNotDecode{
+    "%s: この動画のフレームはどの形式でも復号できません。"};
+
 }  // namespace msg
 }  // namespace belmora

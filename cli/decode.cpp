@@ -92,6 +92,7 @@ int RunDecode(const GlobalOptions& g, const DecodeOptions& o) {
   Session s(g);
   if (!OpenForViewing(s, o.path, true)) return kExitFailed;
   StrDocument& doc = s.doc;
+  if (RefuseUndecodableMovie(doc, s.host)) return kExitFailed;
   if (!CheckSectorRange(doc, o.from, o.to)) return kExitBadArguments;
   if (!o.outDir.empty()) {
     std::error_code ec;

@@ -60,25 +60,19 @@ int RunExport(const GlobalOptions& g, const ExportOptions& o) {
   Session s(g);
   if (!CheckOutput(s.host, o.out, {o.path}, o.force)) return kExitFailed;
   if (int r = OpenChosenFrame(s, o.path, OpenMode::kReadOnly, o.choice)) return r;
+  if (RefuseUndecodableMovie(s.doc, s.host)) return kExitFailed;
   FrameCodec codec;
   codec.HalfWidthView = o.half;
   StrDocument& doc = s.doc;
-  if (doc.FrameDamaged) {
-    // Drawn over the frame before it, as the viewer and the exports show it.
-    const int32_t at = doc.CurrentSector;
-    if (FindPreviousFrame(doc) == 0) (void)ReadAndDecodeFrame(codec, doc);
-    doc.CurrentSector = at;
-    if (ReadFrame(doc) != 0) {
-      Show(s.host, msg::kFrameNotFound);
-      return kExitFailed;
-    }
+  if (doc.FrameDamaged)
     Show(s.host, msg::kDamagedFramesShown, doc.Path.c_str(),
          DamagedFramesText({{doc.CurrentSector, doc.ChunkHeader.FrameNumber,
                              uint8_t(doc.ChunkHeader.ChunkCount),
                              uint8_t(std::popcount(doc.ChunksPresent))}})
              .c_str());
-  }
-  if (DecodeCurrentFrame(codec, s.doc) != 0) {
+  // A damaged frame is drawn over the frame before it, as the viewer and the
+  // exports show it.
+  if (DecodeFrameAsShown(codec, s.doc) != 0) {
     Show(s.host, msg::kDecodeFailed);
     return kExitFailed;
   }

@@ -64,6 +64,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
     AddLayoutJson(j, d);
     j["Format"] = d.Format->Name();
     j["Layout"] = d.Format->Id();
+    j["FramesDecode"] = d.FramesDecode;
     j["SpeedFactor"] = d.SpeedFactor;
     j["FramesPerSecond"] = d.FramesPerSecond;
     j["FirstFrameNumber"] = d.FirstFrameNumber;
@@ -84,6 +85,7 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   PrintLayout(d);
   // How its movies are laid out: the standard layout, or a game's.
   std::printf("Format:             %s\n", d.Format->Name());
+  if (!d.FramesDecode) Show(s.host, msg::kFramesDoNotDecode, d.Path.c_str());
   std::printf("Speed:              %dx (%d sectors per second)\n", d.SpeedFactor,
               kSectorsPerSecond * d.SpeedFactor);
   std::printf("Frames per second:  %g\n", d.FramesPerSecond);

@@ -60,18 +60,54 @@ int OpenMovieFile(StrDocument& doc, Host& host, const std::string& path, OpenMod
   return OpenStrFile(doc, host, path, mode, &probe);
 }
 
+bool RefuseUndecodableMovie(const StrDocument& doc, Host& host) {
+  if (doc.FramesDecode) return false;
+  Show(host, msg::kFramesDoNotDecode, doc.Path.c_str());
+  return true;
+}
+
 int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc) {
   const int width = doc.ChunkHeader.Width, height = doc.ChunkHeader.Height;
+  codec.ImageSector = -1;
   if (doc.FrameDamaged) {
     ConcealFrame(codec, doc.FrameBuffer, doc.ChunkHeader, doc.IntactBytes());
-    if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
-    return 0;
-  }
-  if (DecodeFrameOf(codec.Codec, doc.Format->Frames(), doc.FrameBuffer, width, height,
-                    codec.HalfWidthView, codec.Image) != 0)
+  } else if (DecodeFrameOf(codec.Codec, doc.Format->Frames(), doc.FrameBuffer, width, height,
+                           codec.HalfWidthView, codec.Image) != 0) {
     return -1;
+  }
+  codec.ImageFile = doc.Path;
+  codec.ImageSector = doc.CurrentSector;
   if (doc.PictureWidth != width || doc.PictureHeight != height) doc.SetPictureSize(width, height);
   return 0;
+}
+
+namespace {
+
+// Damaged frames in a row concealed one over another before the picture
+// falls back to grey: the frames a reader would have walked through.
+constexpr int kConcealDepth = 16;
+
+int DecodeAsShown(FrameCodec& codec, StrDocument& doc, int depth) {
+  if (!doc.FrameDamaged) return DecodeCurrentFrame(codec, doc);
+  const int32_t at = doc.CurrentSector;
+  bool ready = false;
+  if (FindPreviousFrame(doc) == 0) {
+    ready = codec.ImageFile == doc.Path && codec.ImageSector == doc.CurrentSector;
+    CollectingHost quiet;
+    if (!ready && depth < kConcealDepth && ReadFrame(doc, quiet) == 0)
+      ready = DecodeAsShown(codec, doc, depth + 1) == 0;
+  }
+  if (!ready) std::fill(codec.Image.Pixels.begin(), codec.Image.Pixels.end(), kConcealGrey);
+  doc.CurrentSector = at;
+  CollectingHost quiet;
+  if (ReadFrame(doc, quiet) != 0) return -1;
+  return DecodeCurrentFrame(codec, doc);
+}
+
+}  // namespace
+
+int DecodeFrameAsShown(FrameCodec& codec, StrDocument& doc) {
+  return DecodeAsShown(codec, doc, 0);
 }
 
 int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc) {

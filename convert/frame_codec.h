@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "mdec/best_encoder.h"
@@ -25,6 +26,11 @@ struct FrameCodec {
   bool HalfWidthView = false;
   EncoderChoice Encoder = EncoderChoice::kExact;
   BestEncoder Best;
+  // The frame whose picture Image holds (its file and first sector), as
+  // DecodeCurrentFrame left it: a damaged frame is concealed from it only
+  // where it is the frame before.
+  std::string ImageFile;
+  int32_t ImageSector = -1;
 
   FrameView View() const { return Image.View(HalfWidthView); }
 };
@@ -62,6 +68,11 @@ void ConcealFrame(FrameCodec& codec, std::span<const uint8_t> frame,
 // the picture; the document takes over a picture size that changed. -1 when
 // the frame is not decodable (not reported: callers decide).
 [[nodiscard]] int DecodeCurrentFrame(FrameCodec& codec, StrDocument& doc);
+// DecodeCurrentFrame as every reader shows the frame, whichever way it came:
+// a damaged frame is drawn over the frame before it in file order (decoded
+// first when the picture at hand is not that one; grey before the movie's
+// first frame). The cursor stays on the frame.
+[[nodiscard]] int DecodeFrameAsShown(FrameCodec& codec, StrDocument& doc);
 // ReadFrame, then DecodeCurrentFrame: 0, 1 (no frame in the window), -1 (no
 // frame read), -2 (read, but not decodable).
 [[nodiscard]] int ReadAndDecodeFrame(FrameCodec& codec, StrDocument& doc);
@@ -89,6 +100,10 @@ class CodecProbe : public FrameProbe {
 // Opens `path` as OpenStrFile does, its layout recognised by its frames too.
 [[nodiscard]] int OpenMovieFile(StrDocument& doc, Host& host, const std::string& path,
                                 OpenMode mode);
+
+// A movie none of whose frames decode (as the open found): said to `host`
+// and true, so that an export stops before it writes anything.
+[[nodiscard]] bool RefuseUndecodableMovie(const StrDocument& doc, Host& host);
 
 // Encodes `picture` into the current frame, at the quantizer scale found to
 // fit its sectors: on success FrameBuffer and ChunkHeader hold the new

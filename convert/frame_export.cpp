@@ -23,6 +23,7 @@ std::string FramePictureName(int index, PictureFormat format) {
 
 Result<int> ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportOptions& o,
                          Host& host) {
+  if (RefuseUndecodableMovie(doc, host)) return Status::kFailed;
   if (o.Format == PictureFormat::kPng && !Ok(RequireMediaModule(host))) return Status::kFailed;
   std::error_code ec;
   std::filesystem::create_directories(o.Dir, ec);

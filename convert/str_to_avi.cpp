@@ -102,6 +102,7 @@ class StrToAviRun {
   // Refused before anything is touched: writing over the open movie or into
   // a folder, rates that cannot time the frames, sizes no frame has.
   bool CheckRequest() {
+    if (RefuseUndecodableMovie(doc_, ui_)) return false;
     if (!CheckOutputPath(ui_, form_.OutputPath, {doc_.Path, doc_.DiskPath()}, true,
                          msg::kSameFile))
       return false;

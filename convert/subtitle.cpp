@@ -71,33 +71,80 @@ std::vector<uint8_t> TextEmphasis(const std::vector<uint8_t>& before, const Fram
 
 }  // namespace
 
-Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o,
-                                     FrameFitter& fit, Host& host) {
-  if (RefuseIfReadOnly(doc)) return Status::kFailed;
+namespace {
+
+// What a burn carries from frame to frame.
+struct Burn {
+  SubtitleRenderer Renderer;
+  FrameNumbering Numbering;
+  TBmpIo Picture;
+  std::vector<uint8_t> Before;  // the decoded picture, before the text
+  SubtitleCounts Counts;
+};
+
+// Refused before anything is written: a file opened read-only, a movie
+// without a frame rate, subtitles that do not load, damaged frames in the
+// range unless they are to be passed.
+bool CheckBurn(StrDocument& doc, const SubtitleOptions& o, Burn& burn, Host& host) {
+  if (RefuseIfReadOnly(doc)) return false;
   if (!(doc.FramesPerSecond > 0)) {
     Show(host, msg::kBadFrameRate, doc.FramesPerSecond);
-    return Status::kFailed;
+    return false;
   }
-  SubtitleRenderer renderer;
-  if (!LoadRenderer(renderer, o, std::max(doc.PictureWidth, 16), std::max(doc.PictureHeight, 16),
-                    host))
-    return Status::kFailed;
+  if (!LoadRenderer(burn.Renderer, o, std::max(doc.PictureWidth, 16),
+                    std::max(doc.PictureHeight, 16), host))
+    return false;
   const auto damaged = DamagedFramesBetween(
       doc, o.FirstSector, o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector);
   if (!damaged.empty() && !o.SkipDamaged) {
     Show(host, msg::kDamagedInRange, doc.Path.c_str(), DamagedFramesText(damaged).c_str());
-    return Status::kFailed;
+    return false;
   }
+  return true;
+}
+
+// The text of the frame just read (the `index`th of the run) drawn onto its
+// picture and the frame stored where any was drawn; a frame without text
+// is kept as it is. False when the store failed.
+bool BurnFrame(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o, int index,
+               FrameFitter& fit, Burn& burn) {
+  bool drawn = false;
+  burn.Before = codec.Image.Pixels;
+  if (doc.FrameDamaged) {
+    (void)DecodeCurrentFrame(codec, doc);  // the picture the next frames build on
+  } else if (DecodeCurrentFrame(codec, doc) == 0) {
+    drawn = burn.Renderer.Draw(SubtitleTimeMs(index, doc.FramesPerSecond, o.OffsetSeconds),
+                               codec.Image.Pixels.data(), doc.ChunkHeader.Width,
+                               doc.ChunkHeader.Height, size_t(codec.Image.Stride()));
+  }
+  if (!drawn) {
+    int scale = 0, bytes = 0;
+    CurrentFrameFit(doc, scale, bytes);
+    fit.NoteKept(doc, scale, bytes);
+    burn.Counts.Untouched++;
+    return true;
+  }
+  codec.Best.SetEmphasis(TextEmphasis(burn.Before, codec.Image));
+  ToPicture(codec.Image, burn.Picture);
+  burn.Numbering.NumberLimit = INT32_MAX;
+  if (fit.Store(codec, doc, burn.Picture, burn.Numbering, nullptr) != 0 || doc.WriteFailed)
+    return false;
+  burn.Counts.Changed++;
+  return true;
+}
+
+}  // namespace
+
+Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec, const SubtitleOptions& o,
+                                     FrameFitter& fit, Host& host) {
+  Burn burn;
+  if (!CheckBurn(doc, o, burn, host)) return Status::kFailed;
   DocumentEdit edit(doc);
   if (!edit.Ok()) return Status::kFailed;
 
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   const bool halfView = codec.HalfWidthView;
   codec.HalfWidthView = false;  // the whole picture is encoded back
-  FrameNumbering numbering;
-  TBmpIo picture;
-  std::vector<uint8_t> before;  // the decoded picture, before the text
-  SubtitleCounts counts;
   Status outcome = Status::kOk;
   host.BeginProgress();
   doc.CurrentSector = first;
@@ -109,29 +156,9 @@ Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec, const 
       break;
     }
     if (doc.CurrentSector > last) break;
-    bool drawn = false;
-    before = codec.Image.Pixels;
-    if (doc.FrameDamaged) {
-      (void)DecodeCurrentFrame(codec, doc);  // the picture the next frames build on
-    } else if (DecodeCurrentFrame(codec, doc) == 0) {
-      drawn = renderer.Draw(SubtitleTimeMs(index, doc.FramesPerSecond, o.OffsetSeconds),
-                            codec.Image.Pixels.data(), doc.ChunkHeader.Width,
-                            doc.ChunkHeader.Height, size_t(codec.Image.Stride()));
-    }
-    if (drawn) {
-      codec.Best.SetEmphasis(TextEmphasis(before, codec.Image));
-      ToPicture(codec.Image, picture);
-      numbering.NumberLimit = INT32_MAX;
-      if (fit.Store(codec, doc, picture, numbering, nullptr) != 0 || doc.WriteFailed) {
-        outcome = Status::kFailed;
-        break;
-      }
-      counts.Changed++;
-    } else {
-      int scale = 0, bytes = 0;
-      CurrentFrameFit(doc, scale, bytes);
-      fit.NoteKept(doc, scale, bytes);
-      counts.Untouched++;
+    if (!BurnFrame(doc, codec, o, index, fit, burn)) {
+      outcome = Status::kFailed;
+      break;
     }
     host.PreviewFrame(codec.View());
     if (FrameDone(host, doc, first, last)) {
@@ -152,7 +179,7 @@ Result<SubtitleCounts> BurnSubtitles(StrDocument& doc, FrameCodec& codec, const 
     outcome = Status::kFailed;
   }
   if (outcome == Status::kFailed) return Status::kFailed;
-  return {outcome, counts};
+  return {outcome, burn.Counts};
 }
 
 Status AddSubtitlePreview(StrToAviOptions& export_, const StrDocument& doc,

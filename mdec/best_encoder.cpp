@@ -805,38 +805,18 @@ int BestEncoder::WriteFrame(int scale, int version, uint8_t* buffer, int capacit
   return length;
 }
 
-EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
-                                      EncodedFrame& out) {
-  int columns = 0, rows = 0;
-  if (!MacroblockGrid(picture, request, columns, rows)) return EncodeStatus::kBadSize;
-  out.Trials.clear();
-  try {
-    out.Bytes.resize(kTrialBufferSize);
-    Analyse(picture, columns, rows);
-    for (PreparedScale& p : prepared_) p.Scale = 0;  // new coefficients
-    for (ZeroScale& z : zero_) z.Scale = 0;
-    ChooseDc(request.Version);
-  } catch (const std::bad_alloc&) {
-    return EncodeStatus::kNoMemory;
-  }
-
-  // The bits the codes may take: the frame is the 8-byte header and the
-  // codes with the 12-bit end marker in whole 16-bit words, the last word
-  // always written, and must be shorter than the capacity.
-  const int capacity = std::min(request.Capacity, kTrialBufferSize);
-  const int64_t frameBits = 16 * int64_t((capacity - 12) / 2) + 15 - 12;
-  const int64_t budget = frameBits - dcBits_;
-  if (budget < int64_t(kEndOfBlockBits) * blocks_) return EncodeStatus::kNoScaleFits;
-
-  // The smallest scale whose nearest levels all fit (lambda 0: cheap, no
-  // programme to run) ...
+// The smallest scale whose nearest levels all fit (lambda 0: cheap, no
+// programme to run), found from the last frame's by doubling steps and
+// halving; `fail` is a scale below it that does not fit (0: none known).
+// kMaxScale + 1 when none fits.
+int BestEncoder::SmallestFittingScale(int64_t budget, std::vector<int>& trials, int& fail) {
   highLevels_.resize(size_t(blocks_) * 64);
   midLevels_.resize(size_t(blocks_) * 64);
   auto fits = [&](int s) {
-    out.Trials.push_back(s);
+    trials.push_back(s);
     return AtZero(s).Sum.Bits <= budget;
   };
-  int fit, fail;  // a scale that fits, one that does not (0: none known)
+  int fit;
   const int guess = std::clamp(history_.LastScale > 0 ? history_.LastScale : 4, 1, kMaxScale);
   if (fits(guess)) {
     fit = guess;
@@ -871,27 +851,66 @@ EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequ
     else
       fail = s;
   }
-  // ... against the scales below it, each filled to the budget by its
-  // multiplier, going down while the distortion falls: the least wins.
-  int bestScale = 0, filled = 0;
-  int64_t bestLambda = 0, bestDistortion = kInfinite;
+  return fit;
+}
+
+// The smallest scale that fits against the scales below it, each filled to
+// the budget by its multiplier, going down while the distortion falls: the
+// least wins, and its levels are left in highLevels_. `scale` 0: none fits.
+void BestEncoder::ChooseScale(int64_t budget, std::vector<int>& trials, int& scale,
+                              int64_t& lambda) {
+  int fail = 0;
+  const int fit = SmallestFittingScale(budget, trials, fail);
+  int filled = 0;
+  int64_t bestDistortion = kInfinite;
+  scale = 0;
+  lambda = 0;
   if (fit <= kMaxScale) {
-    bestScale = fit;
+    scale = fit;
     bestDistortion = AtZero(fit).Sum.Distortion;
   }
   for (int s = fail; s >= 1 && s > fit - Tuning::ScalesBelow; s--) {
-    int64_t lambda;
+    int64_t sLambda;
     Totals t;
-    out.Trials.push_back(s);
-    if (!FillAtScale(s, budget, bestDistortion, lambda, t) || t.Distortion >= bestDistortion) break;
-    bestScale = filled = s;
-    bestLambda = lambda;
+    trials.push_back(s);
+    if (!FillAtScale(s, budget, bestDistortion, sLambda, t) || t.Distortion >= bestDistortion)
+      break;
+    scale = filled = s;
+    lambda = sLambda;
     bestDistortion = t.Distortion;
   }
-  if (bestScale == 0) return EncodeStatus::kNoScaleFits;
   // The levels of the winner (those of the last scale filled are at hand).
-  if (bestScale != filled || out.Trials.back() != filled)
-    Pass(bestScale, bestLambda, nullptr, highLevels_.data());
+  if (scale != 0 && (scale != filled || trials.back() != filled))
+    Pass(scale, lambda, nullptr, highLevels_.data());
+}
+
+EncodeStatus BestEncoder::EncodeFrame(const FrameView& picture, const EncodeRequest& request,
+                                      EncodedFrame& out) {
+  int columns = 0, rows = 0;
+  if (!MacroblockGrid(picture, request, columns, rows)) return EncodeStatus::kBadSize;
+  out.Trials.clear();
+  try {
+    out.Bytes.resize(kTrialBufferSize);
+    Analyse(picture, columns, rows);
+    for (PreparedScale& p : prepared_) p.Scale = 0;  // new coefficients
+    for (ZeroScale& z : zero_) z.Scale = 0;
+    ChooseDc(request.Version);
+  } catch (const std::bad_alloc&) {
+    return EncodeStatus::kNoMemory;
+  }
+
+  // The bits the codes may take: the frame is the 8-byte header and the
+  // codes with the 12-bit end marker in whole 16-bit words, the last word
+  // always written, and must be shorter than the capacity.
+  const int capacity = std::min(request.Capacity, kTrialBufferSize);
+  const int64_t frameBits = 16 * int64_t((capacity - 12) / 2) + 15 - 12;
+  const int64_t budget = frameBits - dcBits_;
+  if (budget < int64_t(kEndOfBlockBits) * blocks_) return EncodeStatus::kNoScaleFits;
+
+  int bestScale = 0;
+  int64_t bestLambda = 0;
+  ChooseScale(budget, out.Trials, bestScale, bestLambda);
+  if (bestScale == 0) return EncodeStatus::kNoScaleFits;
 
   int length = WriteFrame(bestScale, request.Version, out.Bytes.data(), capacity);
   if (length == 0) {

@@ -159,6 +159,8 @@ class BestEncoder {
   // high's (the choice is the same in between).
   Totals PassBetween(int scale, int64_t lambda);
   bool FillAtScale(int scale, int64_t budget, int64_t rival, int64_t& lambda, Totals& result);
+  int SmallestFittingScale(int64_t budget, std::vector<int>& trials, int& fail);
+  void ChooseScale(int64_t budget, std::vector<int>& trials, int& scale, int64_t& lambda);
   int64_t NominalLambda(int scale) const;
   int Weight(int block) const;
   int WriteFrame(int scale, int version, uint8_t* buffer, int capacity);

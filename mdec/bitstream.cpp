@@ -37,96 +37,114 @@ inline void StoreWord(uint8_t* buffer, size_t size, int position, uint32_t word)
 
 }  // namespace
 
-int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first,
-                                Blocks6& levels) {
-  Blocks6& blocks = levels;
-  uint32_t w = window_;
-  int n = windowBits_;
-  int pos = position;
-  if (first) {
-    w = WordAt(buffer, size, pos) << 16 | WordAt(buffer, size, pos + 1);
-    n = 32;
-    pos += 2;
-  }
-  // Keeps at least 17 valid bits, enough for the longest code.
-  auto refill = [&] {
-    while (n <= 16) {
-      w |= WordAt(buffer, size, pos++) << (16 - n);
-      n += 16;
+namespace {
+
+// The codes' bit window: at least 17 valid bits after Refill, enough for
+// the longest code.
+struct BitWindow {
+  const uint8_t* Buffer;
+  size_t Size;
+  uint32_t W;
+  int N;
+  int Pos;
+
+  void Refill() {
+    while (N <= 16) {
+      W |= WordAt(Buffer, Size, Pos++) << (16 - N);
+      N += 16;
     }
-  };
-  auto consume = [&](int k) {
-    w <<= k;
-    n -= k;
-  };
-  std::memset(blocks, 0, sizeof(Blocks6));
-  const bool v3 = version_ >= 3;
+  }
+  void Consume(int k) {
+    W <<= k;
+    N -= k;
+  }
+};
+
+// A version-3 DC difference: its size code, then its value. Null when the
+// bits are the end marker (ten 1-bits in luma) or no size code.
+inline const DcSizeRow* DcSizeOf(uint32_t w, bool chroma) {
+  const auto& table = chroma ? DcSizeTableChroma : DcSizeTableLuma;
+  for (const DcSizeRow& r : table)
+    if ((w & r.PrefixMask) == r.Code) return &r;
+  return nullptr;
+}
+
+// AC codes up to the end of block into `out` from position 1; the last
+// position written in `lastScan`. False on a code that is no code or a run
+// past the end of the block. The first table, indexed by the top nine bits,
+// also holds end of block and the two 3-bit codes.
+inline bool DecodeAcCodes(BitWindow& b, int16_t* out, uint8_t& lastScan) {
   const auto& firstLookup = WideFirstLookup();
   const auto& tables = AcDecodeTablesBuilt();
-  for (int blk = 0; blk < 6; blk++) {
-    int16_t* out = blocks[blk];
-    // DC.
-    if (!v3) {
-      out[0] = int16_t(int32_t(w) >> 22);
-      consume(10);
+  int k = 1;
+  for (;;) {
+    AcDecodeEntry e = firstLookup[b.W >> 23];
+    int level;
+    if (e.Length == 0) {  // six or more leading zeros
+      if (b.W >= 0x00800000u)
+        e = tables.ByTop14[b.W >> 18];
+      else if (b.W >= 0x00100000u)
+        e = tables.ByTop17[b.W >> 15];
+      if (e.Length == 0) return false;
+      level = e.Level;
+    } else if (e.Run == kEndOfBlockRun) {
+      b.Consume(2);
+      b.Refill();
+      lastScan = uint8_t(k - 1);
+      return true;
+    } else if (e.Run < 0) {  // escape: 6-bit run, 10-bit level
+      e.Run = int8_t((b.W >> 20) & 0x3F);
+      b.Consume(12);
+      b.Refill();
+      level = int32_t(b.W) >> 22;
+      e.Length = 10;
     } else {
-      const auto& table = blk < 2 ? DcSizeTableChroma : DcSizeTableLuma;
-      const DcSizeRow* row = nullptr;
-      for (const DcSizeRow& r : table) {
-        if ((w & r.PrefixMask) == r.Code) {
-          row = &r;
-          break;
-        }
-      }
+      level = e.Level;
+    }
+    k += e.Run;
+    if (k > 63) return false;  // a run past the end of the block
+    out[k] = int16_t(level);
+    k++;
+    b.Consume(e.Length);
+    b.Refill();
+  }
+}
+
+}  // namespace
+
+int MdecCodec::DecodeMacroblock(const uint8_t* buffer, size_t size, int position, bool first,
+                                Blocks6& levels) {
+  BitWindow b{buffer, size, window_, windowBits_, position};
+  if (first) {
+    b.W = WordAt(buffer, size, b.Pos) << 16 | WordAt(buffer, size, b.Pos + 1);
+    b.N = 32;
+    b.Pos += 2;
+  }
+  std::memset(levels, 0, sizeof(Blocks6));
+  const bool v3 = version_ >= 3;
+  for (int blk = 0; blk < 6; blk++) {
+    int16_t* out = levels[blk];
+    if (!v3) {
+      out[0] = int16_t(int32_t(b.W) >> 22);
+      b.Consume(10);
+    } else {
+      const DcSizeRow* row = DcSizeOf(b.W, blk < 2);
       if (!row) return -1;  // ten 1-bits in luma: the end marker, not a DC
-      consume(row->PrefixLength);
-      refill();
-      int32_t value = int32_t(w >> (30 - row->Size)) & row->ValueMask;
+      b.Consume(row->PrefixLength);
+      b.Refill();
+      int32_t value = int32_t(b.W >> (30 - row->Size)) & row->ValueMask;
       if ((value & row->SignTest) == 0) value += row->NegativeAdjust;
-      consume(row->Size);
+      b.Consume(row->Size);
       uint32_t& predictor = predictors_[blk < 2 ? blk : 2];
       predictor += uint32_t(value);
       out[0] = int16_t(uint16_t(predictor));
     }
-    refill();
-    // AC codes up to the end of block. The first table, indexed by the top
-    // nine bits, also holds end of block and the two 3-bit codes.
-    int k = 1;
-    for (;;) {
-      AcDecodeEntry e = firstLookup[w >> 23];
-      int level;
-      if (e.Length == 0) {                // six or more leading zeros
-        if (w >= 0x00800000u)
-          e = tables.ByTop14[w >> 18];
-        else if (w >= 0x00100000u)
-          e = tables.ByTop17[w >> 15];
-        if (e.Length == 0) return -1;
-        level = e.Level;
-      } else if (e.Run == kEndOfBlockRun) {
-        consume(2);
-        refill();
-        lastScan_[blk] = uint8_t(k - 1);
-        break;
-      } else if (e.Run < 0) {  // escape: 6-bit run, 10-bit level
-        e.Run = int8_t((w >> 20) & 0x3F);
-        consume(12);
-        refill();
-        level = int32_t(w) >> 22;
-        e.Length = 10;
-      } else {
-        level = e.Level;
-      }
-      k += e.Run;
-      if (k > 63) return -1;  // a run past the end of the block
-      out[k] = int16_t(level);
-      k++;
-      consume(e.Length);
-      refill();
-    }
+    b.Refill();
+    if (!DecodeAcCodes(b, out, lastScan_[blk])) return -1;
   }
-  window_ = w;
-  windowBits_ = n;
-  return pos;
+  window_ = b.W;
+  windowBits_ = b.N;
+  return b.Pos;
 }
 
 int MdecCodec::FindAcRowLinear(int run, int level) {

@@ -167,6 +167,42 @@ struct ListFreer {
   void operator()(CdioList_t* list) const { iso9660_filelist_free(list); }
 };
 
+// One entry of a directory, with its name as stored (libiso9660 looks paths
+// up in stored names).
+struct DirectoryChild {
+  DiscEntry Entry;
+  std::string RawName;
+};
+
+// The entries of the directory at `rawPath` ("." and ".." left out), their
+// paths under `path`; false when it cannot be read.
+bool ListDirectory(iso9660_t* iso, const std::string& rawPath, const std::string& path,
+                   std::vector<DirectoryChild>& children) {
+  std::unique_ptr<CdioList_t, ListFreer> list(
+      iso9660_ifs_readdir(iso, rawPath.empty() ? "/" : rawPath.c_str()));
+  if (!list) return false;
+  for (CdioListNode_t* node = _cdio_list_begin(list.get()); node;
+       node = _cdio_list_node_next(node)) {
+    const auto* st = static_cast<const iso9660_stat_t*>(_cdio_list_node_data(node));
+    const std::string raw = st->filename;
+    if (raw == "." || raw == "..") continue;
+    DirectoryChild c;
+    c.RawName = raw;
+    c.Entry.IsDirectory = st->type == iso9660_stat_s::_STAT_DIR;
+    c.Entry.Path = path + "/" + CleanName(raw, c.Entry.IsDirectory);
+    c.Entry.Lsn = st->lsn;
+    c.Entry.Size = st->size;
+    c.Entry.Sectors = (int64_t(st->size) + kIsoBlock - 1) / kIsoBlock;
+    if (st->b_xa) {
+      // The XA record's words are big-endian.
+      const auto* a = reinterpret_cast<const uint8_t*>(&st->xa.attributes);
+      c.Entry.Xa = XaRecord{uint16_t(a[0] << 8 | a[1]), st->xa.filenum};
+    }
+    children.push_back(std::move(c));
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<ImagePath> SplitImagePath(const std::string& path) {
@@ -376,36 +412,10 @@ bool DiscImage::ReadDirectories() {
   std::set<int64_t> visited{rootLsn};
   auto walk = [&](auto& self, const std::string& rawPath, const std::string& path,
                   int depth) -> bool {
-    std::unique_ptr<CdioList_t, ListFreer> list(
-        iso9660_ifs_readdir(iso.get(), rawPath.empty() ? "/" : rawPath.c_str()));
-    if (!list) return false;
-    struct Child {
-      DiscEntry Entry;
-      std::string RawName;
-    };
-    std::vector<Child> children;
-    for (CdioListNode_t* node = _cdio_list_begin(list.get()); node;
-         node = _cdio_list_node_next(node)) {
-      const auto* st = static_cast<const iso9660_stat_t*>(_cdio_list_node_data(node));
-      const std::string raw = st->filename;
-      if (raw == "." || raw == "..") continue;
-      Child c;
-      c.RawName = raw;
-      c.Entry.IsDirectory = st->type == iso9660_stat_s::_STAT_DIR;
-      c.Entry.Path = path + "/" + CleanName(raw, c.Entry.IsDirectory);
-      c.Entry.Lsn = st->lsn;
-      c.Entry.Size = st->size;
-      c.Entry.Sectors = (int64_t(st->size) + kIsoBlock - 1) / kIsoBlock;
-      if (st->b_xa) {
-        // The XA record's words are big-endian.
-        const auto* a = reinterpret_cast<const uint8_t*>(&st->xa.attributes);
-        c.Entry.Xa = XaRecord{uint16_t(a[0] << 8 | a[1]), st->xa.filenum};
-      }
-      children.push_back(std::move(c));
-    }
-    list.reset();
+    std::vector<DirectoryChild> children;
+    if (!ListDirectory(iso.get(), rawPath, path, children)) return false;
     if (entries_.size() + children.size() > kMaxEntries) return false;
-    for (Child& c : children) {
+    for (DirectoryChild& c : children) {
       entries_.push_back(c.Entry);
       if (!c.Entry.IsDirectory) continue;
       if (depth + 1 >= kMaxDirectoryDepth || int64_t(c.Entry.Size) > trackBytes) return false;

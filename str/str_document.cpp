@@ -4,6 +4,7 @@
 #include "base/input_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -851,12 +852,13 @@ int WriteGameFrame(StrDocument& doc, Host& host) {
 
 }  // namespace
 
-int ReadFrame(StrDocument& doc, Host& host) {
-  const int32_t end = std::min(doc.SectorCount, doc.MovieEnd);
-  const Movie* movie = doc.CurrentMovie();
-  const int32_t start = std::max(doc.CurrentSector, doc.MovieStart);
-  int32_t s = start;
-  bool found = false;
+namespace {
+
+// Searches from `s` for the sector where a frame of the movie begins (its
+// first chunk, or its first chunk present where the movie knows the frame
+// lost chunk 0), reading its chunk header: 0 found (`s` is there), 1 none
+// within the search window, -1 a read error or a header no frame can have.
+int FindFrameHead(StrDocument& doc, Host& host, const Movie* movie, int32_t end, int32_t& s) {
   for (int examined = 0; examined < kFrameSearchWindow; examined++, s++) {
     if (s < 0 || s >= end) return -1;
     Subheader sub;
@@ -866,45 +868,42 @@ int ReadFrame(StrDocument& doc, Host& host) {
     if (!ReadChunkHeader(doc, s, doc.ChunkHeader)) return -1;
     if (doc.ChunkHeader.ChunkNumber != 0) {
       // A frame whose first chunk is lost begins at its first chunk present.
-      if (movie && movie->FrameAt(s) && IsChunkHeader(doc.ChunkHeader)) {
-        found = true;
-        break;
-      }
+      if (movie && movie->FrameAt(s) && IsChunkHeader(doc.ChunkHeader)) return 0;
       continue;
     }
     if (doc.ChunkHeader.ChunkCount > kMaxChunks) {
       Show(host, msg::kFrameTooLarge, int(doc.ChunkHeader.ChunkCount));
       return -1;
     }
-    if (IsFrameStartHeader(doc.ChunkHeader)) {
-      found = true;
-      break;
-    }
+    if (IsFrameStartHeader(doc.ChunkHeader)) return 0;
   }
-  if (!found) return 1;
+  return 1;
+}
 
-  // The frame's chunks are gathered by their numbers, other channels'
-  // sectors passed over; a repeated chunk counts once. A chunk that is lost
-  // or whose header is unreadable leaves the frame damaged, and the walk
-  // goes on at the next frame's first chunk.
-  // A chunk of the frame may come before its first chunk: the frame then
-  // begins there.
-  if (movie)
-    if (const MovieFrame* f = movie->FrameFrom(s))
-      if (f->FirstSector < s && f->FrameNumber == doc.ChunkHeader.FrameNumber &&
-          f->FirstSector >= doc.MovieStart && s - f->FirstSector < kMaxChunks * 2) {
-        VideoChunkHeader early;
-        if (!ReadChunkHeader(doc, f->FirstSector, early)) return -1;
-        if (early.ChunkNumber != 0 && early.FrameNumber == f->FrameNumber) s = f->FirstSector;
-      }
-  doc.CurrentSector = s;
-  doc.ValidChunkSectors = 0;
-  const VideoChunkHeader head = doc.ChunkHeader;
+// A chunk of the frame may come before its first chunk: the frame then
+// begins there. False on a read error.
+bool BackToEarlyChunk(StrDocument& doc, const Movie* movie, int32_t& s) {
+  if (!movie) return true;
+  const MovieFrame* f = movie->FrameFrom(s);
+  if (!f || f->FirstSector >= s || f->FrameNumber != doc.ChunkHeader.FrameNumber ||
+      f->FirstSector < doc.MovieStart || s - f->FirstSector >= kMaxChunks * 2)
+    return true;
+  VideoChunkHeader early;
+  if (!ReadChunkHeader(doc, f->FirstSector, early)) return false;
+  if (early.ChunkNumber != 0 && early.FrameNumber == f->FrameNumber) s = f->FirstSector;
+  return true;
+}
+
+// The chunks of the frame whose first chunk header is `head`, gathered by
+// their numbers from `s` on; other channels' sectors are passed over and a
+// repeated chunk counts once. Plain chunks are copied as they are read;
+// others are put together in their layout's order once all are known.
+// Sets `present` to the chunks found and `s` past the last sector looked at.
+// False on a read error.
+bool GatherChunks(StrDocument& doc, Host& host, const VideoChunkHeader& head, int32_t start,
+                  int32_t end, int32_t& s, uint32_t& present) {
   const int count = head.ChunkCount;
-  // Plain chunks are copied as they are read; others are put together in
-  // their layout's order once all are known.
   const bool plain = doc.Format->PlainChunks();
-  uint32_t present = 0;
   int got = 0;
   int32_t lastChunk = s;
   while (got < count) {
@@ -912,7 +911,7 @@ int ReadFrame(StrDocument& doc, Host& host) {
     Subheader sub;
     // Sectors before the search's start were passed by the read before.
     const int video = IsMovieVideoSector(doc, host, s, sub, s >= start);
-    if (video < 0) return -1;
+    if (video < 0) return false;
     if (video == 0) {
       s++;
       continue;
@@ -920,9 +919,9 @@ int ReadFrame(StrDocument& doc, Host& host) {
     uint8_t data[kUserDataSize];
     VideoChunkHeader h;
     if (!plain) {
-      if (!ReadChunkHeader(doc, s, h)) return -1;
+      if (!ReadChunkHeader(doc, s, h)) return false;
     } else {
-      if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return -1;
+      if (!doc.File.ReadAt(UserDataOffset(doc.Layout(), s), data, kUserDataSize)) return false;
       h = VideoChunkHeader::Parse(data);
     }
     const bool ours = h.FrameNumber == head.FrameNumber && h.ChunkCount == head.ChunkCount &&
@@ -949,17 +948,22 @@ int ReadFrame(StrDocument& doc, Host& host) {
     lastChunk = s;
     s++;
   }
-  doc.ChunkHeader = head;
-  doc.ChunkHeader.ChunkNumber = 0;
-  doc.FrameDamaged = got < count;
+  return true;
+}
+
+// Marks the frame whole or damaged from the chunks present; a damaged
+// frame's missing chunks read as zeros. False on a read error.
+bool FinishFrame(StrDocument& doc, uint32_t present) {
+  const int count = doc.ChunkHeader.ChunkCount;
+  doc.FrameDamaged = std::popcount(present) < count;
   doc.ChunksPresent = present;
-  if (!plain) {
+  if (!doc.Format->PlainChunks()) {
     // A game frame's data is put together in its format's order once all
     // its chunks are known; a damaged one keeps none of it.
     std::fill(doc.FrameBuffer.begin(), doc.FrameBuffer.end(), uint8_t(0));
     if (!doc.FrameDamaged) {
       const int r = GatherGameFrame(doc, count);
-      if (r < 0) return -1;
+      if (r < 0) return false;
       doc.FrameDamaged = r == 0;
     }
     // Its picture is concealed whole: no part of it is decoded alone.
@@ -972,6 +976,28 @@ int ReadFrame(StrDocument& doc, Host& host) {
   } else {
     doc.ValidChunkSectors = count;
   }
+  return true;
+}
+
+}  // namespace
+
+// A chunk that is lost or whose header is unreadable leaves the frame
+// damaged, and the walk goes on at the next frame's first chunk.
+int ReadFrame(StrDocument& doc, Host& host) {
+  const int32_t end = std::min(doc.SectorCount, doc.MovieEnd);
+  const Movie* movie = doc.CurrentMovie();
+  const int32_t start = std::max(doc.CurrentSector, doc.MovieStart);
+  int32_t s = start;
+  if (const int r = FindFrameHead(doc, host, movie, end, s); r != 0) return r;
+  if (!BackToEarlyChunk(doc, movie, s)) return -1;
+  doc.CurrentSector = s;
+  doc.ValidChunkSectors = 0;
+  const VideoChunkHeader head = doc.ChunkHeader;
+  uint32_t present = 0;
+  if (!GatherChunks(doc, host, head, start, end, s, present)) return -1;
+  doc.ChunkHeader = head;
+  doc.ChunkHeader.ChunkNumber = 0;
+  if (!FinishFrame(doc, present)) return -1;
   doc.NextSector = s;
   doc.LayoutBaseSector = s;
   doc.GeneratedFrames = 0;

@@ -105,6 +105,52 @@ TEST(CliTest, FailuresGiveMessageAndStatus) {
   EXPECT_NE(missing.Err.find("オープンできません。"), std::string::npos);
 }
 
+// A movie whose frames read (whole chunks, a standard header) but whose
+// bitstream decodes in no layout: info says so, every picture export
+// refuses it before writing anything, where it once wrote black frames and
+// said it was done.
+TEST(CliTest, AMovieWhoseFramesDecodeInNoLayoutIsSaidAndNotExported) {
+  test::MovieRecipe m;
+  m.Frames = 4;
+  m.ChunkPattern = {2};
+  m.Bitstream = [](int) {
+    std::vector<uint8_t> bits = test::MinimalBitstream(2, 2);
+    std::fill(bits.begin() + 8, bits.end(), uint8_t(0xFF));  // ten 1-bits: no DC
+    bits.resize(4000, 0xFF);
+    return bits;
+  };
+  const std::string path = test::TempPath("undecodable.str"), out = test::TempPath("undecodable");
+  test::BuildMovie(m).Write(path);
+  const std::string said = "この動画のフレームはどの形式でも復号できません。";
+
+  auto info = RunCommand({BELMORA_CLI, "info", path, "--json"});
+  ASSERT_EQ(info.Status, 0) << info.Err;
+  EXPECT_EQ(nlohmann::json::parse(info.Out)["FramesDecode"], false);
+  auto text = RunCommand({BELMORA_CLI, "info", path});
+  EXPECT_NE(text.Err.find(path + ": " + said), std::string::npos) << text.Err;
+
+  const std::vector<std::vector<std::string>> exports = {
+      {"export-avi", path, "-o", out + ".avi"},
+      {"decode", path, "--out", out},
+      {"export-frames", path, out},
+      {"export-bmp", path, "--frame", "1", "-o", out + ".bmp"},
+  };
+  for (const auto& args : exports) {
+    SCOPED_TRACE(args[0]);
+    std::vector<std::string> line = {BELMORA_CLI};
+    line.insert(line.end(), args.begin(), args.end());
+    auto r = RunCommand(line);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(said), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find("完了しました"), std::string::npos) << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(out + ".avi"));
+    EXPECT_FALSE(std::filesystem::exists(out + ".bmp"));
+    EXPECT_FALSE(std::filesystem::exists(out + "/000000.bmp"));
+  }
+  std::filesystem::remove_all(out);
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace belmora
 
@@ -284,6 +330,7 @@ TEST(CliProgressTest, LinesPerTenthOnANonTerminalAndNoneWhenQuiet) {
   MovieRecipe m;
   m.Frames = 60;
   m.ChunkPattern = {10};
+  m.Bitstream = [](int) { return test::FlatBitstream(320, 240); };
   std::string path = test::TempPath("progress.str"), avi = test::TempPath("progress.avi");
   BuildMovie(m).Write(path);
   auto r = RunCommand({BELMORA_CLI, "export-avi", path, "-o", avi});

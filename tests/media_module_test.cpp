@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "str/journal.h"
+#include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
 
@@ -39,6 +40,7 @@ TEST(MediaModuleTest, MissingModuleOrLibraryFailsTheVideoCommandsOnly) {
                       avi = (dir / "out.avi").string(), made = (dir / "made.str").string();
     test::MovieRecipe recipe;
     recipe.Frames = 4;
+    recipe.Bitstream = [](int) { return test::FlatBitstream(320, 240); };
     test::BuildMovie(recipe).Write(str);
     test::WriteFileBytes(video, std::vector<uint8_t>(64, 1));
     const auto before = test::ReadFileBytes(str);

@@ -257,6 +257,28 @@ TEST(MoviesTest, DamagedFrameKeepsThePictureBeforeWhereItsChunksAreLost) {
   FrameCodec fresh;
   ASSERT_EQ(DecodeCurrentFrame(fresh, doc), 0);
   EXPECT_EQ(fresh.Image.Pixels.back(), kConcealGrey);
+
+  // As every reader shows it, the frame is the same whichever way it was
+  // reached: stepping back from two frames on (the picture at hand then is
+  // a later frame's), or read on its own.
+  const std::vector<uint8_t> forward = now;
+  const int32_t damagedAt = doc.CurrentSector;
+  for (int i = 0; i < 2; i++) {
+    doc.CurrentSector = doc.NextSector;
+    ASSERT_EQ(ReadAndDecodeFrame(codec, doc), 0);
+  }
+  for (int i = 0; i < 2; i++) {
+    ASSERT_EQ(FindPreviousFrame(doc), 0);
+    ASSERT_EQ(ReadFrame(doc), 0);
+    ASSERT_EQ(DecodeFrameAsShown(codec, doc), 0);
+  }
+  EXPECT_EQ(doc.CurrentSector, damagedAt);
+  EXPECT_TRUE(doc.FrameDamaged);
+  EXPECT_EQ(codec.Image.Pixels, forward);
+  FrameCodec alone;
+  ASSERT_EQ(DecodeFrameAsShown(alone, doc), 0);
+  EXPECT_EQ(alone.Image.Pixels, forward);
+  EXPECT_EQ(doc.CurrentSector, damagedAt);
   CloseStrFile(doc);
   fs::remove(path);
 }

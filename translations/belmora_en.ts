@@ -1575,5 +1575,10 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</translation>
       <extracomment>kJournalDiscarded</extracomment>
       <translation>Discarded the journal %s (%s was not changed).</translation>
     </message>
+    <message>
+      <source>%s: この動画のフレームはどの形式でも復号できません。</source>
+      <extracomment>kFramesDoNotDecode: A movie none of whose frames decode in any layout its sectors allow: said by info and the viewer, and the reason an export refuses it.</extracomment>
+      <translation>%s: none of this movie's frames decode in any known layout.</translation>
+    </message>
   </context>
 </TS>

@@ -104,6 +104,9 @@ struct Reader::Impl {
   size_t fifoStart = 0;
   bool audioEnd = false;
 
+  MediaError TakeVideo(int index, const std::optional<SequenceRange>& sequence);
+  MediaError TakeAudio(const std::string& path, int index);
+
   int64_t IndexOf(int64_t pts, int64_t previous) const {
     if (pts == AV_NOPTS_VALUE) return previous + 1;
     AVRational frameBase{int(video.Scale), int(video.Rate)};
@@ -187,29 +190,138 @@ const PcmFormatInfo& Reader::Audio() const {
   return impl_->pcm;
 }
 
+namespace {
+
+// Opens `path` for its video: a picture sequence goes through FFmpeg's
+// image2 reader from its first number, at the rate given.
+bool OpenVideoInput(Follower& v, const std::string& path, double sequenceRate,
+                    std::optional<SequenceRange>& sequence) {
+  if (IsSequencePattern(path)) {
+    sequence = FindSequence(path);
+    if (!sequence || !(sequenceRate > 0)) return false;
+  }
+  if (!sequence) return v.OpenFile(path);
+  AVDictionary* options = nullptr;
+  const AVRational rate = av_d2q(sequenceRate, 1000000);
+  av_dict_set(&options, "framerate",
+              (std::to_string(rate.num) + "/" + std::to_string(rate.den)).c_str(), 0);
+  av_dict_set(&options, "start_number", std::to_string(sequence->Start).c_str(), 0);
+  const bool opened = v.OpenFile(path, av_find_input_format("image2"), &options);
+  av_dict_free(&options);
+  return opened;
+}
+
+// The number of frames a stream holds, as its header, its duration and its
+// index tell.
+int64_t StreamLength(const AVFormatContext* format, const AVStream* st,
+                     const VideoStreamInfo& info) {
+  int64_t length = 0;
+  if (st->nb_frames > 0) {
+    length = st->nb_frames;
+  } else {
+    const int64_t duration = st->duration != AV_NOPTS_VALUE
+                                 ? av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q)
+                                 : format->duration;
+    if (duration > 0) length = av_rescale(duration, info.Rate, int64_t(info.Scale) * AV_TIME_BASE);
+  }
+  // A header may declare more frames than the file holds: the index, where
+  // there is one, says how many there are.
+  const int64_t indexed = avformat_index_get_entries_count(st);
+  if (indexed > 0 && length > indexed) length = indexed;
+  return length;
+}
+
+// The BITMAPINFOHEADER (and palette) of a raw AVI stream of `bits` per pixel.
+void RawHeader(const AVCodecParameters* par, int bits, size_t imageSize, VideoStreamInfo& info) {
+  info.RawHeaderAndPalette.assign(40 + (bits == 8 ? 1024 : 0), 0);
+  uint8_t* h = info.RawHeaderAndPalette.data();
+  // FFmpeg's AVI reader marks bottom-up DIBs (a positive height) by ending
+  // the format data with "BottomUp"; without it the rows run top-down.
+  int extra = par->extradata_size;
+  const bool bottomUp = extra >= 9 && std::memcmp(par->extradata + extra - 9, "BottomUp", 9) == 0;
+  if (bottomUp) extra -= 9;
+  PutU32(h, 40);
+  PutU32(h + 4, uint32_t(info.Width));
+  PutU32(h + 8, uint32_t(bottomUp ? info.Height : -info.Height));
+  PutU16(h + 12, 1);
+  PutU16(h + 14, uint32_t(bits));
+  PutU32(h + 20, uint32_t(imageSize));
+  if (bits == 8) {
+    // The palette stands at the end of the stream's format data.
+    int bytes = std::min(extra, 1024) & ~3;
+    if (bytes > 0) std::memcpy(h + 40, par->extradata + extra - bytes, size_t(bytes));
+    PutU32(h + 32, uint32_t(bytes > 0 ? bytes / 4 : 256));
+  }
+}
+
+}  // namespace
+
+// The stream's picture size, rate and length, and how its pictures are
+// read: raw AVI frames as they are stored, anything else through a decoder.
+MediaError Reader::Impl::TakeVideo(int index, const std::optional<SequenceRange>& sequence) {
+  v.Follow(index);
+  AVStream* st = v.Stream();
+  const AVCodecParameters* par = st->codecpar;
+  video.Width = par->width;
+  video.Height = par->height;
+  const bool avi = std::strstr(v.format->iformat->name, "avi") != nullptr;
+  AVRational rate = avi ? AVRational{st->time_base.den, st->time_base.num}
+                        : (st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate);
+  // Pictures FFmpeg itself would refuse to allocate are refused here too, so
+  // that the row and image sizes below stay well inside their types.
+  if (rate.num <= 0 || rate.den <= 0 || video.Width <= 0 || video.Height <= 0 ||
+      av_image_check_size(unsigned(video.Width), unsigned(video.Height), 0, nullptr) < 0)
+    return MediaError::kFormat;
+  video.Rate = uint32_t(rate.num);
+  video.Scale = uint32_t(rate.den);
+  startPts = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+  video.Length = sequence ? sequence->Count : StreamLength(v.format, st, video);
+  const int bits = par->bits_per_coded_sample;
+  video.Raw = avi && par->codec_id == AV_CODEC_ID_RAWVIDEO && par->codec_tag == 0 &&
+              (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  stride = ((video.Raw ? bits : 24) * video.Width + 31) / 32 * 4;
+  imageSize = size_t(stride) * size_t(video.Height);
+  if (video.Raw) {
+    RawHeader(par, bits, imageSize, video);
+    return MediaError::kNone;
+  }
+  return v.OpenDecoder() ? MediaError::kNone : MediaError::kDecoder;
+}
+
+// The sound stream, decoded and converted to 8 or 16-bit PCM of one or two
+// channels at its own rate.
+MediaError Reader::Impl::TakeAudio(const std::string& path, int index) {
+  if (!a.OpenFile(path)) return MediaError::kCannotOpen;
+  a.Follow(index);
+  if (!a.OpenDecoder()) return MediaError::kAudio;
+  AVCodecContext* dec = a.decoder.get();
+  AVChannelLayout in{};
+  if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || dec->ch_layout.nb_channels <= 0)
+    av_channel_layout_default(&in, std::max(1, dec->ch_layout.nb_channels));
+  else
+    av_channel_layout_copy(&in, &dec->ch_layout);
+  pcm.Rate = dec->sample_rate;
+  pcm.Channels = in.nb_channels == 1 ? 1 : 2;  // more channels are mixed down to two
+  pcm.Bits = (dec->sample_fmt == AV_SAMPLE_FMT_U8 || dec->sample_fmt == AV_SAMPLE_FMT_U8P) ? 8 : 16;
+  AVChannelLayout out{};
+  av_channel_layout_default(&out, pcm.Channels);
+  SwrContext* context = nullptr;
+  int r = swr_alloc_set_opts2(&context, &out, pcm.Bits == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
+                              pcm.Rate, &in, dec->sample_fmt, dec->sample_rate, 0, nullptr);
+  swr.reset(context);
+  av_channel_layout_uninit(&in);
+  av_channel_layout_uninit(&out);
+  if (r < 0 || pcm.Rate <= 0 || pcm.Rate > kMaxAudioRate || swr_init(swr.get()) < 0)
+    return MediaError::kAudio;
+  hasAudio = true;
+  return MediaError::kNone;
+}
+
 MediaError Reader::Open(const std::string& path, double sequenceRate) {
   Close();
   Impl& m = *impl_;
-  // A picture sequence goes through FFmpeg's image2 reader from its first
-  // number, at the rate given.
   std::optional<SequenceRange> sequence;
-  if (IsSequencePattern(path)) {
-    sequence = FindSequence(path);
-    if (!sequence || !(sequenceRate > 0)) return MediaError::kCannotOpen;
-  }
-  bool opened;
-  if (sequence) {
-    AVDictionary* options = nullptr;
-    const AVRational rate = av_d2q(sequenceRate, 1000000);
-    av_dict_set(&options, "framerate",
-                (std::to_string(rate.num) + "/" + std::to_string(rate.den)).c_str(), 0);
-    av_dict_set(&options, "start_number", std::to_string(sequence->Start).c_str(), 0);
-    opened = m.v.OpenFile(path, av_find_input_format("image2"), &options);
-    av_dict_free(&options);
-  } else {
-    opened = m.v.OpenFile(path);
-  }
-  if (!opened) {
+  if (!OpenVideoInput(m.v, path, sequenceRate, sequence)) {
     Close();
     return MediaError::kCannotOpen;
   }
@@ -221,113 +333,10 @@ MediaError Reader::Open(const std::string& path, double sequenceRate) {
       videoIndex = i;
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audioIndex = i;
   }
-  if (videoIndex < 0) {
-    Close();
-    return MediaError::kNoVideo;
-  }
-  m.v.Follow(videoIndex);
-  AVStream* st = m.v.Stream();
-  const AVCodecParameters* par = st->codecpar;
-  VideoStreamInfo& info = m.video;
-  info.Width = par->width;
-  info.Height = par->height;
-  const bool avi = std::strstr(m.v.format->iformat->name, "avi") != nullptr;
-  AVRational rate = avi ? AVRational{st->time_base.den, st->time_base.num}
-                        : (st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate);
-  // Pictures FFmpeg itself would refuse to allocate are refused here too, so
-  // that the row and image sizes below stay well inside their types.
-  if (rate.num <= 0 || rate.den <= 0 || info.Width <= 0 || info.Height <= 0 ||
-      av_image_check_size(unsigned(info.Width), unsigned(info.Height), 0, nullptr) < 0) {
-    Close();
-    return MediaError::kFormat;
-  }
-  info.Rate = uint32_t(rate.num);
-  info.Scale = uint32_t(rate.den);
-  m.startPts = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-  if (st->nb_frames > 0) {
-    info.Length = st->nb_frames;
-  } else {
-    int64_t duration = st->duration != AV_NOPTS_VALUE
-                           ? av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q)
-                           : m.v.format->duration;
-    if (duration > 0)
-      info.Length = av_rescale(duration, info.Rate, int64_t(info.Scale) * AV_TIME_BASE);
-  }
-  // A header may declare more frames than the file holds: the index, where
-  // there is one, says how many there are.
-  const int64_t indexed = avformat_index_get_entries_count(st);
-  if (indexed > 0 && info.Length > indexed) info.Length = indexed;
-  if (sequence) info.Length = sequence->Count;
-
-  const int bits = par->bits_per_coded_sample;
-  info.Raw = avi && par->codec_id == AV_CODEC_ID_RAWVIDEO && par->codec_tag == 0 &&
-             (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-  if (info.Raw) {
-    m.stride = (bits * info.Width + 31) / 32 * 4;
-    m.imageSize = size_t(m.stride) * size_t(info.Height);
-    info.RawHeaderAndPalette.assign(40 + (bits == 8 ? 1024 : 0), 0);
-    uint8_t* h = info.RawHeaderAndPalette.data();
-    // FFmpeg's AVI reader marks bottom-up DIBs (a positive height) by ending
-    // the format data with "BottomUp"; without it the rows run top-down.
-    int extra = par->extradata_size;
-    const bool bottomUp = extra >= 9 && std::memcmp(par->extradata + extra - 9, "BottomUp", 9) == 0;
-    if (bottomUp) extra -= 9;
-    PutU32(h, 40);
-    PutU32(h + 4, uint32_t(info.Width));
-    PutU32(h + 8, uint32_t(bottomUp ? info.Height : -info.Height));
-    PutU16(h + 12, 1);
-    PutU16(h + 14, uint32_t(bits));
-    PutU32(h + 20, uint32_t(m.imageSize));
-    if (bits == 8) {
-      // The palette stands at the end of the stream's format data.
-      int bytes = std::min(extra, 1024) & ~3;
-      if (bytes > 0) std::memcpy(h + 40, par->extradata + extra - bytes, size_t(bytes));
-      PutU32(h + 32, uint32_t(bytes > 0 ? bytes / 4 : 256));
-    }
-  } else {
-    m.stride = (24 * info.Width + 31) / 32 * 4;
-    m.imageSize = size_t(m.stride) * size_t(info.Height);
-    if (!m.v.OpenDecoder()) {
-      Close();
-      return MediaError::kDecoder;
-    }
-  }
-
-  if (audioIndex >= 0) {
-    if (!m.a.OpenFile(path)) {
-      Close();
-      return MediaError::kCannotOpen;
-    }
-    m.a.Follow(audioIndex);
-    if (!m.a.OpenDecoder()) {
-      Close();
-      return MediaError::kAudio;
-    }
-    AVCodecContext* dec = m.a.decoder.get();
-    AVChannelLayout in{};
-    if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || dec->ch_layout.nb_channels <= 0)
-      av_channel_layout_default(&in, std::max(1, dec->ch_layout.nb_channels));
-    else
-      av_channel_layout_copy(&in, &dec->ch_layout);
-    m.pcm.Rate = dec->sample_rate;
-    m.pcm.Channels = in.nb_channels == 1 ? 1 : 2;  // more channels are mixed down to two
-    m.pcm.Bits =
-        (dec->sample_fmt == AV_SAMPLE_FMT_U8 || dec->sample_fmt == AV_SAMPLE_FMT_U8P) ? 8 : 16;
-    AVChannelLayout out{};
-    av_channel_layout_default(&out, m.pcm.Channels);
-    SwrContext* swr = nullptr;
-    int r = swr_alloc_set_opts2(&swr, &out, m.pcm.Bits == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
-                                m.pcm.Rate, &in, dec->sample_fmt, dec->sample_rate, 0, nullptr);
-    m.swr.reset(swr);
-    av_channel_layout_uninit(&in);
-    av_channel_layout_uninit(&out);
-    if (r < 0 || m.pcm.Rate <= 0 || m.pcm.Rate > kMaxAudioRate || swr_init(m.swr.get()) < 0) {
-      Close();
-      return MediaError::kAudio;
-    }
-    m.hasAudio = true;
-  }
-  return MediaError::kNone;
+  MediaError e = videoIndex < 0 ? MediaError::kNoVideo : m.TakeVideo(videoIndex, sequence);
+  if (e == MediaError::kNone && audioIndex >= 0) e = m.TakeAudio(path, audioIndex);
+  if (e != MediaError::kNone) Close();
+  return e;
 }
 
 bool Reader::ReadFrame(int64_t index, std::vector<uint8_t>& pixels) {

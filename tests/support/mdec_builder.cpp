@@ -6,6 +6,11 @@
 
 namespace belmora::test {
 
+std::vector<uint8_t> FlatBitstream(int width, int height, int version) {
+  const size_t count = size_t((width + 15) / 16) * size_t((height + 15) / 16);
+  return EncodeLevels(std::vector<MacroblockLevels>(count, MacroblockLevels{}), version, 1);
+}
+
 std::vector<uint8_t> EncodeLevels(const std::vector<MacroblockLevels>& macroblocks, int version,
                                   int scale) {
   MdecCodec codec;

@@ -24,6 +24,10 @@ std::vector<uint8_t> EncodeLevels(const std::vector<MacroblockLevels>& macrobloc
 std::vector<MacroblockLevels> RandomLevels(int width, int height, std::mt19937& random,
                                            int detail = 8);
 
+// The smallest frame that decodes: every block its DC level 0 (mid-grey)
+// and nothing else.
+std::vector<uint8_t> FlatBitstream(int width, int height, int version = 2);
+
 // A natural-looking 24-bit BGR picture (top row first): soft gradients,
 // shapes with hard edges, some texture and fine stripes. `seed` varies it.
 std::vector<uint8_t> NaturalPicture(int width, int height, int seed);
