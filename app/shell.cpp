@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <clocale>
 #include <exception>
+#include <new>
 
 #include "app/app_language.h"
 #include "app/command_line.h"
@@ -30,6 +31,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
 bool Application::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
+  } catch (const std::bad_alloc&) {
+    ShowException(QString::fromUtf8(Tr(msg::kOutOfMemory.Text)));
   } catch (const std::exception& e) {
     ShowException(QString::fromLocal8Bit(e.what()));
   } catch (...) {

@@ -15,6 +15,7 @@
 
 #include "app/app_language.h"
 #include "app/player.h"
+#include "base/input_file.h"
 #include "convert/frame_codec.h"
 #include "convert/frame_facts.h"
 #include "convert/movie_sound.h"
@@ -50,10 +51,8 @@ QString LabelText(int32_t sector, uint32_t frameNumber) {
 // Why `name` could not be opened: the system's reason when it cannot be
 // read at all, else what the opener said (or that it is of no known kind).
 std::string OpenFailure(const std::string& name, const CollectingHost& said) {
-  if (FILE* f = std::fopen(name.c_str(), "rb"))
-    std::fclose(f);
-  else
-    return std::strerror(errno);
+  // Looked at, never opened: a FIFO's open would wait for a writer.
+  if (const InputStatus there = CheckRegularFile(name); !there.Ok()) return InputProblemText(there);
   for (const std::string& text : said.texts)
     if (text != FormatMessage(msg::kCannotOpenStr)) return text;
   return FormatMessage(msg::kUnknownFormat);

@@ -453,6 +453,35 @@ inline constexpr const char* kRateFull = "37,8";
 inline constexpr const char* kStereoWord = "estéreo";
 inline constexpr const char* kMonoWord = "mono";
 
+// Inputs that are not ordinary files or larger than their kind needs, outputs
+// that are not ordinary files, running out of memory, the journal bound to
+// its file, and frames out of sequence.
+// A file that could not be opened or read: the file and the reason.
+inline constexpr Message kCannotRead{"%s が読み取れません (%s)"};
+inline constexpr const char* kNotRegularFile =
+    "通常のファイルではありません。FIFO、デバイス、ソケットは読み書きしません";
+// The reason of an input over its kind's limit: its size and the limit, in bytes.
+inline constexpr Message kInputTooLarge{
+    "%lld バイトあり、この種類のファイルの上限 %lld バイトを超えています"};
+inline constexpr const char* kFileEndsEarly = "ファイルが途中で終わっています";
+inline constexpr const char* kNotWav = "RIFF WAVE 形式ではありません";
+inline constexpr const char* kWavNotPcm =
+    "1 または 2 チャンネル、8 または 16 ビットの PCM ではありません";
+inline constexpr const char* kOutOfMemoryReason = "メモリが足りません";
+// Memory ran out: the command stops, anything it began is undone.
+inline constexpr Message kOutOfMemory{"メモリが足りないため中止しました。"};
+inline constexpr Message kOutputNotRegular{
+    "出力先が通常のファイルではありません: %s (--force でも置き換えません)"};
+// The journal's own path holds something else: the journal, then the file.
+inline constexpr Message kJournalNotRegular{
+    "編集記録 %s が通常のファイルではありません (シンボリックリンク、FIFO、デバイスなど)。%s には何も書き込んでいません。それを取り除いてから、もう一度実行してください。"};
+// The file matches neither what the edit found nor what it wrote: the file,
+// the journal, then the file again for the command that discards the journal.
+inline constexpr Message kJournalMismatch{
+    "%s は編集記録 %s の編集前の内容とも編集後の内容とも一致しません (別のファイルに置き換えられたようです)。ファイルには何も書き込んでいません。編集記録を捨てるには belmora-cli recover --discard %s を実行してください。"};
+inline constexpr Message kJournalDiscardHint{
+    "編集記録を捨てて %s をこのまま使うには belmora-cli recover --discard %s を実行してください。"};
+inline constexpr Message kJournalDiscarded{"編集記録を捨てました: %s (%s は変更していません)"};
 
 // A movie none of whose frames decode in any layout its sectors allow:
 // said by info and the viewer, and the reason an export refuses it.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/input_file.h"
 #include "cli/cli_common.h"
 #include "str/disc_image.h"
 #include "str/journal.h"
@@ -36,11 +37,13 @@ std::string LayoutText(const SectorCheckReport& r) {
   return std::to_string(r.Layout.SectorSize) + "-byte sectors";
 }
 
-// The movies of an STR file whose frames lack sectors (a bad read): listed
-// beside the sectors, since a lost sector leaves no bad sector behind.
+// The movies of an STR file whose frames lack sectors (a bad read), or
+// whose numbers are out of sequence: listed beside the sectors, since a
+// lost sector leaves no bad sector behind.
 struct DamagedMovie {
   int Index = 0;
-  std::vector<MovieFrame> Frames;
+  std::vector<MovieFrame> Frames;      // damaged
+  std::vector<MovieFrame> OutOfOrder;  // out of sequence
 };
 
 std::vector<DamagedMovie> DamagedMovies(const std::string& path) {
@@ -48,8 +51,12 @@ std::vector<DamagedMovie> DamagedMovies(const std::string& path) {
   CollectingHost quiet;
   StrDocument doc(quiet);
   if (OpenMovieFile(doc, quiet, path, OpenMode::kReadOnly) != 0) return out;
-  for (const Movie& m : doc.Movies)
-    if (auto frames = m.DamagedFrames(); !frames.empty()) out.push_back({m.Index, std::move(frames)});
+  for (const Movie& m : doc.Movies) {
+    auto frames = m.DamagedFrames();
+    auto astray = m.OutOfOrderFrames();
+    if (!frames.empty() || !astray.empty())
+      out.push_back({m.Index, std::move(frames), std::move(astray)});
+  }
   CloseStrFile(doc);
   return out;
 }
@@ -93,6 +100,11 @@ void PrintJson(const std::string& path, const SectorCheckReport& r, bool fix,
                         {"ChunksPresent", f.ChunksPresent},
                         {"ChunkCount", f.ChunkCount}});
   j["DamagedFrames"] = frames;
+  auto astray = nlohmann::ordered_json::array();
+  for (const DamagedMovie& m : damaged)
+    for (const MovieFrame& f : m.OutOfOrder)
+      astray.push_back({{"Movie", m.Index}, {"FrameNumber", f.FrameNumber}, {"Sector", f.FirstSector}});
+  j["OutOfOrderFrames"] = astray;
   std::printf("%s\n", JsonText(j).c_str());
 }
 
@@ -130,20 +142,28 @@ void PrintText(const std::string& path, const SectorCheckReport& r, bool fix) {
 }
 
 void PrintDamaged(const std::vector<DamagedMovie>& damaged) {
-  for (const DamagedMovie& m : damaged)
-    std::printf("Movie %d, frames that lack sectors: %s\n", m.Index,
-                DamagedFramesText(m.Frames).c_str());
+  for (const DamagedMovie& m : damaged) {
+    if (!m.Frames.empty())
+      std::printf("Movie %d, frames that lack sectors: %s\n", m.Index,
+                  DamagedFramesText(m.Frames).c_str());
+    if (!m.OutOfOrder.empty())
+      std::printf("Movie %d, frames out of sequence: %s\n", m.Index,
+                  OutOfOrderFramesText(m.OutOfOrder).c_str());
+  }
 }
 
 // The sectors of a cue sheet's AUDIO tracks in its first file, which then is
 // the file checked. False (reported) for a cue sheet that cannot be read.
 bool ReadCueTracks(Host& host, const std::string& cuePath, std::string& file,
                    std::vector<std::pair<int64_t, int64_t>>& audio) {
-  std::ifstream in(cuePath, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::string text;
+  if (const InputStatus read = ReadWholeFile(cuePath, kMaxCueSheetBytes, text); !read.Ok()) {
+    ShowInputProblem(host, cuePath, read);
+    return false;
+  }
   int badLine = 0;
   const auto cue = ParseCueSheet(text, std::filesystem::path(cuePath).parent_path().string(), badLine);
-  if (!in || !cue || cue->Tracks.empty()) {
+  if (!cue || cue->Tracks.empty()) {
     Show(host, msg::kCueBadLine, cuePath.c_str(), badLine);
     return false;
   }
@@ -180,7 +200,7 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
     if (fix && (err == EACCES || err == EROFS || err == EPERM))
       Show(host, msg::kReadOnly);
     else
-      Show(host, msg::kCannotOpenFile);
+      Show(host, msg::kCannotOpenNamed, given.c_str(), ErrorText(err).c_str());
     return kExitFailed;
   }
   if (fix && !file.BeginJournal()) {
@@ -205,7 +225,7 @@ int RunCheck(const GlobalOptions& g, const std::string& given, bool fix, bool js
       Show(host, msg::kCheckUnknownLayout, path.c_str());
       break;
     case SectorCheckResult::kReadFailed:
-      Show(host, msg::kStrReadError);
+      Show(host, msg::kCannotRead, path.c_str(), ErrorText(file.Error() ? file.Error() : EIO).c_str());
       break;
     default:
       Show(host, msg::kWriteError, path.c_str(), std::strerror(file.Error()));

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "base/input_file.h"
 #include "convert/output_file.h"
 #include "str/disc_document.h"
 #include "str/journal.h"
@@ -29,13 +30,38 @@ bool OpenForViewing(Session& s, const std::string& path, bool readOnly) {
   return OpenForViewing(s, path, OpenModeFor(readOnly));
 }
 
+void ShowOpenFailure(Host& host, const std::string& path, const std::vector<std::string>& said,
+                     int error) {
+  // A text naming the file (or the disc image it is in) is shown as it is.
+  const std::string file = path.substr(0, path.find("::"));
+  const std::string full = FullPath(file);
+  if (said.empty()) {
+    const std::string why = error ? ErrorText(error) : Tr(msg::kFrameNotFound.Text);
+    Show(host, msg::kCannotOpenNamed, path.c_str(), why.c_str());
+    return;
+  }
+  for (const std::string& text : said) {
+    if (text.find(file) != std::string::npos || text.find(full) != std::string::npos)
+      host.ShowMessage(text, Tr(kMessageCaption), MessageKind::kInformation);
+    else
+      Show(host, msg::kCannotOpenNamed, path.c_str(), text.c_str());
+  }
+}
+
 bool OpenForViewing(Session& s, const std::string& path, OpenMode mode) {
   // A file left in the middle of an edit (or being edited) is refused by
-  // the opener, which says so.
-  if (OpenMovieFile(s.doc, s.host, path, mode) != 0) {
-    Show(s.host, msg::kCannotOpenStr);
+  // the opener, which says so; any other failure is said with the file's
+  // name and the reason.
+  std::vector<std::string> said;
+  s.host.Captured = &said;
+  const int opened = OpenMovieFile(s.doc, s.host, path, mode);
+  s.host.Captured = nullptr;
+  if (opened != 0) {
+    ShowOpenFailure(s.host, path, said, s.doc.File.Error());
     return false;
   }
+  for (const std::string& text : said)
+    s.host.ShowMessage(text, Tr(kMessageCaption), MessageKind::kInformation);
   const int movies = int(s.doc.Movies.size());
   if (s.movie < 1 || s.movie > std::max(movies, 1)) {
     Show(s.host, msg::kNoSuchMovie, path.c_str(), s.movie, movies);

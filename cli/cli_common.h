@@ -50,6 +50,11 @@ struct Session {
 // prints the viewer's message and returns false on failure.
 bool OpenForViewing(Session& s, const std::string& path, OpenMode mode);
 bool OpenForViewing(Session& s, const std::string& path, bool readOnly);
+// Shows why `path` could not be opened: what the opener said (in `said`),
+// with the file's name where the text does not hold it, else the system's
+// reason for `error` (0: no frame was found).
+void ShowOpenFailure(Host& host, const std::string& path, const std::vector<std::string>& said,
+                     int error);
 // How an edit opens its file: for a trial (--dry-run) or for real.
 inline OpenMode EditMode(bool dryRun) { return dryRun ? OpenMode::kTrial : OpenMode::kEdit; }
 

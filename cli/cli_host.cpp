@@ -51,6 +51,10 @@ void CliHost::EndLine() {
 }
 
 void CliHost::ShowMessage(const std::string& text, const std::string&, MessageKind) {
+  if (Captured) {
+    Captured->push_back(text);
+    return;
+  }
   EndLine();
   std::fprintf(stderr, "%s\n", text.c_str());
 }

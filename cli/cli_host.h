@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/host.h"
 
@@ -29,6 +30,9 @@ class CliHost : public Host {
   void CatchInterrupt();
   // The answer given to every question: yes (or OK) when set.
   bool AnswerYes = false;
+  // While set, messages are kept there instead of being printed (to be
+  // shown with a file's name).
+  std::vector<std::string>* Captured = nullptr;
 
  private:
   void EndLine();

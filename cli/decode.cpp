@@ -177,8 +177,10 @@ void AddDecodeCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("--out", o->outDir, "Write DIR/000000.bmp, DIR/000001.bmp, ...");
   cmd->add_flag("--half", o->half, "Half-width pictures");
   cmd->add_flag("--scalar", o->scalar, "Use the scalar transforms");
-  cmd->add_option("--from", o->from, "Start at the frame at or after this sector");
-  cmd->add_option("--to", o->to, "Stop after the frame starting at or before this sector");
+  cmd->add_option("--from", o->from, "Start at the frame at or after this sector")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--to", o->to, "Stop after the frame starting at or before this sector")
+      ->check(CLI::NonNegativeNumber);
   cmd->add_option("--threads", o->threads, "Decoding threads (default: one per core)")
       ->check(CLI::Range(1, 64));
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunDecode(g, *o); }; });

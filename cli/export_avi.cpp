@@ -144,8 +144,10 @@ void AddExportAviCommand(CLI::App& app, CommandRunner& run) {
   auto o = std::make_shared<ExportAviOptions>();
   cmd->add_option("FILE", o->path, "STR file")->required();
   cmd->add_option("-o,--output", o->out, "AVI file to write")->required();
-  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)");
-  cmd->add_option("--to", o->to, "Sector of the range's last frame");
+  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--to", o->to, "Sector of the range's last frame")
+      ->check(CLI::NonNegativeNumber);
   cmd->add_option("--rate", o->rate, "AVI frames per second (default: the STR's)");
   cmd->add_option("--size", o->size, "AVI frame size WxH (default: the frame's)");
   cmd->add_flag("--half", o->half, "Half-width pictures");

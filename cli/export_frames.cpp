@@ -41,8 +41,10 @@ void AddExportFramesCommand(CLI::App& app, CommandRunner& run) {
   cmd->add_option("DIR", o->dir, "Folder for 000000.png, 000001.png, ...")->required();
   cmd->add_option("--format", o->format, "png (default) or bmp")
       ->check(CLI::IsMember({"png", "bmp"}));
-  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)");
-  cmd->add_option("--to", o->to, "Sector of the range's last frame");
+  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--to", o->to, "Sector of the range's last frame")
+      ->check(CLI::NonNegativeNumber);
   cmd->add_flag("--half", o->half, "Half-width pictures");
   cmd->add_flag("--force", o->force, "Replace pictures of an earlier export");
   cmd->callback([&run, o] { run = [o](const GlobalOptions& g) { return RunExportFrames(g, *o); }; });

@@ -251,8 +251,10 @@ void AddImportAviCommands(CLI::App& app, CommandRunner& run) {
   im->add_option("FILE", io->path, "STR file")->required();
   im->add_option("VIDEO", io->avi, "AVI (or any video FFmpeg reads)")->required();
   im->add_option("--from", io->from,
-                 "First sector of the stretch to replace (default: the whole file)");
-  im->add_option("--to", io->to, "Sector of the stretch's last frame");
+                 "First sector of the stretch to replace (default: the whole file)")
+      ->check(CLI::NonNegativeNumber);
+  im->add_option("--to", io->to, "Sector of the stretch's last frame")
+      ->check(CLI::NonNegativeNumber);
   im->add_flag("--rebuild", io->rebuild, "Lay every frame of the stretch out anew");
   im->add_option("--renumber", io->renumber, "Renumber frames: START,MIN,MAX")
       ->delimiter(',')

@@ -34,6 +34,8 @@ nlohmann::ordered_json MoviesJson(const StrDocument& d) {
   for (const Movie& m : d.Movies) {
     auto damaged = nlohmann::ordered_json::array();
     for (const MovieFrame& f : m.DamagedFrames()) damaged.push_back(f.FrameNumber);
+    auto astray = nlohmann::ordered_json::array();
+    for (const MovieFrame& f : m.OutOfOrderFrames()) astray.push_back(f.FrameNumber);
     movies.push_back({{"Index", m.Index},
                       {"Channel", m.Channel},
                       {"FirstSector", m.FirstSector},
@@ -45,7 +47,8 @@ nlohmann::ordered_json MoviesJson(const StrDocument& d) {
                       {"Height", m.Height},
                       {"Version", m.Version},
                       {"AudioChannel", m.AudioChannel},
-                      {"DamagedFrames", damaged}});
+                      {"DamagedFrames", damaged},
+                      {"OutOfOrderFrames", astray}});
   }
   return movies;
 }
@@ -96,7 +99,8 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
   std::printf("Frames:             %d\n", frames);
   // The movies, where the file is more than one clean movie.
   bool damaged = false;
-  for (const Movie& m : d.Movies) damaged |= !m.DamagedFrames().empty();
+  for (const Movie& m : d.Movies)
+    damaged |= !m.DamagedFrames().empty() || !m.OutOfOrderFrames().empty();
   if (d.Movies.size() > 1 || damaged) {
     for (const Movie& m : d.Movies) {
       std::printf("Movie %d:%*s channel %d, %d x %d, frames %zu (numbers %u-%u), sectors %d-%d",
@@ -106,6 +110,8 @@ int RunInfo(const GlobalOptions& g, const std::string& path, bool json) {
       std::printf("\n");
       if (const std::string text = DamagedFramesText(m.Frames); !text.empty())
         std::printf("  Damaged frames:   %s\n", text.c_str());
+      if (const std::string text = OutOfOrderFramesText(m.Frames); !text.empty())
+        std::printf("  Frames out of sequence: %s\n", text.c_str());
     }
   }
   return 0;

@@ -50,6 +50,9 @@ int RunLs(const GlobalOptions& g, const std::string& path, bool json, bool scan)
     host.ShowMessage(image.LastError(), Tr(kMessageCaption), MessageKind::kInformation);
     return 1;
   }
+  // An image in the middle of an edit holds neither what it held nor what
+  // it will hold.
+  if (RefusePendingEdit(host, path, FullPath(image.Track().FilePath))) return 1;
   TrackSectorReader reader(image.Track());
   if (!reader.IsOpen()) {
     Show(host, msg::kDiscUnreadable, image.Track().FilePath.c_str());

@@ -3,8 +3,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "base/language.h"
+#include "base/messages.h"
 #include "cli/cli_common.h"
 #include "cli/cli_docs.h"
 
@@ -81,5 +84,14 @@ int main(int argc, char** argv) {
   }
   belmora::SetLanguage(lang.empty() ? belmora::LanguageFromEnvironment()
                                     : *belmora::ParseLanguage(lang));
-  return run ? run(global) : belmora::cli::kExitBadArguments;
+  if (!run) return belmora::cli::kExitBadArguments;
+  // Memory that runs out is a message: what the command began is undone on
+  // the way here (an edit not committed rolls back).
+  try {
+    return run(global);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  std::fprintf(stderr, "%s\n", belmora::Tr(belmora::msg::kOutOfMemory.Text));
+  return belmora::cli::kExitFailed;
 }

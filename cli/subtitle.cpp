@@ -57,8 +57,10 @@ void AddSubtitleCommand(CLI::App& app, CommandRunner& run) {
   auto o = std::make_shared<SubtitleCliOptions>();
   cmd->add_option("FILE", o->path, "STR file")->required();
   cmd->add_option("SUBS", o->subs, "Subtitles: .ass/.ssa or .srt")->required();
-  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)");
-  cmd->add_option("--to", o->to, "Sector of the range's last frame");
+  cmd->add_option("--from", o->from, "First sector of the range (default: the whole file)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--to", o->to, "Sector of the range's last frame")
+      ->check(CLI::NonNegativeNumber);
   cmd->add_option("--offset", o->offset,
                   "Subtitle time of the range's first frame in seconds (default 0)");
   cmd->add_option("--font", o->font, "Font family (SRT style; fallback for ASS)");

@@ -11,8 +11,12 @@ namespace belmora::cli {
 namespace {
 
 bool OpenSectors(Session& s, const std::string& path, OpenMode mode) {
-  if (OpenSectorFile(s.doc, path, mode) != 0) {
-    Show(s.host, msg::kCannotOpenStr);
+  std::vector<std::string> said;
+  s.host.Captured = &said;
+  const int opened = OpenSectorFile(s.doc, path, mode);
+  s.host.Captured = nullptr;
+  if (opened != 0) {
+    ShowOpenFailure(s.host, path, said, s.doc.File.Error());
     return false;
   }
   return true;
@@ -78,10 +82,14 @@ int RunXaExportWav(const GlobalOptions& g, const XaExportOptions& o) {
       Show(s.host, msg::kWriteError, o.allChannelsDir.c_str(), ec ? ec.message().c_str() : "");
       return kExitFailed;
     }
+    auto outOf = [&](const XaChannelInfo& c) {
+      return (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
+    };
+    // Every output is checked before the first is written.
+    for (const auto& c : info.Channels)
+      if (!CheckOutput(s.host, outOf(c), {o.path}, o.force)) return kExitFailed;
     for (const auto& c : info.Channels) {
-      const std::string out =
-          (std::filesystem::path(o.allChannelsDir) / ChannelWavName(c.Channel)).string();
-      if (!CheckOutput(s.host, out, {o.path}, o.force)) return kExitFailed;
+      const std::string out = outOf(c);
       if (!Ok(ExportXaChannel(s.doc, c, out, format, s.host))) return kExitFailed;
       std::printf("%s: %d sectors, %s, %.2f s\n", out.c_str(), c.Sectors, CodingText(c.Coding),
                   c.Seconds());

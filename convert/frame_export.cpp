@@ -31,17 +31,20 @@ Result<int> ExportFrames(StrDocument& doc, FrameCodec& codec, const FrameExportO
     Show(host, msg::kWriteError, o.Dir.c_str(), ec ? ec.message().c_str() : "");
     return Status::kFailed;
   }
-  // Pictures of an earlier export stay unless they are to be replaced.
-  if (!o.Overwrite) {
-    const std::string ext = o.Format == PictureFormat::kPng ? ".png" : ".bmp";
-    for (const auto& e : std::filesystem::directory_iterator(o.Dir, ec)) {
-      const std::string name = e.path().filename().string();
-      if (name.size() == 6 + ext.size() && name.compare(6, ext.size(), ext) == 0 &&
-          std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= '0' && c <= '9'; })) {
-        Show(host, msg::kOutputExists, e.path().string().c_str());
-        return Status::kFailed;
-      }
+  // Pictures of an earlier export stay unless they are to be replaced, and
+  // every name that is taken is checked before the first picture is
+  // written: no set is left half written by a refusal.
+  const std::string ext = o.Format == PictureFormat::kPng ? ".png" : ".bmp";
+  for (const auto& e : std::filesystem::directory_iterator(o.Dir, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() != 6 + ext.size() || name.compare(6, ext.size(), ext) != 0 ||
+        !std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    if (!o.Overwrite) {
+      Show(host, msg::kOutputExists, e.path().string().c_str());
+      return Status::kFailed;
     }
+    if (!CheckOutputPath(host, e.path().string(), o.Inputs, true)) return Status::kFailed;
   }
   const int32_t first = o.FirstSector, last = o.LastSector >= 0 ? o.LastSector : doc.LastFrameSector;
   host.BeginProgress();

@@ -57,19 +57,20 @@ bool ImportGameSound(StrDocument& doc, const std::string& wavPath, Host& host) {
     Show(host, msg::kNoAudio);
     return false;
   }
+  const int64_t frames = int64_t(track.Samples.size() / 2);
+  const int64_t perSector = track.Sectors ? frames * 2 / track.Sectors : 0;
   WavData wav;
-  if (!ReadWavFile(wavPath, wav)) {
-    Show(host, msg::kCannotOpenFile);
+  if (const InputStatus read = ReadWavFile(wavPath, wav, frames + std::max<int64_t>(perSector, 1));
+      !read.Ok()) {
+    ShowInputProblem(host, wavPath, read);
     return false;
   }
   if (wav.Rate != track.Rate) {
     Show(host, msg::kBadAudioFormat, wav.Rate, wav.Channels, wav.Bits);
     return false;
   }
-  const int64_t frames = int64_t(track.Samples.size() / 2);
-  const int64_t perSector = track.Sectors ? frames * 2 / track.Sectors : 0;
-  if (std::llabs(wav.Frames() - frames) >= std::max<int64_t>(perSector, 1)) {
-    Show(host, msg::kAudioLengthDiffers, (long long)wav.Frames(), 0, (long long)frames);
+  if (std::llabs(wav.TotalFrames - frames) >= std::max<int64_t>(perSector, 1)) {
+    Show(host, msg::kAudioLengthDiffers, (long long)wav.TotalFrames, 0, (long long)frames);
     return false;
   }
   // Each side's samples, silence after the WAV's end.

@@ -46,6 +46,14 @@ std::vector<std::string> WithImageFiles(const std::vector<std::string>& inputs) 
   return all;
 }
 
+// A FIFO, a device or a socket under the name: never replaced, --force or
+// not (a link is replaced itself, never what it points at).
+bool NotRegular(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
+         !S_ISDIR(st.st_mode);
+}
+
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -65,6 +73,10 @@ bool CheckOutputPath(Host& host, const std::string& out, const std::vector<std::
       Show(host, sameMessage, out.c_str());
       return false;
     }
+  }
+  if (NotRegular(out)) {
+    Show(host, msg::kOutputNotRegular, out.c_str());
+    return false;
   }
   if (!overwrite && fs::exists(fs::symlink_status(out, ec))) {
     Show(host, msg::kOutputExists, out.c_str());
@@ -104,10 +116,13 @@ bool PartFile::Commit(Host& host) {
     Show(host, msg::kWriteError, path_.c_str(), std::strerror(ENOENT));
     return false;
   }
+  if (NotRegular(path_)) {
+    Show(host, msg::kOutputNotRegular, path_.c_str());
+    return false;
+  }
   // The file replaced is locked while it goes: one being edited stays, and
   // the journal of an edit of it that never finished goes with it.
   int old = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  std::string oldJournal;
   if (old >= 0) {
     struct stat st;
     if (::fstat(old, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -120,8 +135,6 @@ bool PartFile::Commit(Host& host) {
       const std::string who = pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string();
       Show(host, msg::kBeingEdited, path_.c_str(), who.c_str());
       return false;
-    } else {
-      oldJournal = JournalPathOf(old, path_);
     }
   }
   std::error_code ec;
@@ -133,14 +146,14 @@ bool PartFile::Commit(Host& host) {
   }
   committed_ = true;
   if (old >= 0) {
-    ::unlink(oldJournal.c_str());
+    DiscardJournalOf(old, path_);
     ::close(old);
   }
   // A journal under the new file's identity can only be a stale one of a
   // file long gone whose inode it reuses.
-  const int now = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  const int now = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (now >= 0) {
-    if (LockForEdit(now)) ::unlink(JournalPathOf(now, path_).c_str());
+    if (LockForEdit(now)) DiscardJournalOf(now, path_);
     ::close(now);
   }
   return true;

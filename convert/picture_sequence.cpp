@@ -77,12 +77,26 @@ SequenceProblem CheckPictureSequence(const std::string& pattern, int maxDimensio
   if (!range) return problem;  // nothing there: the reader says so
   const int end = range->Start + range->Count;
   if (LastNumber(pattern) >= end) {
-    problem.What = SequenceProblem::kMissing;
+    // The next number is there, but is no regular file (a FIFO, a device),
+    // or is missing.
     problem.File = SequenceFile(pattern, end);
+    problem.Read = CheckRegularFile(problem.File);
+    problem.What = problem.Read.Problem == InputStatus::kNotRegular ? SequenceProblem::kUnreadable
+                                                                   : SequenceProblem::kMissing;
     return problem;
   }
   for (int n = range->Start; n < end; n++) {
     const std::string file = SequenceFile(pattern, n);
+    std::error_code ec;
+    const int64_t bytes = int64_t(std::filesystem::file_size(file, ec));
+    if (!ec && bytes > kMaxPictureBytes) {
+      problem.What = SequenceProblem::kUnreadable;
+      problem.File = file;
+      problem.Read.Problem = InputStatus::kTooLarge;
+      problem.Read.Size = bytes;
+      problem.Read.Limit = kMaxPictureBytes;
+      return problem;
+    }
     int64_t width = 0, height = 0;
     if (HeaderSize(file, width, height) && (width > maxDimension || height > maxDimension)) {
       problem.What = SequenceProblem::kTooLarge;
@@ -107,6 +121,9 @@ bool RefuseBadSequence(Host& host, const std::string& path) {
     case SequenceProblem::kTooLarge:
       Show(host, msg::kPictureTooLarge, p.File.c_str(), p.Width, p.Height, kMaxFrameDimension,
            kMaxFrameDimension);
+      return true;
+    case SequenceProblem::kUnreadable:
+      ShowInputProblem(host, p.File, p.Read);
       return true;
   }
   return true;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/input_file.h"
 #include "base/messages.h"
 #include "convert/frame_pipeline.h"
 #include "convert/movie_sound.h"
@@ -311,7 +312,7 @@ class StrToAviRun {
     std::swap(written_, job.Position);
     anyWritten_ = true;
     if (!writer_.WriteVideo(job.Frame.data())) {
-      Show(ui_, msg::kVideoWriteFailed);
+      Show(ui_, msg::kWriteError, form_.OutputPath.c_str(), WriteFailure(msg::kVideoWriteFailed).c_str());
       writeFailed_ = true;
       return false;
     }
@@ -354,12 +355,18 @@ class StrToAviRun {
 
   bool CloseOutput() {
     bool ok = !writeFailed_ && !sound_.Failed;
-    if (sound_.Failed) Show(ui_, msg::kAudioWriteFailed);
+    if (sound_.Failed)
+      Show(ui_, msg::kWriteError, form_.OutputPath.c_str(), WriteFailure(msg::kAudioWriteFailed).c_str());
     if (!writer_.Close() && ok) {
-      Show(ui_, msg::kWriteError, form_.OutputPath.c_str(), "AVI");
+      Show(ui_, msg::kWriteError, form_.OutputPath.c_str(), WriteFailure({"AVI"}).c_str());
       ok = false;
     }
     return ok;
+  }
+
+  // Why a write of the AVI failed: the system's reason where it is known.
+  std::string WriteFailure(const Message& otherwise) const {
+    return writer_.Error() ? ErrorText(writer_.Error()) : std::string(Tr(otherwise.Text));
   }
 
   const StrToAviOptions& form_;

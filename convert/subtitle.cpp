@@ -33,7 +33,10 @@ bool LoadRenderer(SubtitleRenderer& renderer, const SubtitleOptions& o, int widt
                   Host& host) {
   if (!Ok(RequireMediaModule(host))) return false;
   if (!renderer.Load(o.Path, width, height, o.Style)) {
-    Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
+    if (!renderer.ReadProblem().Ok())
+      ShowInputProblem(host, o.Path, renderer.ReadProblem());
+    else
+      Show(host, msg::kSubtitleCannotOpen, o.Path.c_str());
     return false;
   }
   // A file in which not one event could be read is no subtitle file (or

@@ -87,18 +87,20 @@ class WavPairs : public SamplePairSource {
 Status ImportXaChannel(StrDocument& doc, const XaChannelInfo& channel, const std::string& wavPath,
                        Host& host) {
   if (RefuseIfReadOnly(doc)) return Status::kFailed;
+  // No more of the WAV is read than the channel can take.
+  const int64_t perSector = channel.Sectors ? channel.Frames() / channel.Sectors : 0;
   WavData wav;
-  if (!ReadWavFile(wavPath, wav)) {
-    Show(host, msg::kCannotOpenFile);
+  if (const InputStatus read = ReadWavFile(wavPath, wav, channel.Frames() + perSector);
+      !read.Ok()) {
+    ShowInputProblem(host, wavPath, read);
     return Status::kFailed;
   }
   if (wav.Rate != channel.Rate()) {
     Show(host, msg::kBadAudioFormat, wav.Rate, wav.Channels, wav.Bits);
     return Status::kFailed;
   }
-  const int64_t perSector = channel.Sectors ? channel.Frames() / channel.Sectors : 0;
-  if (std::llabs(wav.Frames() - channel.Frames()) >= perSector) {
-    Show(host, msg::kAudioLengthDiffers, (long long)wav.Frames(), channel.Channel,
+  if (std::llabs(wav.TotalFrames - channel.Frames()) >= perSector) {
+    Show(host, msg::kAudioLengthDiffers, (long long)wav.TotalFrames, channel.Channel,
          (long long)channel.Frames());
     return Status::kFailed;
   }

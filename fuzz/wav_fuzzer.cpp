@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::InputFile file;
   file.Set(data, size);
   WavData wav;
-  if (!ReadWavFile(file.Path(), wav)) return 0;
+  if (!ReadWavFile(file.Path(), wav).Ok()) return 0;
   FUZZ_CHECK(wav.Channels == 1 || wav.Channels == 2);
   FUZZ_CHECK(wav.Bits == 8 || wav.Bits == 16);
   FUZZ_CHECK(wav.Rate > 0);

@@ -4,17 +4,38 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/input_file.h"
+#include "platform/image_sequence.h"
 #include "platform/media_module.h"
 
 namespace belmora {
 
+namespace {
+// Why a video cannot be opened: the system's reason when the file cannot
+// be looked at or is no regular file, else the reader's.
+std::string CannotOpenReason(const std::string& path) {
+  if (IsSequencePattern(path)) return Tr(msg::kAviCannotOpen);
+  const InputStatus there = CheckRegularFile(path);
+  return there.Ok() ? std::string(Tr(msg::kAviCannotOpen)) : InputProblemText(there);
+}
+}  // namespace
+
 int TAviIo::Open(const std::string& path, double sequenceRate) {
   Close();
+  if (OpenReader(path, sequenceRate) != 0) {
+    // The file's name with the reason.
+    LastError = FormatMessage(msg::kCannotRead, path.c_str(), LastError.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int TAviIo::OpenReader(const std::string& path, double sequenceRate) {
   switch (reader_.Open(path, sequenceRate)) {
     case MediaError::kNone:
       break;
     case MediaError::kCannotOpen:
-      LastError = Tr(msg::kAviCannotOpen);
+      LastError = CannotOpenReason(path);
       return -1;
     case MediaError::kNoVideo:
       LastError = Tr(msg::kAviNoVideo);

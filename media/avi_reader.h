@@ -20,8 +20,9 @@ inline constexpr int kMinSourceRate = 1000, kMaxSourceRate = 384000;
 
 class TAviIo {
  public:
-  // 0, or -1 with LastError; a numbered picture sequence (frames/%04d.png)
-  // is shown at `sequenceRate` frames per second.
+  // 0, or -1 with LastError (naming the file and the reason); a numbered
+  // picture sequence (frames/%04d.png) is shown at `sequenceRate` frames
+  // per second.
   int Open(const std::string& path, double sequenceRate = 15);
   void Close();
   // End time of the video in milliseconds.
@@ -45,6 +46,8 @@ class TAviIo {
   const VideoStreamInfo& Video() const { return reader_.Video(); }
 
  private:
+  int OpenReader(const std::string& path, double sequenceRate);
+
   MediaReader reader_;
   int64_t position_ = 0;
 };

@@ -1,5 +1,9 @@
 #include "media/bmp_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -8,6 +12,7 @@
 #include <new>
 
 #include "base/bytes.h"
+#include "base/input_file.h"
 
 namespace belmora {
 
@@ -71,42 +76,45 @@ long PaletteOffset(uint32_t headerSize) {
 }  // namespace
 
 int TBmpIo::ReadBmp(const std::string& path, Host& host) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  // A regular file no larger than a picture needs: nothing else is opened.
+  InputStatus status;
+  const int fd = OpenRegularFile(path, O_RDONLY, status);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && int64_t(st.st_size) > kMaxPictureBytes) {
+    status.Problem = InputStatus::kTooLarge;
+    status.Size = int64_t(st.st_size);
+    status.Limit = kMaxPictureBytes;
+  }
+  std::FILE* f = fd >= 0 && status.Ok() ? ::fdopen(fd, "rb") : nullptr;
   if (!f) {
-    Show(host, msg::kBmpCannotOpen, path.c_str());
+    if (fd >= 0) ::close(fd);
+    ShowInputProblem(host, path, status);
     return -1;
   }
-  auto fail = [&](const Message& message) {
-    Show(host, message);
+  // Every failure names the file and the reason, in one message.
+  auto fail = [&](const std::string& reason) {
+    Show(host, msg::kCannotRead, path.c_str(), reason.c_str());
     std::fclose(f);
     return -1;
   };
+  const std::string endsEarly = Tr(msg::kFileEndsEarly);
   uint8_t fileHeader[14];
-  if (!ReadExactly(f, fileHeader, 14)) return fail(msg::kBmpReadError);
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') {
-    Show(host, msg::kNotBmp);
-    return fail(msg::kBmpReadError);
-  }
+  if (!ReadExactly(f, fileHeader, 14)) return fail(endsEarly);
+  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return fail(Tr(msg::kNotBmp.Text));
   const uint32_t pixelOffset = GetU32(fileHeader + 10);
   uint8_t info[40];
-  if (!ReadExactly(f, info, 40)) return fail(msg::kBmpReadError);
+  if (!ReadExactly(f, info, 40)) return fail(endsEarly);
   Header = BitmapInfoHeader::Parse(info);
   Masks = {};
   // Run-length and other compressed rows would be misread: refused.
   if (Header.Compression != kBiRgb && Header.Compression != kBiBitfields)
-    return fail(msg::kBmpCompressed);
+    return fail(Tr(msg::kBmpCompressed.Text));
   const uint16_t bits = Header.BitCount;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-    Show(host, msg::kBmpBitCount, int(bits));
-    std::fclose(f);
-    return -1;
-  }
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    return fail(FormatMessage(msg::kBmpBitCount, int(bits)));
   if (Header.Width <= 0 || Header.Width > kMaxBmpDimension || Header.Height == 0 ||
-      Header.Height < -kMaxBmpDimension || Header.Height > kMaxBmpDimension) {
-    Show(host, msg::kBmpSize, Header.Width, Header.Height);
-    std::fclose(f);
-    return -1;
-  }
+      Header.Height < -kMaxBmpDimension || Header.Height > kMaxBmpDimension)
+    return fail(FormatMessage(msg::kBmpSize, Header.Width, Header.Height));
 
   if (Header.ColorsUsed > 256) Header.ColorsUsed = 256;
   if (Header.ColorsUsed == 0 && Header.BitCount <= 8) Header.ColorsUsed = 1u << Header.BitCount;
@@ -115,30 +123,27 @@ int TBmpIo::ReadBmp(const std::string& path, Host& host) {
     // The masks (red, green, blue) follow the 40 header bytes, behind a
     // short header and inside a longer one alike.
     uint8_t masks[12];
-    if (std::fseek(f, 54, SEEK_SET) != 0 || !ReadExactly(f, masks, 12))
-      return fail(msg::kBmpReadError);
+    if (std::fseek(f, 54, SEEK_SET) != 0 || !ReadExactly(f, masks, 12)) return fail(endsEarly);
     Masks = {GetU32(masks), GetU32(masks + 4), GetU32(masks + 8)};
   } else if (Header.BitCount <= 8 && Header.ColorsUsed > 0) {
     uint8_t entries[256 * 4];
     if (std::fseek(f, tableAt, SEEK_SET) != 0 || !ReadExactly(f, entries, Header.ColorsUsed * 4))
-      return fail(msg::kBmpReadError);
+      return fail(endsEarly);
     for (uint32_t i = 0; i < Header.ColorsUsed; i++)
       std::memcpy(Palette[i].data(), entries + 4 * i, 4);
   }
-  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(msg::kBmpReadError);
+  if (std::fseek(f, long(pixelOffset), SEEK_SET) != 0) return fail(endsEarly);
   // Every row the picture has must be in the file, whatever the header's
   // image size says; nothing is allocated for rows the file does not hold.
   const int64_t needed = int64_t(Stride()) * Rows();
-  std::error_code ec;
-  const int64_t fileSize = int64_t(std::filesystem::file_size(path, ec));
-  if (needed <= 0 || ec || needed > fileSize - int64_t(pixelOffset)) return fail(msg::kBmpReadError);
+  if (needed <= 0 || needed > int64_t(st.st_size) - int64_t(pixelOffset)) return fail(endsEarly);
   if (Header.ImageSize == 0) Header.ImageSize = uint32_t(needed);
   try {
     Pixels.assign(size_t(needed), 0);
   } catch (const std::bad_alloc&) {
-    return fail(msg::kBmpNoMemory);
+    return fail(Tr(msg::kBmpNoMemory.Text));
   }
-  if (!ReadExactly(f, Pixels.data(), size_t(needed))) return fail(msg::kBmpReadError);
+  if (!ReadExactly(f, Pixels.data(), size_t(needed))) return fail(endsEarly);
   std::fclose(f);
   return 0;
 }

@@ -43,6 +43,8 @@ class WriterBackend {
   virtual bool WriteVideo(const uint8_t* rows) = 0;
   virtual bool WriteAudio(const uint8_t* pcm, size_t bytes) = 0;
   virtual bool Close() = 0;
+  // The system's errno of the last failed write to the file (0: none known).
+  virtual int Error() const { return 0; }
 };
 
 class ResamplerBackend {

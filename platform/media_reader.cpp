@@ -1,5 +1,7 @@
 #include "platform/media_reader.h"
 
+#include "base/input_file.h"
+#include "platform/image_sequence.h"
 #include "platform/media_backend.h"
 
 namespace belmora {
@@ -18,6 +20,13 @@ MediaReader::~MediaReader() = default;
 
 MediaError MediaReader::Open(const std::string& path, double sequenceRate) {
   Close();
+  // Only a regular file is handed to the decoders: a FIFO would block their
+  // open, a device would be read without end. (A sequence's pictures are
+  // looked at by its pattern's reader.)
+  if (!IsSequencePattern(path)) {
+    const InputStatus there = CheckRegularFile(path);
+    if (!there.Ok()) return MediaError::kCannotOpen;
+  }
   const media::Module* module = media::LoadModule();
   if (!module) return MediaError::kModule;
   auto backend = module->NewReader();

@@ -40,4 +40,8 @@ bool MediaWriter::Close() {
   return impl_->backend && impl_->backend->Close();
 }
 
+int MediaWriter::Error() const {
+  return impl_->backend ? impl_->backend->Error() : 0;
+}
+
 }  // namespace belmora

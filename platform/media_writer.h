@@ -32,6 +32,9 @@ class MediaWriter {
   bool WriteAudio(const uint8_t* pcm, size_t bytes);
   // Flushes the encoders and finishes the file; false when that failed.
   bool Close();
+  // The system's errno of the last write to the file that failed (a full
+  // disk: ENOSPC); 0 when none is known.
+  int Error() const;
 
  private:
   struct Impl;

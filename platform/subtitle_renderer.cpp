@@ -573,11 +573,9 @@ SubtitleRenderer::~SubtitleRenderer() = default;
 bool SubtitleRenderer::Load(const std::string& path, int width, int height,
                             const SubtitleStyle& style) {
   impl_.reset();
-  std::ifstream file(path, std::ios::binary);
-  if (!file || width <= 0 || height <= 0) return false;
-  std::stringstream contents;
-  contents << file.rdbuf();
-  std::string text = contents.str();
+  std::string text;
+  read_ = ReadWholeFile(path, kMaxSubtitleBytes, text);
+  if (!read_.Ok() || width <= 0 || height <= 0) return false;
   auto lower = path;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/input_file.h"
+
 namespace belmora {
 
 // Choices for SRT files (ASS files keep their own styles; a font given is
@@ -24,8 +26,10 @@ class SubtitleRenderer {
   SubtitleRenderer& operator=(const SubtitleRenderer&) = delete;
 
   // Reads an .ass/.ssa file, or anything else as SRT, for pictures of
-  // width x height; false when it cannot be read or rendered.
+  // width x height; false when it cannot be read (ReadProblem() says why:
+  // not a regular file, larger than kMaxSubtitleBytes, ...) or rendered.
   bool Load(const std::string& path, int width, int height, const SubtitleStyle& style);
+  const InputStatus& ReadProblem() const { return read_; }
   // Draws what is visible at `ms` onto a BGR picture (top row first) of
   // width x height pixels; true when anything was drawn.
   bool Draw(int64_t ms, uint8_t* bgr, int width, int height, size_t stride);
@@ -47,6 +51,7 @@ class SubtitleRenderer {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  InputStatus read_;
 };
 
 // An SRT file's text as an ASS script for a picture of width x height, in

@@ -1,5 +1,7 @@
 #include "str/disc_image.h"
 
+#include "base/input_file.h"
+
 #include "base/messages.h"
 
 #include <cdio/iso9660.h>
@@ -278,6 +280,12 @@ bool DiscImage::Fail(const char* format, const std::string& what) {
   return false;
 }
 
+bool DiscImage::FailRead(const std::string& file, const std::string& reason) {
+  lastError_ = FormatMessage(msg::kCannotRead, file.c_str(), reason.c_str());
+  entries_.clear();
+  return false;
+}
+
 bool DiscImage::Open(const std::string& path) {
   path_ = path;
   lastError_.clear();
@@ -289,9 +297,10 @@ bool DiscImage::Open(const std::string& path) {
 }
 
 bool DiscImage::OpenCue(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(msg::kDiscUnreadable.Text, path);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  // Read whole, but never more than a cue sheet needs.
+  std::string text;
+  if (const InputStatus read = ReadWholeFile(path, kMaxCueSheetBytes, text); !read.Ok())
+    return FailRead(path, InputProblemText(read));
   int badLine = 0;
   const auto folder = std::filesystem::path(path).parent_path().string();
   const auto cue = ParseCueSheet(text, folder, badLine);
@@ -318,10 +327,12 @@ bool DiscImage::OpenCue(const std::string& path) {
   } else {
     return Fail(msg::kCueUnsupportedMode.Text, t.Mode);
   }
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(t.File, ec)) return Fail(msg::kCueFileMissing.Text, t.File);
+  if (const InputStatus there = CheckRegularFile(t.File); !there.Ok())
+    return there.Problem == InputStatus::kSystem && there.Error == ENOENT
+               ? Fail(msg::kCueFileMissing.Text, t.File)
+               : FailRead(t.File, InputProblemText(there));
   SectorFile file;
-  if (!file.Open(t.File, SectorFile::Mode::kReadOnly)) return Fail(msg::kDiscUnreadable.Text, t.File);
+  if (!file.Open(t.File, SectorFile::Mode::kReadOnly)) return FailRead(t.File, ErrorText(file.Error()));
   track_.FilePath = t.File;
   track_.FileOffset = t.Index1 * track_.SectorSize;
   track_.StartLba = t.Pregap + t.Index1;
@@ -338,7 +349,7 @@ bool DiscImage::OpenCue(const std::string& path) {
 
 bool DiscImage::OpenPlain(const std::string& path) {
   SectorFile file;
-  if (!file.Open(path, SectorFile::Mode::kReadOnly)) return Fail(msg::kDiscUnreadable.Text, path);
+  if (!file.Open(path, SectorFile::Mode::kReadOnly)) return FailRead(path, ErrorText(file.Error()));
   track_.FilePath = path;
   // 2048-byte sectors, raw Mode 2, raw Mode 1: told apart by where the
   // primary volume descriptor is.

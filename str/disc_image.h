@@ -116,6 +116,8 @@ class DiscImage {
 
  private:
   bool Fail(const char* format, const std::string& what);
+  // The file could not be read: its name and the reason.
+  bool FailRead(const std::string& file, const std::string& reason);
   bool OpenCue(const std::string& path);
   bool OpenPlain(const std::string& path);
   bool ReadDirectories();

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/input_file.h"
+
 namespace belmora {
 
 bool SectorFile::Fail(int error) {
@@ -19,12 +21,19 @@ bool SectorFile::Open(const std::string& path, Mode mode) {
   Close();
   const int flags = mode == Mode::kReadWrite                          ? O_RDWR
                     : mode == Mode::kReadOnly || mode == Mode::kTrial ? O_RDONLY
-                                                                      : O_RDWR | O_CREAT | O_TRUNC;
-  fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  if (fd_ < 0) return Fail(errno);
+                                                                      : O_RDWR | O_CREAT;
+  // Only a regular file: a FIFO would block the open or give no sectors,
+  // a device endless ones. A new file is made, then cut to nothing.
   struct stat st;
-  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-    const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Fail(EISDIR);
+  InputStatus status;
+  fd_ = mode == Mode::kCreate && ::stat(path.c_str(), &st) != 0 && errno == ENOENT
+            ? ::open(path.c_str(), flags | O_CLOEXEC | O_EXCL, 0644)
+            : OpenRegularFile(path, flags, status);
+  if (fd_ < 0) return Fail(errno);
+  if (::fstat(fd_, &st) != 0 || (mode == Mode::kCreate && ::ftruncate(fd_, 0) != 0) ||
+      (mode == Mode::kCreate && ::fstat(fd_, &st) != 0)) {
+    const int e = errno;
     Close();
     return Fail(e);
   }
@@ -130,7 +139,8 @@ bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
     knownSize_ = trial_.Length();
     return ok ? true : Fail(errno);
   }
-  if (!journal_.Protect(offset, int64_t(size))) return Fail(journal_.Error());
+  if (!journal_.Protect(offset, int64_t(size)) || !journal_.NoteWrite(offset, buffer, size))
+    return Fail(journal_.Error());
   changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
   size_t put = 0;

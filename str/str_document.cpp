@@ -1,6 +1,7 @@
 #include "str/str_document.h"
 
 #include "base/bytes.h"
+#include "base/input_file.h"
 
 #include <algorithm>
 #include <bit>
@@ -187,7 +188,7 @@ void ReportEditRefused(Host& host, const std::string& shown, const std::string& 
       Show(host, msg::kChangedSinceOpened, shown.c_str());
       break;
     default:
-      Show(host, msg::kWriteError, JournalPath(disk).c_str(), std::strerror(error));
+      Show(host, msg::kWriteError, JournalPath(disk).c_str(), ErrorText(error).c_str());
   }
 }
 
@@ -216,17 +217,27 @@ bool ReportRecovery(Host& host, const std::string& shown, const std::string& dis
       Show(host, msg::kBeingEdited, shown.c_str(), PidText(detail.Pid).c_str());
       return false;
     case RecoverResult::kRefused: {
+      const std::string journal = detail.Journal.empty() ? JournalPath(disk) : detail.Journal;
+      if (detail.Fault == JournalFault::kNotRegular) {
+        Show(host, msg::kJournalNotRegular, journal.c_str(), shown.c_str());
+        return false;
+      }
+      if (detail.Fault == JournalFault::kChanged || detail.Fault == JournalFault::kMismatch) {
+        Show(host, msg::kJournalMismatch, shown.c_str(), journal.c_str(), shown.c_str());
+        return false;
+      }
       const char* why = detail.Fault == JournalFault::kCut       ? msg::kJournalCut
                         : detail.Fault == JournalFault::kForeign ? msg::kJournalForeign
-                        : detail.Fault == JournalFault::kChanged ? msg::kJournalChanged
                                                                  : msg::kJournalDamaged;
-      Show(host, msg::kJournalRefused, shown.c_str(), why, JournalPath(disk).c_str());
+      Show(host, msg::kJournalRefused, shown.c_str(), why, journal.c_str());
+      Show(host, msg::kJournalDiscardHint, shown.c_str(), shown.c_str());
       return false;
     }
     case RecoverResult::kFailed:
       break;
   }
-  Show(host, msg::kWriteError, shown.c_str(), std::strerror(detail.Error));
+  Show(host, detail.Error == kNotRegularError ? msg::kCannotRead : msg::kWriteError, shown.c_str(),
+       ErrorText(detail.Error).c_str());
   return false;
 }
 

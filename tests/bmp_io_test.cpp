@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <random>
 
+#include "base/messages.h"
 #include "media/bmp_io.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/run.h"
@@ -158,20 +159,25 @@ TEST_F(BmpIoTest, HeaderFieldsAreAdjusted) {
   EXPECT_EQ(bmp.Header.ImageSize, 48u * 16);
 }
 
+// A file that could not be read: its name and the reason.
+std::string CannotRead(const std::string& path, const std::string& why) {
+  return FormatMessage(msg::kCannotRead, path.c_str(), why.c_str());
+}
+
 TEST_F(BmpIoTest, BadFilesAreRefused) {
   EXPECT_EQ(bmp.ReadBmp("/no/such.bmp", sink), -1);
   ASSERT_EQ(sink.texts.size(), 1u);
-  EXPECT_EQ(sink.texts[0], "/no/such.bmpがオープンできません");
+  EXPECT_EQ(sink.texts[0], CannotRead("/no/such.bmp", std::strerror(ENOENT)));
 
   sink.texts.clear();
   test::WriteFileBytes(path, std::vector<uint8_t>(100, 'x'));
   EXPECT_EQ(bmp.ReadBmp(path, sink), -1);
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{"BMP形式ではありません。", "読み取りエラー"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{CannotRead(path, "BMP形式ではありません。")}));
 
   sink.texts.clear();
   test::WriteFileBytes(path, {'B', 'M', 0, 0});
   EXPECT_EQ(bmp.ReadBmp(path, sink), -1);
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{"読み取りエラー"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{CannotRead(path, msg::kFileEndsEarly)}));
 
   // Pixel data shorter than the rows need, whatever the header says.
   for (int64_t field : {-1, 16}) {
@@ -180,7 +186,7 @@ TEST_F(BmpIoTest, BadFilesAreRefused) {
     s.CutPixelBytes = 10;
     s.ImageSizeField = field;
     EXPECT_EQ(Load(s), -1);
-    EXPECT_EQ(sink.texts, (std::vector<std::string>{"読み取りエラー"}));
+    EXPECT_EQ(sink.texts, (std::vector<std::string>{CannotRead(path, msg::kFileEndsEarly)}));
   }
   // Run-length compression is refused, not misread.
   for (uint32_t rle : {1u, 2u}) {
@@ -190,7 +196,8 @@ TEST_F(BmpIoTest, BadFilesAreRefused) {
     s.Palette = Grey(16);
     s.Compression = rle;
     EXPECT_EQ(Load(s), -1);
-    EXPECT_EQ(sink.texts, (std::vector<std::string>{"圧縮されたBMP形式には対応していません。"}));
+    EXPECT_EQ(sink.texts,
+              (std::vector<std::string>{CannotRead(path, "圧縮されたBMP形式には対応していません。")}));
   }
 }
 

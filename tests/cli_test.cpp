@@ -311,7 +311,8 @@ TEST(CliImportAviTest, NewThenReplaceInPlace) {
   EXPECT_EQ(test::ReadFileBytes(str), after);  // refused runs change nothing
   auto missing = RunCommand({BELMORA_CLI, "new", dir + "/x.str", dir + "/missing.avi"});
   EXPECT_NE(missing.Status, 0);
-  EXPECT_NE(missing.Err.find("AVIファイルがオープンできません。"), std::string::npos)
+  EXPECT_NE(missing.Err.find(dir + "/missing.avi が読み取れません (No such file or directory)"),
+            std::string::npos)
       << missing.Err;
   EXPECT_FALSE(std::filesystem::exists(dir + "/x.str"));  // the new file is removed again
   std::filesystem::remove_all(dir);

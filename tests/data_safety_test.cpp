@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -50,6 +51,34 @@ std::vector<std::string> Limited(int kib, std::vector<std::string> args) {
   auto cli = Cli(std::move(args));
   c.insert(c.end(), cli.begin(), cli.end());
   return c;
+}
+
+// The command killed (SIGKILL) where its writes to files whose path holds
+// `name` pass `bytes` bytes: an edit cut short at a known point.
+std::vector<std::string> KilledAfter(long bytes, const std::string& name,
+                                     std::vector<std::string> args) {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  std::vector<std::string> c = {
+      "env", std::string("LD_PRELOAD=") + BELMORA_FAIL_WRITES,
+      "BELMORA_FAIL_AFTER=" + std::to_string(bytes), "BELMORA_FAIL_NAME=" + name, "BELMORA_KILL=1",
+      std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
+  auto cli = Cli(std::move(args));
+  c.insert(c.end(), cli.begin(), cli.end());
+  return c;
+}
+
+// Files of the folder whose names start with a dot (journals, temporary files).
+std::vector<std::string> HiddenFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+  return names;
+}
+
+// Puts `bytes` into the file as `cp` does: the same inode, written anew.
+void OverwriteInPlace(const std::string& path, const std::vector<uint8_t>& bytes) {
+  test::WriteFileBytes(path, bytes);
 }
 
 class DataSafetyTest : public ::testing::Test {
@@ -169,8 +198,12 @@ TEST_F(DataSafetyTest, FullDiskAndFileSizeLimitsLeaveFilesWholeOrUntouched) {
   }
 }
 
-// SIGKILL at any moment of a lengthening import: after `recover` the file is
-// the original or the complete result, never anything in between.
+// SIGKILL at any moment of a lengthening import, then, in turn, nothing,
+// the file replaced in place by another movie of the same length, or the
+// file moved to another folder: after `recover` the file is the original or
+// the complete result (never anything in between), the replacement as it
+// was (its journal refused, then discarded), or, moved, the original or the
+// complete result again, with no journal left in either folder.
 TEST_F(DataSafetyTest, KilledImportsRecoverToOneOfTheTwoStates) {
   const std::string target = Copy();
   const auto args = Cli({"import-avi", target, longAvi, "--rebuild", "--resize", "yes", "-q"});
@@ -179,6 +212,8 @@ TEST_F(DataSafetyTest, KilledImportsRecoverToOneOfTheTwoStates) {
   const auto took = std::chrono::steady_clock::now() - start;
   const auto complete = ReadFileBytes(target);
   ASSERT_NE(complete, original);
+  auto other = original;
+  for (size_t at = 44 + 24 + 64; at < other.size(); at += 2352) other[at] ^= 0x5A;
 
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -189,8 +224,13 @@ TEST_F(DataSafetyTest, KilledImportsRecoverToOneOfTheTwoStates) {
   posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
   std::mt19937 random(17);
   const int64_t range = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
-  int rolledBack = 0, finished = 0;
-  for (int kill = 0; kill < 50; kill++) {
+  const std::string sub = dir + "/moved";
+  enum Then { kNothing, kReplaced, kMoved };
+  int rolledBack = 0, finished = 0, refused = 0, interrupted = 0;
+  for (int kill = 0; kill < 60; kill++) {
+    SCOPED_TRACE("kill " + std::to_string(kill));
+    const Then then = Then(kill % 3);
+    fs::remove_all(sub);
     test::WriteFileBytes(target, original);
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ), 0);
@@ -198,15 +238,41 @@ TEST_F(DataSafetyTest, KilledImportsRecoverToOneOfTheTwoStates) {
     ::kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    auto r = RunCommand(Cli({"recover", target}));
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_FALSE(JournalExists(target));
-    const auto now = ReadFileBytes(target);
-    ASSERT_TRUE(now == original || now == complete) << "kill " << kill;
-    (now == original ? rolledBack : finished)++;
+    const bool pending = JournalExists(target);
+    interrupted += pending;
+    std::string file = target;
+    if (then == kReplaced) OverwriteInPlace(target, other);
+    if (then == kMoved) {
+      fs::create_directories(sub);
+      file = sub + "/edit.str";
+      fs::rename(target, file);
+    }
+    auto r = RunCommand(Cli({"recover", file}));
+    if (then == kReplaced && pending) {
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_NE(r.Err.find("--discard"), std::string::npos) << r.Err;
+      EXPECT_EQ(ReadFileBytes(file), other);
+      ASSERT_EQ(RunCommand(Cli({"recover", "--discard", file})).Status, 0);
+      refused++;
+    } else {
+      ASSERT_EQ(r.Status, 0) << r.Err;
+    }
+    EXPECT_FALSE(JournalExists(file));
+    EXPECT_TRUE(HiddenFiles(dir).empty());
+    EXPECT_TRUE(HiddenFiles(sub).empty());
+    const auto now = ReadFileBytes(file);
+    if (then == kReplaced) {
+      EXPECT_EQ(now, other);
+    } else {
+      ASSERT_TRUE(now == original || now == complete);
+      (now == original ? rolledBack : finished)++;
+    }
+    if (then == kMoved) fs::rename(file, target);
   }
+  fs::remove_all(sub);
   posix_spawn_file_actions_destroy(&quiet);
-  std::printf("50 kills: %d rolled back, %d complete\n", rolledBack, finished);
+  std::printf("60 kills: %d left a journal; %d rolled back, %d complete, %d replacements refused\n",
+              interrupted, rolledBack, finished, refused);
 }
 
 // An output that is (or links to) an input, or a folder, is refused before
@@ -545,6 +611,110 @@ TEST_F(DataSafetyTest, RecoverDuringARunningEditIsRefused) {
     }
   }
   std::printf("12 recoveries during an edit: %d refused, the rest found nothing to do\n", refused);
+}
+
+// A half-edited file stays bound to its journal: moved to another folder or
+// renamed, it is refused until recovered, and `recover` under its new name
+// finds the journal left in the old folder; replaced in place by another
+// movie of the same length (as `cp` does, keeping the inode), it matches
+// neither what the edit found nor what it wrote, and `recover` refuses,
+// naming the file and the journal, and says how to discard the journal.
+TEST_F(DataSafetyTest, AJournalFollowsItsFileAndRefusesAnother) {
+  test::MovieRecipe m;
+  m.Frames = 12;
+  m.ChunkPattern = {9, 9, 9, 8};
+  m.Width = 160;
+  m.Height = 112;
+  m.AudioCoding = kCoding378Stereo;
+  m.AudioChannel = 1;
+  m.TrailingFillers = 2;
+  std::mt19937 random(5);
+  m.Bitstream = [&](int) { return test::EncodeLevels(test::RandomLevels(160, 112, random), 2, 2); };
+  const auto other = test::BuildMovie(m).Bytes();
+  ASSERT_EQ(other.size(), original.size());
+  ASSERT_NE(other, original);
+  const std::string sub = dir + "/sub";
+  struct Case {
+    const char* Name;
+    std::function<std::string(const std::string&)> Change;  // the file's name afterwards
+    bool Replaced;
+  };
+  const std::vector<Case> cases = {
+      {"replaced in place by another movie",
+       [&](const std::string& t) {
+         OverwriteInPlace(t, other);
+         return t;
+       },
+       true},
+      {"moved to another folder",
+       [&](const std::string& t) {
+         fs::create_directories(sub);
+         fs::rename(t, sub + "/edit.str");
+         return sub + "/edit.str";
+       },
+       false},
+      {"renamed",
+       [&](const std::string& t) {
+         fs::rename(t, dir + "/renamed.str");
+         return dir + "/renamed.str";
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string target = Copy();
+    fs::remove(dir + "/o.avi");
+    auto killed = RunCommand(KilledAfter(
+        60000, "edit.str", {"import-avi", target, longAvi, "--rebuild", "--resize", "yes", "-q"}));
+    ASSERT_NE(killed.Status, 0) << killed.Err;
+    ASSERT_TRUE(JournalExists(target));
+    ASSERT_NE(ReadFileBytes(target), original);
+    const std::string now = c.Change(target);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", now}, {"export-avi", now, "-o", dir + "/o.avi"}}) {
+      auto r = RunCommand(Cli(args));
+      EXPECT_EQ(r.Status, 1) << args[0] << ": " << r.Err;
+      EXPECT_NE(r.Err.find("recover"), std::string::npos) << r.Err;
+    }
+    EXPECT_FALSE(fs::exists(dir + "/o.avi"));
+    auto r = RunCommand(Cli({"recover", now}));
+    if (c.Replaced) {
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_NE(r.Err.find(now), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find(".journal"), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("recover --discard"), std::string::npos) << r.Err;
+      EXPECT_EQ(ReadFileBytes(now), other);
+      EXPECT_TRUE(JournalExists(now));
+      r = RunCommand(Cli({"recover", "--discard", now}));
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      EXPECT_EQ(ReadFileBytes(now), other);
+    } else {
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      EXPECT_EQ(ReadFileBytes(now), original);
+    }
+    EXPECT_FALSE(JournalExists(now));
+    EXPECT_EQ(RunCommand(Cli({"info", now})).Status, 0);
+    EXPECT_TRUE(HiddenFiles(dir).empty());
+    EXPECT_TRUE(HiddenFiles(sub).empty());
+    fs::remove(now);
+    fs::remove_all(sub);
+  }
+}
+
+// A journal's temporary file left by a kill before it was put in place is
+// removed by the next edit or recovery of that file.
+TEST_F(DataSafetyTest, LeftoverTemporaryJournalsAreRemoved) {
+  for (const bool edit : {true, false}) {
+    SCOPED_TRACE(edit ? "an edit" : "a recovery");
+    const std::string target = Copy();
+    const std::string leftover = JournalPath(target) + ".Xy12Ab";
+    test::WriteFileBytes(leftover, {1, 2, 3});
+    auto r = RunCommand(Cli(edit ? std::vector<std::string>{"import-bmp", target, "--frame", "2", bmp}
+                                 : std::vector<std::string>{"recover", target}));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(HiddenFiles(dir).empty());
+  }
 }
 
 }  // namespace

@@ -28,6 +28,13 @@ std::string Msg(const char* format, const std::string& what) {
   return text;
 }
 
+// A missing file's message: its name and the system's reason.
+std::string Unreadable(const std::string& path) {
+  char text[1024];
+  std::snprintf(text, sizeof text, msg::kCannotRead.Text, path.c_str(), std::strerror(ENOENT));
+  return text;
+}
+
 std::vector<uint8_t> Bytes(const std::string& s) {
   return {s.begin(), s.end()};
 }
@@ -411,7 +418,7 @@ TEST(DiscImageTest, FailuresGiveTheirMessages) {
   };
 
   EXPECT_FALSE(image.Open(dir + "/none.iso"));
-  EXPECT_EQ(image.LastError(), Msg(msg::kDiscUnreadable.Text, dir + "/none.iso"));
+  EXPECT_EQ(image.LastError(), Unreadable(dir + "/none.iso"));
 
   const std::string cueMissing = writeText(
       "missing.cue", "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
@@ -773,7 +780,8 @@ TEST(CliLsTest, ListsAndScansADisc) {
 
   auto missing = test::RunCommand({BELMORA_CLI, "ls", dir + "/none.cue"});
   EXPECT_EQ(missing.Status, 1);
-  EXPECT_EQ(missing.Err, Msg(msg::kDiscUnreadable.Text, dir + "/none.cue") + "\n");
+  EXPECT_EQ(missing.Err,
+            Unreadable(dir + "/none.cue") + "\n");
   auto inner = test::RunCommand({BELMORA_CLI, "ls", cue + "::/MOVIE/OPEN.STR"});
   EXPECT_EQ(inner.Status, 2);
   EXPECT_NE(test::RunCommand({BELMORA_CLI, "ls"}).Status, 0);

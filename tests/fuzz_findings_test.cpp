@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/messages.h"
 #include "base/bytes.h"
 #include "media/avi_reader.h"
 #include "media/bmp_io.h"
@@ -52,13 +53,18 @@ class BmpFindingsTest : public ::testing::Test {
   TBmpIo bmp;
 };
 
+// A file that could not be read: its name and the reason.
+std::string CannotRead(const std::string& path, const std::string& why) {
+  return FormatMessage(msg::kCannotRead, path.c_str(), why.c_str());
+}
+
 TEST_F(BmpFindingsTest, HeightOfMinusTwoToThe31IsRefused) {
   test::BmpRecipe picture;
   auto bytes = test::BmpBytes(picture);
   PutU32(&bytes[22], uint32_t(INT_MIN));  // its row count cannot be negated
   EXPECT_EQ(Load(bytes), -1);
-  EXPECT_EQ(sink.texts,
-            (std::vector<std::string>{"BMPの大きさが正しくありません。(16 x -2147483648)"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{CannotRead(
+                            path, "BMPの大きさが正しくありません。(16 x -2147483648)")}));
 }
 
 TEST_F(BmpFindingsTest, ImageSizeBeyondTheFileAllocatesOnlyTheRows) {
@@ -85,7 +91,7 @@ TEST_F(BmpFindingsTest, RowsBeyondTheFileAreRefusedBeforeAllocating) {
   PutU32(&bytes[22], 20000);
   bytes.resize(60);
   EXPECT_EQ(Load(bytes), -1);
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{"読み取りエラー"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{CannotRead(path, msg::kFileEndsEarly)}));
 }
 
 // A small AVI (uncompressed frames, 16-bit PCM) with one field of a stream
@@ -176,7 +182,7 @@ TEST(FuzzFindingsTest, WavChunkSizesNearFourGibEndTheWalk) {
     bytes.resize(64, 0);
     test::WriteFileBytes(path, bytes);
     WavData wav;
-    EXPECT_FALSE(ReadWavFile(path, wav)) << size;
+    EXPECT_FALSE(ReadWavFile(path, wav).Ok()) << size;
   }
   // The sound of a data chunk before such a chunk is read as ever.
   std::vector<uint8_t> good = WavHeader(22050, 1, 16, 4);
@@ -185,7 +191,7 @@ TEST(FuzzFindingsTest, WavChunkSizesNearFourGibEndTheWalk) {
   good.insert(good.end(), junk.begin(), junk.end());
   test::WriteFileBytes(path, good);
   WavData wav;
-  ASSERT_TRUE(ReadWavFile(path, wav));
+  ASSERT_TRUE(ReadWavFile(path, wav).Ok());
   EXPECT_EQ(wav.Samples, (std::vector<int16_t>{1, 2}));
   std::filesystem::remove(path);
 }

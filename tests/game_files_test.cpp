@@ -15,6 +15,8 @@
 #include "media/avi_reader.h"
 #include "media/wav_reader.h"
 #include "media/wav_writer.h"
+#include "str/cd_sector.h"
+#include "str/sector.h"
 #include "tests/support/game_layouts.h"
 #include "tests/support/audio.h"
 #include "tests/support/avi_builder.h"
@@ -217,7 +219,7 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/old.wav"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     WavData old;
-    ASSERT_TRUE(ReadWavFile(dir + "/old.wav", old));
+    ASSERT_TRUE(ReadWavFile(dir + "/old.wav", old).Ok());
     EXPECT_EQ(old.Rate, 44100);
     EXPECT_EQ(old.Channels, 2);
     EXPECT_EQ(old.Frames(), 4 * 2940);
@@ -249,7 +251,7 @@ TEST(GameFilesTest, OwnSoundIsExportedAndReplacedInItsOwnCoding) {
     r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/back.wav"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     WavData back;
-    ASSERT_TRUE(ReadWavFile(dir + "/back.wav", back));
+    ASSERT_TRUE(ReadWavFile(dir + "/back.wav", back).Ok());
     ASSERT_EQ(back.Samples.size(), pairs.size());
     std::vector<double> want[2], got[2];
     for (size_t i = 0; i < pairs.size(); i++) {
@@ -309,6 +311,40 @@ TEST(GameFilesTest, OwnSoundGoesIntoTheAvi) {
         avi.ReadAudio(reinterpret_cast<uint8_t*>(sound.data()), int(sound.size() * 2)) / 2;
     EXPECT_NEAR(frames, double(wav.Frames()) * 22050 / wav.Rate, 2);
     avi.Close();
+
+// A sound sector whose chip pitch gives no rate a movie plays (4 to 48 kHz)
+// is damage, through every command: info and export-wav never give its
+// pitch as a rate, and the WAV keeps the rate of the sound around it.
+TEST(GameFilesTest, SoundPitchesOutsideWhatMoviesPlayAreDamage) {
+  const struct {
+    uint32_t Pitch;
+    const char* Shown;  // what the pitch taken as a rate would be
+  } cases[] = {{0xFFFFFFFF, "1002438667"}, {0x100000, "11289600"}, {0x0173, "3994"}};
+  const std::string dir = test::TempPath("pitch");
+  std::filesystem::create_directories(dir);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Pitch);
+    test::GameMovieFile file = test::WriteGameMovie({GameFormat::kFf8, 4, 320, 224, 8});
+    ASSERT_FALSE(file.SoundSectors.empty());
+    auto bytes = test::ReadFileBytes(file.Path);
+    const int n = file.SoundSectors[0];
+    PutU32(&bytes[size_t(n) * 2352 + 24 + 256 + 28], c.Pitch);
+    SealRawSector(&bytes[size_t(n) * 2352], int32_t(kFirstDataAddress + n), true);
+    test::WriteFileBytes(file.Path, bytes);
+    for (const bool json : {false, true}) {
+      auto r = RunCommand(json ? std::vector<std::string>{BELMORA_CLI, "info", "--json", file.Path}
+                               : std::vector<std::string>{BELMORA_CLI, "info", file.Path});
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      std::string digits;
+      for (char ch : r.Out)
+        if (ch != ',' && ch != '.') digits += ch;
+      EXPECT_EQ(digits.find(c.Shown), std::string::npos) << r.Out;
+    }
+    auto r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/out.wav", "--force"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    WavData wav;
+    ASSERT_TRUE(ReadWavFile(dir + "/out.wav", wav).Ok());
+    EXPECT_EQ(wav.Rate, 44100);
     std::filesystem::remove(file.Path);
   }
   std::filesystem::remove_all(dir);

@@ -10,6 +10,10 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +28,7 @@
 
 #include "base/bytes.h"
 #include "str/journal.h"
+#include "str/sector_file.h"
 #include "tests/support/avi_builder.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/cli_command.h"
@@ -32,6 +37,7 @@
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
+#include "tests/support/xa_builder.h"
 
 extern char** environ;
 
@@ -73,6 +79,33 @@ std::vector<std::string> HiddenFiles(const std::string& dir) {
   for (const auto& e : fs::directory_iterator(dir))
     if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
   return names;
+}
+
+// The command ended (SIGKILL) after `seconds` if it has not ended by then:
+// a reader that blocks or runs without end fails the test instead of hanging
+// it.
+std::vector<std::string> WithTimeout(std::vector<std::string> command, int seconds = 10) {
+  command.insert(command.begin(), {"timeout", "-s", "KILL", std::to_string(seconds)});
+  return command;
+}
+
+// A file of `size` bytes of which none is stored (all zeros).
+void WriteSparse(const std::string& path, int64_t size) {
+  std::ofstream(path, std::ios::binary);
+  fs::resize_file(path, uintmax_t(size));
+}
+
+// A socket bound at `path`; false where none can be made.
+bool MakeSocket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  if (path.size() >= sizeof a.sun_path) return false;
+  std::strcpy(a.sun_path, path.c_str());
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
 }
 
 class HostileInputTest : public ::testing::Test {
@@ -459,6 +492,319 @@ TEST_F(HostileInputTest, InterruptedLengtheningLeavesTheOriginal) {
   }
   posix_spawn_file_actions_destroy(&quiet);
   std::printf("15 interrupts: %d cancelled\n", cancelled);
+}
+
+// Every reader given a FIFO (whose open would wait for a writer), /dev/zero
+// (endless) and a 1 GiB sparse file, each under the name of the kind of file
+// the command reads: it ends within 10 s under a 512 MiB address-space
+// limit, with exit status 1 or 2 and a message naming the file (but for
+// `recover` of the sparse file, a regular file with no journal: nothing to
+// undo, exit status 0).
+TEST_F(HostileInputTest, EveryReaderRefusesFifosDevicesAndHugeFiles) {
+  const std::string bmp = dir + "/ok.bmp", xa = dir + "/voice.xa", sub = dir + "/line.srt";
+  test::WriteBgrBmp(bmp, test::NaturalPicture(160, 112, 1), 160, 112);
+  test::XaFileRecipe x;
+  x.Channels = {test::XaChannelRecipe{}};
+  test::WriteFileBytes(xa, test::BuildXaFile(x));
+  WriteText(sub, "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+  // Each command with X where the hostile file goes, and its extension.
+  struct Reader {
+    const char* Ext;
+    std::vector<std::string> Args;
+  };
+  const std::vector<Reader> readers = {
+      {"str", {"info", "X"}},
+      {"str", {"check", "X"}},
+      {"str", {"export-wav", "X", "-o", dir + "/o.wav"}},
+      {"str", {"import-bmp", "X", "--frame", "0", bmp}},
+      {"str", {"recover", "X"}},
+      {"xa", {"info", "X"}},
+      {"iso", {"ls", "X"}},
+      {"bin", {"ls", "X"}},
+      {"cue", {"ls", "X"}},
+      {"cue", {"check", "X"}},
+      {"cue", {"info", "X::/A.STR"}},
+      {"srt", {"subtitle", str, "X", "--dry-run"}},
+      {"ass", {"subtitle", str, "X", "--dry-run"}},
+      {"wav", {"import-wav", xa, "X", "--channel", "0"}},
+      {"bmp", {"import-bmp", str, "--frame", "0", "X"}},
+      {"avi", {"import-avi", str, "X"}},
+      {"avi", {"new", dir + "/n.str", "X"}},
+      {"png", {"new", dir + "/n.str", "SEQ"}},
+  };
+  const auto xaBytes = ReadFileBytes(xa);
+  int n = 0;
+  for (const char* kind : {"fifo", "zero", "sparse"}) {
+    for (const Reader& reader : readers) {
+      const std::string stem = dir + "/" + kind + std::to_string(n++);
+      std::string file = stem + "." + reader.Ext;
+      std::string seq;
+      if (reader.Args.back() == "SEQ") {
+        fs::create_directories(stem);
+        test::WriteBgrBmp(stem + "/0.png", test::NaturalPicture(160, 112, 1), 160, 112);
+        file = stem + "/1.png";
+        seq = stem + "/%d.png";
+      }
+      if (std::string(kind) == "fifo") {
+        ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+      }
+      if (std::string(kind) == "zero") fs::create_symlink("/dev/zero", file);
+      if (std::string(kind) == "sparse") WriteSparse(file, int64_t(1) << 30);
+      std::vector<std::string> args = reader.Args;
+      for (auto& a : args) {
+        if (a == "SEQ") a = seq;
+        if (a.rfind("X", 0) == 0) a = file + a.substr(1);
+      }
+      SCOPED_TRACE(std::string(kind) + ": " + args[0] + " " + file);
+      const auto start = std::chrono::steady_clock::now();
+      auto r = RunCommand(WithTimeout(Bounded(args, 512)));
+      const double took =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const bool nothingToUndo = args[0] == "recover" && std::string(kind) == "sparse";
+      EXPECT_TRUE(nothingToUndo ? r.Status == 0 : r.Status == 1 || r.Status == 2)
+          << "status " << r.Status << " after " << took << " s: " << r.Err;
+      EXPECT_NE(r.Err.find(file), std::string::npos) << r.Err;
+      EXPECT_EQ(r.Err.find("bad_alloc"), std::string::npos) << r.Err;
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(str), original);
+  EXPECT_EQ(ReadFileBytes(xa), xaBytes);
+  EXPECT_FALSE(fs::exists(dir + "/n.str"));
+  EXPECT_FALSE(fs::exists(dir + "/o.wav"));
+}
+
+// Inputs far larger than any file of their kind are refused before they
+// are read, naming the file and the limit; nothing is read whole: out of
+// memory is a message and exit status 1, never an abort.
+TEST_F(HostileInputTest, HugeInputsAreRefusedBeforeTheyAreRead) {
+  const std::string xa = dir + "/voice.xa";
+  test::XaFileRecipe x;
+  x.Channels = {test::XaChannelRecipe{}};
+  test::WriteFileBytes(xa, test::BuildXaFile(x));
+  WriteSparse(dir + "/huge.srt", int64_t(3) << 30);
+  WriteSparse(dir + "/huge.cue", int64_t(3) << 29);
+  WriteSparse(dir + "/huge.bmp", int64_t(1) << 30);
+  // A WAV whose header is right, its data the size of 1.5 GiB.
+  WriteSparse(dir + "/huge.wav", (int64_t(3) << 29) + 44);
+  {
+    std::vector<uint8_t> h(44, 0);
+    std::memcpy(&h[0], "RIFF", 4);
+    PutU32(&h[4], uint32_t((int64_t(3) << 29) + 36));
+    std::memcpy(&h[8], "WAVEfmt ", 8);
+    PutU32(&h[16], 16);
+    PutU16(&h[20], 1);
+    PutU16(&h[22], 2);
+    PutU32(&h[24], 37800);
+    PutU32(&h[28], 37800 * 4);
+    PutU16(&h[32], 4);
+    PutU16(&h[34], 16);
+    std::memcpy(&h[36], "data", 4);
+    PutU32(&h[40], uint32_t(int64_t(3) << 29));
+    std::fstream f(dir + "/huge.wav", std::ios::in | std::ios::out | std::ios::binary);
+    f.write(reinterpret_cast<const char*>(h.data()), 44);
+  }
+  // Not a WAV at all, 1.5 GiB.
+  WriteSparse(dir + "/junk.wav", int64_t(3) << 29);
+  struct Case {
+    std::string Name;
+    std::vector<std::string> Args;
+    std::string File;
+    bool NamesLimit;
+  };
+  const std::vector<Case> cases = {
+      {"3 GiB subtitles", {"subtitle", str, dir + "/huge.srt", "--dry-run"}, dir + "/huge.srt", true},
+      {"1.5 GiB cue sheet", {"ls", dir + "/huge.cue"}, dir + "/huge.cue", true},
+      {"1.5 GiB cue sheet, check", {"check", dir + "/huge.cue"}, dir + "/huge.cue", true},
+      {"1 GiB BMP", {"import-bmp", str, "--frame", "0", dir + "/huge.bmp"}, dir + "/huge.bmp", true},
+      {"1.5 GiB WAV", {"import-wav", xa, dir + "/huge.wav", "--channel", "0"}, dir + "/huge.wav",
+       true},
+      {"1.5 GiB that is no WAV", {"import-wav", xa, dir + "/junk.wav", "--channel", "0"},
+       dir + "/junk.wav", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto r = RunCommand(WithTimeout(Bounded(c.Args, 512)));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find(c.File), std::string::npos) << r.Err;
+    if (c.NamesLimit) {
+      EXPECT_NE(r.Err.find("上限"), std::string::npos) << r.Err;
+    }
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(r.PeakKib, 100 * 1024) << "peak resident KiB";
+#endif
+  }
+  EXPECT_EQ(ReadFileBytes(str), original);
+}
+
+// Outputs that are not regular files are never replaced, --force or not: a
+// FIFO, a socket, a device node. The journal's own name taken by a FIFO or
+// a symbolic link is refused by `recover` (without waiting on the FIFO),
+// naming the journal; every other command says to recover.
+TEST_F(HostileInputTest, OnlyRegularFilesAreReplacedAndJournalsAreRegularFiles) {
+  const std::string fifo = dir + "/fifo", socket = dir + "/socket", node = dir + "/null";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  std::vector<std::string> outputs = {fifo};
+  if (MakeSocket(socket)) outputs.push_back(socket);
+  if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) outputs.push_back(node);
+  for (const std::string& out : outputs) {
+    struct stat before {};
+    ASSERT_EQ(::lstat(out.c_str(), &before), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export-wav", str, "-o", out, "--force"},
+          {"export-bmp", str, "--frame", "0", "-o", out, "--force"},
+          {"export-avi", str, "-o", out, "--force"},
+          {"new", out, avi, "--force"}}) {
+      SCOPED_TRACE(args[0] + " -o " + out);
+      auto r = RunCommand(WithTimeout(Cli(args)));
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_NE(r.Err.find(out), std::string::npos) << r.Err;
+      struct stat after {};
+      ASSERT_EQ(::lstat(out.c_str(), &after), 0);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+    }
+  }
+  // The journal's name.
+  const std::string journal = JournalPath(str);
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link ? "a symbolic link at the journal's name" : "a FIFO at the journal's name");
+    if (link)
+      fs::create_symlink(avi, journal);
+    else
+      ASSERT_EQ(::mkfifo(journal.c_str(), 0644), 0);
+    auto r = RunCommand(WithTimeout(Cli({"recover", str})));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find(journal), std::string::npos) << r.Err;
+    r = RunCommand(WithTimeout(Cli({"info", str})));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("recover"), std::string::npos) << r.Err;
+    r = RunCommand(WithTimeout(Cli({"import-bmp", str, "--frame", "0", dir + "/none.bmp"})));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(ReadFileBytes(str), original);
+    EXPECT_EQ(ReadFileBytes(avi), aviBytes);
+    fs::remove(journal);
+  }
+}
+
+// Ranges that run backwards or below 0 are refused like any other value out
+// of range, before anything is written.
+TEST_F(HostileInputTest, NegativeAndInvertedRangesAreRefused) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"import-avi", str, avi, "--to", "-5"},
+      {"import-avi", str, avi, "--from", "-3"},
+      {"import-avi", str, avi, "--from", "60", "--to", "20"},
+      {"export-avi", str, "-o", dir + "/o.avi", "--from", "-1"},
+      {"export-avi", str, "-o", dir + "/o.avi", "--to", "-2"},
+      {"decode", str, "--to", "-5"},
+      {"decode", str, "--from", "-5"},
+      {"export-frames", str, dir + "/frames", "--to", "-5"},
+      {"subtitle", str, dir + "/none.srt", "--from", "-7", "--dry-run"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args[args.size() - 2] + " " + args.back());
+    auto r = RunCommand(Cli(args));
+    EXPECT_EQ(r.Status, 2) << r.Err;
+    EXPECT_FALSE(r.Err.empty());
+    EXPECT_EQ(ReadFileBytes(str), original);
+  }
+  EXPECT_FALSE(fs::exists(dir + "/o.avi"));
+  EXPECT_FALSE(fs::exists(dir + "/frames/000000.png"));
+}
+
+// Commands that write several outputs check every one of them before the
+// first is written: a refused one leaves no partial set behind.
+TEST_F(HostileInputTest, SeveralOutputsAreAllCheckedFirst) {
+  const std::string xa = dir + "/voice.xa";
+  test::XaFileRecipe x;
+  x.Channels = {test::XaChannelRecipe{}, test::XaChannelRecipe{}, test::XaChannelRecipe{}};
+  for (int c = 0; c < 3; c++) x.Channels[size_t(c)].Channel = c;
+  test::WriteFileBytes(xa, test::BuildXaFile(x));
+  const std::string frames = dir + "/frames", voices = dir + "/voices";
+  fs::create_directories(frames + "/000003.png");  // folders where pictures go
+  fs::create_directories(frames + "/000005.bmp");
+  fs::create_directories(voices);
+  fs::create_hard_link(xa, voices + "/channel_02.wav");  // the input where a sound goes
+  struct Case {
+    std::vector<std::string> Args;
+    std::string Dir;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"export-frames", str, frames, "--force"}, frames},
+           {{"export-frames", str, frames, "--format", "bmp", "--force"}, frames},
+           {{"export-wav", xa, "--all-channels", voices, "--force"}, voices}}) {
+    SCOPED_TRACE(c.Args[0] + " " + c.Args.back());
+    auto r = RunCommand(Cli(c.Args));
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(c.Dir)) files += e.is_regular_file();
+    EXPECT_EQ(files, c.Dir == voices ? 1 : 0) << "outputs written before the refusal";
+  }
+  EXPECT_EQ(ReadFileBytes(str), original);
+}
+
+// Every failure to open or read names the file and the reason, in both
+// languages.
+TEST_F(HostileInputTest, FailuresToReadNameTheFileAndTheReason) {
+  const std::string junk = dir + "/junk.str", notBmp = dir + "/not.bmp", missing = dir + "/no.str";
+  test::WriteFileBytes(junk, std::vector<uint8_t>(70000, 0x11));
+  test::WriteFileBytes(notBmp, std::vector<uint8_t>(100, 0x22));
+  struct Case {
+    std::vector<std::string> Args;
+    std::string File;
+    std::vector<std::string> Says;  // original, then English
+  };
+  const std::vector<Case> cases = {
+      {{"info", missing}, missing, {"No such file or directory", "No such file or directory"}},
+      {{"export-avi", missing, "-o", dir + "/o.avi"}, missing, {"No such file", "No such file"}},
+      {{"info", junk}, junk, {"不明なフォーマットです。", "Unknown format."}},
+      {{"import-bmp", str, "--frame", "0", notBmp}, notBmp, {"BMP形式ではありません", "Not a BMP"}},
+      {{"import-bmp", str, "--frame", "0", dir + "/no.bmp"}, dir + "/no.bmp",
+       {"No such file", "No such file"}},
+      {{"import-wav", str, dir + "/no.wav", "--channel", "0"}, dir + "/no.wav",
+       {"No such file", "No such file"}},
+      {{"import-wav", str, notBmp, "--channel", "0"}, notBmp, {"RIFF WAVE", "RIFF WAVE"}},
+      {{"subtitle", str, dir + "/no.srt", "--dry-run"}, dir + "/no.srt",
+       {"No such file", "No such file"}},
+  };
+  for (const Case& c : cases) {
+    for (int english = 0; english < 2; english++) {
+      SCOPED_TRACE(c.Args[0] + " " + c.File + (english ? " (en)" : ""));
+      std::vector<std::string> args = c.Args;
+      if (english) args.insert(args.begin(), {"--lang", "en"});
+      auto r = RunCommand(Cli(args));
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_NE(r.Err.find(c.File), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find(c.Says[size_t(english)]), std::string::npos) << r.Err;
+    }
+  }
+  // A disk that fills during an export: the output and the system's reason.
+  auto r = RunCommand(test::FailingAfter(30000, {"export-avi", str, "-o", dir + "/full.avi"}));
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_NE(r.Err.find(dir + "/full.avi"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find(std::strerror(ENOSPC)), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(dir + "/full.avi"));
+}
+
+// A disc image left in the middle of an edit is not listed as if whole.
+TEST_F(HostileInputTest, HalfEditedImageIsNotListed) {
+  test::DiscBuilder disc;
+  disc.AddDataFile("/MOVIE.STR", original);
+  const std::string bin = dir + "/game.bin", cue = dir + "/game.cue";
+  disc.WriteBinCue(bin, cue);
+  {
+    SectorFile killed;  // an edit killed after its first write
+    ASSERT_TRUE(killed.Open(bin, SectorFile::Mode::kReadWrite));
+    ASSERT_TRUE(killed.BeginJournal());
+    ASSERT_TRUE(killed.WriteAt(40000, "changed", 7));
+  }
+  for (const std::string& image : {bin, cue}) {
+    SCOPED_TRACE(image);
+    auto r = RunCommand(Cli({"ls", image}));
+    EXPECT_EQ(r.Status, 1) << r.Out;
+    EXPECT_NE(r.Err.find("recover"), std::string::npos) << r.Err;
+  }
+  EXPECT_EQ(RunCommand(Cli({"recover", cue})).Status, 0);
+  EXPECT_EQ(RunCommand(Cli({"ls", cue})).Status, 0);
 }
 
 }  // namespace

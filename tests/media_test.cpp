@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "base/messages.h"
 #include "media/avi_reader.h"
 #include "media/wav_writer.h"
 #include "platform/media_writer.h"
@@ -66,6 +67,11 @@ class MediaTest : public ::testing::Test {
   }
   std::string dir = test::TempPath("media");
 };
+
+// A file that could not be read: its name and the reason.
+std::string CannotRead(const std::string& path, const std::string& why) {
+  return FormatMessage(msg::kCannotRead, path.c_str(), why.c_str());
+}
 
 TEST_F(MediaTest, RawFramesAndPcmReadBackExactly) {
   auto pcm = Pcm(44100 / 15 * 10 - 77, 2);  // not a whole number of frames' worth
@@ -191,9 +197,9 @@ TEST_F(MediaTest, NoSoundAndBadFiles) {
 
   test::WriteFileBytes(dir + "/text.avi", std::vector<uint8_t>(5000, 'a'));
   EXPECT_EQ(avi.Open(dir + "/text.avi"), -1);
-  EXPECT_EQ(avi.LastError, "AVIファイルがオープンできません。");
+  EXPECT_EQ(avi.LastError, CannotRead(dir + "/text.avi", "AVIファイルがオープンできません。"));
   EXPECT_EQ(avi.Open(dir + "/missing.avi"), -1);
-  EXPECT_EQ(avi.LastError, "AVIファイルがオープンできません。");
+  EXPECT_EQ(avi.LastError, CannotRead(dir + "/missing.avi", std::strerror(ENOENT)));
   // A sound file has no video.
   std::string wavPath = dir + "/sound.wav";
   auto pcm = Pcm(8000, 2);
@@ -201,7 +207,7 @@ TEST_F(MediaTest, NoSoundAndBadFiles) {
   wavFile.insert(wavFile.end(), pcm.begin(), pcm.end());
   test::WriteFileBytes(wavPath, wavFile);
   EXPECT_EQ(avi.Open(wavPath), -1);
-  EXPECT_EQ(avi.LastError, "VIDEOが含まれていません。");
+  EXPECT_EQ(avi.LastError, CannotRead(wavPath, "VIDEOが含まれていません。"));
   // A cut file opens or fails, but nothing worse.
   auto whole = test::ReadFileBytes(path);
   for (size_t cut : {size_t(100), whole.size() / 2, whole.size() - 10}) {

@@ -606,5 +606,66 @@ TEST(MoviesTest, MoviesOfAFileInsideADiscImage) {
   fs::remove_all(dir);
 }
 
+// One frame number astray is not a new movie: a chunk of frame 20 numbered
+// 99, the whole frame numbered 99 or 3, or frames 20 and 21 swapped. The
+// movie keeps every frame, info and check name the frame out of sequence
+// (or damaged, for the lone chunk), and decode, export-wav and export-avi
+// of the default movie take all of it, with no word of a second movie.
+TEST(MoviesTest, OneStrayFrameNumberIsNotANewMovie) {
+  const std::string cleanPath = WriteKind(DiscFileKind::kClean, "clean-sound");
+  auto cleanSound = RunCommand(test::Cli({"export-wav", cleanPath, "-o", cleanPath + ".wav"}));
+  ASSERT_EQ(cleanSound.Status, 0) << cleanSound.Err;
+  struct Case {
+    const char* Name;
+    DiscFileKind Kind;
+    std::vector<int> OutOfOrder, Damaged;
+    int LastNumber;
+  };
+  const std::vector<Case> cases = {
+      {"a chunk numbered 99", DiscFileKind::kStrayChunk, {}, {20}, 43},
+      {"a frame numbered 99", DiscFileKind::kStrayFrame, {99}, {}, 43},
+      {"a frame numbered 3", DiscFileKind::kStrayLow, {3}, {}, 43},
+      {"two frames swapped", DiscFileKind::kSwappedFrames, {21}, {}, 43},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = WriteKind(c.Kind, "stray");
+    auto info = RunCommand(test::Cli({"info", path, "--json"}));
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    const auto j = nlohmann::json::parse(info.Out);
+    ASSERT_EQ(j["Movies"].size(), 1u) << info.Out;
+    EXPECT_EQ(j["FrameCount"], 43);
+    EXPECT_EQ(j["Movies"][0]["Frames"], 43);
+    EXPECT_EQ(j["Movies"][0]["LastFrameNumber"], c.LastNumber);
+    EXPECT_EQ(j["Movies"][0]["DamagedFrames"].get<std::vector<int>>(), c.Damaged);
+    EXPECT_EQ(j["Movies"][0]["OutOfOrderFrames"].get<std::vector<int>>(), c.OutOfOrder);
+    auto text = RunCommand(test::Cli({"info", path}));
+    if (!c.OutOfOrder.empty()) {
+      EXPECT_NE(text.Out.find("out of sequence: " + std::to_string(c.OutOfOrder[0])),
+                std::string::npos)
+          << text.Out;
+    }
+    auto check = RunCommand(test::Cli({"check", path, "--json"}));
+    const auto checkJson = nlohmann::json::parse(check.Out);
+    std::vector<int> listed;
+    for (const auto& f : checkJson["OutOfOrderFrames"]) listed.push_back(f["FrameNumber"]);
+    EXPECT_EQ(listed, c.OutOfOrder) << check.Out;
+
+    auto decoded = RunCommand(test::Cli({"decode", path}));
+    EXPECT_EQ(decoded.Status, 0) << decoded.Err;
+    EXPECT_NE(decoded.Out.find("43 frames decoded"), std::string::npos) << decoded.Out;
+    auto sound = RunCommand(test::Cli({"export-wav", path, "-o", path + ".wav"}));
+    EXPECT_EQ(sound.Status, 0) << sound.Err;
+    EXPECT_EQ(sound.Out, cleanSound.Out);
+    auto avi = RunCommand(test::Cli({"export-avi", path, "-o", path + ".avi"}));
+    EXPECT_EQ(avi.Status, 0) << avi.Err;
+    for (const auto* r : {&info, &decoded, &sound, &avi})
+      EXPECT_EQ(r->Err.find("ムービー 1 を使います"), std::string::npos) << r->Err;
+    for (const std::string& f : {path, path + ".wav", path + ".avi"}) fs::remove(f);
+  }
+  fs::remove(cleanPath);
+  fs::remove(cleanPath + ".wav");
+}
+
 }  // namespace
 }  // namespace belmora

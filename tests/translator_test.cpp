@@ -810,7 +810,7 @@ TEST_F(XaFileTest, InfoListsEveryChannelAndEachWavHoldsItsSamples) {
     char name[32];
     std::snprintf(name, sizeof name, "/all/channel_%02d.wav", c.Channel);
     WavData wav;
-    ASSERT_TRUE(ReadWavFile(dir + name, wav)) << name;
+    ASSERT_TRUE(ReadWavFile(dir + name, wav).Ok()) << name;
     EXPECT_EQ(wav.Rate, IsHalfRate(c.Coding) ? 18900 : 37800);
     EXPECT_EQ(wav.Channels, IsStereo(c.Coding) ? 2 : 1);
     EXPECT_EQ(wav.Samples, Decoded(images[size_t(k)], c.Coding)) << name;
@@ -818,7 +818,7 @@ TEST_F(XaFileTest, InfoListsEveryChannelAndEachWavHoldsItsSamples) {
   r = Cli({"export-wav", path, "--channel", "7", "-o", dir + "/seven.wav"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   WavData seven;
-  ASSERT_TRUE(ReadWavFile(dir + "/seven.wav", seven));
+  ASSERT_TRUE(ReadWavFile(dir + "/seven.wav", seven).Ok());
   EXPECT_EQ(seven.Samples, Decoded(images[2], 0x05));
   r = Cli({"export-wav", path, "--channel", "2", "-o", dir + "/two.wav"});
   EXPECT_EQ(r.Status, 1);
@@ -873,8 +873,8 @@ TEST_F(XaFileTest, AChannelExportedAndImportedAgainKeepsItsLevel) {
   r = Cli({"export-wav", path, "--channel", "1", "-o", dir + "/again.wav"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   WavData first, again;
-  ASSERT_TRUE(ReadWavFile(dir + "/one.wav", first));
-  ASSERT_TRUE(ReadWavFile(dir + "/again.wav", again));
+  ASSERT_TRUE(ReadWavFile(dir + "/one.wav", first).Ok());
+  ASSERT_TRUE(ReadWavFile(dir + "/again.wav", again).Ok());
   ASSERT_EQ(first.Samples.size(), again.Samples.size());
   // Stereo: one more sample pair of delay; the level stays.
   std::vector<double> want(first.Samples.begin(), first.Samples.end() - 2),

@@ -1511,6 +1511,71 @@ CLI11: BSD-3-Clause; nlohmann/json: MIT (belmora-cli)</translation>
       <translation>mono</translation>
     </message>
     <message>
+      <source>%s が読み取れません (%s)</source>
+      <extracomment>kCannotRead: Inputs that are not ordinary files or larger than their kind needs, outputs that are not ordinary files, running out of memory, the journal bound to its file, and frames out of sequence. A file that could not be opened or read: the file and the reason.</extracomment>
+      <translation>Cannot read %s (%s)</translation>
+    </message>
+    <message>
+      <source>通常のファイルではありません。FIFO、デバイス、ソケットは読み書きしません</source>
+      <extracomment>kNotRegularFile</extracomment>
+      <translation>not a regular file; FIFOs, devices and sockets are neither read nor written</translation>
+    </message>
+    <message>
+      <source>%lld バイトあり、この種類のファイルの上限 %lld バイトを超えています</source>
+      <extracomment>kInputTooLarge: The reason of an input over its kind's limit: its size and the limit, in bytes.</extracomment>
+      <translation>%lld bytes, over the limit of %lld bytes for a file of its kind</translation>
+    </message>
+    <message>
+      <source>ファイルが途中で終わっています</source>
+      <extracomment>kFileEndsEarly</extracomment>
+      <translation>the file ends early</translation>
+    </message>
+    <message>
+      <source>RIFF WAVE 形式ではありません</source>
+      <extracomment>kNotWav</extracomment>
+      <translation>not a RIFF WAVE file</translation>
+    </message>
+    <message>
+      <source>1 または 2 チャンネル、8 または 16 ビットの PCM ではありません</source>
+      <extracomment>kWavNotPcm</extracomment>
+      <translation>not PCM of 1 or 2 channels and 8 or 16 bits</translation>
+    </message>
+    <message>
+      <source>メモリが足りません</source>
+      <extracomment>kOutOfMemoryReason</extracomment>
+      <translation>out of memory</translation>
+    </message>
+    <message>
+      <source>メモリが足りないため中止しました。</source>
+      <extracomment>kOutOfMemory: Memory ran out: the command stops, anything it began is undone.</extracomment>
+      <translation>Stopped: out of memory.</translation>
+    </message>
+    <message>
+      <source>出力先が通常のファイルではありません: %s (--force でも置き換えません)</source>
+      <extracomment>kOutputNotRegular</extracomment>
+      <translation>The output is not a regular file: %s (not replaced, even with --force)</translation>
+    </message>
+    <message>
+      <source>編集記録 %s が通常のファイルではありません (シンボリックリンク、FIFO、デバイスなど)。%s には何も書き込んでいません。それを取り除いてから、もう一度実行してください。</source>
+      <extracomment>kJournalNotRegular: The journal's own path holds something else: the journal, then the file.</extracomment>
+      <translation>The journal %s is not a regular file (a symbolic link, a FIFO, a device, ...). Nothing was written to %s. Remove it, then run again.</translation>
+    </message>
+    <message>
+      <source>%s は編集記録 %s の編集前の内容とも編集後の内容とも一致しません (別のファイルに置き換えられたようです)。ファイルには何も書き込んでいません。編集記録を捨てるには belmora-cli recover --discard %s を実行してください。</source>
+      <extracomment>kJournalMismatch: The file matches neither what the edit found nor what it wrote: the file, the journal, then the file again for the command that discards the journal.</extracomment>
+      <translation>%s matches neither what its journal %s found before the edit nor what the edit wrote (another file seems to have replaced it). Nothing was written to the file. To discard the journal, run belmora-cli recover --discard %s.</translation>
+    </message>
+    <message>
+      <source>編集記録を捨てて %s をこのまま使うには belmora-cli recover --discard %s を実行してください。</source>
+      <extracomment>kJournalDiscardHint</extracomment>
+      <translation>To discard the journal and keep %s as it is, run belmora-cli recover --discard %s.</translation>
+    </message>
+    <message>
+      <source>編集記録を捨てました: %s (%s は変更していません)</source>
+      <extracomment>kJournalDiscarded</extracomment>
+      <translation>Discarded the journal %s (%s was not changed).</translation>
+    </message>
+    <message>
       <source>%s: この動画のフレームはどの形式でも復号できません。</source>
       <extracomment>kFramesDoNotDecode: A movie none of whose frames decode in any layout its sectors allow: said by info and the viewer, and the reason an export refuses it.</extracomment>
       <translation>%s: none of this movie's frames decode in any known layout.</translation>

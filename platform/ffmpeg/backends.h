@@ -36,10 +36,12 @@ class Writer final : public media::WriterBackend {
   bool WriteVideo(const uint8_t* rows) override;
   bool WriteAudio(const uint8_t* pcm, size_t bytes) override;
   bool Close() override;
+  int Error() const override;
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  int error_ = 0;
 };
 
 class Resampler final : public media::ResamplerBackend {

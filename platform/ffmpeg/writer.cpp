@@ -55,6 +55,7 @@ struct Writer::Impl {
   int audioRate = 0;
   int64_t samplesOut = 0;
   ff::PacketPtr packet{av_packet_alloc()};
+  int error = 0;  // the AVERROR of the last failed write
 
   ~Impl() {
     if (fifo) av_audio_fifo_free(fifo);
@@ -67,7 +68,9 @@ struct Writer::Impl {
   bool Write(AVPacket* p, AVStream* st, AVRational from) {
     av_packet_rescale_ts(p, from, st->time_base);
     p->stream_index = st->index;
-    return av_interleaved_write_frame(out, p) >= 0;
+    const int r = av_interleaved_write_frame(out, p);
+    if (r < 0) error = out->pb && out->pb->error < 0 ? out->pb->error : r;
+    return r >= 0;
   }
   // Sends `frame` (none: flush) and writes every packet that comes out.
   bool Encode(AVCodecContext* c, AVFrame* frame, AVStream* st) {
@@ -281,6 +284,12 @@ bool Writer::WriteAudio(const uint8_t* data, size_t bytes) {
   return ok && m.DrainAudio(false);
 }
 
+int Writer::Error() const {
+  // An AVERROR made of an errno (AVERROR(e) is -e), where the file failed.
+  const int e = impl_ ? impl_->error : 0;
+  return e < 0 && e > -4096 ? -e : error_;
+}
+
 bool Writer::Close() {
   Impl& m = *impl_;
   if (!m.headerWritten) {
@@ -294,8 +303,11 @@ bool Writer::Close() {
   ok &= av_write_trailer(m.out) >= 0;
   // A write the buffered output could not make shows only in its error.
   avio_flush(m.out->pb);
+  if (m.out->pb->error < 0) m.error = m.out->pb->error;
   ok &= m.out->pb->error == 0;
   ok &= avio_closep(&m.out->pb) >= 0;
+  // The system's reason, where the failure was one of the file's.
+  if (m.error < 0 && m.error > -4096) error_ = -m.error;
   impl_ = std::make_unique<Impl>();
   return ok;
 }

@@ -130,6 +130,19 @@ StrBuilder BuildDiscFile(DiscFileKind kind) {
       for (Chunk& c : first)
         if (c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == 0) c.FillersBefore = 400;
       break;
+    case DiscFileKind::kStrayChunk:
+    case DiscFileKind::kStrayFrame:
+    case DiscFileKind::kStrayLow:
+      for (Chunk& c : first)
+        if (c.Frame.Number == uint32_t(kStrayFrameNumber) &&
+            (kind != DiscFileKind::kStrayChunk || c.Number == 1))
+          c.Frame.Number = kind == DiscFileKind::kStrayLow ? 3 : 99;
+      break;
+    case DiscFileKind::kSwappedFrames: {
+      const auto at = first.begin() + (kStrayFrameNumber - 1) * kDiscFrameChunks;
+      std::rotate(at, at + kDiscFrameChunks, at + 2 * kDiscFrameChunks);
+      break;
+    }
     case DiscFileKind::kGarbledHeader:
       for (Chunk& c : first)
         c.Garbled = c.Frame.Number == uint32_t(kDamagedFrameNumber) && c.Number == 1;

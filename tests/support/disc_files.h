@@ -20,11 +20,17 @@ enum class DiscFileKind {
   kGarbledHeader,  // kClean with the chunk header of chunk 1 of frame 11 garbled
   kLostFirstChunk,  // kClean without the sector of chunk 0 of frame 11
   kLongGap,         // kClean with 400 sectors of nothing before frame 11
+  kStrayChunk,      // kClean with chunk 1 of frame 20 numbered 99
+  kStrayFrame,      // kClean with every chunk of frame 20 numbered 99
+  kStrayLow,        // kClean with every chunk of frame 20 numbered 3
+  kSwappedFrames,   // kClean with the sectors of frames 20 and 21 swapped
 };
 
 inline constexpr int kDiscMovieFrames = 43;
 inline constexpr int kDamagedFrameNumber = 11;
 inline constexpr int kDiscFrameChunks = 4;
+// The frame whose number is astray in kStrayChunk, kStrayFrame and kStrayLow.
+inline constexpr int kStrayFrameNumber = 20;
 
 // The bitstream of frame `index` (from 0) of a movie of the given size:
 // picture-like, within range (so that FFmpeg agrees with it closely), at

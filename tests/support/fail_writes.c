@@ -3,10 +3,13 @@
    up short and fail with ENOSPC, as on a disk that has just filled up. The
    standard streams are not counted. With BELMORA_FAIL_NAME, only writes to
    files whose path contains that text count; with BELMORA_FAIL_RENAME, a
-   rename onto a path containing that text fails with EIO. */
+   rename onto a path containing that text fails with EIO. With
+   BELMORA_KILL=1 the program is killed (SIGKILL) where the write that runs
+   out would have failed, as by a power cut or `kill -9` in mid-edit. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -41,7 +44,8 @@ static ssize_t Allowed(int fd, size_t n) {
   struct stat st;
   if (Budget() < 0 || fd <= 2 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !Counted(fd))
     return (ssize_t)n;
-  if (budget == 0) {
+  if (budget == 0 || ((long long)n > budget && getenv("BELMORA_KILL"))) {
+    if (getenv("BELMORA_KILL")) raise(SIGKILL);
     errno = ENOSPC;
     return -1;
   }

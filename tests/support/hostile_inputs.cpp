@@ -1,6 +1,7 @@
 #include "tests/support/hostile_inputs.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -11,6 +12,7 @@
 #include "tests/support/mdec_builder.h"
 #include "tests/support/run.h"
 #include "tests/support/str_builder.h"
+#include "tests/support/xa_builder.h"
 
 namespace belmora::test {
 
@@ -116,6 +118,72 @@ void WriteHugePng(const std::string& png) {
                                 'I', 'H', 'D', 'R', 0, 0, 0x3E, 0x80, 0, 0, 0x3E, 0x80, 8, 2, 0, 0, 0};
   bytes.resize(2 << 20, 0);  // 2 MB of picture data behind it
   WriteFileBytes(png, bytes);
+}
+
+void WriteLargestInputs(const std::string& dir, int minutes) {
+  std::string srt;
+  for (int i = 0; i < 20000; i++) {
+    char times[64];
+    std::snprintf(times, sizeof times, "%02d:%02d:%02d,000 --> %02d:%02d:%02d,500", i / 3600,
+                  i / 60 % 60, i % 60, i / 3600, i / 60 % 60, i % 60);
+    srt += std::to_string(i + 1) + "\n" + times + "\nA line of dialogue, number " +
+           std::to_string(i) + ",\nand a second line under it.\n\n";
+  }
+  WriteText(dir + "/big.srt", srt);
+
+  DiscBuilder disc;
+  disc.AddDataFile("/A.TXT", {1, 2, 3});
+  disc.WriteBinCue(dir + "/big.bin", dir + "/unused.cue");
+  std::string cue = "REM GENRE Game\nREM DATE 1999\nREM COMMENT \"a disc of 99 tracks\"\n"
+                    "CATALOG 0000000000000\nPERFORMER \"Someone\"\nTITLE \"A Game\"\n";
+  cue += DiscBuilder::CueText("big.bin");
+  for (int t = 2; t <= 99; t++) {
+    char track[256];
+    std::snprintf(track, sizeof track,
+                  "  TRACK %02d AUDIO\n    TITLE \"Track number %d of the game's music\"\n"
+                  "    PERFORMER \"Someone\"\n    FLAGS DCP\n    ISRC AAAAA0000%03d\n"
+                  "    INDEX 00 %02d:00:00\n    INDEX 01 %02d:02:00\n",
+                  t, t, t, t / 2, t / 2);
+    cue += track;
+  }
+  WriteText(dir + "/big.cue", cue);
+
+  const int side = 4096;
+  std::vector<uint8_t> bmp(54 + size_t(side) * side * 4);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  PutU32(&bmp[2], uint32_t(bmp.size()));
+  PutU32(&bmp[10], 54);
+  PutU32(&bmp[14], 40);
+  PutU32(&bmp[18], side);
+  PutU32(&bmp[22], side);
+  PutU16(&bmp[26], 1);
+  PutU16(&bmp[28], 32);
+  for (size_t i = 54; i < bmp.size(); i++) bmp[i] = uint8_t(i * 7 / 4096);
+  WriteFileBytes(dir + "/big.bmp", bmp);
+
+  // 37.8 kHz stereo: 2016 sample frames a sector.
+  XaChannelRecipe channel;
+  channel.Sectors = minutes * 60 * 37800 / 2016;
+  XaFileRecipe xa;
+  xa.Channels = {channel};
+  WriteFileBytes(dir + "/long.xa", BuildXaFile(xa));
+  const uint32_t frames = uint32_t(channel.Sectors) * 2016;
+  std::vector<uint8_t> wav(44 + size_t(frames) * 4);
+  std::memcpy(&wav[0], "RIFF", 4);
+  PutU32(&wav[4], uint32_t(wav.size() - 8));
+  std::memcpy(&wav[8], "WAVEfmt ", 8);
+  PutU32(&wav[16], 16);
+  PutU16(&wav[20], 1);
+  PutU16(&wav[22], 2);
+  PutU32(&wav[24], 37800);
+  PutU32(&wav[28], 37800 * 4);
+  PutU16(&wav[32], 4);
+  PutU16(&wav[34], 16);
+  std::memcpy(&wav[36], "data", 4);
+  PutU32(&wav[40], frames * 4);
+  for (size_t i = 44; i + 1 < wav.size(); i += 2) PutU16(&wav[i], uint16_t((i / 4 % 200) * 60));
+  WriteFileBytes(dir + "/long.wav", wav);
 }
 
 }  // namespace belmora::test

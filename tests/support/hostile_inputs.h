@@ -27,4 +27,13 @@ bool WriteHostileInputs(const std::string& dir, const std::vector<uint8_t>& movi
 // Makes `png` (the 2 MB picture file of a sequence) claim 16000 x 16000.
 void WriteHugePng(const std::string& png);
 
+// Writes into `dir` the largest inputs of each kind a user may really give
+// (what the readers' limits are measured against):
+//   big.srt      20,000 subtitles (as many as are ever shown), about 1 MiB
+//   big.cue      99 tracks with titles and remarks, beside big.bin
+//   big.bmp      4096 x 4096 at 32 bits, 64 MiB
+//   long.xa      one 37.8 kHz stereo channel of `minutes` minutes, and
+//   long.wav     its sound as a WAV of that length
+void WriteLargestInputs(const std::string& dir, int minutes);
+
 }  // namespace belmora::test
