@@ -282,7 +282,7 @@ TEST(GameFilesTest, OwnSoundGoesIntoTheAvi) {
     auto r = RunCommand({BELMORA_CLI, "export-wav", file.Path, "-o", dir + "/own.wav", "--force"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     WavData wav;
-    ASSERT_TRUE(ReadWavFile(dir + "/own.wav", wav));
+    ASSERT_TRUE(ReadWavFile(dir + "/own.wav", wav).Ok());
     ASSERT_GT(wav.Frames(), 0);
 
     r = RunCommand({BELMORA_CLI, "export-avi", file.Path, "-o", dir + "/own.avi", "--force"});
@@ -311,6 +311,10 @@ TEST(GameFilesTest, OwnSoundGoesIntoTheAvi) {
         avi.ReadAudio(reinterpret_cast<uint8_t*>(sound.data()), int(sound.size() * 2)) / 2;
     EXPECT_NEAR(frames, double(wav.Frames()) * 22050 / wav.Rate, 2);
     avi.Close();
+    std::filesystem::remove(file.Path);
+  }
+  std::filesystem::remove_all(dir);
+}
 
 // A sound sector whose chip pitch gives no rate a movie plays (4 to 48 kHz)
 // is damage, through every command: info and export-wav never give its
