@@ -31,6 +31,7 @@ MovieRecipe PlainMovie(int frames) {
   MovieRecipe m;
   m.Frames = frames;
   m.ChunkPattern = {10};
+  m.Bitstream = [](int) { return belmora::test::FlatBitstream(320, 240); };
   return m;
 }
 

@@ -614,7 +614,8 @@ class MainWindowTest : public QObject {
     chosen = path;
     form.MenuBmpIClick();
     QVERIFY2(f.boxes.Texts().value(0) ==
-                 QString("オープンできません。 %1 (BMP形式ではありません。)").arg(path),
+                 QString("オープンできません。 %1 (%1 が読み取れません (BMP形式ではありません。))")
+                     .arg(path),
              qPrintable(f.boxes.Texts().join('|')));
     QCOMPARE(CodecPicture(form), picture);
 
