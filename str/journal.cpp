@@ -762,42 +762,60 @@ bool StartAndLengthAgree(int fd, int jfd, const JournalContents& c, int64_t curr
   return reach >= length && Crc32c(head.data(), head.size()) == GetU32(c.Header + 52);
 }
 
-// The pieces written whose file bytes can be told apart: every write that
-// touched them covered exactly them. Counts those holding neither what was
-// there before the edit nor what a write put there, but for one piece of
-// the last write (cut short by a full disk where it fell). -1 on a read
-// error.
+// Counts the pieces written that hold neither what the edit wrote there nor
+// what was there before. Each piece is judged by the last write that
+// touched any of its bytes: a write before the last one finished (the
+// next was noted after it), so a piece of it no later write overlaps holds
+// exactly what it wrote; a piece of the last write (the one a kill or a
+// full disk may have cut) holds what it wrote, or what was there before
+// where that is known, or, for one piece, part of each. -1 on a read error.
 int64_t MismatchedPieces(int fd, int jfd, JournalContents& c, int64_t current) {
-  const int64_t limit = std::min(current, int64_t(GetU64(c.Header + 40)));
+  const int64_t length = int64_t(GetU64(c.Header + 40));
   std::vector<SavedRecord> sorted = c.Saved;
   std::sort(sorted.begin(), sorted.end(),
             [](const SavedRecord& a, const SavedRecord& b) { return a.Offset < b.Offset; });
-  std::sort(c.Written.begin(), c.Written.end());
-  int64_t mismatched = 0;
-  bool lastCut = false;
+  auto& w = c.Written;
+  std::stable_sort(w.begin(), w.end(), [](const WrittenPiece& a, const WrittenPiece& b) {
+    return a.At / kPiece < b.At / kPiece;
+  });
   uint32_t last = 0;
-  for (const WrittenPiece& p : c.Written) last = std::max(last, p.Write);
+  for (const WrittenPiece& p : w) last = std::max(last, p.Write);
+  int64_t mismatched = 0;
+  bool cutAllowed = true;
   uint8_t now[kPiece], was[kPiece];
-  const auto& w = c.Written;
-  for (size_t i = 0; i < w.size();) {
-    size_t j = i;
-    while (j < w.size() && w[j].At == w[i].At && w[j].End == w[i].End) j++;
-    // Another range overlapping this one: what the file holds there is a
-    // mixture of writes, which no single digest describes.
-    bool alone = j == w.size() || w[j].At >= w[i].End;
-    for (size_t k = i; k-- > 0 && alone && w[k].At / kPiece == w[i].At / kPiece;)
-      alone = w[k].End <= w[i].At;
-    const int64_t a = w[i].At, n = w[i].End - a;
-    if (alone && w[i].End <= limit && ReadOriginal(jfd, sorted, a, n, was)) {
-      if (PreadSome(fd, now, size_t(n), a) != n) return -1;
+  for (size_t from = 0; from < w.size();) {
+    size_t to = from;
+    while (to < w.size() && w[to].At / kPiece == w[from].At / kPiece) to++;
+    // Pieces of one 4 KiB piece of the file: only these can overlap.
+    for (size_t i = from; i < to; i++) {
+      const WrittenPiece& p = w[i];
+      bool later = false, earlier = false;
+      for (size_t k = from; k < to; k++) {
+        if (k == i || w[k].At >= p.End || w[k].End <= p.At) continue;
+        later |= w[k].Write > p.Write;
+        earlier |= w[k].Write < p.Write;
+      }
+      if (later || p.End > current) continue;
+      const int64_t n = p.End - p.At;
+      if (PreadSome(fd, now, size_t(n), p.At) != n) return -1;
       const uint32_t crc = Crc32c(now, size_t(n));
-      bool known = crc == Crc32c(was, size_t(n));
-      for (size_t k = i; k < j && !known; k++) known = w[k].Crc == crc;
-      if (!known && !lastCut && j == i + 1 && w[i].Write == last)
-        lastCut = known = true;
+      bool known = crc == p.Crc;
+      // What was there before it (a write that never landed: cut by a kill
+      // or lost with the cache by a power cut): the original, or what an
+      // earlier write of the same bytes put there.
+      const bool original = !earlier && p.End <= length && ReadOriginal(jfd, sorted, p.At, n, was);
+      if (!known && original) known = crc == Crc32c(was, size_t(n));
+      for (size_t k = from; k < to && !known && earlier; k++)
+        known = w[k].Write < p.Write && w[k].At == p.At && w[k].End == p.End && w[k].Crc == crc;
+      if (!known && p.Write == last) {
+        // The last write: its state before is unknown where it is not the
+        // original, and one piece may hold part of it.
+        known = !original;
+        if (!known && cutAllowed) cutAllowed = false, known = true;
+      }
       mismatched += !known;
     }
-    i = j;
+    from = to;
   }
   return mismatched;
 }

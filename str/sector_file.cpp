@@ -139,7 +139,11 @@ bool SectorFile::WriteAt(int64_t offset, const void* buffer, size_t size) {
     knownSize_ = trial_.Length();
     return ok ? true : Fail(errno);
   }
-  if (!journal_.Protect(offset, int64_t(size)) || !journal_.NoteWrite(offset, buffer, size))
+  // The digest of the write first: the original bytes saved next are sealed
+  // with it, so that no saved range is ever without the digest of the write
+  // that follows (a kill between the two left a file replaced in place
+  // looking untouched there).
+  if (!journal_.NoteWrite(offset, buffer, size) || !journal_.Protect(offset, int64_t(size)))
     return Fail(journal_.Error());
   changed_ = true;
   const auto* in = static_cast<const uint8_t*>(buffer);
